@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+namespace kestrava {
+
+// Keys of the tree nodes; the first character tells the kind.
+namespace Keys {
+
+inline constexpr int kMaxSystemKeyLength = 50;
+inline constexpr int kMaxComputerNameLength = 30;
+
+QString rootKey();  // "rComputers"
+QString rootText(); // "Computers"
+
+bool isRootKey(const QString& key);
+bool isGroupKey(const QString& key);
+bool isSystemKey(const QString& key);
+
+// "g" SEP name in upper case.
+QString makeGroupKey(const QString& groupName);
+// "c" SEP identifier SEP computer name SEP, cut to 50 characters.
+QString makeSystemKey(const QString& identifier, const QString& computerName);
+// Field 2 of a system key: the computer name, or "" when the cut removed its separator.
+QString systemFieldFromKey(const QString& key);
+
+} // namespace Keys
+
+} // namespace kestrava

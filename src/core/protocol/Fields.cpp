@@ -1,0 +1,21 @@
+#include "protocol/Fields.h"
+
+namespace kestrava {
+
+QString getField(const QString& text, QChar separator, int n) {
+    if (n < 0)
+        return {};
+    qsizetype start = 0;
+    for (int i = 0; i < n; ++i) {
+        const qsizetype next = text.indexOf(separator, start);
+        if (next < 0)
+            return {};
+        start = next + 1;
+    }
+    const qsizetype end = text.indexOf(separator, start);
+    if (end < 0)
+        return {};
+    return text.mid(start, end - start);
+}
+
+} // namespace kestrava

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+
+namespace kestrava {
+
+// Closes every field of keys and wire messages (code 199, "Ç"; byte 0xC7 on the wire).
+inline constexpr QChar kFieldSeparator{0xC7};
+
+// Field n (from 0) of text: the characters after the n-th separator and before the next one.
+// A field without a closing separator does not exist and reads as the empty text.
+QString getField(const QString& text, QChar separator, int n);
+inline QString getField(const QString& text, int n) { return getField(text, kFieldSeparator, n); }
+
+} // namespace kestrava

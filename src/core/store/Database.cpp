@@ -1,0 +1,159 @@
+#include "store/Database.h"
+
+#include "store/Schema.h"
+
+#include <QAtomicInt>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+
+namespace kestrava {
+
+namespace {
+
+QString nextConnectionName() {
+    static QAtomicInt counter;
+    return QStringLiteral("kestrava-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+// Numbers for failures that happen before SQLite is asked; they follow SQLite's own codes.
+const QString kCantOpen = QStringLiteral("14");
+const QString kNotADatabase = QStringLiteral("26");
+
+} // namespace
+
+Database::Database()
+    : m_connectionName(nextConnectionName())
+    , m_db(addConnection(m_connectionName)) {}
+
+Database::~Database() {
+    close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+QSqlDatabase Database::addConnection(const QString& name) {
+    return QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+}
+
+void Database::open(const QString& path) {
+    close();
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile())
+        throw DatabaseError(kCantOpen, QStringLiteral("Could not find file '%1'.").arg(path));
+    if (!info.isReadable())
+        throw DatabaseError(kCantOpen, QStringLiteral("Cannot read file '%1'.").arg(path));
+    if (info.size() == 0)
+        throw DatabaseError(kNotADatabase, QStringLiteral("'%1' is not a database.").arg(path));
+
+    m_db.setDatabaseName(path);
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!m_db.open())
+        throwLastError(m_db.lastError());
+    m_path = path;
+    try {
+        // Reading the schema is what tells a corrupt or foreign file from a database.
+        exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        exec(QStringLiteral("PRAGMA foreign_keys=OFF"));
+        if (info.isWritable())
+            exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void Database::createFactory(const QString& path) {
+    if (QFileInfo::exists(path))
+        throw DatabaseError(kCantOpen, QStringLiteral("'%1' already exists.").arg(path));
+    {
+        // Created owner-only before SQLite sees it; SQLite gives its side files the same mode.
+        QFile file(path);
+        if (!file.open(QIODevice::NewOnly | QIODevice::WriteOnly))
+            throw DatabaseError(kCantOpen, QStringLiteral("Cannot create '%1': %2").arg(path, file.errorString()));
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    try {
+        Database db;
+        db.m_db.setDatabaseName(path);
+        if (!db.m_db.open())
+            db.throwLastError(db.m_db.lastError());
+        db.m_path = path;
+        db.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        db.transaction([&] { Schema::createTables(db); });
+    } catch (...) {
+        QFile::remove(path);
+        QFile::remove(path + QStringLiteral("-wal"));
+        QFile::remove(path + QStringLiteral("-shm"));
+        throw;
+    }
+}
+
+bool Database::isOpen() const { return m_db.isOpen(); }
+
+void Database::close() {
+    if (m_db.isOpen())
+        m_db.close();
+    m_path.clear();
+    m_transactionDepth = 0;
+}
+
+QSqlQuery Database::exec(const QString& sql, const QVariantList& values) {
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throwLastError(query.lastError());
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        throwLastError(query.lastError());
+    return query;
+}
+
+QVariant Database::scalar(const QString& sql, const QVariantList& values) {
+    QSqlQuery query = exec(sql, values);
+    return query.next() ? query.value(0) : QVariant();
+}
+
+void Database::transaction(const std::function<void()>& work) {
+    if (m_transactionDepth > 0) {
+        ++m_transactionDepth;
+        try {
+            work();
+        } catch (...) {
+            --m_transactionDepth;
+            throw;
+        }
+        --m_transactionDepth;
+        return;
+    }
+    if (!m_db.transaction())
+        throwLastError(m_db.lastError());
+    m_transactionDepth = 1;
+    try {
+        work();
+    } catch (...) {
+        m_transactionDepth = 0;
+        m_db.rollback();
+        throw;
+    }
+    m_transactionDepth = 0;
+    if (!m_db.commit()) {
+        const QSqlError error = m_db.lastError();
+        m_db.rollback();
+        throwLastError(error);
+    }
+}
+
+void Database::throwLastError(const QSqlError& error) const {
+    QString number = error.nativeErrorCode();
+    if (number.isEmpty())
+        number = QString::number(static_cast<int>(error.type()));
+    QString description = error.databaseText();
+    if (description.isEmpty())
+        description = error.text();
+    throw DatabaseError(number, description);
+}
+
+} // namespace kestrava

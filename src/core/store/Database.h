@@ -1,0 +1,53 @@
+#pragma once
+
+#include "store/DatabaseError.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <functional>
+
+namespace kestrava {
+
+// The one connection to the policy database. Every statement is prepared with bound values;
+// a failing statement throws DatabaseError.
+class Database {
+public:
+    Database();
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Opens an existing file; never creates one. Throws DatabaseError when the file is missing,
+    // unreadable or not a database.
+    void open(const QString& path);
+    // Writes a new factory database at path, owner-readable only. Refuses to touch an existing file.
+    static void createFactory(const QString& path);
+
+    bool isOpen() const;
+    QString path() const { return m_path; }
+    void close();
+
+    // Runs one statement with its values bound in order and returns the positioned-before-first query.
+    QSqlQuery exec(const QString& sql, const QVariantList& values = {});
+    // The first column of the first row, or an invalid QVariant when there is no row.
+    QVariant scalar(const QString& sql, const QVariantList& values = {});
+
+    // Runs work inside one transaction: commits when it returns, rolls back and rethrows when it throws.
+    // Nested calls join the outer transaction.
+    void transaction(const std::function<void()>& work);
+
+    QSqlDatabase& connection() { return m_db; }
+
+private:
+    static QSqlDatabase addConnection(const QString& name);
+    void throwLastError(const QSqlError& error) const;
+
+    QString m_connectionName;
+    QSqlDatabase m_db;
+    QString m_path;
+    int m_transactionDepth = 0;
+};
+
+} // namespace kestrava

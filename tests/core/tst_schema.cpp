@@ -1,0 +1,148 @@
+#include "TempDatabase.h"
+#include "store/Schema.h"
+
+#include <QFile>
+#include <QSqlQuery>
+#include <QTest>
+
+using namespace kestrava;
+
+class TestSchema : public QObject {
+    Q_OBJECT
+private slots:
+    void factorySettingsRow();
+    void emptyTables_data();
+    void emptyTables();
+    void identifierNotReusedAfterDeletingHighest();
+    void factoryFileIsOwnerOnly();
+    void createRefusesExistingFile();
+    void openRefusesBadFiles_data();
+    void openRefusesBadFiles();
+    void defaultsOfNewRows();
+    void namesMatchRegardlessOfCase();
+    void transactionRollsBackOnError();
+};
+
+void TestSchema::factorySettingsRow() {
+    TempDatabase temp;
+    QSqlQuery q = temp.db().exec(QStringLiteral("SELECT * FROM Settings_Table"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(QStringLiteral("ID")).toInt(), 1);
+    QCOMPARE(q.value(QStringLiteral("LocalPort")).toInt(), 8999);
+    QCOMPARE(q.value(QStringLiteral("AddToGroup")).toString(), QString());
+    QCOMPARE(q.value(QStringLiteral("AppBlockerMessage")).toString(),
+             QStringLiteral("Your IT Adminstrator has prevented you from running \r\nthis application.\r\n"));
+    for (const char* port : {"HTTP", "FTP", "Telnet", "SMTP", "POP3", "Socks", "News", "ICQ", "IRC", "OtherPort"})
+        QCOMPARE(q.value(QLatin1String(port)).toInt(), 0);
+    QCOMPARE(q.value(QStringLiteral("Password")).toString(), QStringLiteral("Chief"));
+    QCOMPARE(q.value(QStringLiteral("AskPwd")).toBool(), false);
+    QCOMPARE(q.value(QStringLiteral("CompatibleVersion")).toDouble(), 1.4);
+    QVERIFY(!q.next());
+}
+
+void TestSchema::emptyTables_data() {
+    QTest::addColumn<QString>("table");
+    for (const char* table : {"Group_Table", "System_Table", "Group_Scheduler_Table", "System_Scheduler_Table",
+                              "DNS_Lookup_Table", "Group_URL_Table", "Program_Table", "Group_Program_Table"})
+        QTest::newRow(table) << QString::fromLatin1(table);
+}
+
+void TestSchema::emptyTables() {
+    QFETCH(QString, table);
+    TempDatabase temp;
+    QCOMPARE(temp.db().scalar(QStringLiteral("SELECT count(*) FROM ") + table).toInt(), 0);
+}
+
+void TestSchema::identifierNotReusedAfterDeletingHighest() {
+    TempDatabase temp;
+    Database& db = temp.db();
+    for (const char* name : {"A", "B"})
+        db.exec(QStringLiteral("INSERT INTO Group_Table (Group_Key, Group_Name) VALUES (?, ?)"),
+                {QStringLiteral("g") + QLatin1String(name), QLatin1String(name)});
+    const int highest = db.scalar(QStringLiteral("SELECT max(Group_ID) FROM Group_Table")).toInt();
+    db.exec(QStringLiteral("DELETE FROM Group_Table WHERE Group_ID=?"), {highest});
+    db.exec(QStringLiteral("INSERT INTO Group_Table (Group_Key, Group_Name) VALUES ('gC', 'C')"));
+    QVERIFY(db.scalar(QStringLiteral("SELECT Group_ID FROM Group_Table WHERE Group_Name='C'")).toInt() > highest);
+}
+
+void TestSchema::factoryFileIsOwnerOnly() {
+    TempDatabase temp;
+    const auto permissions = QFile::permissions(temp.path());
+    QVERIFY(permissions & QFileDevice::ReadOwner);
+    QVERIFY(!(permissions & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup |
+                             QFileDevice::WriteOther)));
+}
+
+void TestSchema::createRefusesExistingFile() {
+    TempDatabase temp;
+    temp.db().exec(QStringLiteral("UPDATE Settings_Table SET LocalPort=9001"));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, Database::createFactory(temp.path()));
+    QCOMPARE(temp.db().scalar(QStringLiteral("SELECT LocalPort FROM Settings_Table")).toInt(), 9001);
+}
+
+void TestSchema::openRefusesBadFiles_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("create");
+    QTest::newRow("missing") << QByteArray() << false;
+    QTest::newRow("empty") << QByteArray() << true;
+    QTest::newRow("text") << QByteArray("this is not a database, just some text that is long enough") << true;
+    QTest::newRow("garbage") << QByteArray(4096, '\x5a') << true;
+}
+
+void TestSchema::openRefusesBadFiles() {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, create);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("kestrava.tlmr"));
+    if (create) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    Database db;
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, db.open(path));
+    QCOMPARE(QFile::exists(path), create);
+    if (create) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), content);
+    }
+    QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
+}
+
+void TestSchema::defaultsOfNewRows() {
+    TempDatabase temp;
+    Database& db = temp.db();
+    db.exec(QStringLiteral("INSERT INTO System_Table (System_Key, System_Name, Group_ID) VALUES ('cX', 'X', 0)"));
+    QSqlQuery q = db.exec(QStringLiteral("SELECT * FROM System_Table"));
+    QVERIFY(q.next());
+    QCOMPARE(q.value(QStringLiteral("Schedule_Type")).toInt(), 0);
+    QCOMPARE(q.value(QStringLiteral("Apply_Systemwise_Settings")).toBool(), false);
+    QCOMPARE(q.value(QStringLiteral("Blank_Screen")).toBool(), false);
+    db.exec(QStringLiteral("INSERT INTO Group_Scheduler_Table (Group_ID, Start_Time, Stop_Time, DailyWeeklyMonthly) "
+                           "VALUES (1, '09:00 AM', '10:00 AM', 1)"));
+    QSqlQuery s = db.exec(QStringLiteral("SELECT WeekDays, Months FROM Group_Scheduler_Table"));
+    QVERIFY(s.next());
+    QVERIFY(!s.value(0).isNull());
+    QCOMPARE(s.value(0).toInt(), 0);
+    QCOMPARE(s.value(1).toInt(), 0);
+}
+
+void TestSchema::namesMatchRegardlessOfCase() {
+    TempDatabase temp;
+    QCOMPARE(temp.db().scalar(QStringLiteral("SELECT count(*) FROM DNS_LookUP_Table")).toInt(), 0);
+    QCOMPARE(temp.db().scalar(QStringLiteral("SELECT LOCALPORT FROM settings_table")).toInt(), 8999);
+}
+
+void TestSchema::transactionRollsBackOnError() {
+    TempDatabase temp;
+    Database& db = temp.db();
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, db.transaction([&] {
+        db.exec(QStringLiteral("INSERT INTO Program_Table (Program) VALUES ('a.exe')"));
+        db.exec(QStringLiteral("INSERT INTO No_Such_Table VALUES (1)"));
+    }));
+    QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM Program_Table")).toInt(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestSchema)
+#include "tst_schema.moc"
