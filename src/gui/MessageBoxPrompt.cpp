@@ -8,8 +8,8 @@ namespace kestrava {
 
 Prompt::Answer MessageBoxPrompt::ask(QWidget* parent, const QString& text, Answer defaultAnswer) {
     const auto standardDefault = defaultAnswer == Answer::Yes ? QMessageBox::Yes : QMessageBox::No;
-    const auto answer = QMessageBox::question(parent, productTitle(), text, QMessageBox::Yes | QMessageBox::No,
-                                              standardDefault);
+    const auto answer = QMessageBox::question(parent, productTitle(), text,
+                                              QMessageBox::Yes | QMessageBox::No, standardDefault);
     return answer == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 

@@ -32,7 +32,8 @@ void TestSchema::factorySettingsRow() {
     QCOMPARE(q.value(QStringLiteral("AddToGroup")).toString(), QString());
     QCOMPARE(q.value(QStringLiteral("AppBlockerMessage")).toString(),
              QStringLiteral("Your IT Adminstrator has prevented you from running \r\nthis application.\r\n"));
-    for (const char* port : {"HTTP", "FTP", "Telnet", "SMTP", "POP3", "Socks", "News", "ICQ", "IRC", "OtherPort"})
+    for (const char* port :
+         {"HTTP", "FTP", "Telnet", "SMTP", "POP3", "Socks", "News", "ICQ", "IRC", "OtherPort"})
         QCOMPARE(q.value(QLatin1String(port)).toInt(), 0);
     QCOMPARE(q.value(QStringLiteral("Password")).toString(), QStringLiteral("Chief"));
     QCOMPARE(q.value(QStringLiteral("AskPwd")).toBool(), false);
@@ -42,8 +43,9 @@ void TestSchema::factorySettingsRow() {
 
 void TestSchema::emptyTables_data() {
     QTest::addColumn<QString>("table");
-    for (const char* table : {"Group_Table", "System_Table", "Group_Scheduler_Table", "System_Scheduler_Table",
-                              "DNS_Lookup_Table", "Group_URL_Table", "Program_Table", "Group_Program_Table"})
+    for (const char* table :
+         {"Group_Table", "System_Table", "Group_Scheduler_Table", "System_Scheduler_Table",
+          "DNS_Lookup_Table", "Group_URL_Table", "Program_Table", "Group_Program_Table"})
         QTest::newRow(table) << QString::fromLatin1(table);
 }
 
@@ -62,7 +64,8 @@ void TestSchema::identifierNotReusedAfterDeletingHighest() {
     const int highest = db.scalar(QStringLiteral("SELECT max(Group_ID) FROM Group_Table")).toInt();
     db.exec(QStringLiteral("DELETE FROM Group_Table WHERE Group_ID=?"), {highest});
     db.exec(QStringLiteral("INSERT INTO Group_Table (Group_Key, Group_Name) VALUES ('gC', 'C')"));
-    QVERIFY(db.scalar(QStringLiteral("SELECT Group_ID FROM Group_Table WHERE Group_Name='C'")).toInt() > highest);
+    QVERIFY(db.scalar(QStringLiteral("SELECT Group_ID FROM Group_Table WHERE Group_Name='C'")).toInt() >
+            highest);
 }
 
 void TestSchema::factoryFileIsOwnerOnly() {
@@ -113,14 +116,16 @@ void TestSchema::openRefusesBadFiles() {
 void TestSchema::defaultsOfNewRows() {
     TempDatabase temp;
     Database& db = temp.db();
-    db.exec(QStringLiteral("INSERT INTO System_Table (System_Key, System_Name, Group_ID) VALUES ('cX', 'X', 0)"));
+    db.exec(
+        QStringLiteral("INSERT INTO System_Table (System_Key, System_Name, Group_ID) VALUES ('cX', 'X', 0)"));
     QSqlQuery q = db.exec(QStringLiteral("SELECT * FROM System_Table"));
     QVERIFY(q.next());
     QCOMPARE(q.value(QStringLiteral("Schedule_Type")).toInt(), 0);
     QCOMPARE(q.value(QStringLiteral("Apply_Systemwise_Settings")).toBool(), false);
     QCOMPARE(q.value(QStringLiteral("Blank_Screen")).toBool(), false);
-    db.exec(QStringLiteral("INSERT INTO Group_Scheduler_Table (Group_ID, Start_Time, Stop_Time, DailyWeeklyMonthly) "
-                           "VALUES (1, '09:00 AM', '10:00 AM', 1)"));
+    db.exec(QStringLiteral(
+        "INSERT INTO Group_Scheduler_Table (Group_ID, Start_Time, Stop_Time, DailyWeeklyMonthly) "
+        "VALUES (1, '09:00 AM', '10:00 AM', 1)"));
     QSqlQuery s = db.exec(QStringLiteral("SELECT WeekDays, Months FROM Group_Scheduler_Table"));
     QVERIFY(s.next());
     QVERIFY(!s.value(0).isNull());

@@ -4,23 +4,35 @@
 
 namespace kestrava::Keys {
 
-QString rootKey() { return QStringLiteral("rComputers"); }
-QString rootText() { return QStringLiteral("Computers"); }
+QString rootKey() {
+    return QStringLiteral("rComputers");
+}
+QString rootText() {
+    return QStringLiteral("Computers");
+}
 
-bool isRootKey(const QString& key) { return key.startsWith(QLatin1Char('r')); }
-bool isGroupKey(const QString& key) { return key.startsWith(QLatin1Char('g')); }
-bool isSystemKey(const QString& key) { return key.startsWith(QLatin1Char('c')); }
+bool Is_Root_Key(const QString& key) {
+    return key.startsWith(QLatin1Char('r'));
+}
+bool Is_Group_Key(const QString& key) {
+    return key.startsWith(QLatin1Char('g'));
+}
+bool Is_System_Key(const QString& key) {
+    return key.startsWith(QLatin1Char('c'));
+}
 
-QString makeGroupKey(const QString& groupName) {
+QString Make_Group_Key(const QString& groupName) {
     return QStringLiteral("g") + kFieldSeparator + groupName.toUpper();
 }
 
-QString makeSystemKey(const QString& identifier, const QString& computerName) {
-    const QString key = QStringLiteral("c") + kFieldSeparator + identifier + kFieldSeparator + computerName +
-                        kFieldSeparator;
+QString Make_System_Key(const QString& identifier, const QString& computerName) {
+    const QString key =
+        QStringLiteral("c") + kFieldSeparator + identifier + kFieldSeparator + computerName + kFieldSeparator;
     return key.left(kMaxSystemKeyLength);
 }
 
-QString systemFieldFromKey(const QString& key) { return getField(key, 2); }
+QString Get_System_Field_From_Key(const QString& key) {
+    return Get_Field(key, 2);
+}
 
 } // namespace kestrava::Keys

@@ -13,16 +13,16 @@ inline constexpr int kMaxComputerNameLength = 30;
 QString rootKey();  // "rComputers"
 QString rootText(); // "Computers"
 
-bool isRootKey(const QString& key);
-bool isGroupKey(const QString& key);
-bool isSystemKey(const QString& key);
+bool Is_Root_Key(const QString& key);
+bool Is_Group_Key(const QString& key);
+bool Is_System_Key(const QString& key);
 
 // "g" SEP name in upper case.
-QString makeGroupKey(const QString& groupName);
+QString Make_Group_Key(const QString& groupName);
 // "c" SEP identifier SEP computer name SEP, cut to 50 characters.
-QString makeSystemKey(const QString& identifier, const QString& computerName);
+QString Make_System_Key(const QString& identifier, const QString& computerName);
 // Field 2 of a system key: the computer name, or "" when the cut removed its separator.
-QString systemFieldFromKey(const QString& key);
+QString Get_System_Field_From_Key(const QString& key);
 
 } // namespace Keys
 

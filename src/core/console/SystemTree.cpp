@@ -27,7 +27,9 @@ void SystemTree::reset() {
     emit resetDone();
 }
 
-TreeNode* SystemTree::find(const QString& key) const { return m_byKey.value(hashKey(key), nullptr); }
+TreeNode* SystemTree::Get_Node_Index_From_Key(const QString& key) const {
+    return m_byKey.value(hashKey(key), nullptr);
+}
 
 TreeNode* SystemTree::addNode(TreeNode* parent, const QString& key, const QString& text, NodeImage image,
                               NodeImage selectedImage) {
@@ -62,7 +64,8 @@ void SystemTree::removeNode(TreeNode* node) {
     TreeNode* parent = node->parent;
     forget(node);
     auto& siblings = parent->children;
-    siblings.erase(std::find_if(siblings.begin(), siblings.end(), [node](const auto& c) { return c.get() == node; }));
+    siblings.erase(
+        std::find_if(siblings.begin(), siblings.end(), [node](const auto& c) { return c.get() == node; }));
     emit nodeRemoved(parent);
 }
 
@@ -75,7 +78,8 @@ void SystemTree::moveNode(TreeNode* node, TreeNode* newParent) {
     }
     emit nodeAboutToBeMoved(node, newParent);
     auto& siblings = node->parent->children;
-    auto it = std::find_if(siblings.begin(), siblings.end(), [node](const auto& c) { return c.get() == node; });
+    auto it =
+        std::find_if(siblings.begin(), siblings.end(), [node](const auto& c) { return c.get() == node; });
     std::unique_ptr<TreeNode> owned = std::move(*it);
     siblings.erase(it);
     owned->parent = newParent;
@@ -119,12 +123,12 @@ std::vector<TreeNode*> SystemTree::systemsOf(const TreeNode* node) const {
     std::vector<TreeNode*> systems;
     if (!node)
         return systems;
-    if (Keys::isSystemKey(node->key)) {
+    if (Keys::Is_System_Key(node->key)) {
         systems.push_back(const_cast<TreeNode*>(node));
         return systems;
     }
     for (const auto& child : node->children) {
-        if (Keys::isSystemKey(child->key))
+        if (Keys::Is_System_Key(child->key))
             systems.push_back(child.get());
     }
     return systems;

@@ -22,7 +22,8 @@ public:
     void reset();
 
     TreeNode* root() const { return m_root.get(); }
-    TreeNode* find(const QString& key) const;
+    // The node whose key equals key ignoring case, or nullptr.
+    TreeNode* Get_Node_Index_From_Key(const QString& key) const;
     const std::vector<TreeNode*>& nodesInOrder() const { return m_order; }
     int count() const { return static_cast<int>(m_order.size()); }
 

@@ -2,7 +2,7 @@
 
 namespace kestrava {
 
-QString getField(const QString& text, QChar separator, int n) {
+QString Get_Field(const QString& text, QChar separator, int n) {
     if (n < 0)
         return {};
     qsizetype start = 0;

@@ -10,7 +10,9 @@ inline constexpr QChar kFieldSeparator{0xC7};
 
 // Field n (from 0) of text: the characters after the n-th separator and before the next one.
 // A field without a closing separator does not exist and reads as the empty text.
-QString getField(const QString& text, QChar separator, int n);
-inline QString getField(const QString& text, int n) { return getField(text, kFieldSeparator, n); }
+QString Get_Field(const QString& text, QChar separator, int n);
+inline QString Get_Field(const QString& text, int n) {
+    return Get_Field(text, kFieldSeparator, n);
+}
 
 } // namespace kestrava

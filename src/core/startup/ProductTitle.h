@@ -7,7 +7,9 @@
 namespace kestrava {
 
 // The main window's title and every message box's caption: the product name and six blanks.
-inline QString productTitle() { return QStringLiteral("Kestrava      "); }
+inline QString productTitle() {
+    return QStringLiteral("Kestrava      ");
+}
 
 // "1.4", or "1.4.2" when the revision is not 0.
 inline QString versionText() {

@@ -20,19 +20,29 @@ QString generalDateTime(const QDateTime& at) {
     return c().toString(at.date(), QStringLiteral("M/d/yyyy")) + QLatin1Char(' ') + time;
 }
 
-QString statusStamp(const QDateTime& at) { return c().toString(at, QStringLiteral("dd/MM/yy hh:mm:ss AP")); }
+QString statusStamp(const QDateTime& at) {
+    return c().toString(at, QStringLiteral("dd/MM/yy hh:mm:ss AP"));
+}
 
-QString scheduleTime(const QTime& time) { return c().toString(time, QStringLiteral("hh:mm AP")); }
+QString scheduleTime(const QTime& time) {
+    return c().toString(time, QStringLiteral("hh:mm AP"));
+}
 
 QTime parseScheduleTime(const QString& text) {
     return c().toTime(text.trimmed().toUpper(), QStringLiteral("hh:mm AP"));
 }
 
-QString timerPeriod(const QTime& period) { return c().toString(period, QStringLiteral("HH:mm")); }
+QString timerPeriod(const QTime& period) {
+    return c().toString(period, QStringLiteral("HH:mm"));
+}
 
-QTime parseTimerPeriod(const QString& text) { return c().toTime(text.trimmed(), QStringLiteral("HH:mm")); }
+QTime parseTimerPeriod(const QString& text) {
+    return c().toTime(text.trimmed(), QStringLiteral("HH:mm"));
+}
 
-QString storedDateTime(const QDateTime& at) { return c().toString(at, QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
+QString storedDateTime(const QDateTime& at) {
+    return c().toString(at, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
 
 QDateTime parseStoredDateTime(const QString& text) {
     QString normal = text.trimmed();

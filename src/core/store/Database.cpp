@@ -71,7 +71,8 @@ void Database::createFactory(const QString& path) {
         // Created owner-only before SQLite sees it; SQLite gives its side files the same mode.
         QFile file(path);
         if (!file.open(QIODevice::NewOnly | QIODevice::WriteOnly))
-            throw DatabaseError(kCantOpen, QStringLiteral("Cannot create '%1': %2").arg(path, file.errorString()));
+            throw DatabaseError(kCantOpen,
+                                QStringLiteral("Cannot create '%1': %2").arg(path, file.errorString()));
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
     try {
@@ -90,7 +91,9 @@ void Database::createFactory(const QString& path) {
     }
 }
 
-bool Database::isOpen() const { return m_db.isOpen(); }
+bool Database::isOpen() const {
+    return m_db.isOpen();
+}
 
 void Database::close() {
     if (m_db.isOpen())

@@ -12,35 +12,42 @@ QString factoryBlockMessage() {
 
 void createTables(Database& db) {
     const QStringList statements = {
-        QStringLiteral("CREATE TABLE Settings_Table ("
-                       "ID INTEGER PRIMARY KEY AUTOINCREMENT, LocalPort INTEGER, AddToGroup TEXT, "
-                       "AppBlockerMessage TEXT, HTTP INTEGER, FTP INTEGER, Telnet INTEGER, SMTP INTEGER, "
-                       "POP3 INTEGER, Socks INTEGER, News INTEGER, ICQ INTEGER, IRC INTEGER, OtherPort INTEGER, "
-                       "Password TEXT, AskPwd INTEGER NOT NULL DEFAULT 0, CompatibleVersion TEXT)"),
+        QStringLiteral(
+            "CREATE TABLE Settings_Table ("
+            "ID INTEGER PRIMARY KEY AUTOINCREMENT, LocalPort INTEGER, AddToGroup TEXT, "
+            "AppBlockerMessage TEXT, HTTP INTEGER, FTP INTEGER, Telnet INTEGER, SMTP INTEGER, "
+            "POP3 INTEGER, Socks INTEGER, News INTEGER, ICQ INTEGER, IRC INTEGER, OtherPort INTEGER, "
+            "Password TEXT, AskPwd INTEGER NOT NULL DEFAULT 0, CompatibleVersion TEXT)"),
         QStringLiteral("CREATE TABLE Group_Table ("
-                       "Group_ID INTEGER PRIMARY KEY AUTOINCREMENT, Group_Key TEXT UNIQUE COLLATE NOCASE, Group_Name TEXT COLLATE NOCASE, "
+                       "Group_ID INTEGER PRIMARY KEY AUTOINCREMENT, Group_Key TEXT UNIQUE COLLATE NOCASE, "
+                       "Group_Name TEXT COLLATE NOCASE, "
                        "Apply_Groupwise_Settings INTEGER NOT NULL DEFAULT 0, "
                        "Schedule_Type INTEGER NOT NULL DEFAULT 0, OnInternet INTEGER NOT NULL DEFAULT 0, "
                        "Block_Internet INTEGER NOT NULL DEFAULT 0, Timer_Type TEXT, Timer_Starttime TEXT, "
                        "Timer_Period TEXT, Blank_Screen INTEGER NOT NULL DEFAULT 0)"),
         QStringLiteral("CREATE TABLE System_Table ("
-                       "System_ID INTEGER PRIMARY KEY AUTOINCREMENT, System_Key TEXT UNIQUE COLLATE NOCASE, System_Name TEXT, "
+                       "System_ID INTEGER PRIMARY KEY AUTOINCREMENT, System_Key TEXT UNIQUE COLLATE NOCASE, "
+                       "System_Name TEXT, "
                        "Group_ID INTEGER NOT NULL DEFAULT 0, "
                        "Apply_Systemwise_Settings INTEGER NOT NULL DEFAULT 0, "
                        "Schedule_Type INTEGER NOT NULL DEFAULT 0, OnInternet INTEGER NOT NULL DEFAULT 0, "
                        "Block_Internet INTEGER NOT NULL DEFAULT 0, Timer_Type TEXT, Timer_Starttime TEXT, "
                        "Timer_Period TEXT, Blank_Screen INTEGER NOT NULL DEFAULT 0)"),
-        QStringLiteral("CREATE TABLE Group_Scheduler_Table ("
-                       "ID INTEGER PRIMARY KEY AUTOINCREMENT, Group_ID INTEGER, Start_Time TEXT, Stop_Time TEXT, "
-                       "DailyWeeklyMonthly INTEGER, WeekDays INTEGER NOT NULL DEFAULT 0, "
-                       "Months INTEGER NOT NULL DEFAULT 0)"),
-        QStringLiteral("CREATE TABLE System_Scheduler_Table ("
-                       "ID INTEGER PRIMARY KEY AUTOINCREMENT, System_ID INTEGER, Start_Time TEXT, Stop_Time TEXT, "
-                       "DailyWeeklyMonthly INTEGER, WeekDays INTEGER NOT NULL DEFAULT 0, "
-                       "Months INTEGER NOT NULL DEFAULT 0)"),
-        QStringLiteral("CREATE TABLE DNS_Lookup_Table (URL_ID INTEGER PRIMARY KEY AUTOINCREMENT, URL TEXT COLLATE NOCASE)"),
+        QStringLiteral(
+            "CREATE TABLE Group_Scheduler_Table ("
+            "ID INTEGER PRIMARY KEY AUTOINCREMENT, Group_ID INTEGER, Start_Time TEXT, Stop_Time TEXT, "
+            "DailyWeeklyMonthly INTEGER, WeekDays INTEGER NOT NULL DEFAULT 0, "
+            "Months INTEGER NOT NULL DEFAULT 0)"),
+        QStringLiteral(
+            "CREATE TABLE System_Scheduler_Table ("
+            "ID INTEGER PRIMARY KEY AUTOINCREMENT, System_ID INTEGER, Start_Time TEXT, Stop_Time TEXT, "
+            "DailyWeeklyMonthly INTEGER, WeekDays INTEGER NOT NULL DEFAULT 0, "
+            "Months INTEGER NOT NULL DEFAULT 0)"),
+        QStringLiteral("CREATE TABLE DNS_Lookup_Table (URL_ID INTEGER PRIMARY KEY AUTOINCREMENT, URL TEXT "
+                       "COLLATE NOCASE)"),
         QStringLiteral("CREATE TABLE Group_URL_Table (Group_ID INTEGER, URL_ID INTEGER)"),
-        QStringLiteral("CREATE TABLE Program_Table (Program_ID INTEGER PRIMARY KEY AUTOINCREMENT, Program TEXT COLLATE NOCASE)"),
+        QStringLiteral("CREATE TABLE Program_Table (Program_ID INTEGER PRIMARY KEY AUTOINCREMENT, Program "
+                       "TEXT COLLATE NOCASE)"),
         QStringLiteral("CREATE TABLE Group_Program_Table (Group_ID INTEGER, Program_ID INTEGER)"),
         QStringLiteral("CREATE INDEX System_Group_Index ON System_Table (Group_ID)"),
         QStringLiteral("CREATE INDEX Group_Scheduler_Owner_Index ON Group_Scheduler_Table (Group_ID)"),
@@ -51,10 +58,11 @@ void createTables(Database& db) {
     for (const QString& sql : statements)
         db.exec(sql);
 
-    db.exec(QStringLiteral("INSERT INTO Settings_Table (ID, LocalPort, AddToGroup, AppBlockerMessage, HTTP, FTP, "
-                           "Telnet, SMTP, POP3, Socks, News, ICQ, IRC, OtherPort, Password, AskPwd, "
-                           "CompatibleVersion) VALUES (1, ?, '', ?, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, ?, 0, '1.4')"),
-            {kFactoryLocalPort, factoryBlockMessage(), QString::fromLatin1(kFactoryPassword)});
+    db.exec(
+        QStringLiteral("INSERT INTO Settings_Table (ID, LocalPort, AddToGroup, AppBlockerMessage, HTTP, FTP, "
+                       "Telnet, SMTP, POP3, Socks, News, ICQ, IRC, OtherPort, Password, AskPwd, "
+                       "CompatibleVersion) VALUES (1, ?, '', ?, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, ?, 0, '1.4')"),
+        {kFactoryLocalPort, factoryBlockMessage(), QString::fromLatin1(kFactoryPassword)});
     db.exec(QStringLiteral("PRAGMA user_version=%1").arg(kVersion));
 }
 
