@@ -1,5 +1,7 @@
 #include "MainWindow.h"
 #include "console/SystemTree.h"
+#include "startup/Clock.h"
+#include "startup/ConsoleServices.h"
 #include "startup/ProductTitle.h"
 #include "store/Database.h"
 
@@ -32,7 +34,9 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     kestrava::SystemTree tree;
-    kestrava::MainWindow window(db, tree);
+    kestrava::SystemClock clock;
+    kestrava::ConsoleServices services{db, tree, clock};
+    kestrava::MainWindow window(services);
     window.show();
     return app.exec();
 }

@@ -9,10 +9,9 @@
 
 namespace kestrava {
 
-MainWindow::MainWindow(Database& db, SystemTree& tree, QWidget* parent)
+MainWindow::MainWindow(ConsoleServices& services, QWidget* parent)
     : QMainWindow(parent)
-    , m_db(db)
-    , m_tree(tree) {
+    , m_services(services) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(productTitle());
 
