@@ -1,0 +1,186 @@
+#include "options/OptionsModel.h"
+
+#include "options/AutoStartSwitch.h"
+#include "options/SettingsPayload.h"
+#include "options/TraySwitch.h"
+#include "protocol/SendableText.h"
+#include "store/Database.h"
+#include "store/Schema.h"
+
+#include <QSqlQuery>
+#include <QStringList>
+#include <algorithm>
+
+namespace kestrava {
+
+namespace {
+
+using Notice = ApplyResult::Notice;
+
+} // namespace
+
+OptionsModel::OptionsModel(Database& db, TraySwitch& tray, AutoStartSwitch& autoStart, SendToAll sendToAll)
+    : m_db(db)
+    , m_tray(tray)
+    , m_autoStart(autoStart)
+    , m_sendToAll(std::move(sendToAll)) {}
+
+OptionsValues OptionsModel::load() {
+    m_payloadAtOpening = Get_The_Settings(m_db, {});
+
+    OptionsValues values;
+    values.localPort = Schema::kFactoryLocalPort;
+    values.blockMessage = Schema::factoryBlockMessage();
+    QSqlQuery row = m_db.exec(QStringLiteral("SELECT * FROM Settings_Table"));
+    QString addToGroup;
+    if (row.next()) {
+        values.localPort = row.value(QStringLiteral("LocalPort")).toInt();
+        values.askPwd = row.value(QStringLiteral("AskPwd")).toBool();
+        values.blockMessage = row.value(QStringLiteral("AppBlockerMessage")).toString();
+        for (int i = 0; i < kProtocolCount; ++i)
+            values.ports[i] = row.value(QLatin1String(kProtocolPorts[i].column)).toInt();
+        addToGroup = row.value(QStringLiteral("AddToGroup")).toString();
+    }
+    values.autoStart = m_autoStart.isAutoStartSet();
+    values.showInTray = m_tray.isTrayIconVisible();
+
+    m_groupNames.clear();
+    QSqlQuery groups = m_db.exec(QStringLiteral("SELECT Group_Name FROM Group_Table ORDER BY Group_Name"));
+    while (groups.next()) {
+        const QString name = groups.value(0).toString();
+        m_groupNames.append(name);
+        if (values.addToGroup.isEmpty() && name.compare(addToGroup, Qt::CaseInsensitive) == 0 &&
+            !addToGroup.isEmpty())
+            values.addToGroup = name;
+    }
+    m_portAtOpening = values.localPort;
+    return values;
+}
+
+QString OptionsModel::blockMessageRefusal(const QString& message) {
+    const QString reason = SendableText::unsendableReason(message);
+    if (reason.isEmpty())
+        return {};
+    return QStringLiteral("The App Blocker Message was not saved.") + reason;
+}
+
+ApplyResult OptionsModel::apply(const OptionsValues& values) {
+    ApplyResult result;
+    const auto step = [&](const std::function<bool()>& work) {
+        try {
+            return work();
+        } catch (const DatabaseError& error) {
+            result.notices.append({Notice::Kind::Critical, error.toMessage()});
+            return false;
+        }
+    };
+    const bool general = step([&] {
+        applyGeneral(values);
+        return true;
+    });
+    const bool connection = step([&] {
+        applyConnection(values, result);
+        return true;
+    });
+    const bool password = step([&] { return applyPassword(values, result); });
+    const bool ports = step([&] { return applyPorts(values, result); });
+    result.success = general && connection && password && ports;
+    return result;
+}
+
+void OptionsModel::applyGeneral(const OptionsValues& values) {
+    m_autoStart.setAutoStart(values.autoStart);
+    m_tray.setTrayIconVisible(values.showInTray);
+    m_db.exec(QStringLiteral("UPDATE Settings_Table SET AddToGroup=?"), {values.addToGroup});
+}
+
+void OptionsModel::applyConnection(const OptionsValues& values, ApplyResult& result) {
+    // The window never lets a port outside the range through; one that gets here is not stored.
+    if (values.localPort == m_portAtOpening || !isValidLocalPort(values.localPort))
+        return;
+    m_db.exec(QStringLiteral("UPDATE Settings_Table SET LocalPort=? WHERE ID=1"), {values.localPort});
+    m_portAtOpening = values.localPort;
+    result.notices.append({Notice::Kind::Exclamation,
+                           QStringLiteral("Changes you made to the port settings will take effect only "
+                                          "after you restart the program")});
+}
+
+bool OptionsModel::applyPassword(const OptionsValues& values, ApplyResult& result) {
+    result.passwordMessage.clear();
+    enum class Outcome { Unchanged, Changed, Mismatch, WrongOld, WrongFactoryOld };
+    Outcome outcome = Outcome::Unchanged;
+    m_db.transaction([&] {
+        QSqlQuery row = m_db.exec(QStringLiteral("SELECT ID, Password, AskPwd FROM Settings_Table"));
+        if (!row.next())
+            return;
+        const QVariant id = row.value(0);
+        const QString stored = row.value(1).toString();
+        row.finish();
+        QString password = stored;
+        const bool typed = !values.oldPassword.isEmpty() || !values.newPassword.isEmpty() ||
+                           !values.confirmPassword.isEmpty();
+        if (typed && stored == values.oldPassword) {
+            if (values.newPassword != values.confirmPassword) {
+                outcome = Outcome::Mismatch;
+            } else {
+                password = values.newPassword;
+                outcome = Outcome::Changed;
+            }
+        } else if (typed) {
+            outcome = stored == QLatin1String(Schema::kFactoryPassword) ? Outcome::WrongFactoryOld
+                                                                        : Outcome::WrongOld;
+        }
+        // AskPwd is stored whatever became of the password.
+        m_db.exec(QStringLiteral("UPDATE Settings_Table SET Password=?, AskPwd=? WHERE ID=?"),
+                  {password, values.askPwd ? 1 : 0, id});
+    });
+    switch (outcome) {
+    case Outcome::Unchanged:
+        return true;
+    case Outcome::Changed:
+        result.passwordChanged = true;
+        result.passwordMessage = QStringLiteral("Password successfully changed...");
+        return true;
+    case Outcome::Mismatch:
+        result.notices.append(
+            {Notice::Kind::Exclamation,
+             QStringLiteral("Passwords do not match, try again..!\r\nNew password not saved.")});
+        result.focus = ApplyResult::Focus::NewPassword;
+        return false;
+    case Outcome::WrongFactoryOld:
+        result.notices.append(
+            {Notice::Kind::Information, QStringLiteral("Please enter 'Chief' for the Old Password.")});
+        result.focus = ApplyResult::Focus::OldPassword;
+        return false;
+    case Outcome::WrongOld:
+        result.notices.append(
+            {Notice::Kind::Exclamation,
+             QStringLiteral("Incorrect old password, try again..!\r\nNew password not saved.")});
+        result.focus = ApplyResult::Focus::OldPassword;
+        return false;
+    }
+    return false;
+}
+
+bool OptionsModel::applyPorts(const OptionsValues& values, ApplyResult& result) {
+    if (const QString refusal = blockMessageRefusal(values.blockMessage); !refusal.isEmpty()) {
+        result.notices.append({Notice::Kind::Exclamation, refusal});
+        return false;
+    }
+    QVariantList bound{values.blockMessage.left(kMaxMessageLength)};
+    for (const int port : values.ports)
+        bound.append(std::clamp(port, 0, kMaxPort));
+    m_db.exec(
+        QStringLiteral("UPDATE Settings_Table SET AppBlockerMessage=?, HTTP=?, FTP=?, Telnet=?, SMTP=?, "
+                       "POP3=?, Socks=?, News=?, ICQ=?, IRC=?, OtherPort=?"),
+        bound);
+    const QString payload = Get_The_Settings(m_db, {});
+    if (payload != m_payloadAtOpening) {
+        m_payloadAtOpening = payload;
+        m_sendToAll(QStringLiteral("O") + payload);
+        result.settingsSent = true;
+    }
+    return true;
+}
+
+} // namespace kestrava

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "options/ApplyResult.h"
+#include "options/OptionsValues.h"
+
+#include <QStringList>
+#include <functional>
+
+namespace kestrava {
+
+class AutoStartSwitch;
+class Database;
+class TraySwitch;
+
+// The options window's state and its Apply: the settings row, the tray icon, the start with the
+// system and the "O" message to every connected system when the settings payload changed.
+class OptionsModel {
+public:
+    using SendToAll = std::function<void(const QString& message)>;
+
+    static constexpr int kMinLocalPort = 5001;
+    static constexpr int kMaxMessageLength = 100;
+    static constexpr int kMaxPasswordLength = 30;
+
+    OptionsModel(Database& db, TraySwitch& tray, AutoStartSwitch& autoStart, SendToAll sendToAll);
+
+    // Reads everything afresh and keeps the payload and port as they stand. Throws DatabaseError.
+    OptionsValues load();
+    // Group names in name order; the window lists them after "[Root...]".
+    const QStringList& groupNames() const { return m_groupNames; }
+    // The port that leaving the port box puts back: as opened, or as last applied.
+    int portAtOpening() const { return m_portAtOpening; }
+    const QString& payloadAtOpening() const { return m_payloadAtOpening; }
+
+    // General, Connection, Password and Port/Proxy, in this order; a failing step does not stop the
+    // others and what earlier steps did stays done.
+    ApplyResult apply(const OptionsValues& values);
+
+    static bool isValidLocalPort(int port) { return port >= kMinLocalPort && port <= kMaxPort; }
+    // The refusal for a block message that cannot travel to the client services, or empty.
+    static QString blockMessageRefusal(const QString& message);
+
+private:
+    void applyGeneral(const OptionsValues& values);
+    void applyConnection(const OptionsValues& values, ApplyResult& result);
+    bool applyPassword(const OptionsValues& values, ApplyResult& result);
+    bool applyPorts(const OptionsValues& values, ApplyResult& result);
+
+    Database& m_db;
+    TraySwitch& m_tray;
+    AutoStartSwitch& m_autoStart;
+    SendToAll m_sendToAll;
+    QStringList m_groupNames;
+    int m_portAtOpening = 0;
+    QString m_payloadAtOpening;
+};
+
+} // namespace kestrava
