@@ -1,0 +1,24 @@
+#pragma once
+
+#include "console/TreeNode.h"
+
+#include <QString>
+
+namespace kestrava {
+
+// One item of the list: a copy of what the list shows for a node, refreshed when the node changes.
+struct ListRow {
+    const TreeNode* node = nullptr;
+    QString key;
+    QString text;
+    NodeImage image = NodeImage::Root;
+    QString system;
+    QString group;
+    QString ipAddress;
+    QString connectionStatus;
+    QString internetStatus;
+    // A system shown alone keeps its node's tag.
+    QString tag;
+};
+
+} // namespace kestrava

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "console/ListRow.h"
+#include "console/RemoteAddressLookup.h"
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <vector>
+
+namespace kestrava {
+
+class SystemTree;
+
+// The list of the node last chosen: its children, or a system alone, in six columns. Rows are filled by
+// Show_Node_In_List and then only follow the state of the nodes they show (connection, status, text);
+// nodes added to the tree later appear at the next filling.
+class SystemListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { Alias, System, Group, IpAddress, ConnectionStatus, InternetStatus, ColumnCount };
+
+    explicit SystemListModel(SystemTree& tree, QObject* parent = nullptr);
+
+    static QString connectedText();    // "Connected"
+    static QString notConnectedText(); // "Not Connected"
+
+    // Where the IP address and connection state of a system come from; none means never connected.
+    void setRemoteAddressLookup(RemoteAddressLookup lookup);
+
+    // Clears the list and fills it for node; does nothing when node is null.
+    void Show_Node_In_List(const TreeNode* node);
+    void clear();
+    // 1-based index of the row whose key equals key ignoring case; 0 when there is none.
+    int Get_List_Index_From_Key(const QString& key) const;
+    const ListRow& rowAt(int row) const { return m_rows[static_cast<std::size_t>(row)]; }
+    int count() const { return static_cast<int>(m_rows.size()); }
+
+    // Recomputes a node's row from the node and the connection lookup (text, image, IP address,
+    // connection and internet status); nothing when the node is not listed.
+    void Refresh_List_Item(const TreeNode* node);
+    void removeRowOfKey(const QString& key);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Sorts the rows once, ascending by the column's text whatever order is asked for; rows filled later
+    // are appended unsorted.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+private:
+    ListRow makeRow(const TreeNode* node, const QString& groupText) const;
+    void fillConnection(ListRow& row) const;
+    void forgetSubtree(const TreeNode* node);
+    void reindex();
+    static QString columnText(const ListRow& row, int column);
+
+    SystemTree& m_tree;
+    RemoteAddressLookup m_lookup;
+    std::vector<ListRow> m_rows;
+    QHash<QString, int> m_rowOfKey;
+    QHash<const TreeNode*, int> m_rowOfNode;
+};
+
+} // namespace kestrava

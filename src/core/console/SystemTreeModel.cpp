@@ -1,0 +1,102 @@
+#include "console/SystemTreeModel.h"
+
+#include "console/NodeRoles.h"
+#include "console/SystemTree.h"
+
+namespace kestrava {
+
+SystemTreeModel::SystemTreeModel(SystemTree& tree, QObject* parent)
+    : QAbstractItemModel(parent)
+    , m_tree(tree) {
+    connectTree();
+}
+
+void SystemTreeModel::connectTree() {
+    connect(&m_tree, &SystemTree::aboutToReset, this, [this] { beginResetModel(); });
+    connect(&m_tree, &SystemTree::resetDone, this, [this] { endResetModel(); });
+    connect(&m_tree, &SystemTree::nodeAboutToBeAdded, this,
+            [this](TreeNode* parent, int row) { beginInsertRows(indexOf(parent), row, row); });
+    connect(&m_tree, &SystemTree::nodeAdded, this, [this] { endInsertRows(); });
+    connect(&m_tree, &SystemTree::nodeAboutToBeRemoved, this, [this](TreeNode* node) {
+        const int row = node->row();
+        beginRemoveRows(indexOf(node->parent), row, row);
+    });
+    connect(&m_tree, &SystemTree::nodeRemoved, this, [this] { endRemoveRows(); });
+    connect(&m_tree, &SystemTree::nodeAboutToBeMoved, this, [this](TreeNode* node, TreeNode* newParent) {
+        const int row = node->row();
+        beginMoveRows(indexOf(node->parent), row, row, indexOf(newParent),
+                      static_cast<int>(newParent->children.size()));
+    });
+    connect(&m_tree, &SystemTree::nodeMoved, this, [this] { endMoveRows(); });
+    connect(&m_tree, &SystemTree::nodeChanged, this, [this](TreeNode* node) {
+        const QModelIndex at = indexOf(node);
+        emit dataChanged(at, at);
+    });
+}
+
+QModelIndex SystemTreeModel::indexOf(const TreeNode* node) const {
+    if (!node)
+        return {};
+    return createIndex(node->row(), 0, const_cast<TreeNode*>(node));
+}
+
+TreeNode* SystemTreeModel::nodeAt(const QModelIndex& index) {
+    return index.isValid() ? static_cast<TreeNode*>(index.internalPointer()) : nullptr;
+}
+
+QModelIndex SystemTreeModel::index(int row, int column, const QModelIndex& parent) const {
+    if (column != 0 || row < 0)
+        return {};
+    if (!parent.isValid())
+        return row == 0 ? createIndex(0, 0, m_tree.root()) : QModelIndex();
+    const TreeNode* up = nodeAt(parent);
+    if (row >= static_cast<int>(up->children.size()))
+        return {};
+    return createIndex(row, 0, up->children[static_cast<std::size_t>(row)].get());
+}
+
+QModelIndex SystemTreeModel::parent(const QModelIndex& child) const {
+    const TreeNode* node = nodeAt(child);
+    return node ? indexOf(node->parent) : QModelIndex();
+}
+
+int SystemTreeModel::rowCount(const QModelIndex& parent) const {
+    if (!parent.isValid())
+        return 1;
+    if (parent.column() != 0)
+        return 0;
+    return static_cast<int>(nodeAt(parent)->children.size());
+}
+
+int SystemTreeModel::columnCount(const QModelIndex&) const {
+    return 1;
+}
+
+QVariant SystemTreeModel::data(const QModelIndex& index, int role) const {
+    const TreeNode* node = nodeAt(index);
+    if (!node)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return node->text;
+    case KeyRole:
+        return node->key;
+    case ImageRole:
+        return static_cast<int>(node->image);
+    case SelectedImageRole:
+        return static_cast<int>(node->selectedImage);
+    case TagRole:
+        return node->tag;
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags SystemTreeModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+} // namespace kestrava

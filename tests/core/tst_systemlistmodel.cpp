@@ -1,0 +1,300 @@
+#include "TempDatabase.h"
+#include "console/Keys.h"
+#include "console/NodeRoles.h"
+#include "console/SystemListModel.h"
+#include "console/SystemTree.h"
+#include "console/TreeLoader.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace kestrava;
+
+namespace {
+
+qint64 addGroup(Database& db, const QString& name) {
+    db.exec(QStringLiteral("INSERT INTO Group_Table(Group_Key,Group_Name) VALUES(?,?)"),
+            {Keys::Make_Group_Key(name), name});
+    return db.scalar(QStringLiteral("SELECT max(Group_ID) FROM Group_Table")).toLongLong();
+}
+
+QString addSystem(Database& db, const QString& id, const QString& name, const QString& alias,
+                  qint64 groupId) {
+    const QString key = Keys::Make_System_Key(id, name);
+    db.exec(QStringLiteral("INSERT INTO System_Table(System_Key,System_Name,Group_ID) VALUES(?,?,?)"),
+            {key, alias, groupId});
+    return key;
+}
+
+QString cell(const SystemListModel& model, int row, int column) {
+    return model.index(row, column).data().toString();
+}
+
+QStringList column(const SystemListModel& model, int c) {
+    QStringList out;
+    for (int row = 0; row < model.rowCount(); ++row)
+        out << cell(model, row, c);
+    return out;
+}
+
+// A factory database with two groups, systems in one of them and two systems without a group.
+struct Network {
+    TempDatabase temp;
+    SystemTree tree;
+    SystemListModel list{tree};
+    QString pc1, pc2, loose;
+
+    Network() {
+        Database& db = temp.db();
+        const qint64 labs = addGroup(db, QStringLiteral("Labs"));
+        addGroup(db, QStringLiteral("Empty"));
+        const qint64 gone = addGroup(db, QStringLiteral("Gone"));
+        pc1 = addSystem(db, QStringLiteral("ID1"), QStringLiteral("PC-ONE"), QStringLiteral("Front desk"),
+                        labs);
+        pc2 = addSystem(db, QStringLiteral("ID2"), QStringLiteral("PC-TWO"), QStringLiteral("Back office"),
+                        labs);
+        loose = addSystem(db, QStringLiteral("ID3"), QStringLiteral("LOOSE"), QStringLiteral("Loose"), 0);
+        addSystem(db, QStringLiteral("ID4"), QStringLiteral("STRAY"), QStringLiteral("Stray"), gone);
+        db.exec(QStringLiteral("DELETE FROM Group_Table WHERE Group_ID=?"), {gone});
+        Load_Systems_Tree(db, tree);
+    }
+    TreeNode* node(const QString& key) const { return tree.Get_Node_Index_From_Key(key); }
+    TreeNode* group(const QString& name) const { return node(Keys::Make_Group_Key(name)); }
+};
+
+} // namespace
+
+class TestSystemListModel : public QObject {
+    Q_OBJECT
+private slots:
+    void headers();
+    void rootListsGroupsThenSystemsWithoutGroup();
+    void groupRowsHaveNoSystemAndAreNotConnected();
+    void groupListsItsSystems();
+    void emptyGroupGivesEmptyList();
+    void systemAloneShowsItsOwnGroup();
+    void nullNodeLeavesListAsItIs();
+    void keysCompareIgnoringCase_data();
+    void keysCompareIgnoringCase();
+    void cutKeyGivesEmptySystemField();
+    void connectedRowsShowRemoteAddress();
+    void rowFollowsImageAndTagOfItsNode();
+    void nodeAddedLaterIsNotListed();
+    void removedNodeLosesItsRow();
+    void sortsOnceByColumn();
+    void passesTheModelTester();
+};
+
+void TestSystemListModel::headers() {
+    SystemTree tree;
+    SystemListModel model(tree);
+    QStringList headers;
+    for (int c = 0; c < model.columnCount(); ++c)
+        headers << model.headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(headers, (QStringList{QStringLiteral("Alias"), QStringLiteral("System"), QStringLiteral("Group"),
+                                   QStringLiteral("IP Address"), QStringLiteral("Connection Status"),
+                                   QStringLiteral("Internet Status")}));
+}
+
+void TestSystemListModel::rootListsGroupsThenSystemsWithoutGroup() {
+    Network net;
+    net.list.Show_Node_In_List(net.tree.root());
+    QCOMPARE(column(net.list, SystemListModel::Alias),
+             (QStringList{QStringLiteral("Labs"), QStringLiteral("Empty"), QStringLiteral("Loose"),
+                          QStringLiteral("Stray")}));
+    QCOMPARE(column(net.list, SystemListModel::Group), QStringList(4, QStringLiteral("Computers")));
+    QCOMPARE(cell(net.list, 2, SystemListModel::System), QStringLiteral("LOOSE"));
+    QCOMPARE(net.list.index(0, 0).data(ImageRole).toInt(), 2);
+    QCOMPARE(net.list.index(2, 0).data(ImageRole).toInt(), 4);
+}
+
+void TestSystemListModel::groupRowsHaveNoSystemAndAreNotConnected() {
+    Network net;
+    net.list.setRemoteAddressLookup(
+        [](const QString&) { return std::optional<QString>(QStringLiteral("1.2.3.4")); });
+    net.list.Show_Node_In_List(net.tree.root());
+    for (int row : {0, 1}) {
+        QCOMPARE(cell(net.list, row, SystemListModel::System), QString());
+        QCOMPARE(cell(net.list, row, SystemListModel::IpAddress), QString());
+        QCOMPARE(cell(net.list, row, SystemListModel::ConnectionStatus), QStringLiteral("Not Connected"));
+        QCOMPARE(cell(net.list, row, SystemListModel::InternetStatus), QString());
+    }
+}
+
+void TestSystemListModel::groupListsItsSystems() {
+    Network net;
+    net.list.Show_Node_In_List(net.group(QStringLiteral("Labs")));
+    QCOMPARE(column(net.list, SystemListModel::Alias),
+             (QStringList{QStringLiteral("Front desk"), QStringLiteral("Back office")}));
+    QCOMPARE(column(net.list, SystemListModel::System),
+             (QStringList{QStringLiteral("PC-ONE"), QStringLiteral("PC-TWO")}));
+    QCOMPARE(column(net.list, SystemListModel::Group), QStringList(2, QStringLiteral("Labs")));
+    QCOMPARE(column(net.list, SystemListModel::ConnectionStatus),
+             QStringList(2, QStringLiteral("Not Connected")));
+    QCOMPARE(net.list.index(1, 0).data(KeyRole).toString(), net.pc2);
+}
+
+void TestSystemListModel::emptyGroupGivesEmptyList() {
+    Network net;
+    net.list.Show_Node_In_List(net.tree.root());
+    net.list.Show_Node_In_List(net.group(QStringLiteral("Empty")));
+    QCOMPARE(net.list.rowCount(), 0);
+}
+
+void TestSystemListModel::systemAloneShowsItsOwnGroup() {
+    Network net;
+    TreeNode* pc = net.node(net.pc2);
+    net.tree.setTag(pc, QStringLiteral("Timer Started 01/02/26 09:00:00 AM"));
+    net.list.Show_Node_In_List(pc);
+    QCOMPARE(net.list.rowCount(), 1);
+    QCOMPARE(cell(net.list, 0, SystemListModel::Alias), QStringLiteral("Back office"));
+    QCOMPARE(cell(net.list, 0, SystemListModel::System), QStringLiteral("PC-TWO"));
+    QCOMPARE(cell(net.list, 0, SystemListModel::Group), QStringLiteral("Labs"));
+    QCOMPARE(cell(net.list, 0, SystemListModel::InternetStatus),
+             QStringLiteral("Timer Started 01/02/26 09:00:00 AM"));
+    QCOMPARE(net.list.index(0, 0).data(TagRole).toString(),
+             QStringLiteral("Timer Started 01/02/26 09:00:00 AM"));
+
+    net.list.Show_Node_In_List(net.node(net.loose));
+    QCOMPARE(cell(net.list, 0, SystemListModel::Group), QStringLiteral("Computers"));
+}
+
+void TestSystemListModel::nullNodeLeavesListAsItIs() {
+    Network net;
+    net.list.Show_Node_In_List(net.tree.root());
+    net.list.Show_Node_In_List(nullptr);
+    QCOMPARE(net.list.rowCount(), 4);
+}
+
+void TestSystemListModel::keysCompareIgnoringCase_data() {
+    QTest::addColumn<bool>("lower");
+    QTest::newRow("upper") << false;
+    QTest::newRow("lower") << true;
+}
+
+void TestSystemListModel::keysCompareIgnoringCase() {
+    QFETCH(bool, lower);
+    Network net;
+    const QString asked = lower ? net.pc2.toLower() : net.pc2;
+    QCOMPARE(net.tree.Get_Node_Index_From_Key(asked), net.node(net.pc2));
+    net.list.Show_Node_In_List(net.group(QStringLiteral("labs")));
+    QCOMPARE(net.list.Get_List_Index_From_Key(asked), 2);
+    QCOMPARE(net.list.Get_List_Index_From_Key(net.loose), 0);
+    QCOMPARE(net.list.Get_List_Index_From_Key(asked + QLatin1Char('x')), 0);
+}
+
+void TestSystemListModel::cutKeyGivesEmptySystemField() {
+    TempDatabase temp;
+    const QString id(30, QLatin1Char('9'));
+    const QString key =
+        addSystem(temp.db(), id, QStringLiteral("A-NAME-OF-TWENTY-CHARS"), QStringLiteral("Long"), 0);
+    QCOMPARE(key.size(), 50);
+    QVERIFY(!key.endsWith(QChar(0xC7)));
+    SystemTree tree;
+    SystemListModel list(tree);
+    Load_Systems_Tree(temp.db(), tree);
+    list.Show_Node_In_List(tree.root());
+    QCOMPARE(cell(list, 0, SystemListModel::Alias), QStringLiteral("Long"));
+    QCOMPARE(cell(list, 0, SystemListModel::System), QString());
+}
+
+void TestSystemListModel::connectedRowsShowRemoteAddress() {
+    Network net;
+    const QString pc1 = net.pc1;
+    net.list.setRemoteAddressLookup([pc1](const QString& key) {
+        return key.compare(pc1, Qt::CaseInsensitive) == 0
+                   ? std::optional<QString>(QStringLiteral("192.168.1.20"))
+                   : std::nullopt;
+    });
+    net.list.Show_Node_In_List(net.group(QStringLiteral("Labs")));
+    QCOMPARE(column(net.list, SystemListModel::IpAddress),
+             (QStringList{QStringLiteral("192.168.1.20"), QString()}));
+    QCOMPARE(column(net.list, SystemListModel::ConnectionStatus),
+             (QStringList{QStringLiteral("Connected"), QStringLiteral("Not Connected")}));
+}
+
+void TestSystemListModel::rowFollowsImageAndTagOfItsNode() {
+    Network net;
+    std::optional<QString> address;
+    net.list.setRemoteAddressLookup([&address](const QString&) { return address; });
+    net.list.Show_Node_In_List(net.group(QStringLiteral("Labs")));
+    QSignalSpy changed(&net.list, &QAbstractItemModel::dataChanged);
+    TreeNode* pc = net.node(net.pc2);
+
+    address = QStringLiteral("10.0.0.7");
+    net.tree.setImages(pc, NodeImage::SystemOnline, NodeImage::SystemOnline);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed.front().at(0).toModelIndex().row(), 1);
+    QCOMPARE(net.list.index(1, 0).data(ImageRole).toInt(), 5);
+    QCOMPARE(cell(net.list, 1, SystemListModel::IpAddress), QStringLiteral("10.0.0.7"));
+    QCOMPARE(cell(net.list, 1, SystemListModel::ConnectionStatus), QStringLiteral("Connected"));
+
+    net.tree.setTag(pc, QStringLiteral("Internet OFF 01/02/26 11:00:00 AM"));
+    QCOMPARE(cell(net.list, 1, SystemListModel::InternetStatus),
+             QStringLiteral("Internet OFF 01/02/26 11:00:00 AM"));
+
+    address.reset();
+    net.tree.setImages(pc, NodeImage::SystemOffline, NodeImage::SystemOffline);
+    net.tree.setTag(pc, QString());
+    QCOMPARE(cell(net.list, 1, SystemListModel::IpAddress), QString());
+    QCOMPARE(cell(net.list, 1, SystemListModel::ConnectionStatus), QStringLiteral("Not Connected"));
+    QCOMPARE(cell(net.list, 1, SystemListModel::InternetStatus), QString());
+    QCOMPARE(cell(net.list, 0, SystemListModel::ConnectionStatus), QStringLiteral("Not Connected"));
+
+    const int before = changed.count();
+    net.tree.setImages(net.node(net.loose), NodeImage::SystemOnline, NodeImage::SystemOnline);
+    QCOMPARE(changed.count(), before);
+}
+
+void TestSystemListModel::nodeAddedLaterIsNotListed() {
+    Network net;
+    net.list.Show_Node_In_List(net.group(QStringLiteral("Labs")));
+    net.tree.addNode(net.group(QStringLiteral("Labs")),
+                     Keys::Make_System_Key(QStringLiteral("N"), QStringLiteral("NEW")), QStringLiteral("NEW"),
+                     NodeImage::SystemOnline, NodeImage::SystemOnline);
+    QCOMPARE(net.list.rowCount(), 2);
+    net.list.Show_Node_In_List(net.group(QStringLiteral("Labs")));
+    QCOMPARE(net.list.rowCount(), 3);
+    QCOMPARE(cell(net.list, 2, SystemListModel::Alias), QStringLiteral("NEW"));
+}
+
+void TestSystemListModel::removedNodeLosesItsRow() {
+    Network net;
+    net.list.Show_Node_In_List(net.group(QStringLiteral("Labs")));
+    net.tree.removeNode(net.node(net.pc1));
+    QCOMPARE(column(net.list, SystemListModel::Alias), QStringList{QStringLiteral("Back office")});
+    QCOMPARE(net.list.Get_List_Index_From_Key(net.pc2), 1);
+    net.tree.setImages(net.node(net.pc2), NodeImage::SystemOnline, NodeImage::SystemOnline);
+    QCOMPARE(net.list.index(0, 0).data(ImageRole).toInt(), 5);
+}
+
+void TestSystemListModel::sortsOnceByColumn() {
+    Network net;
+    net.list.Show_Node_In_List(net.tree.root());
+    net.list.sort(SystemListModel::Alias, Qt::DescendingOrder);
+    QCOMPARE(column(net.list, SystemListModel::Alias),
+             (QStringList{QStringLiteral("Empty"), QStringLiteral("Labs"), QStringLiteral("Loose"),
+                          QStringLiteral("Stray")}));
+    QCOMPARE(net.list.Get_List_Index_From_Key(net.loose), 3);
+    net.list.sort(SystemListModel::System);
+    QCOMPARE(column(net.list, SystemListModel::System),
+             (QStringList{QString(), QString(), QStringLiteral("LOOSE"), QStringLiteral("STRAY")}));
+    net.tree.setImages(net.node(net.loose), NodeImage::SystemOnline, NodeImage::SystemOnline);
+    QCOMPARE(net.list.index(2, 0).data(ImageRole).toInt(), 5);
+}
+
+void TestSystemListModel::passesTheModelTester() {
+    Network net;
+    QAbstractItemModelTester tester(&net.list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    net.list.Show_Node_In_List(net.tree.root());
+    net.list.sort(SystemListModel::Group);
+    net.list.Show_Node_In_List(net.group(QStringLiteral("Labs")));
+    net.tree.setTag(net.node(net.pc1), QStringLiteral("x"));
+    net.list.removeRowOfKey(net.pc1);
+    net.tree.reset();
+    QCOMPARE(net.list.rowCount(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestSystemListModel)
+#include "tst_systemlistmodel.moc"

@@ -1,0 +1,137 @@
+#include "console/Keys.h"
+#include "console/NodeRoles.h"
+#include "console/SystemTree.h"
+#include "console/SystemTreeModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace kestrava;
+
+namespace {
+
+TreeNode* addGroup(SystemTree& tree, const QString& name) {
+    return tree.addNode(tree.root(), Keys::Make_Group_Key(name), name, NodeImage::Group,
+                        NodeImage::SelectedGroup);
+}
+
+TreeNode* addSystem(SystemTree& tree, TreeNode* parent, const QString& name) {
+    return tree.addNode(parent, Keys::Make_System_Key(name, name), name, NodeImage::SystemOffline,
+                        NodeImage::SystemOffline);
+}
+
+} // namespace
+
+class TestSystemTreeModel : public QObject {
+    Q_OBJECT
+private slots:
+    void rootIsTheOnlyTopLevelRow();
+    void rolesCarryKeyImagesAndTag();
+    void changesPassTheModelTester();
+    void imageChangeSignalsThatNodeOnly();
+    void moveIsReportedAsRowMove();
+    void indexOfFindsNestedNode();
+};
+
+void TestSystemTreeModel::rootIsTheOnlyTopLevelRow() {
+    SystemTree tree;
+    SystemTreeModel model(tree);
+    QCOMPARE(model.rowCount(), 1);
+    const QModelIndex root = model.index(0, 0);
+    QCOMPARE(root.data().toString(), QStringLiteral("Computers"));
+    QCOMPARE(root.data(ImageRole).toInt(), 1);
+    QVERIFY(!model.index(1, 0).isValid());
+    QCOMPARE(model.rowCount(root), 0);
+}
+
+void TestSystemTreeModel::rolesCarryKeyImagesAndTag() {
+    SystemTree tree;
+    SystemTreeModel model(tree);
+    TreeNode* group = addGroup(tree, QStringLiteral("Labs"));
+    TreeNode* system = addSystem(tree, group, QStringLiteral("pc1"));
+    tree.setTag(system, QStringLiteral("Internet ON 01/02/26 10:00:00 AM"));
+
+    const QModelIndex g = model.index(0, 0, model.index(0, 0));
+    QCOMPARE(g.data(KeyRole).toString(), Keys::Make_Group_Key(QStringLiteral("Labs")));
+    QCOMPARE(g.data(ImageRole).toInt(), 2);
+    QCOMPARE(g.data(SelectedImageRole).toInt(), 3);
+    const QModelIndex s = model.index(0, 0, g);
+    QCOMPARE(s.data(Qt::DisplayRole).toString(), QStringLiteral("pc1"));
+    QCOMPARE(s.data(ImageRole).toInt(), 4);
+    QCOMPARE(s.data(TagRole).toString(), QStringLiteral("Internet ON 01/02/26 10:00:00 AM"));
+    QCOMPARE(SystemTreeModel::nodeAt(s), system);
+}
+
+void TestSystemTreeModel::changesPassTheModelTester() {
+    SystemTree tree;
+    SystemTreeModel model(tree);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    TreeNode* a = addGroup(tree, QStringLiteral("A"));
+    TreeNode* b = addGroup(tree, QStringLiteral("B"));
+    TreeNode* s1 = addSystem(tree, a, QStringLiteral("s1"));
+    addSystem(tree, a, QStringLiteral("s2"));
+    TreeNode* loose = addSystem(tree, tree.root(), QStringLiteral("loose"));
+    tree.moveNode(s1, b);
+    tree.moveNode(loose, a);
+    tree.setImages(s1, NodeImage::SystemOnline, NodeImage::SystemOnline);
+    tree.setText(b, QStringLiteral("Bee"));
+    QVERIFY(tree.setKey(b, Keys::Make_Group_Key(QStringLiteral("Bee"))));
+    tree.removeNode(a);
+    tree.reset();
+    addGroup(tree, QStringLiteral("After reset"));
+    QCOMPARE(model.rowCount(model.index(0, 0)), 1);
+}
+
+void TestSystemTreeModel::imageChangeSignalsThatNodeOnly() {
+    SystemTree tree;
+    SystemTreeModel model(tree);
+    TreeNode* group = addGroup(tree, QStringLiteral("G"));
+    addSystem(tree, group, QStringLiteral("first"));
+    TreeNode* second = addSystem(tree, group, QStringLiteral("second"));
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+
+    tree.setImages(second, NodeImage::SystemOnline, NodeImage::SystemOnline);
+    QCOMPARE(changed.count(), 1);
+    const QModelIndex at = changed.front().at(0).toModelIndex();
+    QCOMPARE(at, model.indexOf(second));
+    QCOMPARE(at.row(), 1);
+    QCOMPARE(at.data(ImageRole).toInt(), 5);
+
+    tree.setImages(second, NodeImage::SystemOnline, NodeImage::SystemOnline);
+    QCOMPARE(changed.count(), 1);
+}
+
+void TestSystemTreeModel::moveIsReportedAsRowMove() {
+    SystemTree tree;
+    SystemTreeModel model(tree);
+    TreeNode* from = addGroup(tree, QStringLiteral("From"));
+    TreeNode* to = addGroup(tree, QStringLiteral("To"));
+    addSystem(tree, to, QStringLiteral("already"));
+    TreeNode* moving = addSystem(tree, from, QStringLiteral("moving"));
+    QSignalSpy moved(&model, &QAbstractItemModel::rowsMoved);
+
+    tree.moveNode(moving, to);
+    QCOMPARE(moved.count(), 1);
+    QCOMPARE(moved.front().at(0).toModelIndex(), model.indexOf(from));
+    QCOMPARE(moved.front().at(3).toModelIndex(), model.indexOf(to));
+    QCOMPARE(moved.front().at(4).toInt(), 1);
+    QCOMPARE(model.rowCount(model.indexOf(from)), 0);
+    QCOMPARE(model.index(1, 0, model.indexOf(to)).data().toString(), QStringLiteral("moving"));
+}
+
+void TestSystemTreeModel::indexOfFindsNestedNode() {
+    SystemTree tree;
+    SystemTreeModel model(tree);
+    addGroup(tree, QStringLiteral("One"));
+    TreeNode* two = addGroup(tree, QStringLiteral("Two"));
+    TreeNode* pc = addSystem(tree, two, QStringLiteral("pc"));
+    const QModelIndex at = model.indexOf(pc);
+    QCOMPARE(at.parent(), model.indexOf(two));
+    QCOMPARE(at.parent().row(), 1);
+    QCOMPARE(at.parent().parent(), model.index(0, 0));
+    QVERIFY(!model.indexOf(nullptr).isValid());
+}
+
+QTEST_GUILESS_MAIN(TestSystemTreeModel)
+#include "tst_systemtreemodel.moc"
