@@ -1,0 +1,209 @@
+#include "TempDatabase.h"
+#include "console/Keys.h"
+#include "lists/GroupProgramList.h"
+#include "lists/GroupUrlList.h"
+
+#include <QSqlQuery>
+#include <QTest>
+
+using namespace kestrava;
+
+namespace {
+
+qint64 addGroup(Database& db, const QString& name) {
+    db.exec(QStringLiteral("INSERT INTO Group_Table(Group_Key, Group_Name) VALUES(?,?)"),
+            {Keys::Make_Group_Key(name), name});
+    return db.scalar(QStringLiteral("SELECT Group_ID FROM Group_Table WHERE Group_Name=?"), {name})
+        .toLongLong();
+}
+
+qint64 addUrl(Database& db, const QString& url) {
+    db.exec(QStringLiteral("INSERT INTO DNS_Lookup_Table(URL) VALUES(?)"), {url});
+    return db.scalar(QStringLiteral("SELECT URL_ID FROM DNS_Lookup_Table WHERE URL=?"), {url}).toLongLong();
+}
+
+int rowsOfGroup(Database& db, qint64 groupId) {
+    return db.scalar(QStringLiteral("SELECT count(*) FROM Group_URL_Table WHERE Group_ID=?"), {groupId})
+        .toInt();
+}
+
+QString url(int i) {
+    return QStringLiteral("site%1.com").arg(i, 3, 10, QLatin1Char('0'));
+}
+
+// A group whose white list holds listed URLs, with more URLs left in the catalogue.
+struct Fixture {
+    TempDatabase temp;
+    qint64 groupId = 0;
+    GroupUrlList list{temp.db()};
+
+    Fixture(int listed, int more) {
+        groupId = addGroup(temp.db(), QStringLiteral("Lab"));
+        for (int i = 0; i < listed + more; ++i) {
+            const qint64 id = addUrl(temp.db(), url(i));
+            if (i < listed)
+                temp.db().exec(QStringLiteral("INSERT INTO Group_URL_Table(Group_ID,URL_ID) VALUES(?,?)"),
+                               {groupId, id});
+        }
+        list.setGroupKey(Keys::Make_Group_Key(QStringLiteral("Lab")));
+        list.Load_White_List();
+    }
+};
+
+} // namespace
+
+class TestGroupList : public QObject {
+    Q_OBJECT
+private slots:
+    void loadSplitsCatalogue();
+    void moveToWritesAndSetsChanged();
+    void limitWith99AndThreeSelected();
+    void limitWith100MovesNothing();
+    void moveBackRemovesRow();
+    void deletedCatalogueEntryDropsOut();
+    void entryGoneFromCatalogueIsSkipped();
+    void nonGroupKeyDoesNothing_data();
+    void nonGroupKeyDoesNothing();
+    void missingGroupIsAnError();
+    void blockListKeepsCase();
+    void limitMessages();
+};
+
+void TestGroupList::loadSplitsCatalogue() {
+    Fixture f(2, 3);
+    QCOMPARE(f.list.listed(), (QStringList{url(0), url(1)}));
+    QCOMPARE(f.list.available(), (QStringList{url(2), url(3), url(4)}));
+    QVERIFY(!f.list.changed());
+}
+
+void TestGroupList::moveToWritesAndSetsChanged() {
+    Fixture f(0, 4);
+    const auto result = f.list.moveTo({0, 2});
+    QCOMPARE(result.moved, (QList<int>{2, 0}));
+    QVERIFY(!result.limitReached);
+    // Appended in the order of the walk, from the last row up.
+    QCOMPARE(f.list.listed(), (QStringList{url(2), url(0)}));
+    QCOMPARE(f.list.available(), (QStringList{url(1), url(3)}));
+    QVERIFY(f.list.changed());
+    QCOMPARE(rowsOfGroup(f.temp.db(), f.groupId), 2);
+    QVERIFY(f.list.Is_In_White_List(url(2)));
+}
+
+void TestGroupList::limitWith99AndThreeSelected() {
+    Fixture f(99, 5);
+    const auto result = f.list.moveTo({1, 3, 4});
+    QVERIFY(result.limitReached);
+    QCOMPARE(result.moved, QList<int>{4});
+    QCOMPARE(f.list.listed().size(), 100);
+    QCOMPARE(f.list.listed().last(), url(99 + 4));
+    QCOMPARE(f.list.available().size(), 4);
+    QVERIFY(f.list.changed());
+    // The move before the limit stays in the database.
+    QCOMPARE(rowsOfGroup(f.temp.db(), f.groupId), 100);
+}
+
+void TestGroupList::limitWith100MovesNothing() {
+    Fixture f(100, 1);
+    const auto result = f.list.moveTo({0});
+    QVERIFY(result.limitReached);
+    QVERIFY(result.moved.isEmpty());
+    QVERIFY(!f.list.changed());
+    QCOMPARE(rowsOfGroup(f.temp.db(), f.groupId), 100);
+    // Nothing selected: no walk, no message.
+    QVERIFY(!f.list.moveTo({}).limitReached);
+}
+
+void TestGroupList::moveBackRemovesRow() {
+    Fixture f(3, 0);
+    const auto result = f.list.moveBack({0, 2});
+    QCOMPARE(result.moved, (QList<int>{2, 0}));
+    QCOMPARE(f.list.listed(), QStringList{url(1)});
+    QCOMPARE(f.list.available(), (QStringList{url(2), url(0)}));
+    QVERIFY(f.list.changed());
+    QCOMPARE(rowsOfGroup(f.temp.db(), f.groupId), 1);
+}
+
+void TestGroupList::deletedCatalogueEntryDropsOut() {
+    Fixture f(2, 0);
+    f.temp.db().exec(QStringLiteral("DELETE FROM DNS_Lookup_Table WHERE URL=?"), {url(0)});
+    GroupUrlList reopened(f.temp.db());
+    reopened.setGroupKey(Keys::Make_Group_Key(QStringLiteral("LAB")));
+    reopened.Load_White_List();
+    QCOMPARE(reopened.listed(), QStringList{url(1)});
+    QVERIFY(reopened.available().isEmpty());
+}
+
+void TestGroupList::entryGoneFromCatalogueIsSkipped() {
+    Fixture f(0, 2);
+    f.temp.db().exec(QStringLiteral("DELETE FROM DNS_Lookup_Table WHERE URL=?"), {url(1)});
+    const auto result = f.list.moveTo({0, 1});
+    QCOMPARE(result.moved, QList<int>{0});
+    QCOMPARE(f.list.available(), QStringList{url(1)});
+    QCOMPARE(f.list.listed(), QStringList{url(0)});
+}
+
+void TestGroupList::nonGroupKeyDoesNothing_data() {
+    QTest::addColumn<QString>("key");
+    QTest::newRow("root") << Keys::rootKey();
+    QTest::newRow("system") << Keys::Make_System_Key(QStringLiteral("id1"), QStringLiteral("PC1"));
+    QTest::newRow("empty") << QString();
+}
+
+void TestGroupList::nonGroupKeyDoesNothing() {
+    QFETCH(QString, key);
+    TempDatabase temp;
+    addUrl(temp.db(), url(0));
+    GroupUrlList list(temp.db());
+    list.setGroupKey(key);
+    list.Load_White_List();
+    QVERIFY(!list.hasGroup());
+    QVERIFY(list.available().isEmpty());
+    QVERIFY(list.moveTo({0}).moved.isEmpty());
+    QVERIFY(!list.changed());
+}
+
+void TestGroupList::missingGroupIsAnError() {
+    Fixture f(0, 1);
+    f.temp.db().exec(QStringLiteral("DELETE FROM Group_Table"));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, f.list.moveTo({0}));
+    QCOMPARE(f.list.available().size(), 1);
+    QVERIFY(!f.list.changed());
+}
+
+void TestGroupList::blockListKeepsCase() {
+    TempDatabase temp;
+    const qint64 groupId = addGroup(temp.db(), QStringLiteral("Office"));
+    temp.db().exec(QStringLiteral("INSERT INTO Program_Table(Program) VALUES(?),(?)"),
+                   {QStringLiteral("CALC.EXE"), QStringLiteral(" ")});
+    GroupProgramList list(temp.db());
+    list.setGroupKey(Keys::Make_Group_Key(QStringLiteral("office")));
+    list.Load_Block_List();
+    QCOMPARE(list.available(), (QStringList{QStringLiteral("CALC.EXE"), QStringLiteral(" ")}));
+    list.moveTo({0, 1});
+    QCOMPARE(list.listed(), (QStringList{QStringLiteral(" "), QStringLiteral("CALC.EXE")}));
+    QVERIFY(list.Is_In_Block_List(QStringLiteral("CALC.EXE")));
+    QVERIFY(!list.Is_In_Block_List(QStringLiteral("calc.exe")));
+    QCOMPARE(
+        temp.db()
+            .scalar(QStringLiteral("SELECT count(*) FROM Group_Program_Table WHERE Group_ID=?"), {groupId})
+            .toInt(),
+        2);
+    list.moveBack({1});
+    QCOMPARE(list.listed(), QStringList{QStringLiteral(" ")});
+    QCOMPARE(
+        temp.db()
+            .scalar(QStringLiteral("SELECT count(*) FROM Group_Program_Table WHERE Group_ID=?"), {groupId})
+            .toInt(),
+        1);
+}
+
+void TestGroupList::limitMessages() {
+    TempDatabase temp;
+    QCOMPARE(GroupUrlList(temp.db()).limitMessage(),
+             QStringLiteral("Cannot add anymore urls.\r\nMaximum allowed urls is 100."));
+    QCOMPARE(GroupProgramList(temp.db()).limitMessage(),
+             QStringLiteral("Cannot add anymore Programs.\r\nMaximum allowed Programs is 100."));
+}
+
+QTEST_GUILESS_MAIN(TestGroupList)
+#include "tst_grouplist.moc"
