@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QSqlQuery>
+#include <QString>
+
+namespace kestrava {
+
+// SEP count SEP, then the first column of every row followed by SEP: the body of "P" and "B".
+QString listPayload(QSqlQuery rows);
+
+} // namespace kestrava

@@ -1,0 +1,55 @@
+#include "options/SettingsPayload.h"
+
+#include "console/Keys.h"
+#include "protocol/Fields.h"
+#include "store/Database.h"
+
+#include <QSqlQuery>
+#include <iterator>
+
+namespace kestrava {
+
+namespace {
+
+const char* const kPortColumns[] = {"HTTP",  "FTP",  "TELNET", "SMTP", "POP3",
+                                    "SOCKS", "NEWS", "ICQ",    "IRC",  "OtherPort"};
+
+QString portsAndMessage(Database& db) {
+    QSqlQuery row = db.exec(
+        QStringLiteral("SELECT AppBlockerMessage, HTTP, FTP, Telnet, SMTP, POP3, Socks, News, ICQ, IRC, "
+                       "OtherPort FROM Settings_Table ORDER BY ID LIMIT 1"));
+    if (!row.next())
+        return {};
+    QString payload = kFieldSeparator + QString::number(std::size(kPortColumns)) + kFieldSeparator;
+    for (int column = 1; column <= static_cast<int>(std::size(kPortColumns)); ++column) {
+        const QVariant port = row.value(column);
+        if (port.isNull())
+            throw DatabaseError(
+                QStringLiteral("94"),
+                QStringLiteral("Invalid use of Null (%1)").arg(QLatin1String(kPortColumns[column - 1])));
+        payload += QString::number(port.toLongLong()) + kFieldSeparator;
+    }
+    return payload + row.value(0).toString() + kFieldSeparator;
+}
+
+QString blankScreenField(Database& db, const QString& key) {
+    QVariant blank;
+    if (Keys::Is_Group_Key(key))
+        blank = db.scalar(QStringLiteral("SELECT Blank_Screen FROM Group_Table WHERE Group_Key=?"), {key});
+    else if (Keys::Is_System_Key(key))
+        blank = db.scalar(QStringLiteral("SELECT Blank_Screen FROM System_Table WHERE System_Key=?"), {key});
+    else
+        return {};
+    return (blank.toBool() ? QStringLiteral("True") : QStringLiteral("False")) + kFieldSeparator;
+}
+
+} // namespace
+
+QString Get_The_Settings(Database& db, const QString& key) {
+    QString payload = portsAndMessage(db);
+    if (!key.isEmpty())
+        payload += blankScreenField(db, key);
+    return payload;
+}
+
+} // namespace kestrava
