@@ -1,5 +1,6 @@
 #include "lists/Catalogue.h"
 
+#include "console/Keys.h"
 #include "store/Database.h"
 
 #include <QSqlQuery>
@@ -18,6 +19,10 @@ void Catalogue::load() {
     while (query.next())
         entries.append(query.value(0).toString());
     m_entries = entries;
+}
+
+QString Catalogue::keyToSendOnClose() const {
+    return m_changed ? Keys::rootKey() : QString();
 }
 
 Catalogue::AddResult Catalogue::add(const QString& typed) {

@@ -29,6 +29,8 @@ public:
     int count() const { return static_cast<int>(m_entries.size()); }
     // At least one entry was deleted since the window opened.
     bool changed() const { return m_changed; }
+    // The node whose lists are sent when the window closes: the root after a deletion, else none.
+    QString keyToSendOnClose() const;
 
     // Validates, refuses duplicates of the loaded list, stores and appends.
     AddResult add(const QString& typed);

@@ -35,6 +35,8 @@ public:
     const QStringList& available() const { return m_available; }
     const QStringList& listed() const { return m_listed; }
     bool changed() const { return m_changed; }
+    // The node whose list is sent when the window closes: the group after a move, else none.
+    QString keyToSendOnClose() const { return m_changed ? m_groupKey : QString(); }
 
     // Moves the selected rows of the available list onto the group's list, up to the limit.
     MoveResult moveTo(const QList<int>& selectedRows);
