@@ -1,0 +1,239 @@
+#include "link/ConnectionManager.h"
+
+#include "console/Keys.h"
+#include "console/SystemTree.h"
+#include "link/SocketErrors.h"
+#include "protocol/WireCodec.h"
+#include "store/Database.h"
+#include "store/Schema.h"
+
+#include <QSqlQuery>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace kestrava {
+
+ConnectionManager::ConnectionManager(Database& db, SystemTree& tree, QObject* parent)
+    : QObject(parent)
+    , m_db(db)
+    , m_tree(tree) {
+    m_server.setListenBacklogSize(kListenBacklog);
+    m_server.setMaxPendingConnections(kMaxPendingConnections);
+    connect(&m_server, &QTcpServer::newConnection, this, &ConnectionManager::onNewConnection);
+    connect(&m_server, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) {
+        // Qt stops accepting when the process is out of descriptors; connections that end free some.
+        QTimer::singleShot(kAcceptRetry, this, [this] { m_server.resumeAccepting(); });
+    });
+}
+
+ConnectionManager::~ConnectionManager() {
+    Close_All_Sockets();
+}
+
+int ConnectionManager::Get_Local_Port() {
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT ID, LocalPort FROM Settings_Table"));
+    if (!query.next())
+        return Schema::kFactoryLocalPort;
+    return query.value(1).toInt();
+}
+
+bool ConnectionManager::Start_Listening() {
+    m_listenError.clear();
+    try {
+        const int port = Get_Local_Port();
+        if (port < 0 || port > kMaxSocketIndex) {
+            m_listenError = QString::number(SocketErrors::kOverflow) + QStringLiteral(": Overflow");
+        } else if (!m_server.listen(QHostAddress::Any, static_cast<quint16>(port))) {
+            m_listenError = QString::number(SocketErrors::numberOf(m_server.serverError())) +
+                            QStringLiteral(": ") + m_server.errorString();
+        }
+    } catch (const DatabaseError& error) {
+        m_listenError = error.toMessage();
+    }
+    if (m_listenError.isEmpty())
+        return true;
+    emit errorOccurred(m_listenError);
+    return false;
+}
+
+int ConnectionManager::Get_Free_Socket_Index() {
+    const int gap = m_gaps.empty() ? static_cast<int>(m_slots.size()) : *m_gaps.begin();
+    if (!m_dead.empty() && *m_dead.begin() < gap) {
+        const int dead = *m_dead.begin();
+        Handle_Socket_Close(dead);
+        return dead;
+    }
+    return gap <= kMaxSocketIndex ? gap : 0;
+}
+
+void ConnectionManager::onNewConnection() {
+    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        const int index = Get_Free_Socket_Index();
+        if (index == 0) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        install(index, socket);
+        emit connectionAccepted(index);
+    }
+}
+
+void ConnectionManager::install(int index, QTcpSocket* socket) {
+    if (index >= static_cast<int>(m_slots.size())) {
+        for (int i = static_cast<int>(m_slots.size()); i < index; ++i)
+            m_gaps.insert(i);
+        m_slots.resize(static_cast<std::size_t>(index) + 1, nullptr);
+    }
+    m_gaps.erase(index);
+    auto* connection = new ClientConnection(index, socket, m_timing, this);
+    m_slots[static_cast<std::size_t>(index)] = connection;
+    connect(connection, &ClientConnection::messageReceived, this, &ConnectionManager::messageReceived);
+    connect(connection, &ClientConnection::closed, this, &ConnectionManager::Handle_Socket_Close);
+    connect(connection, &ClientConnection::failed, this, &ConnectionManager::Handle_Socket_Error);
+}
+
+ClientConnection* ConnectionManager::connectionAt(int index) const {
+    if (index <= 0 || index >= static_cast<int>(m_slots.size()))
+        return nullptr;
+    return m_slots[static_cast<std::size_t>(index)];
+}
+
+void ConnectionManager::release(int index) {
+    ClientConnection* connection = connectionAt(index);
+    if (!connection)
+        return;
+    const QString hash = hashKey(connection->tag());
+    if (!connection->tag().isEmpty() && m_slotOfKey.value(hash) == index)
+        m_slotOfKey.remove(hash);
+    m_dead.erase(index);
+    m_slots[static_cast<std::size_t>(index)] = nullptr;
+    if (index == static_cast<int>(m_slots.size()) - 1) {
+        while (m_slots.size() > 1 && m_slots.back() == nullptr) {
+            m_slots.pop_back();
+            m_gaps.erase(static_cast<int>(m_slots.size()));
+        }
+    } else {
+        m_gaps.insert(index);
+    }
+    connection->disconnect(this);
+    connection->shutDown();
+}
+
+void ConnectionManager::Handle_Socket_Close(int index) {
+    ClientConnection* connection = connectionAt(index);
+    if (!connection)
+        return;
+    const QString key = connection->tag();
+    release(index);
+    emit connectionClosed(index);
+    if (!key.isEmpty())
+        markNotConnected(key);
+}
+
+void ConnectionManager::markNotConnected(const QString& key) {
+    if (Find_Socket_Of_System(key) != 0)
+        return;
+    TreeNode* node = m_tree.Get_Node_Index_From_Key(key);
+    if (!node)
+        return;
+    m_tree.setImages(node, NodeImage::SystemOffline, NodeImage::SystemOffline);
+    m_tree.setTag(node, QString());
+    Refresh_List_Item(node->key);
+}
+
+void ConnectionManager::Handle_Socket_Error(int index, int number) {
+    ClientConnection* connection = connectionAt(index);
+    if (!connection)
+        return;
+    if (SocketErrors::closesConnection(number)) {
+        Handle_Socket_Close(index);
+        return;
+    }
+    connection->markFailed();
+    m_dead.insert(index);
+}
+
+void ConnectionManager::Close_All_Sockets() {
+    for (int index : socketIndexes())
+        release(index);
+    m_server.close();
+}
+
+void ConnectionManager::Refresh_List_Item(const QString& key) {
+    emit listItemChanged(key);
+}
+
+QString ConnectionManager::tagOf(int index) const {
+    const ClientConnection* connection = connectionAt(index);
+    return connection ? connection->tag() : QString();
+}
+
+void ConnectionManager::setTag(int index, const QString& key) {
+    ClientConnection* connection = connectionAt(index);
+    if (!connection)
+        return;
+    const QString oldHash = hashKey(connection->tag());
+    if (!connection->tag().isEmpty() && m_slotOfKey.value(oldHash) == index)
+        m_slotOfKey.remove(oldHash);
+    connection->setTag(key);
+    if (!key.isEmpty())
+        m_slotOfKey.insert(hashKey(key), index);
+}
+
+bool ConnectionManager::isConnected(int index) const {
+    const ClientConnection* connection = connectionAt(index);
+    return connection && connection->isConnected();
+}
+
+int ConnectionManager::Find_Socket_Of_System(const QString& key) const {
+    if (key.isEmpty())
+        return 0;
+    return m_slotOfKey.value(hashKey(key), 0);
+}
+
+std::optional<QString> ConnectionManager::remoteAddress(const QString& key) const {
+    const ClientConnection* connection = connectionAt(Find_Socket_Of_System(key));
+    if (!connection)
+        return std::nullopt;
+    return connection->remoteAddress();
+}
+
+std::vector<int> ConnectionManager::socketIndexes() const {
+    std::vector<int> indexes;
+    for (std::size_t i = 1; i < m_slots.size(); ++i) {
+        if (m_slots[i])
+            indexes.push_back(static_cast<int>(i));
+    }
+    return indexes;
+}
+
+void ConnectionManager::Send_Data_To_System(const QString& key, const QString& data, int index) {
+    sendEncoded(key, WireCodec::encode(data), index);
+}
+
+void ConnectionManager::sendEncoded(const QString& key, const QByteArray& bytes, int index) {
+    if (index == 0) {
+        if (!Keys::Is_System_Key(key))
+            return;
+        index = Find_Socket_Of_System(key);
+        if (index == 0)
+            return;
+    }
+    ClientConnection* connection = connectionAt(index);
+    if (connection && connection->isConnected())
+        connection->send(bytes);
+    else
+        Handle_Socket_Close(index);
+}
+
+void ConnectionManager::Send_Data_To_All_Connected_Systems(const QString& data) {
+    const QByteArray bytes = WireCodec::encode(data);
+    const std::vector<TreeNode*> nodes = m_tree.nodesInOrder();
+    for (std::size_t i = 1; i < nodes.size(); ++i) {
+        if (nodes[i]->isConnected())
+            sendEncoded(nodes[i]->key, bytes, 0);
+    }
+}
+
+} // namespace kestrava

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "link/ClientConnection.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QTcpServer>
+#include <chrono>
+#include <optional>
+#include <set>
+#include <vector>
+
+namespace kestrava {
+
+class Database;
+class SystemTree;
+
+// sckServer: the listening socket (index 0) and one slot per accepted connection, indexes 1 to 32767,
+// lowest free or dead slot first. A slot's tag is the key of the system identified on it; a system is
+// connected exactly while a slot holds its key, and its tree node then shows image 5.
+class ConnectionManager : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMaxSocketIndex = 32767;
+    // Reconnect storms overflow a short accept queue.
+    static constexpr int kListenBacklog = 4096;
+    static constexpr int kMaxPendingConnections = 1 << 16;
+    static constexpr std::chrono::milliseconds kSendSpacing{50};
+    // After the process ran out of descriptors, accepting starts again after this pause.
+    static constexpr std::chrono::milliseconds kAcceptRetry{1000};
+
+    ConnectionManager(Database& db, SystemTree& tree, QObject* parent = nullptr);
+    ~ConnectionManager() override;
+
+    // For connections accepted from now on.
+    void setSendSpacing(std::chrono::milliseconds spacing) { m_timing.sendSpacing = spacing; }
+    void setIdentificationWait(std::chrono::milliseconds wait) { m_timing.identificationWait = wait; }
+
+    // Listens on Get_Local_Port. On failure the console goes on without listening: returns false,
+    // keeps "number: description" in listenError() and emits errorOccurred with it.
+    bool Start_Listening();
+    QString listenError() const { return m_listenError; }
+    bool isListening() const { return m_server.isListening(); }
+    quint16 listeningPort() const { return m_server.serverPort(); }
+
+    // Settings_Table.LocalPort of the first row, 8999 when there is none. Throws DatabaseError.
+    int Get_Local_Port();
+    // The lowest gap or dead slot (a dead one is cleaned up first), else one above the highest;
+    // 0 when every index up to 32767 is taken.
+    int Get_Free_Socket_Index();
+
+    // With index 0 the slot is looked up by a system key; nothing is sent when there is none. A slot
+    // that is not connected is cleaned up instead of sent to.
+    void Send_Data_To_System(const QString& key, const QString& data, int index = 0);
+    // The same with the message already in its wire bytes, for walks that send one message to many.
+    void sendEncoded(const QString& key, const QByteArray& bytes, int index = 0);
+    // Every tree node after the root that shows a connected system.
+    void Send_Data_To_All_Connected_Systems(const QString& data);
+    // The slot tied to the key, ignoring letter case; 0 when none.
+    int Find_Socket_Of_System(const QString& key) const;
+    // Drops the slot; its system's node turns to image 4 and loses its status text.
+    void Handle_Socket_Close(int index);
+    // A socket error by its Windows Sockets number: network down or dropped, aborted, reset, refused
+    // and name-service failures close the slot; any other leaves it failed until it is cleaned up.
+    void Handle_Socket_Error(int index, int number);
+    // Every slot and the listening socket; the tree is left as it is.
+    void Close_All_Sockets();
+    // Tells the list that the row of this key needs its connection and status columns again.
+    void Refresh_List_Item(const QString& key);
+
+    QString tagOf(int index) const;
+    void setTag(int index, const QString& key);
+    bool isConnected(int index) const;
+    // The peer's IP address of the slot tied to the key; nullopt when none is.
+    std::optional<QString> remoteAddress(const QString& key) const;
+    // The slots in use, ascending.
+    std::vector<int> socketIndexes() const;
+    ClientConnection* connectionAt(int index) const;
+
+signals:
+    void connectionAccepted(int index);
+    void connectionClosed(int index);
+    void messageReceived(int index, const QString& message);
+    // A system's connection state or status text changed (Refresh_List_Item).
+    void listItemChanged(const QString& key);
+    // "number: description" of a failure the administrator should see.
+    void errorOccurred(const QString& message);
+
+private:
+    void onNewConnection();
+    void install(int index, QTcpSocket* socket);
+    void release(int index);
+    void markNotConnected(const QString& key);
+    static QString hashKey(const QString& key) { return key.toUpper(); }
+
+    Database& m_db;
+    SystemTree& m_tree;
+    QTcpServer m_server;
+    QString m_listenError;
+    ClientConnection::Timing m_timing{kSendSpacing, InboundSplitter::kIdentificationWait};
+    // Index 0 stands for the listening socket and is never a slot.
+    std::vector<ClientConnection*> m_slots{nullptr};
+    std::set<int> m_gaps;
+    std::set<int> m_dead;
+    QHash<QString, int> m_slotOfKey;
+};
+
+} // namespace kestrava

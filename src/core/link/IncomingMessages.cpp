@@ -1,0 +1,151 @@
+#include "link/IncomingMessages.h"
+
+#include "console/Keys.h"
+#include "console/SystemTree.h"
+#include "link/ConnectionManager.h"
+#include "link/Messenger.h"
+#include "lists/ProgramListPayload.h"
+#include "options/SettingsPayload.h"
+#include "protocol/Messages.h"
+#include "startup/Clock.h"
+#include "startup/TimeText.h"
+#include "store/Database.h"
+
+#include <QSqlQuery>
+
+namespace kestrava {
+
+IncomingMessages::IncomingMessages(Database& db, SystemTree& tree, const Clock& clock,
+                                   ConnectionManager& connections, Messenger& messenger, QObject* parent)
+    : QObject(parent)
+    , m_db(db)
+    , m_tree(tree)
+    , m_clock(clock)
+    , m_connections(connections)
+    , m_messenger(messenger) {
+    connect(&m_connections, &ConnectionManager::messageReceived, this, &IncomingMessages::handleMessage);
+}
+
+QString IncomingMessages::statusText(QStringView code) {
+    if (!Messages::isStatusCode(code))
+        return {};
+    const bool on = code[1] == QLatin1Char('N');
+    switch (code[0].unicode()) {
+    case u'I':
+        return on ? QStringLiteral("Internet ON ") : QStringLiteral("Internet OFF ");
+    case u'S':
+        return on ? QStringLiteral("Scheduler Started ") : QStringLiteral("Scheduler Stopped ");
+    default:
+        return on ? QStringLiteral("Timer Started ") : QStringLiteral("Timer Stopped ");
+    }
+}
+
+void IncomingMessages::handleMessage(int index, const QString& message) {
+    const auto kind = Messages::kindOf(MessageSender::Client, message);
+    if (!kind)
+        return;
+    try {
+        const QString payload = Messages::payloadOf(message);
+        if (*kind == MessageKind::Identification) {
+            if (Identify_Client(payload, index)) {
+                const QString key = m_connections.tagOf(index);
+                m_connections.Send_Data_To_System(key, Messages::buildFlag(Messages::kFlagSynchronized));
+                m_messenger.sendScheduleToSystem(key);
+            }
+            return;
+        }
+        if (*kind == MessageKind::StatusReport) {
+            Report_Client_Status(payload, index);
+            return;
+        }
+        // Requests of a connection that has not identified itself find no system.
+        const QString key = m_connections.tagOf(index);
+        if (key.isEmpty())
+            return;
+        switch (*kind) {
+        case MessageKind::AskSchedule:
+            m_messenger.sendScheduleToSystem(key);
+            break;
+        case MessageKind::AskSettings:
+            m_connections.Send_Data_To_System(key, Messages::buildSettings(Get_The_Settings(m_db, key)));
+            break;
+        case MessageKind::AskWhiteList:
+            m_messenger.Send_URL_List_To_System(key);
+            break;
+        case MessageKind::AskBlockList:
+            m_messenger.Enumerate_Childs_And_Send_Message(
+                key, Messages::buildBlockList(Get_Program_List(m_db, key)));
+            break;
+        default:
+            break;
+        }
+    } catch (const DatabaseError& error) {
+        emit errorOccurred(error.toMessage());
+    }
+}
+
+bool IncomingMessages::Identify_Client(const QString& payload, int index) {
+    const Identification id =
+        Messages::parseIdentification(Messages::letterOf(MessageKind::Identification) + payload);
+    if (id.version != Messages::kClientVersion) {
+        m_connections.Send_Data_To_System(QString(), Messages::buildTerminate(), index);
+        return false;
+    }
+    const QString name = id.computerName.left(Keys::kMaxComputerNameLength);
+    const QString key = Keys::Make_System_Key(id.identifier, name);
+    TreeNode* node = m_tree.Get_Node_Index_From_Key(key);
+
+    const int old = m_connections.Find_Socket_Of_System(key);
+    if (old != 0 && old != index)
+        m_connections.Handle_Socket_Close(old);
+
+    const QString previous = m_connections.tagOf(index);
+    m_connections.setTag(index, key);
+    // A connection that identifies as another system no longer holds the first one.
+    if (!previous.isEmpty() && previous.compare(key, Qt::CaseInsensitive) != 0) {
+        if (TreeNode* previousNode = m_tree.Get_Node_Index_From_Key(previous);
+            previousNode && m_connections.Find_Socket_Of_System(previous) == 0) {
+            m_tree.setImages(previousNode, NodeImage::SystemOffline, NodeImage::SystemOffline);
+            m_tree.setTag(previousNode, QString());
+            m_connections.Refresh_List_Item(previousNode->key);
+        }
+    }
+
+    if (node) {
+        m_tree.setImages(node, NodeImage::SystemOnline, NodeImage::SystemOnline);
+        m_connections.Refresh_List_Item(node->key);
+    } else {
+        recordNewSystem(key, name);
+    }
+    return true;
+}
+
+void IncomingMessages::recordNewSystem(const QString& key, const QString& name) {
+    TreeNode* parent = m_tree.root();
+    int groupId = 0;
+    QSqlQuery group = m_db.exec(QStringLiteral("SELECT Group_Key, Group_ID FROM Group_Table WHERE "
+                                               "Group_Name=(SELECT AddToGroup FROM Settings_Table)"));
+    if (group.next()) {
+        // A group row without its node would leave the system out of sight; it goes under the root.
+        if (TreeNode* groupNode = m_tree.Get_Node_Index_From_Key(group.value(0).toString())) {
+            parent = groupNode;
+            groupId = group.value(1).toInt();
+        }
+    }
+    m_db.exec(QStringLiteral("INSERT INTO System_Table(System_Key,System_Name,Group_ID) VALUES(?,?,?)"),
+              {key, name, groupId});
+    m_tree.addNode(parent, key, name, NodeImage::SystemOnline, NodeImage::SystemOnline);
+}
+
+void IncomingMessages::Report_Client_Status(const QString& payload, int index) {
+    const QString key = m_connections.tagOf(index);
+    TreeNode* node = key.isEmpty() ? nullptr : m_tree.Get_Node_Index_From_Key(key);
+    if (!node)
+        return;
+    const QString text = statusText(QStringView(payload).left(2));
+    if (!text.isEmpty())
+        m_tree.setTag(node, text + TimeText::statusStamp(m_clock.now()));
+    m_connections.Refresh_List_Item(node->key);
+}
+
+} // namespace kestrava

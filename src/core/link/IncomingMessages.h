@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringView>
+
+namespace kestrava {
+
+class Clock;
+class ConnectionManager;
+class Database;
+class Messenger;
+class SystemTree;
+
+// Everything client services send: identification, status reports and the requests for schedule,
+// settings, white list and block list. A failure while handling one message is reported and ends
+// that message only; the connection stays open and the console goes on.
+class IncomingMessages : public QObject {
+    Q_OBJECT
+public:
+    IncomingMessages(Database& db, SystemTree& tree, const Clock& clock, ConnectionManager& connections,
+                     Messenger& messenger, QObject* parent = nullptr);
+
+    // One message of the connection in slot index.
+    void handleMessage(int index, const QString& message);
+
+    // The identification's payload (after its letter). A wrong version is answered with "T";
+    // otherwise the slot is tied to the system, which is recorded when it was never seen before.
+    bool Identify_Client(const QString& payload, int index);
+    // The status report's payload: its code, e.g. "IN".
+    void Report_Client_Status(const QString& payload, int index);
+
+    // "Internet ON " and the others; empty for a code that is none of the six.
+    static QString statusText(QStringView code);
+
+signals:
+    // "number: description".
+    void errorOccurred(const QString& message);
+
+private:
+    void recordNewSystem(const QString& key, const QString& name);
+
+    Database& m_db;
+    SystemTree& m_tree;
+    const Clock& m_clock;
+    ConnectionManager& m_connections;
+    Messenger& m_messenger;
+};
+
+} // namespace kestrava

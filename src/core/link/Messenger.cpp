@@ -1,0 +1,110 @@
+#include "link/Messenger.h"
+
+#include "console/Keys.h"
+#include "console/SystemTree.h"
+#include "link/ConnectionManager.h"
+#include "lists/ProgramListPayload.h"
+#include "lists/UrlListPayload.h"
+#include "policy/SchedulePayload.h"
+#include "protocol/Messages.h"
+#include "protocol/WireCodec.h"
+
+#include <algorithm>
+
+namespace kestrava {
+
+namespace {
+
+bool hasConnectedChild(const TreeNode* node) {
+    return std::any_of(node->children.begin(), node->children.end(),
+                       [](const auto& child) { return child->isConnected(); });
+}
+
+} // namespace
+
+Messenger::Messenger(Database& db, SystemTree& tree, ConnectionManager& connections, const Clock& clock)
+    : m_db(db)
+    , m_tree(tree)
+    , m_connections(connections)
+    , m_clock(clock) {}
+
+void Messenger::Enumerate_Childs_And_Send_Message(const QString& key, const QString& message) {
+    const TreeNode* node = m_tree.Get_Node_Index_From_Key(key);
+    if (!node)
+        return;
+    const QByteArray bytes = WireCodec::encode(message);
+    if (Keys::Is_System_Key(node->key)) {
+        if (node->isConnected())
+            m_connections.sendEncoded(node->key, bytes);
+    } else if (Keys::Is_Group_Key(node->key)) {
+        for (const auto& child : node->children) {
+            if (child->isConnected())
+                m_connections.sendEncoded(child->key, bytes);
+        }
+    } else if (Keys::Is_Root_Key(node->key)) {
+        const std::vector<TreeNode*> nodes = m_tree.nodesInOrder();
+        for (std::size_t i = 1; i < nodes.size(); ++i) {
+            if (nodes[i]->isConnected())
+                m_connections.sendEncoded(nodes[i]->key, bytes);
+        }
+    }
+}
+
+void Messenger::Enumerate_Childs_And_Send_Scheduler(const QString& groupKey) {
+    const TreeNode* node = m_tree.Get_Node_Index_From_Key(groupKey);
+    if (!node)
+        return;
+    for (const auto& child : node->children) {
+        if (child->isConnected())
+            sendScheduleToSystem(child->key);
+    }
+}
+
+void Messenger::sendScheduleToSystem(const QString& systemKey) {
+    m_connections.Send_Data_To_System(systemKey,
+                                      Messages::buildSchedule(Get_System_Schedule(m_db, m_clock, systemKey)));
+}
+
+template <typename BuildMessage> void Messenger::sendToGroups(const QString& key, BuildMessage build) {
+    if (Keys::Is_System_Key(key)) {
+        m_connections.Send_Data_To_System(key, build(key));
+        return;
+    }
+    std::vector<const TreeNode*> groups;
+    if (Keys::Is_Root_Key(key)) {
+        const std::vector<TreeNode*> nodes = m_tree.nodesInOrder();
+        for (std::size_t i = 1; i < nodes.size(); ++i) {
+            if (Keys::Is_Group_Key(nodes[i]->key))
+                groups.push_back(nodes[i]);
+        }
+    } else if (Keys::Is_Group_Key(key)) {
+        if (const TreeNode* group = m_tree.Get_Node_Index_From_Key(key))
+            groups.push_back(group);
+    }
+    // A group without a connected member would receive nothing; its list is not even read.
+    for (const TreeNode* group : groups) {
+        if (hasConnectedChild(group))
+            Enumerate_Childs_And_Send_Message(group->key, build(group->key));
+    }
+}
+
+void Messenger::Enumerate_Childs_And_Send_URL(const QString& key) {
+    sendToGroups(key, [this](const QString& k) { return Messages::buildWhiteList(Get_URL_List(m_db, k)); });
+}
+
+void Messenger::Send_URL_List_To_System(const QString& key, const TreeNode* node) {
+    if (!node)
+        node = m_tree.Get_Node_Index_From_Key(key);
+    if (!node || !node->parent || !Keys::Is_Group_Key(node->parent->key))
+        return;
+    const QString list = Get_URL_List(m_db, node->parent->key);
+    if (!list.isEmpty())
+        m_connections.Send_Data_To_System(key, Messages::buildWhiteList(list));
+}
+
+void Messenger::Enumerate_Childs_And_Send_Programs(const QString& key) {
+    sendToGroups(key,
+                 [this](const QString& k) { return Messages::buildBlockList(Get_Program_List(m_db, k)); });
+}
+
+} // namespace kestrava

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+namespace kestrava {
+
+class Clock;
+class ConnectionManager;
+class Database;
+class SystemTree;
+struct TreeNode;
+
+// Builds messages afresh from the database and delivers them to the connected systems that a tree
+// node stands for. Nothing is sent to a system that is not connected. Payload builders throw
+// DatabaseError; a walk stops at the member whose message failed.
+class Messenger {
+public:
+    Messenger(Database& db, SystemTree& tree, ConnectionManager& connections, const Clock& clock);
+
+    // A system: itself while connected; a group: its connected direct children; the root: every
+    // connected system in walk order.
+    void Enumerate_Childs_And_Send_Message(const QString& key, const QString& message);
+    // Each connected direct child of the group gets "S" and its own schedule.
+    void Enumerate_Childs_And_Send_Scheduler(const QString& groupKey);
+    // "S" and the system's schedule to one system.
+    void sendScheduleToSystem(const QString& systemKey);
+    // "P" with the white list: the root sends every group its own, a group its members, a system
+    // the list of the group that System_Table names for it.
+    void Enumerate_Childs_And_Send_URL(const QString& key);
+    // "P" with the list of the group under which the system stands in the tree; nothing for a system
+    // under the root. node may be given when the caller has it.
+    void Send_URL_List_To_System(const QString& key, const TreeNode* node = nullptr);
+    // "B" with the block list, walked like Enumerate_Childs_And_Send_URL.
+    void Enumerate_Childs_And_Send_Programs(const QString& key);
+
+private:
+    template <typename BuildMessage> void sendToGroups(const QString& key, BuildMessage build);
+
+    Database& m_db;
+    SystemTree& m_tree;
+    ConnectionManager& m_connections;
+    const Clock& m_clock;
+};
+
+} // namespace kestrava
