@@ -1,8 +1,20 @@
 #include "MainWindow.h"
 
+#include "ConsoleSelection.h"
+#include "MainMenus.h"
+#include "NodeIconProxy.h"
+#include "SystemListView.h"
+#include "console/NodeRoles.h"
+#include "console/SystemListModel.h"
+#include "console/SystemTree.h"
+#include "console/SystemTreeModel.h"
+#include "console/TreeLoader.h"
+#include "startup/ConsoleServices.h"
 #include "startup/ProductTitle.h"
 
+#include <QItemSelectionModel>
 #include <QLabel>
+#include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTreeView>
@@ -15,20 +27,65 @@ MainWindow::MainWindow(ConsoleServices& services, QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(productTitle());
 
-    auto* splitter = new QSplitter(this);
-    m_treSystems = new QTreeView(splitter);
-    m_treSystems->setObjectName(QStringLiteral("treSystems"));
-    m_treSystems->setHeaderHidden(true);
-    m_lvwSystems = new QTreeView(splitter);
-    m_lvwSystems->setObjectName(QStringLiteral("lvwSystems"));
-    m_lvwSystems->setRootIsDecorated(false);
-    splitter->setStretchFactor(0, 2);
-    splitter->setStretchFactor(1, 5);
-    setCentralWidget(splitter);
+    m_menus = new MainMenus(menuBar(), this);
+    buildViews();
 
     m_versionPanel = new QLabel(QStringLiteral("ver. ") + versionText(), this);
     statusBar()->addWidget(m_versionPanel);
     resize(900, 600);
+    loadSystems();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildViews() {
+    m_treeModel = new SystemTreeModel(m_services.tree, this);
+    m_treeIcons = new NodeIconProxy(this);
+    m_treeIcons->setSourceModel(m_treeModel);
+    m_listModel = new SystemListModel(m_services.tree, this);
+    m_listIcons = new NodeIconProxy(this);
+    m_listIcons->setSourceModel(m_listModel);
+
+    auto* splitter = new QSplitter(this);
+    splitter->setObjectName(QStringLiteral("splMain"));
+    splitter->setChildrenCollapsible(false);
+    m_treSystems = new QTreeView(splitter);
+    m_treSystems->setObjectName(QStringLiteral("treSystems"));
+    m_treSystems->setHeaderHidden(true);
+    m_treSystems->setModel(m_treeIcons);
+    m_lvwSystems = new SystemListView(splitter);
+    m_lvwSystems->setModel(m_listIcons);
+    splitter->setStretchFactor(0, 2);
+    splitter->setStretchFactor(1, 5);
+    setCentralWidget(splitter);
+    m_selection = std::make_unique<ConsoleSelection>(*this, *m_treSystems, *m_lvwSystems, m_services.tree);
+
+    connect(m_treSystems->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                Show_Node_In_List(m_services.tree.Get_Node_Index_From_Key(current.data(KeyRole).toString()));
+            });
+}
+
+void MainWindow::loadSystems() {
+    Load_Systems_Tree(m_services.db, m_services.tree);
+    m_treSystems->expand(m_treeIcons->index(0, 0));
+    selectNode(m_services.tree.root());
+}
+
+void MainWindow::setRemoteAddressLookup(RemoteAddressLookup lookup) {
+    m_listModel->setRemoteAddressLookup(std::move(lookup));
+}
+
+void MainWindow::Show_Node_In_List(const TreeNode* node) {
+    m_listModel->Show_Node_In_List(node);
+}
+
+void MainWindow::selectNode(const TreeNode* node) {
+    const QModelIndex at = m_treeIcons->mapFromSource(m_treeModel->indexOf(node));
+    if (!at.isValid())
+        return;
+    m_treSystems->setCurrentIndex(at);
+    Show_Node_In_List(node);
 }
 
 } // namespace kestrava

@@ -1,24 +1,59 @@
 #pragma once
 
+#include "console/RemoteAddressLookup.h"
+
 #include <QMainWindow>
+#include <memory>
 
 class QTreeView;
 class QLabel;
 
 namespace kestrava {
 
+class ConsoleSelection;
+class MainMenus;
+class NodeIconProxy;
+class SystemListModel;
+class SystemListView;
+class SystemTreeModel;
 struct ConsoleServices;
+struct TreeNode;
 
 // frmMain: the tree of groups and systems beside the list of the chosen node.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainWindow(ConsoleServices& services, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    ConsoleServices& services() const { return m_services; }
+    MainMenus& menus() const { return *m_menus; }
+    ConsoleSelection& selection() const { return *m_selection; }
+    QTreeView& treSystems() const { return *m_treSystems; }
+    SystemListView& lvwSystems() const { return *m_lvwSystems; }
+    SystemListModel& listModel() const { return *m_listModel; }
+    SystemTreeModel& treeModel() const { return *m_treeModel; }
+
+    // Where the list finds the IP address of a connected system.
+    void setRemoteAddressLookup(RemoteAddressLookup lookup);
+    // Clears the list and fills it for node (nothing when node is null).
+    void Show_Node_In_List(const TreeNode* node);
+    // Makes node the tree's selected node, which fills the list for it.
+    void selectNode(const TreeNode* node);
 
 private:
+    void buildViews();
+    void loadSystems();
+
     ConsoleServices& m_services;
+    MainMenus* m_menus = nullptr;
+    SystemTreeModel* m_treeModel = nullptr;
+    NodeIconProxy* m_treeIcons = nullptr;
+    SystemListModel* m_listModel = nullptr;
+    NodeIconProxy* m_listIcons = nullptr;
     QTreeView* m_treSystems = nullptr;
-    QTreeView* m_lvwSystems = nullptr;
+    SystemListView* m_lvwSystems = nullptr;
+    std::unique_ptr<ConsoleSelection> m_selection;
     QLabel* m_versionPanel = nullptr;
 };
 

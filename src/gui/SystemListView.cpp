@@ -1,0 +1,96 @@
+#include "SystemListView.h"
+
+#include <QHeaderView>
+#include <QListView>
+#include <QStackedWidget>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace kestrava {
+
+SystemListView::SystemListView(QWidget* parent)
+    : QWidget(parent) {
+    setObjectName(QStringLiteral("lvwSystems"));
+    m_stack = new QStackedWidget(this);
+    m_icons = new QListView(m_stack);
+    m_icons->setObjectName(QStringLiteral("lvwSystemsIcons"));
+    m_icons->setResizeMode(QListView::Adjust);
+    m_icons->setWrapping(true);
+    m_icons->setUniformItemSizes(true);
+    m_details = new QTreeView(m_stack);
+    m_details->setObjectName(QStringLiteral("lvwSystemsDetails"));
+    m_details->setRootIsDecorated(false);
+    m_details->setItemsExpandable(false);
+    m_details->setUniformRowHeights(true);
+    m_details->setAllColumnsShowFocus(true);
+    m_details->header()->setSectionsClickable(true);
+    m_details->header()->setDefaultSectionSize(130);
+    m_details->header()->setStretchLastSection(true);
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(m_icons), static_cast<QAbstractItemView*>(m_details)}) {
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        connect(view, &QAbstractItemView::doubleClicked, this, &SystemListView::itemDoubleClicked);
+    }
+    m_stack->addWidget(m_icons);
+    m_stack->addWidget(m_details);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_stack);
+    setView(Details);
+}
+
+void SystemListView::setModel(QAbstractItemModel* model) {
+    m_details->setModel(model);
+    m_icons->setModel(model);
+    m_icons->setSelectionModel(m_details->selectionModel());
+}
+
+QItemSelectionModel* SystemListView::selectionModel() const {
+    return m_details->selectionModel();
+}
+
+void SystemListView::setView(int view) {
+    if (view < LargeIcons || view > Details)
+        return;
+    const bool hadFocus = ownsFocus();
+    m_view = view;
+    if (view == Details) {
+        m_stack->setCurrentWidget(m_details);
+    } else {
+        m_icons->setViewMode(view == LargeIcons ? QListView::IconMode : QListView::ListMode);
+        m_icons->setFlow(view == List ? QListView::TopToBottom : QListView::LeftToRight);
+        m_icons->setIconSize(view == LargeIcons ? QSize(32, 32) : QSize(16, 16));
+        m_icons->setGridSize(view == LargeIcons ? QSize(96, 64) : QSize());
+        m_icons->setSpacing(view == LargeIcons ? 0 : 2);
+        m_icons->setMovement(QListView::Static);
+        m_stack->setCurrentWidget(m_icons);
+    }
+    setFocusProxy(activeView());
+    if (hadFocus)
+        activeView()->setFocus();
+}
+
+QAbstractItemView* SystemListView::activeView() const {
+    if (m_view == Details)
+        return m_details;
+    return m_icons;
+}
+
+bool SystemListView::ownsFocus() const {
+    const QWidget* focused = window()->focusWidget();
+    return focused && (focused == m_icons || focused == m_details || focused == this);
+}
+
+QModelIndex SystemListView::selectedItem() const {
+    const QItemSelectionModel* selection = selectionModel();
+    if (!selection)
+        return {};
+    const QModelIndex current = selection->currentIndex();
+    if (current.isValid() && selection->isRowSelected(current.row(), current.parent()))
+        return current.siblingAtColumn(0);
+    const QModelIndexList rows = selection->selectedRows();
+    return rows.isEmpty() ? QModelIndex() : rows.front();
+}
+
+} // namespace kestrava
