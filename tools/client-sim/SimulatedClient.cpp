@@ -1,0 +1,104 @@
+#include "SimulatedClient.h"
+
+#include "protocol/Fields.h"
+#include "protocol/Messages.h"
+#include "protocol/WireCodec.h"
+
+#include <QTcpSocket>
+#include <sys/socket.h>
+
+namespace kestrava {
+
+SimulatedClient::SimulatedClient(QObject* parent)
+    : QObject(parent)
+    , m_socket(new QTcpSocket(this)) {
+    connect(m_socket, &QTcpSocket::connected, this, [this] {
+        m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        emit connected();
+    });
+    connect(m_socket, &QTcpSocket::disconnected, this, &SimulatedClient::disconnected);
+    connect(m_socket, &QTcpSocket::readyRead, this, &SimulatedClient::onReadyRead);
+}
+
+SimulatedClient::~SimulatedClient() = default;
+
+void SimulatedClient::connectTo(const QString& host, quint16 port) {
+    m_socket->connectToHost(host, port);
+}
+
+bool SimulatedClient::isConnected() const {
+    return m_socket->state() == QAbstractSocket::ConnectedState;
+}
+
+void SimulatedClient::identify(const QString& identifier, const QString& computerName,
+                               const QString& version) {
+    sendText(Messages::buildIdentification(identifier, computerName, version));
+}
+
+void SimulatedClient::reportStatus(const QString& code) {
+    sendText(Messages::buildStatusReport(code));
+}
+
+void SimulatedClient::askSchedule() {
+    sendText(Messages::buildAskSchedule());
+}
+
+void SimulatedClient::askSettings() {
+    sendText(Messages::buildAskSettings());
+}
+
+void SimulatedClient::askWhiteList() {
+    sendText(Messages::buildAskWhiteList());
+}
+
+void SimulatedClient::askBlockList() {
+    sendText(Messages::buildAskBlockList());
+}
+
+void SimulatedClient::sendText(const QString& text) {
+    sendRaw(WireCodec::encodeUtf16(text));
+}
+
+void SimulatedClient::sendRaw(const QByteArray& bytes) {
+    m_socket->write(bytes);
+    m_socket->flush();
+}
+
+void SimulatedClient::disconnectFromConsole() {
+    m_socket->disconnectFromHost();
+}
+
+void SimulatedClient::resetConnection() {
+    // A zero linger time makes the close a reset.
+    const linger option{1, 0};
+    ::setsockopt(static_cast<int>(m_socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &option,
+                 sizeof option);
+    m_socket->abort();
+}
+
+void SimulatedClient::clearArrivals() {
+    m_arrivals.clear();
+    m_rawArrivals.clear();
+}
+
+QString SimulatedClient::displayText(const QString& message) {
+    QString text = message;
+    return text.replace(kFieldSeparator, QLatin1Char('|'));
+}
+
+QString SimulatedClient::fromDisplayText(const QString& text) {
+    QString message = text;
+    return message.replace(QLatin1Char('|'), kFieldSeparator);
+}
+
+void SimulatedClient::onReadyRead() {
+    const QByteArray bytes = m_socket->readAll();
+    if (bytes.isEmpty())
+        return;
+    const QString message = WireCodec::decodeSingleByte(bytes);
+    m_rawArrivals << bytes;
+    m_arrivals << message;
+    emit arrived(message);
+}
+
+} // namespace kestrava
