@@ -245,6 +245,11 @@ void TestSystemListModel::rowFollowsImageAndTagOfItsNode() {
     const int before = changed.count();
     net.tree.setImages(net.node(net.loose), NodeImage::SystemOnline, NodeImage::SystemOnline);
     QCOMPARE(changed.count(), before);
+
+    address = QStringLiteral("10.0.0.8");
+    net.list.refreshKey(net.pc1.toLower());
+    QCOMPARE(cell(net.list, 0, SystemListModel::IpAddress), QStringLiteral("10.0.0.8"));
+    QCOMPARE(changed.count(), before + 1);
 }
 
 void TestSystemListModel::nodeAddedLaterIsNotListed() {

@@ -97,6 +97,11 @@ void SystemListModel::Refresh_List_Item(const TreeNode* node) {
     emit dataChanged(index(at, 0), index(at, ColumnCount - 1));
 }
 
+void SystemListModel::refreshKey(const QString& key) {
+    if (const TreeNode* node = m_tree.Get_Node_Index_From_Key(key))
+        Refresh_List_Item(node);
+}
+
 void SystemListModel::removeRowOfKey(const QString& key) {
     const int at = Get_List_Index_From_Key(key) - 1;
     if (at < 0)

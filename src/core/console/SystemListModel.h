@@ -38,6 +38,8 @@ public:
     // Recomputes a node's row from the node and the connection lookup (text, image, IP address,
     // connection and internet status); nothing when the node is not listed.
     void Refresh_List_Item(const TreeNode* node);
+    // The same for the node of a key, as the connection manager names a system.
+    void refreshKey(const QString& key);
     void removeRowOfKey(const QString& key);
 
     int rowCount(const QModelIndex& parent = {}) const override;
