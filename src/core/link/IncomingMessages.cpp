@@ -22,9 +22,7 @@ IncomingMessages::IncomingMessages(Database& db, SystemTree& tree, const Clock& 
     , m_tree(tree)
     , m_clock(clock)
     , m_connections(connections)
-    , m_messenger(messenger) {
-    connect(&m_connections, &ConnectionManager::messageReceived, this, &IncomingMessages::handleMessage);
-}
+    , m_messenger(messenger) {}
 
 QString IncomingMessages::statusText(QStringView code) {
     if (!Messages::isStatusCode(code))

@@ -21,7 +21,8 @@ public:
     IncomingMessages(Database& db, SystemTree& tree, const Clock& clock, ConnectionManager& connections,
                      Messenger& messenger, QObject* parent = nullptr);
 
-    // One message of the connection in slot index.
+    // One message of the connection in slot index; the owner connects ConnectionManager::messageReceived
+    // here.
     void handleMessage(int index, const QString& message);
 
     // The identification's payload (after its letter). A wrong version is answered with "T";

@@ -1,0 +1,53 @@
+#include "protocol/Fields.h"
+
+#include <QTest>
+
+using namespace kestrava;
+
+class TestFields : public QObject {
+    Q_OBJECT
+private slots:
+    void getField_data();
+    void getField();
+    void otherSeparator();
+};
+
+namespace {
+// '|' stands for the separator in the rows.
+QString wire(const char* text) {
+    return QString::fromLatin1(text).replace(QLatin1Char('|'), kFieldSeparator);
+}
+} // namespace
+
+void TestFields::getField_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("n");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("field 0 before the first separator") << wire("d|id|pc|1.4|") << 0 << QStringLiteral("d");
+    QTest::newRow("field 1") << wire("d|id|pc|1.4|") << 1 << QStringLiteral("id");
+    QTest::newRow("field 3") << wire("d|id|pc|1.4|") << 3 << QStringLiteral("1.4");
+    QTest::newRow("past the last separator") << wire("d|id|pc|1.4|") << 4 << QString();
+    QTest::newRow("last field without its separator") << wire("|id|pc|1.4") << 3 << QString();
+    QTest::newRow("empty field") << wire("||x|") << 1 << QString();
+    QTest::newRow("empty text") << QString() << 0 << QString();
+    QTest::newRow("no separator at all") << QStringLiteral("abc") << 0 << QString();
+    QTest::newRow("negative position") << wire("a|b|") << -1 << QString();
+    QTest::newRow("far position") << wire("a|b|") << 40000 << QString();
+    QTest::newRow("key name field") << wire("c|ID-1|PC 1|") << 2 << QStringLiteral("PC 1");
+}
+
+void TestFields::getField() {
+    QFETCH(QString, text);
+    QFETCH(int, n);
+    QFETCH(QString, field);
+    QCOMPARE(Get_Field(text, n), field);
+    QCOMPARE(Get_Field(text, kFieldSeparator, n), field);
+}
+
+void TestFields::otherSeparator() {
+    QCOMPARE(Get_Field(QStringLiteral("a,b,c,"), QLatin1Char(','), 2), QStringLiteral("c"));
+    QCOMPARE(Get_Field(wire("a|b|"), QLatin1Char(','), 0), QString());
+}
+
+QTEST_GUILESS_MAIN(TestFields)
+#include "tst_fields.moc"

@@ -1,0 +1,147 @@
+#include "protocol/Fields.h"
+#include "protocol/InboundSplitter.h"
+#include "protocol/WireCodec.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace kestrava;
+using namespace std::chrono_literals;
+
+class TestInboundSplitter : public QObject {
+    Q_OBJECT
+private slots:
+    void split_data();
+    void split();
+    void oversizeArrivalIsDropped();
+    void largestArrivalIsHandled();
+    void truncatedIdentificationIsHandledAfterTheWait();
+    void identificationCompletedInTimeDoesNotTimeOut();
+    void pendingIdentificationBeyondTheLimitIsDropped();
+};
+
+namespace {
+
+// '|' stands for the separator.
+QString wire(const QString& text) {
+    return QString(text).replace(QLatin1Char('|'), kFieldSeparator);
+}
+
+QByteArray utf16(const char* text) {
+    return WireCodec::encodeUtf16(wire(QString::fromLatin1(text)));
+}
+
+QStringList shown(const QStringList& messages) {
+    QStringList texts;
+    for (const QString& message : messages)
+        texts << QString(message).replace(kFieldSeparator, QLatin1Char('|'));
+    return texts;
+}
+
+QStringList feedAll(InboundSplitter& splitter, const QList<QByteArray>& arrivals) {
+    QStringList messages;
+    for (const QByteArray& arrival : arrivals)
+        messages << splitter.feed(arrival);
+    return shown(messages);
+}
+
+} // namespace
+
+void TestInboundSplitter::split_data() {
+    QTest::addColumn<QList<QByteArray>>("arrivals");
+    QTest::addColumn<QStringList>("messages");
+    auto row = [](const char* name, QList<QByteArray> arrivals, QStringList messages) {
+        QTest::newRow(name) << arrivals << messages;
+    };
+    const QString id = QStringLiteral("d|id|pc|1.4|");
+    row("identification", {utf16("d|id|pc|1.4|")}, {id});
+    row("D identification", {utf16("D|id|pc|1.4|")}, {QStringLiteral("D|id|pc|1.4|")});
+    row("four requests in one arrival", {utf16("sorb")},
+        {QStringLiteral("s"), QStringLiteral("o"), QStringLiteral("r"), QStringLiteral("b")});
+    row("identification then request", {utf16("d|id|pc|1.4|s")}, {id, QStringLiteral("s")});
+    row("two identifications", {utf16("d|id|pc|1.4|d|id|pc|1.4|")}, {id, id});
+    row("status then request", {utf16("hINs")}, {QStringLiteral("hIN"), QStringLiteral("s")});
+    row("status with unknown code is still one message", {utf16("hXYs")},
+        {QStringLiteral("hXY"), QStringLiteral("s")});
+    row("status cut short", {utf16("hI")}, {QStringLiteral("hI")});
+    row("status then identification", {utf16("hSFd|id|pc|1.4|")}, {QStringLiteral("hSF"), id});
+    row("garbage after a message is dropped", {utf16("sxs")}, {QStringLiteral("s")});
+    row("d without separator after a message", {utf16("sdx|a|b|1.4|")}, {QStringLiteral("s")});
+    row("h with unknown code after a message", {utf16("shXYs")}, {QStringLiteral("s")});
+    row("unknown letter takes the whole arrival", {utf16("xs")}, {QStringLiteral("xs")});
+    row("request payload after its letter is dropped", {utf16("s123")}, {QStringLiteral("s")});
+    row("empty arrival", {QByteArray()}, {});
+    row("odd byte waits for the next arrival", {QByteArray("s\0o", 3), QByteArray("\0", 1)},
+        {QStringLiteral("s"), QStringLiteral("o")});
+    row("single bytes", {QByteArray("s"), QByteArray("\0", 1), QByteArray("o"), QByteArray("\0", 1)},
+        {QStringLiteral("s"), QStringLiteral("o")});
+    row("identification in two arrivals", {utf16("d|id|"), utf16("pc|1.4|")}, {id});
+    row("identification cut inside a character",
+        {utf16("d|id|pc|1.4|").left(7), utf16("d|id|pc|1.4|").mid(7)}, {id});
+    row("rest of identification and next message", {utf16("d|id|pc|1"), utf16(".4|s")},
+        {id, QStringLiteral("s")});
+    row("request before an identification in pieces", {utf16("sd|id|"), utf16("pc|1.4|")},
+        {QStringLiteral("s"), id});
+}
+
+void TestInboundSplitter::split() {
+    QFETCH(QList<QByteArray>, arrivals);
+    QFETCH(QStringList, messages);
+    InboundSplitter splitter(10s);
+    QCOMPARE(feedAll(splitter, arrivals), messages);
+    QVERIFY(!splitter.isHoldingBack());
+}
+
+void TestInboundSplitter::oversizeArrivalIsDropped() {
+    InboundSplitter splitter(10s);
+    QVERIFY(splitter.feed(QByteArray("s\0d", 3)).size() == 1);
+    QVERIFY(splitter.isHoldingBack());
+    QByteArray flood;
+    while (flood.size() <= InboundSplitter::kMaxArrivalBytes)
+        flood += QByteArray("s\0", 2);
+    QVERIFY(splitter.feed(flood).isEmpty());
+    QVERIFY(!splitter.isHoldingBack());
+    QCOMPARE(shown(splitter.feed(utf16("o"))), QStringList{QStringLiteral("o")});
+}
+
+void TestInboundSplitter::largestArrivalIsHandled() {
+    InboundSplitter splitter(10s);
+    QByteArray requests;
+    while (requests.size() < InboundSplitter::kMaxArrivalBytes)
+        requests += QByteArray("s\0", 2);
+    QCOMPARE(requests.size(), InboundSplitter::kMaxArrivalBytes);
+    QCOMPARE(splitter.feed(requests).size(), InboundSplitter::kMaxArrivalBytes / 2);
+}
+
+void TestInboundSplitter::truncatedIdentificationIsHandledAfterTheWait() {
+    InboundSplitter splitter(50ms);
+    QSignalSpy timedOut(&splitter, &InboundSplitter::identificationTimedOut);
+    QVERIFY(splitter.feed(utf16("d|id|pc|1.4")).isEmpty());
+    QVERIFY(timedOut.wait(5000));
+    QCOMPARE(shown({timedOut.at(0).at(0).toString()}), QStringList{QStringLiteral("d|id|pc|1.4")});
+    QVERIFY(!splitter.isHoldingBack());
+    QCOMPARE(shown(splitter.feed(utf16("s"))), QStringList{QStringLiteral("s")});
+}
+
+void TestInboundSplitter::identificationCompletedInTimeDoesNotTimeOut() {
+    InboundSplitter splitter(100ms);
+    QSignalSpy timedOut(&splitter, &InboundSplitter::identificationTimedOut);
+    QVERIFY(splitter.feed(utf16("d|id|")).isEmpty());
+    QCOMPARE(splitter.feed(utf16("pc|1.4|")).size(), 1);
+    QVERIFY(!timedOut.wait(300));
+}
+
+void TestInboundSplitter::pendingIdentificationBeyondTheLimitIsDropped() {
+    InboundSplitter splitter(100ms);
+    QSignalSpy timedOut(&splitter, &InboundSplitter::identificationTimedOut);
+    const QByteArray half =
+        WireCodec::encodeUtf16(QString(InboundSplitter::kMaxArrivalBytes / 4, QLatin1Char('x')));
+    QVERIFY(splitter.feed(utf16("d|") + half).isEmpty());
+    QVERIFY(splitter.isHoldingBack());
+    QVERIFY(splitter.feed(half).isEmpty());
+    QVERIFY(!splitter.isHoldingBack());
+    QVERIFY(!timedOut.wait(300));
+}
+
+QTEST_GUILESS_MAIN(TestInboundSplitter)
+#include "tst_inboundsplitter.moc"
