@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/AutoStart.h"
+
+#include <QString>
+
+namespace kestrava {
+
+// An XDG autostart entry, <directory>/kestrava.desktop, whose Exec names the program.
+// Every copy of the console shares the one entry, so an entry of another copy reads as not set.
+class XdgAutoStart final : public AutoStart {
+public:
+    XdgAutoStart(QString directory, QString programPath);
+
+    // ~/.config/autostart
+    static QString defaultDirectory();
+    QString entryFile() const;
+
+    bool isSet() const override;
+    bool set() override;
+    bool unset() override;
+
+    // The program that an entry's Exec line starts, with the entry's quoting and escapes undone.
+    static QString programOfExec(const QString& exec);
+    static QString execFor(const QString& programPath);
+
+private:
+    QString m_directory;
+    QString m_programPath;
+};
+
+} // namespace kestrava

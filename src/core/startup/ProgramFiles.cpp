@@ -1,0 +1,25 @@
+#include "startup/ProgramFiles.h"
+
+#include "platform/clsRegistry.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace kestrava {
+
+QString Database_File_Path(const QString& programFilePath) {
+    const QFileInfo program(programFilePath);
+    return program.dir().filePath(program.completeBaseName() + QStringLiteral(".tlmr"));
+}
+
+QString Get_Short_Path(const QString& path) {
+    return path;
+}
+
+bool Record_Install_Path(clsRegistry& registry, const QString& programFilePath) {
+    const QString folder = QDir::toNativeSeparators(QFileInfo(programFilePath).absolutePath());
+    return registry.RegSetKeyValue(HKEY_LOCAL_MACHINE, QLatin1String(kServerKeyPath),
+                                   QLatin1String(kInstallPathValue), Get_Short_Path(folder));
+}
+
+} // namespace kestrava
