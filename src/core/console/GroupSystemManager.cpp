@@ -1,0 +1,198 @@
+#include "console/GroupSystemManager.h"
+
+#include "console/Keys.h"
+#include "console/Questions.h"
+#include "console/SystemListModel.h"
+#include "console/SystemTree.h"
+#include "link/ConnectionManager.h"
+#include "link/Messenger.h"
+#include "protocol/Messages.h"
+#include "store/Database.h"
+
+namespace kestrava {
+
+GroupSystemManager::GroupSystemManager(Database& db, SystemTree& tree, SystemListModel& list,
+                                       ConnectionManager& connections, Messenger& messenger,
+                                       Questions& questions)
+    : m_db(db)
+    , m_tree(tree)
+    , m_list(list)
+    , m_connections(connections)
+    , m_messenger(messenger)
+    , m_questions(questions) {}
+
+QString GroupSystemManager::nullNameText() {
+    return QStringLiteral("Group/System name cannot be Null");
+}
+
+QString GroupSystemManager::tooLongNameText() {
+    return QStringLiteral("Group/System name should be less than ") + QString::number(kMaxNameLength);
+}
+
+QString GroupSystemManager::invalidNameText() {
+    return QStringLiteral("Invalid Group/System name");
+}
+
+QString GroupSystemManager::groupNotUniqueText() {
+    return QStringLiteral("Group name must be unique..!");
+}
+
+QString GroupSystemManager::connectedClientText() {
+    return QStringLiteral("You cannot delete a connected client!");
+}
+
+QString GroupSystemManager::groupHasSystemsText(const QString& groupName) {
+    return QStringLiteral("The group '") + groupName + QStringLiteral("' consists of client system(s).\r\n") +
+           QStringLiteral("Cannot delete the group!");
+}
+
+QString GroupSystemManager::deleteClientQuestion(const QString& alias) {
+    return QStringLiteral("Are you sure you want to delete the client '") + alias + QStringLiteral("'?");
+}
+
+TreeNode* GroupSystemManager::Add_New_Group() {
+    QString name;
+    QString key;
+    for (int n = 0;; ++n) {
+        name = QStringLiteral("NewGroup(%1)").arg(n);
+        key = Keys::Make_Group_Key(name);
+        if (!m_tree.Get_Node_Index_From_Key(key))
+            break;
+    }
+    m_db.exec(QStringLiteral("INSERT INTO Group_Table(Group_Key,Group_Name) VALUES(?,?)"), {key, name});
+    return m_tree.addNode(m_tree.root(), key, name, NodeImage::Group, NodeImage::SelectedGroup);
+}
+
+bool GroupSystemManager::Change_Group_Or_System_Name(const QString& key, const QString& newName,
+                                                     bool refreshList) {
+    if (newName.isEmpty()) {
+        m_questions.inform(nullNameText());
+        return false;
+    }
+    if (newName.size() > kMaxNameLength) {
+        m_questions.inform(tooLongNameText());
+        return false;
+    }
+    if (newName.contains(QLatin1Char('\''))) {
+        m_questions.inform(invalidNameText());
+        return false;
+    }
+    TreeNode* node = m_tree.Get_Node_Index_From_Key(key);
+    if (!node)
+        return false;
+    if (Keys::Is_Group_Key(key)) {
+        const QString newKey = Keys::Make_Group_Key(newName);
+        if (m_tree.Get_Node_Index_From_Key(newKey)) {
+            m_questions.inform(groupNotUniqueText());
+            return false;
+        }
+        m_db.exec(QStringLiteral("UPDATE Group_Table SET Group_Key=?,Group_Name=? WHERE Group_Key=?"),
+                  {newKey, newName, node->key});
+        m_tree.setKey(node, newKey);
+        m_tree.setText(node, newName);
+        if (refreshList)
+            m_list.Show_Node_In_List(node);
+        return true;
+    }
+    if (Keys::Is_System_Key(key)) {
+        m_db.exec(QStringLiteral("UPDATE System_Table SET System_Name=? WHERE System_Key=?"),
+                  {newName, node->key});
+        m_tree.setText(node, newName);
+        return true;
+    }
+    return false;
+}
+
+bool GroupSystemManager::Delete_Group_Or_System(TreeNode* node) {
+    if (!node)
+        return false;
+    if (Keys::Is_Group_Key(node->key)) {
+        if (!node->children.empty()) {
+            m_questions.inform(groupHasSystemsText(node->text));
+            return false;
+        }
+        m_db.exec(QStringLiteral("DELETE FROM Group_Table WHERE Group_Key=?"), {node->key});
+        m_tree.removeNode(node);
+        return true;
+    }
+    if (!Keys::Is_System_Key(node->key))
+        return false;
+    if (m_connections.isConnected(m_connections.Find_Socket_Of_System(node->key))) {
+        m_questions.inform(connectedClientText());
+        return false;
+    }
+    if (!m_questions.confirm(deleteClientQuestion(node->text)))
+        return false;
+    m_db.exec(QStringLiteral("DELETE FROM System_Table WHERE System_Key=?"), {node->key});
+    m_tree.removeNode(node);
+    return false;
+}
+
+void GroupSystemManager::moveSystem(TreeNode* system, TreeNode* target) {
+    const QString key = system->key;
+    if (Keys::Is_Group_Key(target->key)) {
+        m_db.transaction([&] {
+            m_db.exec(
+                QStringLiteral("UPDATE System_Table SET Group_ID=(SELECT Group_ID FROM Group_Table WHERE "
+                               "Group_Key=?) WHERE System_Key=? AND EXISTS (SELECT 1 FROM Group_Table "
+                               "WHERE Group_Key=?)"),
+                {target->key, key, target->key});
+            m_db.exec(
+                QStringLiteral("UPDATE System_Table SET Apply_Systemwise_Settings=0 WHERE System_Key=?"),
+                {key});
+        });
+    } else {
+        m_db.exec(QStringLiteral("UPDATE System_Table SET Group_ID=0 WHERE System_Key=?"), {key});
+    }
+    m_tree.moveNode(system, target);
+    m_connections.Send_Data_To_System(key, Messages::buildFlag(Messages::kFlagMoved));
+    m_messenger.sendScheduleToSystem(key);
+}
+
+void GroupSystemManager::Move_Selected_Systems(TreeNode* target, const TreeNode* origin,
+                                               const QStringList& keys) {
+    if (!target || target == origin || !(Keys::Is_Root_Key(target->key) || Keys::Is_Group_Key(target->key)))
+        return;
+    try {
+        for (auto it = keys.crbegin(); it != keys.crend(); ++it) {
+            if (!Keys::Is_System_Key(*it))
+                continue;
+            TreeNode* system = m_tree.Get_Node_Index_From_Key(*it);
+            if (system && system->parent != target)
+                moveSystem(system, target);
+        }
+    } catch (...) {
+        m_list.Show_Node_In_List(origin);
+        throw;
+    }
+    m_list.Show_Node_In_List(origin);
+}
+
+bool GroupSystemManager::moveDraggedSystem(TreeNode* dragged, TreeNode* target) {
+    if (!dragged || !target || !dragged->parent || !Keys::Is_System_Key(dragged->key) ||
+        target == dragged->parent || !(Keys::Is_Root_Key(target->key) || Keys::Is_Group_Key(target->key)))
+        return false;
+    const TreeNode* formerParent = dragged->parent;
+    moveSystem(dragged, target);
+    m_list.Show_Node_In_List(formerParent);
+    return true;
+}
+
+void GroupSystemManager::Set_Default_Names(const QStringList& keys) {
+    std::vector<std::pair<TreeNode*, QString>> renamed;
+    m_db.transaction([&] {
+        for (const QString& key : keys) {
+            TreeNode* node = m_tree.Get_Node_Index_From_Key(key);
+            if (!node || !Keys::Is_System_Key(node->key))
+                continue;
+            const QString name = Keys::Get_System_Field_From_Key(node->key);
+            m_db.exec(QStringLiteral("UPDATE System_Table SET System_Name=? WHERE System_Key=?"),
+                      {name, node->key});
+            renamed.emplace_back(node, name);
+        }
+    });
+    for (const auto& [node, name] : renamed)
+        m_tree.setText(node, name);
+}
+
+} // namespace kestrava
