@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "ConsoleSelection.h"
+#include "ListCommands.h"
 #include "MainMenus.h"
 #include "NodeIconProxy.h"
 #include "SystemListView.h"
@@ -29,6 +30,8 @@ MainWindow::MainWindow(ConsoleServices& services, QWidget* parent)
 
     m_menus = new MainMenus(menuBar(), this);
     buildViews();
+    m_listCommands = new ListCommands(*this, m_services.db, *m_selection, this);
+    m_listCommands->connectMenus(*m_menus);
 
     m_versionPanel = new QLabel(QStringLiteral("ver. ") + versionText(), this);
     statusBar()->addWidget(m_versionPanel);

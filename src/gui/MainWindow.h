@@ -11,6 +11,7 @@ class QLabel;
 namespace kestrava {
 
 class ConsoleSelection;
+class ListCommands;
 class MainMenus;
 class NodeIconProxy;
 class SystemListModel;
@@ -29,6 +30,7 @@ public:
     ConsoleServices& services() const { return m_services; }
     MainMenus& menus() const { return *m_menus; }
     ConsoleSelection& selection() const { return *m_selection; }
+    ListCommands& listCommands() const { return *m_listCommands; }
     QTreeView& treSystems() const { return *m_treSystems; }
     SystemListView& lvwSystems() const { return *m_lvwSystems; }
     SystemListModel& listModel() const { return *m_listModel; }
@@ -54,6 +56,7 @@ private:
     QTreeView* m_treSystems = nullptr;
     SystemListView* m_lvwSystems = nullptr;
     std::unique_ptr<ConsoleSelection> m_selection;
+    ListCommands* m_listCommands = nullptr;
     QLabel* m_versionPanel = nullptr;
 };
 
