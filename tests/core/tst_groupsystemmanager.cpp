@@ -30,7 +30,7 @@ struct Fixture {
     LinkHarness link;
     SystemListModel list{link.tree()};
     AnsweringQuestions questions;
-    GroupSystemManager manager{link.db(), link.tree(), list, link.connections(), link.messenger(), questions};
+    GroupSystemManager manager{link.db(), link.tree(), list, questions};
     int labsId = 0, officeId = 0;
     QString pc1, pc2, loose;
 
@@ -43,6 +43,7 @@ struct Fixture {
         loose = PolicyRows::addSystem(db(), QStringLiteral("id3"), QStringLiteral("LOOSE"), 0, true);
         link.loadTree();
         list.Show_Node_In_List(link.tree().root());
+        manager.setLink(&link.connections(), &link.messenger());
     }
     Database& db() { return link.db(); }
     TreeNode* node(const QString& key) { return link.tree().Get_Node_Index_From_Key(key); }

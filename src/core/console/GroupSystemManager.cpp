@@ -12,14 +12,16 @@
 namespace kestrava {
 
 GroupSystemManager::GroupSystemManager(Database& db, SystemTree& tree, SystemListModel& list,
-                                       ConnectionManager& connections, Messenger& messenger,
                                        Questions& questions)
     : m_db(db)
     , m_tree(tree)
     , m_list(list)
-    , m_connections(connections)
-    , m_messenger(messenger)
     , m_questions(questions) {}
+
+void GroupSystemManager::setLink(ConnectionManager* connections, Messenger* messenger) {
+    m_connections = connections;
+    m_messenger = messenger;
+}
 
 QString GroupSystemManager::nullNameText() {
     return QStringLiteral("Group/System name cannot be Null");
@@ -117,7 +119,7 @@ bool GroupSystemManager::Delete_Group_Or_System(TreeNode* node) {
     }
     if (!Keys::Is_System_Key(node->key))
         return false;
-    if (m_connections.isConnected(m_connections.Find_Socket_Of_System(node->key))) {
+    if (m_connections && m_connections->isConnected(m_connections->Find_Socket_Of_System(node->key))) {
         m_questions.inform(connectedClientText());
         return false;
     }
@@ -145,8 +147,10 @@ void GroupSystemManager::moveSystem(TreeNode* system, TreeNode* target) {
         m_db.exec(QStringLiteral("UPDATE System_Table SET Group_ID=0 WHERE System_Key=?"), {key});
     }
     m_tree.moveNode(system, target);
-    m_connections.Send_Data_To_System(key, Messages::buildFlag(Messages::kFlagMoved));
-    m_messenger.sendScheduleToSystem(key);
+    if (m_connections)
+        m_connections->Send_Data_To_System(key, Messages::buildFlag(Messages::kFlagMoved));
+    if (m_messenger)
+        m_messenger->sendScheduleToSystem(key);
 }
 
 void GroupSystemManager::Move_Selected_Systems(TreeNode* target, const TreeNode* origin,

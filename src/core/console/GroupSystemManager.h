@@ -20,8 +20,10 @@ class GroupSystemManager {
 public:
     static constexpr int kMaxNameLength = 30;
 
-    GroupSystemManager(Database& db, SystemTree& tree, SystemListModel& list, ConnectionManager& connections,
-                       Messenger& messenger, Questions& questions);
+    GroupSystemManager(Database& db, SystemTree& tree, SystemListModel& list, Questions& questions);
+
+    // Without a link no system counts as connected and moves send nothing.
+    void setLink(ConnectionManager* connections, Messenger* messenger);
 
     // The first "NewGroup(n)" that no group has, as a new group under the root.
     TreeNode* Add_New_Group();
@@ -56,9 +58,9 @@ private:
     Database& m_db;
     SystemTree& m_tree;
     SystemListModel& m_list;
-    ConnectionManager& m_connections;
-    Messenger& m_messenger;
     Questions& m_questions;
+    ConnectionManager* m_connections = nullptr;
+    Messenger* m_messenger = nullptr;
 };
 
 } // namespace kestrava
