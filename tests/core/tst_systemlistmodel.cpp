@@ -6,6 +6,7 @@
 #include "console/TreeLoader.h"
 
 #include <QAbstractItemModelTester>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -61,6 +62,7 @@ struct Network {
     }
     TreeNode* node(const QString& key) const { return tree.Get_Node_Index_From_Key(key); }
     TreeNode* group(const QString& name) const { return node(Keys::Make_Group_Key(name)); }
+    QString rowKey(int row) const { return list.rowAt(row).key; }
 };
 
 } // namespace
@@ -84,6 +86,7 @@ private slots:
     void removedNodeLosesItsRow();
     void sortsOnceByColumn();
     void passesTheModelTester();
+    void dragCarriesKeysInListOrder();
 };
 
 void TestSystemListModel::headers() {
@@ -299,6 +302,24 @@ void TestSystemListModel::passesTheModelTester() {
     net.list.removeRowOfKey(net.pc1);
     net.tree.reset();
     QCOMPARE(net.list.rowCount(), 0);
+}
+
+void TestSystemListModel::dragCarriesKeysInListOrder() {
+    Network net;
+    net.list.Show_Node_In_List(net.tree.root());
+    QVERIFY(net.list.flags(net.list.index(0, 0)) & Qt::ItemIsDropEnabled);
+    QVERIFY(!(net.list.flags(net.list.index(0, 0)) & Qt::ItemIsDragEnabled));
+    QVERIFY(net.list.flags(net.list.index(2, 0)) & Qt::ItemIsDragEnabled);
+    QVERIFY(!(net.list.flags(net.list.index(2, 1)) & Qt::ItemIsEditable));
+    std::unique_ptr<QMimeData> data(
+        net.list.mimeData({net.list.index(3, 0), net.list.index(2, 1), net.list.index(2, 0)}));
+    QSignalSpy dropped(&net.list, &SystemListModel::keysDropped);
+    QVERIFY(!net.list.dropMimeData(data.get(), Qt::MoveAction, -1, -1, net.list.index(1, 0)));
+    QCOMPARE(dropped.count(), 1);
+    QCOMPARE(dropped.front().at(0).toStringList(), (QStringList{net.loose, net.rowKey(3)}));
+    QCOMPARE(dropped.front().at(1).toString(), Keys::Make_Group_Key(QStringLiteral("Empty")));
+    QVERIFY(!net.list.dropMimeData(data.get(), Qt::MoveAction, -1, -1, QModelIndex()));
+    QCOMPARE(dropped.count(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestSystemListModel)

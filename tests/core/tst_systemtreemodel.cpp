@@ -4,6 +4,7 @@
 #include "console/SystemTreeModel.h"
 
 #include <QAbstractItemModelTester>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -32,6 +33,8 @@ private slots:
     void imageChangeSignalsThatNodeOnly();
     void moveIsReportedAsRowMove();
     void indexOfFindsNestedNode();
+    void flagsFollowTheKind();
+    void dropOnANodeIsReportedNotApplied();
 };
 
 void TestSystemTreeModel::rootIsTheOnlyTopLevelRow() {
@@ -131,6 +134,40 @@ void TestSystemTreeModel::indexOfFindsNestedNode() {
     QCOMPARE(at.parent().row(), 1);
     QCOMPARE(at.parent().parent(), model.index(0, 0));
     QVERIFY(!model.indexOf(nullptr).isValid());
+}
+
+void TestSystemTreeModel::flagsFollowTheKind() {
+    SystemTree tree;
+    SystemTreeModel model(tree);
+    TreeNode* group = addGroup(tree, QStringLiteral("G"));
+    TreeNode* pc = addSystem(tree, group, QStringLiteral("pc"));
+    const Qt::ItemFlags root = model.flags(model.index(0, 0));
+    QVERIFY(!(root & Qt::ItemIsEditable));
+    QVERIFY(!(root & Qt::ItemIsDragEnabled));
+    QVERIFY(root & Qt::ItemIsDropEnabled);
+    const Qt::ItemFlags g = model.flags(model.indexOf(group));
+    QVERIFY((g & Qt::ItemIsEditable) && (g & Qt::ItemIsDropEnabled) && !(g & Qt::ItemIsDragEnabled));
+    const Qt::ItemFlags s = model.flags(model.indexOf(pc));
+    QVERIFY((s & Qt::ItemIsEditable) && (s & Qt::ItemIsDragEnabled) && !(s & Qt::ItemIsDropEnabled));
+}
+
+void TestSystemTreeModel::dropOnANodeIsReportedNotApplied() {
+    SystemTree tree;
+    SystemTreeModel model(tree);
+    TreeNode* from = addGroup(tree, QStringLiteral("From"));
+    TreeNode* to = addGroup(tree, QStringLiteral("To"));
+    TreeNode* pc = addSystem(tree, from, QStringLiteral("pc"));
+    QSignalSpy dropped(&model, &SystemTreeModel::keysDropped);
+    std::unique_ptr<QMimeData> data(model.mimeData({model.indexOf(pc)}));
+
+    QVERIFY(!model.dropMimeData(data.get(), Qt::MoveAction, 0, 0, model.indexOf(to)));
+    QCOMPARE(dropped.count(), 0);
+    QVERIFY(!model.dropMimeData(data.get(), Qt::MoveAction, -1, -1, model.indexOf(to)));
+    QCOMPARE(dropped.count(), 1);
+    QCOMPARE(dropped.front().at(0).toBool(), false);
+    QCOMPARE(dropped.front().at(1).toStringList(), QStringList{pc->key});
+    QCOMPARE(dropped.front().at(2).toString(), to->key);
+    QCOMPARE(pc->parent, from);
 }
 
 QTEST_GUILESS_MAIN(TestSystemTreeModel)

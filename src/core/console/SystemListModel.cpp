@@ -1,10 +1,12 @@
 #include "console/SystemListModel.h"
 
+#include "console/DragKeys.h"
 #include "console/Keys.h"
 #include "console/NodeRoles.h"
 #include "console/SystemTree.h"
 
 #include <QCollator>
+#include <QMimeData>
 #include <algorithm>
 
 namespace kestrava {
@@ -187,9 +189,53 @@ QVariant SystemListModel::headerData(int section, Qt::Orientation orientation, i
 }
 
 Qt::ItemFlags SystemListModel::flags(const QModelIndex& index) const {
-    if (!index.isValid())
+    if (!index.isValid() || index.row() >= count())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() == Alias)
+        flags |= Qt::ItemIsEditable;
+    const QString& key = rowAt(index.row()).key;
+    if (Keys::Is_System_Key(key))
+        flags |= Qt::ItemIsDragEnabled;
+    else if (Keys::Is_Group_Key(key))
+        flags |= Qt::ItemIsDropEnabled;
+    return flags;
+}
+
+QStringList SystemListModel::mimeTypes() const {
+    return {DragKeys::listFormat()};
+}
+
+QMimeData* SystemListModel::mimeData(const QModelIndexList& indexes) const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : indexes) {
+        if (index.isValid() && index.row() < count())
+            rows.push_back(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QStringList keys;
+    for (int row : rows)
+        keys << rowAt(row).key;
+    return DragKeys::pack(DragKeys::listFormat(), keys);
+}
+
+Qt::DropActions SystemListModel::supportedDropActions() const {
+    return Qt::MoveAction;
+}
+
+Qt::DropActions SystemListModel::supportedDragActions() const {
+    return Qt::MoveAction;
+}
+
+bool SystemListModel::dropMimeData(const QMimeData* data, Qt::DropAction, int row, int,
+                                   const QModelIndex& parent) {
+    if (row != -1 || !parent.isValid() || parent.row() >= count())
+        return false;
+    const QStringList keys = DragKeys::unpack(data, DragKeys::listFormat());
+    if (!keys.isEmpty())
+        emit keysDropped(keys, rowAt(parent.row()).key);
+    return false;
 }
 
 void SystemListModel::sort(int column, Qt::SortOrder) {

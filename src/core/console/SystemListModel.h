@@ -46,10 +46,22 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    // The Alias column takes label edits; systems can be dragged; groups take drops.
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    // The keys of the rows, in list order.
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDropActions() const override;
+    Qt::DropActions supportedDragActions() const override;
+    // A drop of list items on a row is reported, never applied here.
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
     // Sorts the rows once, ascending by the column's text whatever order is asked for; rows filled later
     // are appended unsorted.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+signals:
+    void keysDropped(const QStringList& keys, const QString& targetKey);
 
 private:
     ListRow makeRow(const TreeNode* node, const QString& groupText) const;

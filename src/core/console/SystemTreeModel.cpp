@@ -1,8 +1,11 @@
 #include "console/SystemTreeModel.h"
 
+#include "console/DragKeys.h"
+#include "console/Keys.h"
 #include "console/NodeRoles.h"
 #include "console/SystemTree.h"
 
+#include <QMimeData>
 namespace kestrava {
 
 SystemTreeModel::SystemTreeModel(SystemTree& tree, QObject* parent)
@@ -94,9 +97,51 @@ QVariant SystemTreeModel::data(const QModelIndex& index, int role) const {
 }
 
 Qt::ItemFlags SystemTreeModel::flags(const QModelIndex& index) const {
-    if (!index.isValid())
+    const TreeNode* node = nodeAt(index);
+    if (!node)
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (Keys::Is_Root_Key(node->key))
+        return flags | Qt::ItemIsDropEnabled;
+    if (Keys::Is_Group_Key(node->key))
+        return flags | Qt::ItemIsEditable | Qt::ItemIsDropEnabled;
+    if (Keys::Is_System_Key(node->key))
+        return flags | Qt::ItemIsEditable | Qt::ItemIsDragEnabled;
+    return flags;
+}
+
+QStringList SystemTreeModel::mimeTypes() const {
+    return {DragKeys::treeFormat(), DragKeys::listFormat()};
+}
+
+QMimeData* SystemTreeModel::mimeData(const QModelIndexList& indexes) const {
+    QStringList keys;
+    for (const QModelIndex& index : indexes) {
+        if (const TreeNode* node = nodeAt(index))
+            keys << node->key;
+    }
+    return DragKeys::pack(DragKeys::treeFormat(), keys);
+}
+
+Qt::DropActions SystemTreeModel::supportedDropActions() const {
+    return Qt::MoveAction;
+}
+
+Qt::DropActions SystemTreeModel::supportedDragActions() const {
+    return Qt::MoveAction;
+}
+
+bool SystemTreeModel::dropMimeData(const QMimeData* data, Qt::DropAction, int row, int,
+                                   const QModelIndex& parent) {
+    const TreeNode* target = nodeAt(parent);
+    if (row != -1 || !target)
+        return false;
+    const bool fromList = data->hasFormat(DragKeys::listFormat());
+    const QStringList keys =
+        DragKeys::unpack(data, fromList ? DragKeys::listFormat() : DragKeys::treeFormat());
+    if (!keys.isEmpty())
+        emit keysDropped(fromList, keys, target->key);
+    return false;
 }
 
 } // namespace kestrava

@@ -23,7 +23,19 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    // Groups and systems take label edits; systems can be dragged; the root and groups take drops.
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDropActions() const override;
+    Qt::DropActions supportedDragActions() const override;
+    // A drop on a node is reported, never applied here; drops between nodes are refused.
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
+
+signals:
+    // fromList: list items were dropped, else a tree node.
+    void keysDropped(bool fromList, const QStringList& keys, const QString& targetKey);
 
 private:
     void connectTree();
