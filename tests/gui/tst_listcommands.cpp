@@ -8,6 +8,7 @@
 #include "startup/ConsoleServices.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
