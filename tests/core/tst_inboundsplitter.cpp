@@ -15,6 +15,7 @@ private slots:
     void split();
     void oversizeArrivalIsDropped();
     void largestArrivalIsHandled();
+    void joinedMessagesAreCutOff();
     void truncatedIdentificationIsHandledAfterTheWait();
     void identificationCompletedInTimeDoesNotTimeOut();
     void pendingIdentificationBeyondTheLimitIsDropped();
@@ -110,7 +111,17 @@ void TestInboundSplitter::largestArrivalIsHandled() {
     while (requests.size() < InboundSplitter::kMaxArrivalBytes)
         requests += QByteArray("s\0", 2);
     QCOMPARE(requests.size(), InboundSplitter::kMaxArrivalBytes);
-    QCOMPARE(splitter.feed(requests).size(), InboundSplitter::kMaxArrivalBytes / 2);
+    QCOMPARE(splitter.feed(requests).size(), InboundSplitter::kMaxMessagesPerArrival);
+}
+
+void TestInboundSplitter::joinedMessagesAreCutOff() {
+    InboundSplitter splitter(10s);
+    QByteArray joined;
+    for (int i = 0; i < InboundSplitter::kMaxMessagesPerArrival; ++i)
+        joined += utf16("hIN");
+    QCOMPARE(splitter.feed(joined + utf16("d|id|pc|1.4|")).size(), InboundSplitter::kMaxMessagesPerArrival);
+    QVERIFY(!splitter.isHoldingBack());
+    QCOMPARE(splitter.feed(joined.left(6 * 6) + utf16("d|id|pc|1.4|")).size(), 7);
 }
 
 void TestInboundSplitter::truncatedIdentificationIsHandledAfterTheWait() {

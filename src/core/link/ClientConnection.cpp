@@ -44,7 +44,7 @@ QString ClientConnection::remoteAddress() const {
 }
 
 void ClientConnection::send(const QByteArray& message) {
-    if (m_shutDown)
+    if (m_shutDown || queuedCount() >= kMaxQueuedMessages)
         return;
     m_queue.push_back(message);
     writeNext();

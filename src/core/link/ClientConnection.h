@@ -21,6 +21,9 @@ namespace kestrava {
 class ClientConnection : public QObject {
     Q_OBJECT
 public:
+    // A connection that asks faster than its answers can leave loses the answers beyond this.
+    static constexpr qsizetype kMaxQueuedMessages = 256;
+
     struct Timing {
         std::chrono::milliseconds sendSpacing;
         std::chrono::milliseconds identificationWait;
@@ -43,7 +46,7 @@ public:
     QString remoteAddress() const;
     QTcpSocket* socket() const { return m_socket; }
 
-    // Queues one message; it leaves as one write.
+    // Queues one message; it leaves as one write. Dropped when the queue is full.
     void send(const QByteArray& message);
     qsizetype queuedCount() const { return static_cast<qsizetype>(m_queue.size()); }
     // Drops the connection and every queued message. Signals stop at once; the object deletes itself

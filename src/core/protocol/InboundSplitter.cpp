@@ -71,7 +71,7 @@ QStringList InboundSplitter::feed(const QByteArray& bytes) {
 QStringList InboundSplitter::split(const QString& text) {
     QStringList messages;
     qsizetype pos = 0;
-    while (pos < text.size()) {
+    while (pos < text.size() && messages.size() < kMaxMessagesPerArrival) {
         const QStringView rest = QStringView(text).mid(pos);
         if (pos > 0 && !startsLikeMessage(rest))
             break;

@@ -20,6 +20,8 @@ class InboundSplitter : public QObject {
 public:
     // Larger arrivals are dropped without being decoded; no client message comes near this.
     static constexpr qsizetype kMaxArrivalBytes = 64 * 1024;
+    // Client services send one message per write; a flood of joined requests is cut off here.
+    static constexpr qsizetype kMaxMessagesPerArrival = 64;
     static constexpr std::chrono::milliseconds kIdentificationWait{1000};
 
     explicit InboundSplitter(std::chrono::milliseconds identificationWait = kIdentificationWait,
