@@ -84,14 +84,14 @@ OptionsDialog::OptionsDialog(Database& db, Prompt& prompt, TraySwitch& tray, Aut
     }
 
     auto* pages = new QWidget(this);
-    auto* stack = new QStackedLayout(pages);
+    m_pages = new QStackedLayout(pages);
     m_fraSettings[int(Page::General)] = static_cast<QGroupBox*>(buildGeneral());
     m_fraSettings[int(Page::Password)] = static_cast<QGroupBox*>(buildPassword());
     m_fraSettings[int(Page::Connection)] = static_cast<QGroupBox*>(buildConnection());
     m_fraSettings[int(Page::PortProxy)] = static_cast<QGroupBox*>(buildPortProxy());
     for (QGroupBox* box : m_fraSettings) {
         box->setParent(pages);
-        stack->addWidget(box);
+        m_pages->addWidget(box);
     }
 
     m_cmdApply = new QPushButton(QStringLiteral("&Apply"), this);
@@ -232,8 +232,8 @@ void OptionsDialog::showPage(Page page) {
                 m_treSettings->setCurrentItem(item);
         }
     }
-    for (QGroupBox* box : m_fraSettings)
-        box->setVisible(box == m_fraSettings[int(page)]);
+    // The stack shows the chosen frame only.
+    m_pages->setCurrentWidget(m_fraSettings[int(page)]);
 }
 
 void OptionsDialog::loadSettings() {

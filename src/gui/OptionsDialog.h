@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QStackedLayout;
 class QTreeWidget;
 
 namespace kestrava {
@@ -55,6 +56,7 @@ private:
     OptionsModel m_model;
     QTreeWidget* m_treSettings = nullptr;
     std::array<QGroupBox*, 4> m_fraSettings{};
+    QStackedLayout* m_pages = nullptr;
     QPlainTextEdit* m_txtAppBlockerMessage = nullptr;
     QComboBox* m_cboGroups = nullptr;
     QCheckBox* m_chkSystray = nullptr;

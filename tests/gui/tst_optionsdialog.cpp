@@ -79,7 +79,8 @@ int visibleFrame(QWidget* dialog) {
     int shown = -1;
     for (QGroupBox* box : dialog->findChildren<QGroupBox*>(QStringLiteral("fraSettings"))) {
         if (box->isVisible()) {
-            if (shown >= 0)
+            // A frame shown outside its place would be squeezed to nothing.
+            if (shown >= 0 || box->width() < 200 || box->height() < 100)
                 return -2;
             shown = box->property("index").toInt();
         }
