@@ -1,0 +1,293 @@
+#include "PolicyRows.h"
+#include "TempDatabase.h"
+#include "console/CommandAvailability.h"
+#include "console/Keys.h"
+#include "console/SystemTree.h"
+#include "console/TreeLoader.h"
+#include "startup/Clock.h"
+#include "startup/TimeText.h"
+
+#include <QTest>
+
+using namespace kestrava;
+
+namespace {
+
+const QDateTime kNow(QDate(2026, 3, 13), QTime(14, 0, 0));
+
+// One policy as the owner's row holds it.
+struct Policy {
+    int scheduleType = 0;
+    bool onInternet = false;
+    QString timerType;
+    int startMinutes = 0; // timer start relative to now
+    QString period;
+};
+
+void store(Database& db, const QString& table, const QString& keyColumn, const QString& key,
+           const Policy& p) {
+    db.exec(QStringLiteral("UPDATE %1 SET Schedule_Type=?, OnInternet=?, Timer_Type=?, Timer_Starttime=?, "
+                           "Timer_Period=? WHERE %2=?")
+                .arg(table, keyColumn),
+            {p.scheduleType, p.onInternet ? 1 : 0, p.timerType,
+             TimeText::storedDateTime(kNow.addSecs(p.startMinutes * 60)), p.period, key});
+}
+
+QString marks(const PolicyItems& items) {
+    QStringList out;
+    if (items.onChecked)
+        out << QStringLiteral("ON");
+    if (items.offChecked)
+        out << QStringLiteral("OFF");
+    if (items.schedulerChecked)
+        out << QStringLiteral("Scheduler");
+    if (items.timerChecked)
+        out << QStringLiteral("Timer");
+    if (items.clearEnabled)
+        out << QStringLiteral("clear");
+    if (items.inheritEnabled)
+        out << QStringLiteral("inherit");
+    if (items.setToClientsEnabled)
+        out << QStringLiteral("toClients");
+    return out.join(QLatin1Char(' '));
+}
+
+// Group Labs with a system following it (FOLLOW) and one with its own policy (OWN); under the root a
+// system following nothing (ROOTFOLLOW) and one with its own policy (ROOTOWN).
+struct Fixture {
+    TempDatabase temp;
+    FixedClock clock{kNow};
+    SystemTree tree;
+    CommandAvailability availability{temp.db(), clock};
+    QString labs = Keys::Make_Group_Key(QStringLiteral("Labs"));
+    QString follow, own, rootFollow, rootOwn;
+
+    Fixture() {
+        const int id = PolicyRows::addGroup(temp.db(), QStringLiteral("Labs"));
+        follow = PolicyRows::addSystem(temp.db(), QStringLiteral("1"), QStringLiteral("FOLLOW"), id);
+        own = PolicyRows::addSystem(temp.db(), QStringLiteral("2"), QStringLiteral("OWN"), id, true);
+        rootFollow = PolicyRows::addSystem(temp.db(), QStringLiteral("3"), QStringLiteral("ROOTFOLLOW"), 0);
+        rootOwn = PolicyRows::addSystem(temp.db(), QStringLiteral("4"), QStringLiteral("ROOTOWN"), 0, true);
+        Load_Systems_Tree(temp.db(), tree);
+    }
+    QString key(const QString& name) const {
+        if (name == QLatin1String("group"))
+            return labs;
+        if (name == QLatin1String("follow"))
+            return follow;
+        if (name == QLatin1String("own"))
+            return own;
+        if (name == QLatin1String("rootFollow"))
+            return rootFollow;
+        return rootOwn;
+    }
+    const TreeNode* node(const QString& name) const { return tree.Get_Node_Index_From_Key(key(name)); }
+};
+
+} // namespace
+
+class TestCommandAvailability : public QObject {
+    Q_OBJECT
+private slots:
+    void toolbarFollowsKind_data();
+    void toolbarFollowsKind();
+    void fileMenuFollowsKind_data();
+    void fileMenuFollowsKind();
+    void popupVisibility();
+    void policyMarks_data();
+    void policyMarks();
+    void groupSetToClientsFollowsApplyGroupwise();
+    void blankScreenMark();
+    void toolsMenuFindsGroupByStoredId();
+    void toolsMenuWithoutGroupOrSystem();
+};
+
+void TestCommandAvailability::toolbarFollowsKind_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("enabled");
+    QTest::newRow("nothing") << 0 << QString();
+    QTest::newRow("root") << 1 << QString();
+    QTest::newRow("group") << 2 << QStringLiteral("internet scheduler timer white blocker");
+    QTest::newRow("system") << 3 << QStringLiteral("internet scheduler timer");
+}
+
+void TestCommandAvailability::toolbarFollowsKind() {
+    QFETCH(int, kind);
+    QFETCH(QString, enabled);
+    const ToolbarPolicyButtons b = CommandAvailability::Set_Toolbar_State(static_cast<SelectionKind>(kind));
+    QStringList on;
+    if (b.internetSetting)
+        on << QStringLiteral("internet");
+    if (b.scheduler)
+        on << QStringLiteral("scheduler");
+    if (b.timer)
+        on << QStringLiteral("timer");
+    if (b.whiteList)
+        on << QStringLiteral("white");
+    if (b.appBlocker)
+        on << QStringLiteral("blocker");
+    QCOMPARE(on.join(QLatin1Char(' ')), enabled);
+}
+
+void TestCommandAvailability::fileMenuFollowsKind_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("enabled");
+    QTest::newRow("nothing") << QString() << QString();
+    QTest::newRow("root") << QStringLiteral("rComputers") << QString();
+    QTest::newRow("group") << Keys::Make_Group_Key(QStringLiteral("g"))
+                           << QStringLiteral("delete white blocker properties rename synchronise");
+    QTest::newRow("system") << Keys::Make_System_Key(QStringLiteral("1"), QStringLiteral("pc"))
+                            << QStringLiteral("delete properties rename synchronise");
+}
+
+void TestCommandAvailability::fileMenuFollowsKind() {
+    QFETCH(QString, key);
+    QFETCH(QString, enabled);
+    const FileMenuItems f = CommandAvailability::fileMenuState(key);
+    QStringList on;
+    if (f.deleteItem)
+        on << QStringLiteral("delete");
+    if (f.whiteList)
+        on << QStringLiteral("white");
+    if (f.appBlocker)
+        on << QStringLiteral("blocker");
+    if (f.properties)
+        on << QStringLiteral("properties");
+    if (f.rename)
+        on << QStringLiteral("rename");
+    if (f.synchronise)
+        on << QStringLiteral("synchronise");
+    QCOMPARE(on.join(QLatin1Char(' ')), enabled);
+}
+
+void TestCommandAvailability::popupVisibility() {
+    Fixture f;
+    const PopupVisibility nothing = CommandAvailability::popupVisibility(nullptr);
+    QVERIFY(nothing.addNewGroup && nothing.refresh);
+    QVERIFY(!nothing.policy && !nothing.nodeCommands && !nothing.service && !nothing.clear);
+
+    const PopupVisibility root = CommandAvailability::popupVisibility(f.tree.root());
+    QVERIFY(!root.addNewGroup && !root.refresh && !root.policy && !root.nodeCommands);
+
+    const PopupVisibility group = CommandAvailability::popupVisibility(f.node(QStringLiteral("group")));
+    QVERIFY(group.policy && group.setToClients && !group.inherit && group.clear && group.nodeCommands);
+    QVERIFY(group.groupLists && group.service && !group.addNewGroup && !group.refresh);
+
+    TreeNode* system = f.tree.Get_Node_Index_From_Key(f.follow);
+    PopupVisibility shown = CommandAvailability::popupVisibility(system);
+    QVERIFY(shown.policy && !shown.setToClients && shown.inherit && shown.clear && shown.nodeCommands);
+    QVERIFY(!shown.groupLists && !shown.service);
+    f.tree.setImages(system, NodeImage::SystemOnline, NodeImage::SystemOnline);
+    QVERIFY(CommandAvailability::popupVisibility(system).service);
+}
+
+void TestCommandAvailability::policyMarks_data() {
+    QTest::addColumn<QString>("owner");    // whose row holds the policy
+    QTest::addColumn<QString>("selected"); // what the popup is asked for
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<QString>("timerType");
+    QTest::addColumn<int>("startMinutes");
+    QTest::addColumn<QString>("period");
+    QTest::addColumn<QString>("expected");
+    const QString g = QStringLiteral("group");
+    QTest::newRow("group without policy")
+        << g << g << 0 << false << QString() << 0 << QString() << QStringLiteral("toClients");
+    QTest::newRow("group on") << g << g << 1 << true << QString() << 0 << QString()
+                              << QStringLiteral("ON clear toClients");
+    QTest::newRow("group off") << g << g << 1 << false << QString() << 0 << QString()
+                               << QStringLiteral("OFF clear toClients");
+    QTest::newRow("group scheduler") << g << g << 2 << false << QString() << 0 << QString()
+                                     << QStringLiteral("Scheduler clear toClients");
+    QTest::newRow("timer running") << g << g << 3 << false << QStringLiteral("N") << -10
+                                   << QStringLiteral("00:30") << QStringLiteral("Timer clear toClients");
+    QTest::newRow("timer starts now") << g << g << 3 << false << QStringLiteral("F") << 0
+                                      << QStringLiteral("00:30") << QStringLiteral("Timer clear toClients");
+    QTest::newRow("ON timer over") << g << g << 3 << false << QStringLiteral("N") << -30
+                                   << QStringLiteral("00:30") << QStringLiteral("OFF clear toClients");
+    QTest::newRow("OFF timer over") << g << g << 3 << false << QStringLiteral("F") << -90
+                                    << QStringLiteral("01:00") << QStringLiteral("ON clear toClients");
+    QTest::newRow("ON timer not started") << g << g << 3 << false << QStringLiteral("N") << 5
+                                          << QStringLiteral("00:30") << QStringLiteral("OFF clear toClients");
+    QTest::newRow("system follows group") << g << QStringLiteral("follow") << 2 << false << QString() << 0
+                                          << QString() << QStringLiteral("Scheduler clear");
+    QTest::newRow("system follows group without policy")
+        << g << QStringLiteral("follow") << 0 << false << QString() << 0 << QString() << QString();
+    QTest::newRow("system's own in a group")
+        << QStringLiteral("own") << QStringLiteral("own") << 1 << true << QString() << 0 << QString()
+        << QStringLiteral("ON clear inherit");
+    QTest::newRow("system's own without policy")
+        << QStringLiteral("own") << QStringLiteral("own") << 0 << false << QString() << 0 << QString()
+        << QStringLiteral("inherit");
+    QTest::newRow("system's own under the root")
+        << QStringLiteral("rootOwn") << QStringLiteral("rootOwn") << 1 << false << QString() << 0 << QString()
+        << QStringLiteral("OFF clear");
+    QTest::newRow("system under the root following nothing")
+        << QStringLiteral("rootFollow") << QStringLiteral("rootFollow") << 1 << true << QString() << 0
+        << QString() << QStringLiteral("clear");
+}
+
+void TestCommandAvailability::policyMarks() {
+    QFETCH(QString, owner);
+    QFETCH(QString, selected);
+    QFETCH(int, type);
+    QFETCH(bool, on);
+    QFETCH(QString, timerType);
+    QFETCH(int, startMinutes);
+    QFETCH(QString, period);
+    QFETCH(QString, expected);
+    Fixture f;
+    const Policy policy{type, on, timerType, startMinutes, period};
+    if (owner == QLatin1String("group"))
+        store(f.temp.db(), QStringLiteral("Group_Table"), QStringLiteral("Group_Key"), f.labs, policy);
+    else
+        store(f.temp.db(), QStringLiteral("System_Table"), QStringLiteral("System_Key"), f.key(owner),
+              policy);
+
+    const TreeNode* node = f.node(selected);
+    QCOMPARE(marks(f.availability.popupPolicy(node)), expected);
+    const QString parentKey = node->parent ? node->parent->key : QString();
+    const PolicyItems tools = f.availability.Set_Tools_Menu_State(node->key, parentKey);
+    QCOMPARE(marks(tools), expected);
+    QVERIFY(tools.commandsEnabled);
+}
+
+void TestCommandAvailability::groupSetToClientsFollowsApplyGroupwise() {
+    Fixture f;
+    f.temp.db().exec(QStringLiteral("UPDATE Group_Table SET Apply_Groupwise_Settings=1"));
+    QVERIFY(!f.availability.popupPolicy(f.node(QStringLiteral("group"))).setToClientsEnabled);
+    QVERIFY(!f.availability.Set_Tools_Menu_State(f.labs, QStringLiteral("rComputers")).setToClientsEnabled);
+}
+
+void TestCommandAvailability::blankScreenMark() {
+    Fixture f;
+    f.temp.db().exec(QStringLiteral("UPDATE System_Table SET Blank_Screen=1 WHERE System_Key=?"), {f.follow});
+    QVERIFY(f.availability.popupPolicy(f.node(QStringLiteral("follow"))).blankScreenChecked);
+    QVERIFY(!f.availability.popupPolicy(f.node(QStringLiteral("own"))).blankScreenChecked);
+    QVERIFY(!f.availability.popupPolicy(f.node(QStringLiteral("group"))).blankScreenChecked);
+    f.temp.db().exec(QStringLiteral("UPDATE Group_Table SET Blank_Screen=1"));
+    QVERIFY(f.availability.popupPolicy(f.node(QStringLiteral("group"))).blankScreenChecked);
+}
+
+void TestCommandAvailability::toolsMenuFindsGroupByStoredId() {
+    Fixture f;
+    store(f.temp.db(), QStringLiteral("Group_Table"), QStringLiteral("Group_Key"), f.labs,
+          {2, false, {}, 0, {}});
+    f.temp.db().exec(QStringLiteral("UPDATE System_Table SET Group_ID=0 WHERE System_Key=?"), {f.follow});
+    QCOMPARE(marks(f.availability.Set_Tools_Menu_State(f.follow, f.labs)), QStringLiteral("clear"));
+    QCOMPARE(marks(f.availability.popupPolicy(f.node(QStringLiteral("follow")))),
+             QStringLiteral("Scheduler clear"));
+}
+
+void TestCommandAvailability::toolsMenuWithoutGroupOrSystem() {
+    Fixture f;
+    for (const QString& key : {QString(), QStringLiteral("rComputers"), QStringLiteral("x")}) {
+        const PolicyItems items = f.availability.Set_Tools_Menu_State(key, QString());
+        QVERIFY(!items.commandsEnabled);
+        QCOMPARE(marks(items), QString());
+    }
+    QCOMPARE(marks(f.availability.popupPolicy(f.tree.root())), QString());
+}
+
+QTEST_GUILESS_MAIN(TestCommandAvailability)
+#include "tst_commandavailability.moc"
