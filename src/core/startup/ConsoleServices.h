@@ -3,7 +3,9 @@
 namespace kestrava {
 
 class Clock;
+class ConnectionManager;
 class Database;
+class Messenger;
 class SystemTree;
 
 // The core objects of one running console, handed to the windows. main() owns them.
@@ -11,6 +13,9 @@ struct ConsoleServices {
     Database& db;
     SystemTree& tree;
     const Clock& clock;
+    // The client link; absent where a window is tested without one.
+    ConnectionManager* connections = nullptr;
+    Messenger* messenger = nullptr;
 };
 
 } // namespace kestrava
