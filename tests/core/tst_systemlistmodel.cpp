@@ -165,9 +165,12 @@ void TestSystemListModel::systemAloneShowsItsOwnGroup() {
 
 void TestSystemListModel::nullNodeLeavesListAsItIs() {
     Network net;
+    QSignalSpy shown(&net.list, &SystemListModel::nodeShown);
     net.list.Show_Node_In_List(net.tree.root());
     net.list.Show_Node_In_List(nullptr);
     QCOMPARE(net.list.rowCount(), 4);
+    QCOMPARE(shown.count(), 1);
+    QCOMPARE(shown.front().at(0).toString(), QStringLiteral("rComputers"));
 }
 
 void TestSystemListModel::keysCompareIgnoringCase_data() {

@@ -67,6 +67,7 @@ void SystemListModel::Show_Node_In_List(const TreeNode* node) {
     }
     reindex();
     endResetModel();
+    emit nodeShown(node->key);
 }
 
 void SystemListModel::clear() {

@@ -62,6 +62,8 @@ public:
 
 signals:
     void keysDropped(const QStringList& keys, const QString& targetKey);
+    // The list was filled for the node of key.
+    void nodeShown(const QString& key);
 
 private:
     ListRow makeRow(const TreeNode* node, const QString& groupText) const;
