@@ -1,42 +1,101 @@
-#include "MainWindow.h"
+#include "ConsoleMain.h"
+#include "MessageBoxPrompt.h"
 #include "console/SystemTree.h"
+#include "link/ConnectionManager.h"
+#include "link/IncomingMessages.h"
+#include "link/Messenger.h"
+#include "platform/clsRegistry.h"
 #include "startup/Clock.h"
+#include "startup/CommandLine.h"
 #include "startup/ConsoleServices.h"
 #include "startup/ProductTitle.h"
+#include "startup/ProgramFiles.h"
+#include "startup/SingleInstance.h"
 #include "store/Database.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDir>
-#include <QFileInfo>
-#include <QMessageBox>
+#include <cstdio>
+
+namespace {
+
+// --help and --version, answered without a display and without touching a running console.
+int answerQuery(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kestrava"));
+    QCoreApplication::setApplicationVersion(kestrava::versionText());
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Kestrava console: controls internet use on the computers of the local network.\n"
+                       "Started while a console runs, \"kestrava -v <password>\" calls that console up."));
+    parser.addHelpOption();
+    // Long form only: "-v" calls a running console up.
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Displays version information."));
+    parser.addOption(version);
+    parser.process(app);
+    if (parser.isSet(version))
+        parser.showVersion();
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     // Qt's own dispatcher: the Glib one pays for every registered socket on every pass.
     qputenv("QT_NO_GLIB", "1");
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (kestrava::Is_Command_Line_Query(arguments))
+        return answerQuery(argc, argv);
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kestrava"));
     QApplication::setApplicationVersion(kestrava::versionText());
+    // The console lives on in the notification area with no window shown.
+    QApplication::setQuitOnLastWindowClosed(false);
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Kestrava console"));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.process(app);
+    const QString program = QCoreApplication::applicationFilePath();
+    kestrava::SingleInstance instance(kestrava::SingleInstance::serverNameFor(program));
+    if (instance.Is_Already_Running())
+        return kestrava::SingleInstance::exitCodeOf(
+            instance.Send_Command_Line(kestrava::Make_Command_Line(arguments)));
+    if (!instance.listen())
+        std::fputs("kestrava: a second start cannot reach this console.\n", stderr);
 
-    const QFileInfo exe(QCoreApplication::applicationFilePath());
-    const QString dbPath = exe.dir().filePath(exe.completeBaseName() + QStringLiteral(".tlmr"));
     kestrava::Database db;
-    try {
-        db.open(dbPath);
-    } catch (const kestrava::DatabaseError& error) {
-        QMessageBox::critical(nullptr, kestrava::productTitle(), error.toMessage());
-        return 1;
-    }
     kestrava::SystemTree tree;
     kestrava::SystemClock clock;
-    kestrava::ConsoleServices services{db, tree, clock};
-    kestrava::MainWindow window(services);
-    window.show();
+    kestrava::ConnectionManager connections(db, tree);
+    kestrava::Messenger messenger(db, tree, connections, clock);
+    kestrava::IncomingMessages incoming(db, tree, clock, connections, messenger);
+    QObject::connect(&connections, &kestrava::ConnectionManager::messageReceived, &incoming,
+                     &kestrava::IncomingMessages::handleMessage);
+    kestrava::ConsoleServices services{db, tree, clock, &connections, &messenger};
+    kestrava::MessageBoxPrompt prompt;
+    // Shown once the socket handler has returned; while one is up, further ones are not stacked on it.
+    bool showingLinkError = false;
+    QObject::connect(
+        &incoming, &kestrava::IncomingMessages::errorOccurred, &app,
+        [&](const QString& message) {
+            if (showingLinkError)
+                return;
+            showingLinkError = true;
+            prompt.error(nullptr, message);
+            showingLinkError = false;
+        },
+        Qt::QueuedConnection);
+    kestrava::ConsoleMain console(
+        services, prompt,
+        {program, kestrava::Database_File_Path(program), kestrava::clsRegistry::defaultStoreFile()});
+    instance.setHandler([&console](const QString& text) { return console.Handle_Copy_Data(text); });
+    QObject::connect(&console, &kestrava::ConsoleMain::ended, &app, [] { QCoreApplication::exit(1); });
+    // Without its port the console still runs, without client services.
+    QObject::connect(&console, &kestrava::ConsoleMain::loaded, &connections, [&] {
+        if (!connections.Start_Listening())
+            prompt.error(nullptr, connections.listenError());
+    });
+    if (!console.Main())
+        return 1;
     return app.exec();
 }

@@ -14,9 +14,11 @@ class ConsoleSelection;
 class ListCommands;
 class MainMenus;
 class NodeIconProxy;
+class PolicyMenuCommands;
 class SystemListModel;
 class SystemListView;
 class SystemTreeModel;
+class TraySwitch;
 struct ConsoleServices;
 struct TreeNode;
 
@@ -31,10 +33,15 @@ public:
     MainMenus& menus() const { return *m_menus; }
     ConsoleSelection& selection() const { return *m_selection; }
     ListCommands& listCommands() const { return *m_listCommands; }
+    PolicyMenuCommands& policyCommands() const { return *m_policyCommands; }
     QTreeView& treSystems() const { return *m_treSystems; }
     SystemListView& lvwSystems() const { return *m_lvwSystems; }
     SystemListModel& listModel() const { return *m_listModel; }
     SystemTreeModel& treeModel() const { return *m_treeModel; }
+
+    // The notification-area icon (g_objSysTray), once the shell has put it there.
+    TraySwitch* sysTray() const { return m_sysTray; }
+    void setSysTray(TraySwitch* tray) { m_sysTray = tray; }
 
     // Where the list finds the IP address of a connected system.
     void setRemoteAddressLookup(RemoteAddressLookup lookup);
@@ -57,7 +64,9 @@ private:
     SystemListView* m_lvwSystems = nullptr;
     std::unique_ptr<ConsoleSelection> m_selection;
     ListCommands* m_listCommands = nullptr;
+    PolicyMenuCommands* m_policyCommands = nullptr;
     QLabel* m_versionPanel = nullptr;
+    TraySwitch* m_sysTray = nullptr;
 };
 
 } // namespace kestrava

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "options/TraySwitch.h"
+
+#include <QIcon>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+
+namespace kestrava {
+
+// The console's icon in the notification area, with its menu mnuSysTray ("&Open").
+// The visible flag follows only successful additions and removals.
+class clsSysTray final : public QObject, public TraySwitch {
+    Q_OBJECT
+public:
+    static constexpr int kMaxTipLength = 63;
+    // What NIError carries when the desktop has no notification area.
+    static constexpr int kNoTrayError = 1;
+
+    explicit clsSysTray(QObject* parent = nullptr);
+    ~clsSysTray() override;
+
+    // The tip that the owner sets before Initialize.
+    QString m_strPopUpMessage;
+
+    // Fills in icon and tip; does not show the icon.
+    void Initialize(const QIcon& icon, const QString& strTip);
+    bool AddIcon();
+    bool HideIcon();
+    // Puts a changed icon or tip in place while the icon is shown.
+    bool Update();
+    bool Visible() const { return m_bVisible; }
+    void setVisible(bool bVisible);
+
+    QString tip() const;
+    QMenu& mnuSysTray() const { return *m_mnuSysTray; }
+    QAction& mnuSystrayRestore() const { return *m_mnuSystrayRestore; }
+
+    bool isTrayIconVisible() const override { return Visible(); }
+    void setTrayIconVisible(bool visible) override { setVisible(visible); }
+
+signals:
+    void NIError(int ErrorNumber);
+    void doubleClicked();
+
+private:
+    std::unique_ptr<QMenu> m_mnuSysTray;
+    QAction* m_mnuSystrayRestore = nullptr;
+    QSystemTrayIcon* m_icon = nullptr;
+    QIcon m_image;
+    QString m_tip;
+    bool m_bVisible = false;
+};
+
+} // namespace kestrava

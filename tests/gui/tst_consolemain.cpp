@@ -1,0 +1,123 @@
+#include "ConsoleMain.h"
+#include "ConsoleShell.h"
+#include "MainWindow.h"
+#include "RecordingPrompt.h"
+#include "SplashWindow.h"
+#include "console/SystemTree.h"
+#include "platform/clsRegistry.h"
+#include "startup/Clock.h"
+#include "startup/ConsoleServices.h"
+#include "startup/ProgramFiles.h"
+#include "store/Database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kestrava;
+
+namespace {
+
+struct StartUp {
+    QTemporaryDir dir;
+    QString program = dir.filePath(QStringLiteral("kestrava"));
+    QString database = Database_File_Path(program);
+    QString registryFile = dir.filePath(QStringLiteral("registry.ini"));
+    Database db;
+    SystemTree tree;
+    FixedClock clock{QDateTime(QDate(2024, 3, 8), QTime(9, 0))};
+    ConsoleServices services{db, tree, clock};
+    RecordingPrompt prompt;
+    ConsoleMain console{services, prompt, {program, database, registryFile}};
+
+    QByteArray databaseContent() const {
+        QFile file(database);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+};
+
+} // namespace
+
+class TestConsoleMain : public QObject {
+    Q_OBJECT
+private slots:
+    void loadsMainWindowHidden();
+    void missingDatabaseEndsAfterSplash();
+    void corruptDatabaseIsNotChanged();
+    void incompatibleVersionEnds();
+};
+
+void TestConsoleMain::loadsMainWindowHidden() {
+    StartUp s;
+    Database::createFactory(s.database);
+    QSignalSpy loaded(&s.console, &ConsoleMain::loaded);
+    QVERIFY(s.console.Main());
+    QVERIFY(s.console.splash());
+    QCOMPARE(s.console.splash()->objectName(), QStringLiteral("frmSplash"));
+    QCOMPARE(s.console.splash()->pbrLoading().maximum(), 5);
+    QVERIFY(loaded.wait(10000));
+    QVERIFY(!s.console.splash());
+    QVERIFY(s.console.mainWindow());
+    QVERIFY(s.console.mainWindow()->isMinimized());
+    QCOMPARE(s.console.mainWindow()->windowTitle(), QStringLiteral("Kestrava      "));
+    QVERIFY(s.db.isOpen());
+    QVERIFY(s.prompt.entries.isEmpty());
+    clsRegistry registry(s.registryFile);
+    QCOMPARE(registry.RegQueryKeyValue(HKEY_LOCAL_MACHINE, QLatin1String(kServerKeyPath),
+                                       QLatin1String(kInstallPathValue)),
+             s.dir.path());
+    QVERIFY(s.console.shell()->Handle_Copy_Data(QStringLiteral("-v Chief")));
+}
+
+void TestConsoleMain::missingDatabaseEndsAfterSplash() {
+    StartUp s;
+    QSignalSpy ended(&s.console, &ConsoleMain::ended);
+    QVERIFY(s.console.Main());
+    QTRY_COMPARE(s.prompt.texts(RecordingPrompt::Kind::Error).size(), 1);
+    QVERIFY(s.prompt.texts(RecordingPrompt::Kind::Error).constFirst().startsWith(QStringLiteral("14: ")));
+    QVERIFY(!s.console.mainWindow());
+    // The splash window stays until it is dismissed; then the program ends.
+    QCOMPARE(ended.count(), 0);
+    QTest::keyClick(s.console.splash(), Qt::Key_Space);
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(QDir(s.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestConsoleMain::corruptDatabaseIsNotChanged() {
+    StartUp s;
+    {
+        QFile file(s.database);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'c'));
+    }
+    QVERIFY(s.console.Main());
+    QTRY_COMPARE(s.prompt.texts(RecordingPrompt::Kind::Error).size(), 1);
+    QCOMPARE(s.databaseContent(), QByteArray(4096, 'c'));
+    QCOMPARE(QDir(s.dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("kestrava.tlmr")});
+}
+
+void TestConsoleMain::incompatibleVersionEnds() {
+    StartUp s;
+    Database::createFactory(s.database);
+    {
+        Database db;
+        db.open(s.database);
+        db.exec(QStringLiteral("UPDATE Settings_Table SET CompatibleVersion='1.41'"));
+    }
+    QSignalSpy ended(&s.console, &ConsoleMain::ended);
+    QVERIFY(s.console.Main());
+    QVERIFY(ended.wait(10000));
+    QCOMPARE(
+        s.prompt.texts(RecordingPrompt::Kind::Inform),
+        QStringList{QStringLiteral("Incompatable database version! Please delete/rename the old database and "
+                                   "re-install the program.")});
+    QVERIFY(!s.console.splash());
+    QVERIFY(!s.console.mainWindow());
+}
+
+QTEST_MAIN(TestConsoleMain)
+#include "tst_consolemain.moc"
