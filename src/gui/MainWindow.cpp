@@ -4,6 +4,7 @@
 #include "ListCommands.h"
 #include "MainMenus.h"
 #include "NodeIconProxy.h"
+#include "PolicyMenuCommands.h"
 #include "SystemListView.h"
 #include "console/NodeRoles.h"
 #include "console/SystemListModel.h"
@@ -32,6 +33,8 @@ MainWindow::MainWindow(ConsoleServices& services, QWidget* parent)
     buildViews();
     m_listCommands = new ListCommands(*this, m_services.db, *m_selection, this);
     m_listCommands->connectMenus(*m_menus);
+    m_policyCommands = new PolicyMenuCommands(*this, m_services.db, m_services.clock, *m_selection, this);
+    m_policyCommands->connectMenus(*m_menus);
 
     m_versionPanel = new QLabel(QStringLiteral("ver. ") + versionText(), this);
     statusBar()->addWidget(m_versionPanel);
