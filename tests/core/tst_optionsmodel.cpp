@@ -3,9 +3,12 @@
 #include "options/AutoStartSwitch.h"
 #include "options/OptionsModel.h"
 #include "options/TraySwitch.h"
+#include "platform/XdgAutoStart.h"
 #include "protocol/Fields.h"
 
+#include <QFile>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace kestrava;
@@ -67,6 +70,7 @@ private slots:
     void portChangeStoredWithMessage();
     void portOutOfRangeNotStored();
     void trayAndAutoStartFollowBoxes();
+    void autoStartEntryWrittenAndRemoved();
     void unsendableBlockMessageRefused();
     void databaseErrorFailsOnlyItsStep();
 };
@@ -280,6 +284,28 @@ void TestOptionsModel::trayAndAutoStartFollowBoxes() {
     f.model.apply(values);
     QVERIFY(f.tray.visible);
     QVERIFY(!f.autoStart.set);
+}
+
+void TestOptionsModel::autoStartEntryWrittenAndRemoved() {
+    TempDatabase temp;
+    QTemporaryDir autostartDir;
+    Tray tray;
+    XdgAutoStart entry(autostartDir.path(), QStringLiteral("/opt/kestrava/kestrava"));
+    OptionsModel model(temp.db(), tray, entry, [](const QString&) {});
+    OptionsValues values = model.load();
+    QVERIFY(!values.autoStart);
+    values.autoStart = true;
+    QVERIFY(model.apply(values).success);
+    QVERIFY(QFile::exists(entry.entryFile()));
+    QVERIFY(model.load().autoStart);
+    values.autoStart = false;
+    model.apply(values);
+    QVERIFY(!QFile::exists(entry.entryFile()));
+    QVERIFY(!model.load().autoStart);
+    // An entry of another copy of the program reads as not set.
+    XdgAutoStart other(autostartDir.path(), QStringLiteral("/home/x/kestrava"));
+    QVERIFY(other.set());
+    QVERIFY(!model.load().autoStart);
 }
 
 void TestOptionsModel::unsendableBlockMessageRefused() {
