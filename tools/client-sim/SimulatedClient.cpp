@@ -4,6 +4,7 @@
 #include "protocol/Messages.h"
 #include "protocol/WireCodec.h"
 
+#include <QHostAddress>
 #include <QTcpSocket>
 #include <sys/socket.h>
 
@@ -21,6 +22,10 @@ SimulatedClient::SimulatedClient(QObject* parent)
 }
 
 SimulatedClient::~SimulatedClient() = default;
+
+bool SimulatedClient::bindTo(const QHostAddress& local) {
+    return m_socket->bind(local);
+}
 
 void SimulatedClient::connectTo(const QString& host, quint16 port) {
     m_socket->connectToHost(host, port);

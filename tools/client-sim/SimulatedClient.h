@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+class QHostAddress;
 class QTcpSocket;
 
 namespace kestrava {
@@ -18,6 +19,10 @@ public:
     explicit SimulatedClient(QObject* parent = nullptr);
     ~SimulatedClient() override;
 
+    // Connects from this local address (any port) instead of the one the system picks; load tests
+    // spread their clients over 127.0.0.0/8 so that ephemeral ports never run out. Call before
+    // connectTo.
+    bool bindTo(const QHostAddress& local);
     void connectTo(const QString& host, quint16 port);
     bool isConnected() const;
 

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+
+namespace kestrava::bench {
+
+struct BenchConfig {
+    // Where kestrava, kestrava-initdb and the bench programs are.
+    QString binDir;
+    int processes = 4;
+    int thinkMs = 55;
+    int mixSeconds = 10;
+    int timeoutMs = 120'000;
+};
+
+// 1: n new systems connect at once and identify; then the same n again as known systems.
+QJsonObject runIdentificationStorm(const BenchConfig& config, int n);
+// 2: n identified clients loop s, o, r, b and a status report; the same against the epoll reference.
+QJsonObject runRequestMix(const BenchConfig& config, int n);
+// 3: a group of n connected members gets a new policy; then every system gets new settings.
+QJsonObject runBroadcast(const BenchConfig& config, int n);
+// 4: start-up with systems in groups until the console answers.
+QJsonObject runStartup(const BenchConfig& config, int systems, int groups, int repeat);
+// 5: resident memory per connected client after each has exchanged messages.
+QJsonObject runMemory(const BenchConfig& config, int n);
+
+} // namespace kestrava::bench

@@ -1,0 +1,24 @@
+#include "platform/EventDispatcher.h"
+
+#include "platform/linux/EpollEventDispatcher.h"
+
+#include <QCoreApplication>
+
+namespace kestrava {
+
+bool installEventDispatcher() {
+    if (QCoreApplication::instance())
+        return false;
+    QCoreApplication::setEventDispatcher(new EpollEventDispatcher);
+    return true;
+}
+
+bool setPlatformPass(PlatformPass pass) {
+    auto* dispatcher = qobject_cast<EpollEventDispatcher*>(QCoreApplication::eventDispatcher());
+    if (!dispatcher)
+        return false;
+    dispatcher->setPlatformPass(std::move(pass));
+    return true;
+}
+
+} // namespace kestrava
