@@ -1,4 +1,5 @@
-#include "PolicyHarness.h"
+#include "ClientInbox.h"
+#include "LinkHarness.h"
 #include "PolicyRows.h"
 #include "SimulatedClient.h"
 #include "console/Keys.h"
@@ -15,7 +16,7 @@ const QString kStamp = QStringLiteral("S|3/12/2026 10:00:02 AM|");
 // Lab: pc1 and pc3 follow it, pc2 has settings of its own (internet on); pc3 is not connected.
 // Office: pc4 follows it. Lab has one stored range and an old timer.
 struct Setup {
-    PolicyHarness h;
+    LinkHarness h;
     int lab = 0;
     int office = 0;
     QString labKey = PolicyRows::groupKey(QStringLiteral("Lab"));
@@ -43,9 +44,9 @@ struct Setup {
             {lab});
         PolicyRows::addGroupRange(db, lab, QStringLiteral("08:00 AM,09:00 AM,2,34,0"));
         h.loadTree();
-        c1 = h.connectClient(QStringLiteral("id1"), QStringLiteral("pc1"));
-        c2 = h.connectClient(QStringLiteral("id2"), QStringLiteral("pc2"));
-        c4 = h.connectClient(QStringLiteral("id4"), QStringLiteral("pc4"));
+        c1 = h.connectIdentified(QStringLiteral("id1"), QStringLiteral("pc1"));
+        c2 = h.connectIdentified(QStringLiteral("id2"), QStringLiteral("pc2"));
+        c4 = h.connectIdentified(QStringLiteral("id4"), QStringLiteral("pc4"));
     }
 
     bool ready() const { return c1 && c2 && c4; }
@@ -98,9 +99,9 @@ void TestPolicyCommands::internetOffOnGroup() {
     for (const QString& key : {s.pc1, s.pc2, s.pc3})
         QCOMPARE(s.system(QStringLiteral("Apply_Systemwise_Settings"), key).toInt(), 0);
     QCOMPARE(s.group(QStringLiteral("Schedule_Type"), s.office).toInt(), 0);
-    QCOMPARE(s.h.receivedBy(s.c1), one(kStamp + QStringLiteral("1|False|0|")));
-    QCOMPARE(s.h.receivedBy(s.c2), one(kStamp + QStringLiteral("1|False|0|")));
-    QCOMPARE(s.h.receivedBy(s.c4), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), one(kStamp + QStringLiteral("1|False|0|")));
+    QCOMPARE(receivedBy(s.h, s.c2, s.pc2), one(kStamp + QStringLiteral("1|False|0|")));
+    QCOMPARE(receivedBy(s.h, s.c4, s.pc4), QStringList());
 }
 
 void TestPolicyCommands::internetOnOnSystem() {
@@ -114,9 +115,9 @@ void TestPolicyCommands::internetOnOnSystem() {
     QCOMPARE(s.group(QStringLiteral("Apply_Groupwise_Settings"), s.lab).toInt(), 0);
     QCOMPARE(s.group(QStringLiteral("Apply_Groupwise_Settings"), s.office).toInt(), 1);
     QCOMPARE(s.system(QStringLiteral("Apply_Systemwise_Settings"), s.pc3).toInt(), 0);
-    QCOMPARE(s.h.receivedBy(s.c1), one(kStamp + QStringLiteral("1|True|0|")));
-    QCOMPARE(s.h.receivedBy(s.c2), QStringList());
-    QCOMPARE(s.h.receivedBy(s.c4), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), one(kStamp + QStringLiteral("1|True|0|")));
+    QCOMPARE(receivedBy(s.h, s.c2, s.pc2), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c4, s.pc4), QStringList());
 }
 
 void TestPolicyCommands::clearGroupKeepsSchedulesAndTimer() {
@@ -130,9 +131,9 @@ void TestPolicyCommands::clearGroupKeepsSchedulesAndTimer() {
     QCOMPARE(s.group(QStringLiteral("Timer_Period"), s.lab).toString(), QStringLiteral("01:00"));
     QCOMPARE(PolicyRows::tableDump(s.h.db(), QStringLiteral("Group_Scheduler_Table")), ranges);
     QCOMPARE(s.system(QStringLiteral("Apply_Systemwise_Settings"), s.pc2).toInt(), 0);
-    QCOMPARE(s.h.receivedBy(s.c1), one(kStamp + QStringLiteral("0|")));
-    QCOMPARE(s.h.receivedBy(s.c2), one(kStamp + QStringLiteral("0|")));
-    QCOMPARE(s.h.receivedBy(s.c4), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), one(kStamp + QStringLiteral("0|")));
+    QCOMPARE(receivedBy(s.h, s.c2, s.pc2), one(kStamp + QStringLiteral("0|")));
+    QCOMPARE(receivedBy(s.h, s.c4, s.pc4), QStringList());
 }
 
 void TestPolicyCommands::clearSystemGivesItEmptySettingsOfItsOwn() {
@@ -146,8 +147,8 @@ void TestPolicyCommands::clearSystemGivesItEmptySettingsOfItsOwn() {
     QCOMPARE(s.group(QStringLiteral("Apply_Groupwise_Settings"), s.lab).toInt(), 0);
     QCOMPARE(s.group(QStringLiteral("Schedule_Type"), s.lab).toInt(), 2);
     QCOMPARE(PolicyRows::tableDump(s.h.db(), QStringLiteral("System_Scheduler_Table")), ranges);
-    QCOMPARE(s.h.receivedBy(s.c1), one(kStamp + QStringLiteral("0|")));
-    QCOMPARE(s.h.receivedBy(s.c2), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), one(kStamp + QStringLiteral("0|")));
+    QCOMPARE(receivedBy(s.h, s.c2, s.pc2), QStringList());
 }
 
 void TestPolicyCommands::inheritSendsTheGroupsTimer() {
@@ -159,9 +160,9 @@ void TestPolicyCommands::inheritSendsTheGroupsTimer() {
     QCOMPARE(s.system(QStringLiteral("Apply_Systemwise_Settings"), s.pc2).toInt(), 0);
     QCOMPARE(s.system(QStringLiteral("Schedule_Type"), s.pc2).toInt(), 1);
     QCOMPARE(PolicyRows::tableDump(s.h.db(), QStringLiteral("Group_Table")), groups);
-    QCOMPARE(s.h.receivedBy(s.c2),
+    QCOMPARE(receivedBy(s.h, s.c2, s.pc2),
              one(kStamp + QStringLiteral("3|N|3/12/2026 9:30:00 AM|3/12/2026 10:30:00 AM|0|")));
-    QCOMPARE(s.h.receivedBy(s.c1), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), QStringList());
 }
 
 void TestPolicyCommands::setToClientsMakesMembersFollow() {
@@ -173,9 +174,9 @@ void TestPolicyCommands::setToClientsMakesMembersFollow() {
     QCOMPARE(s.system(QStringLiteral("Apply_Systemwise_Settings"), s.pc2).toInt(), 0);
     QCOMPARE(s.system(QStringLiteral("Schedule_Type"), s.pc2).toInt(), 1);
     const QString groupSchedule = kStamp + QStringLiteral("2|True|1|08:00 AM|09:00 AM|2|34|0|0|");
-    QCOMPARE(s.h.receivedBy(s.c1), one(groupSchedule));
-    QCOMPARE(s.h.receivedBy(s.c2), one(groupSchedule));
-    QCOMPARE(s.h.receivedBy(s.c4), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), one(groupSchedule));
+    QCOMPARE(receivedBy(s.h, s.c2, s.pc2), one(groupSchedule));
+    QCOMPARE(receivedBy(s.h, s.c4, s.pc4), QStringList());
 }
 
 void TestPolicyCommands::wrongKindOfKeyDoesNothing_data() {
@@ -212,8 +213,8 @@ void TestPolicyCommands::wrongKindOfKeyDoesNothing() {
         outcome = s.commands.setInternetSettingsToClients(key);
     QCOMPARE(outcome, PolicyCommands::Outcome::NotApplicable);
     QCOMPARE(s.dump(), before);
-    QCOMPARE(s.h.receivedBy(s.c1), QStringList());
-    QCOMPARE(s.h.receivedBy(s.c2), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c2, s.pc2), QStringList());
 }
 
 void TestPolicyCommands::missingOwnerWritesAndSendsNothing_data() {
@@ -251,8 +252,8 @@ void TestPolicyCommands::missingOwnerWritesAndSendsNothing() {
         outcome = s.commands.setInternetSettingsToClients(key);
     QCOMPARE(outcome, PolicyCommands::Outcome::OwnerMissing);
     QCOMPARE(s.dump(), before);
-    QCOMPARE(s.h.receivedBy(s.c1), QStringList());
-    QCOMPARE(s.h.receivedBy(s.c2), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c2, s.pc2), QStringList());
 }
 
 void TestPolicyCommands::failureLeavesDatabaseAsBefore() {
@@ -271,8 +272,8 @@ void TestPolicyCommands::failureLeavesDatabaseAsBefore() {
     QCOMPARE(s.dump(), before);
     QVERIFY_THROWS_EXCEPTION(DatabaseError, s.commands.setInternet(s.pc1, true));
     QCOMPARE(s.dump(), before);
-    QCOMPARE(s.h.receivedBy(s.c1), QStringList());
-    QCOMPARE(s.h.receivedBy(s.c2), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c2, s.pc2), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestPolicyCommands)

@@ -1,4 +1,5 @@
-#include "PolicyHarness.h"
+#include "ClientInbox.h"
+#include "LinkHarness.h"
 #include "PolicyRows.h"
 #include "SimulatedClient.h"
 #include "policy/ScheduleModel.h"
@@ -15,7 +16,7 @@ const QString kStamp = QStringLiteral("S|3/12/2026 10:00:02 AM|");
 
 // Lab keeps two weekly ranges (Monday and Friday); pc1 follows it, pc2 has its own internet on.
 struct Setup {
-    PolicyHarness h;
+    LinkHarness h;
     int lab = 0;
     QString labKey = PolicyRows::groupKey(QStringLiteral("Lab"));
     QString pc1, pc2;
@@ -34,8 +35,8 @@ struct Setup {
         PolicyRows::addGroupRange(db, lab, QStringLiteral("08:00 AM,09:00 AM,2,34,0"));
         PolicyRows::addGroupRange(db, lab, QStringLiteral("01:00 PM,02:30 PM,2,34,0"));
         h.loadTree();
-        c1 = h.connectClient(QStringLiteral("id1"), QStringLiteral("pc1"));
-        c2 = h.connectClient(QStringLiteral("id2"), QStringLiteral("pc2"));
+        c1 = h.connectIdentified(QStringLiteral("id1"), QStringLiteral("pc1"));
+        c2 = h.connectIdentified(QStringLiteral("id2"), QStringLiteral("pc2"));
     }
 
     bool ready() const { return c1 && c2; }
@@ -137,11 +138,10 @@ void TestScheduleModel::followingSystemShowsGroupAndApplyGivesItsOwn() {
              (QStringList{u"08:00 AM-09:00 AM 2/34/0"_s, u"01:00 PM-02:30 PM 2/34/0"_s,
                           u"06:00 PM-07:45 PM 2/34/0"_s}));
     QCOMPARE(s.ranges(QStringLiteral("Group_Scheduler_Table")).size(), 2);
-    QCOMPARE(
-        s.h.receivedBy(s.c1),
-        QStringList{kStamp + QStringLiteral("2|True|3|08:00 AM|09:00 AM|2|34|0|01:00 PM|02:30 PM|2|34|0|"
-                                            "06:00 PM|07:45 PM|2|34|0|0|")});
-    QCOMPARE(s.h.receivedBy(s.c2), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1),
+             QStringList{kStamp + QStringLiteral("2|True|3|08:00 AM|09:00 AM|2|34|0|01:00 PM|02:30 PM|2|34|0|"
+                                                 "06:00 PM|07:45 PM|2|34|0|0|")});
+    QCOMPARE(receivedBy(s.h, s.c2, s.pc2), QStringList());
 }
 
 void TestScheduleModel::systemWithOtherPolicyOfItsOwnOpensEmpty() {
@@ -232,8 +232,8 @@ void TestScheduleModel::storedMasks() {
     // Every member follows the group now, also the one that had settings of its own.
     const QString payload = kStamp + QStringLiteral("2|True|2|09:00 AM|12:00 PM|") + payloadKind +
                             QStringLiteral("|09:05 PM|11:59 PM|") + payloadKind + QStringLiteral("|0|");
-    QCOMPARE(s.h.receivedBy(s.c1), QStringList{payload});
-    QCOMPARE(s.h.receivedBy(s.c2), QStringList{payload});
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), QStringList{payload});
+    QCOMPARE(receivedBy(s.h, s.c2, s.pc2), QStringList{payload});
     QCOMPARE(
         s.h.db().scalar(QStringLiteral("SELECT sum(Apply_Systemwise_Settings) FROM System_Table")).toInt(),
         0);
@@ -267,8 +267,8 @@ void TestScheduleModel::emptiedListAnsweredYes() {
     QCOMPARE(s.model.weekDayMask(), 0);
     QVERIFY(!s.model.applyEnabled());
     // The member with settings of its own keeps them and hears them again.
-    QCOMPARE(s.h.receivedBy(s.c1), QStringList{kStamp + QStringLiteral("0|")});
-    QCOMPARE(s.h.receivedBy(s.c2), QStringList{kStamp + QStringLiteral("1|True|0|")});
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), QStringList{kStamp + QStringLiteral("0|")});
+    QCOMPARE(receivedBy(s.h, s.c2, s.pc2), QStringList{kStamp + QStringLiteral("1|True|0|")});
     s.model.open(s.group());
     QVERIFY(s.model.ranges().isEmpty());
 }
@@ -282,10 +282,10 @@ void TestScheduleModel::emptiedListAnsweredNo() {
     QCOMPARE(s.model.apply(ScheduleModel::EmptyAnswer::No), ScheduleModel::ApplyResult::Applied);
     QCOMPARE(s.dump(), before);
     QCOMPARE(texts(s.model.ranges()), (QStringList{u"08:00 AM-09:00 AM"_s, u"01:00 PM-02:30 PM"_s}));
-    QCOMPARE(s.h.receivedBy(s.c1),
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1),
              QStringList{kStamp +
                          QStringLiteral("2|True|2|08:00 AM|09:00 AM|2|34|0|01:00 PM|02:30 PM|2|34|0|0|")});
-    QCOMPARE(s.h.receivedBy(s.c2), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c2, s.pc2), QStringList());
 }
 
 void TestScheduleModel::applyEnabling() {
@@ -357,7 +357,7 @@ void TestScheduleModel::deletedMeanwhile() {
     QVERIFY(s.model.applyEnabled());
     QCOMPARE(s.model.ownerGoneMessage(), group ? QStringLiteral("The group 'Lab' no longer exists.")
                                                : QStringLiteral("The client 'pc1' no longer exists."));
-    QCOMPARE(s.h.receivedBy(s.c1), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), QStringList());
 }
 
 void TestScheduleModel::databaseErrorInTheMiddleOfApply() {
@@ -374,7 +374,7 @@ void TestScheduleModel::databaseErrorInTheMiddleOfApply() {
     QCOMPARE(s.dump(), before);
     QVERIFY(s.model.applyEnabled());
     QCOMPARE(s.model.ranges().size(), 3);
-    QCOMPARE(s.h.receivedBy(s.c1), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestScheduleModel)

@@ -1,4 +1,5 @@
-#include "PolicyHarness.h"
+#include "ClientInbox.h"
+#include "LinkHarness.h"
 #include "PolicyRows.h"
 #include "SimulatedClient.h"
 #include "policy/SchedulePayload.h"
@@ -16,7 +17,7 @@ const QString kStamp = QStringLiteral("S|3/12/2026 10:00:02 AM|");
 // Lab keeps an OFF timer of 02:15; pc1 follows it and keeps an old ON timer of its own; pc2 has its own
 // ON timer of 00:45.
 struct Setup {
-    PolicyHarness h;
+    LinkHarness h;
     int lab = 0;
     QString labKey = PolicyRows::groupKey(QStringLiteral("Lab"));
     QString pc1, pc2;
@@ -35,8 +36,8 @@ struct Setup {
             QStringLiteral("UPDATE System_Table SET Timer_Type='N', Timer_Starttime='2026-03-01 08:00:00', "
                            "Timer_Period='00:45'"));
         h.loadTree();
-        c1 = h.connectClient(QStringLiteral("id1"), QStringLiteral("pc1"));
-        c2 = h.connectClient(QStringLiteral("id2"), QStringLiteral("pc2"));
+        c1 = h.connectIdentified(QStringLiteral("id1"), QStringLiteral("pc1"));
+        c2 = h.connectIdentified(QStringLiteral("id2"), QStringLiteral("pc2"));
     }
 
     bool ready() const { return c1 && c2; }
@@ -103,8 +104,8 @@ void TestTimerModel::onTimerAppliedToGroupRunsForItsPeriod() {
     QCOMPARE(s.value(QStringLiteral("SELECT sum(Apply_Systemwise_Settings) FROM System_Table")).toInt(), 0);
 
     const QString running = QStringLiteral("3|N|3/12/2026 10:00:00 AM|3/12/2026 11:30:00 AM|0|");
-    QCOMPARE(s.h.receivedBy(s.c1), QStringList{kStamp + running});
-    QCOMPARE(s.h.receivedBy(s.c2), QStringList{kStamp + running});
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), QStringList{kStamp + running});
+    QCOMPARE(receivedBy(s.h, s.c2, s.pc2), QStringList{kStamp + running});
 
     s.h.clock().set(QDateTime(QDate(2026, 3, 12), at));
     QCOMPARE(shown(Get_System_Schedule(s.h.db(), s.h.clock(), s.pc1)), expected);
@@ -128,8 +129,8 @@ void TestTimerModel::offTimerOfZeroIsOverAtOnce() {
                  .toString(),
              QStringLiteral("2026-03-12 10:00:00"));
     QCOMPARE(s.value(QStringLiteral("SELECT Apply_Groupwise_Settings FROM Group_Table")).toInt(), 0);
-    QCOMPARE(s.h.receivedBy(s.c1), QStringList{kStamp + QStringLiteral("1|True|0|")});
-    QCOMPARE(s.h.receivedBy(s.c2), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), QStringList{kStamp + QStringLiteral("1|True|0|")});
+    QCOMPARE(receivedBy(s.h, s.c2, s.pc2), QStringList());
 }
 
 void TestTimerModel::editorShowsTheTimerThatGoverns_data() {
@@ -198,7 +199,7 @@ void TestTimerModel::deletedMeanwhile() {
     QVERIFY(s.model.applyEnabled());
     QCOMPARE(s.model.ownerGoneMessage(), group ? QStringLiteral("The group 'Lab' no longer exists.")
                                                : QStringLiteral("The client 'pc1' no longer exists."));
-    QCOMPARE(s.h.receivedBy(s.c1), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), QStringList());
 }
 
 void TestTimerModel::databaseErrorLeavesDatabaseAsBefore() {
@@ -213,7 +214,7 @@ void TestTimerModel::databaseErrorLeavesDatabaseAsBefore() {
     QVERIFY_THROWS_EXCEPTION(DatabaseError, s.model.apply());
     QCOMPARE(s.dump(), before);
     QVERIFY(s.model.applyEnabled());
-    QCOMPARE(s.h.receivedBy(s.c1), QStringList());
+    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestTimerModel)

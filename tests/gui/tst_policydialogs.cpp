@@ -1,6 +1,7 @@
+#include "ClientInbox.h"
+#include "LinkHarness.h"
 #include "MainMenus.h"
 #include "MainWindow.h"
-#include "PolicyHarness.h"
 #include "PolicyMenuCommands.h"
 #include "PolicyRows.h"
 #include "RecordingPrompt.h"
@@ -42,7 +43,7 @@ template <typename T> T* control(QWidget* window, const char* name, int index = 
 // The main window over a console core. Lab keeps two weekly ranges and an OFF timer of 02:15; pc1
 // follows it, pc2 has its own internet on; both are connected.
 struct Fixture {
-    PolicyHarness h;
+    LinkHarness h;
     RecordingPrompt prompt;
     ConsoleServices services{h.db(), h.tree(), h.clock()};
     std::unique_ptr<MainWindow> window;
@@ -67,8 +68,8 @@ struct Fixture {
         window->policyCommands().setLink(&h.messenger());
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        c1 = h.connectClient(QStringLiteral("id1"), QStringLiteral("pc1"));
-        c2 = h.connectClient(QStringLiteral("id2"), QStringLiteral("pc2"));
+        c1 = h.connectIdentified(QStringLiteral("id1"), QStringLiteral("pc1"));
+        c2 = h.connectIdentified(QStringLiteral("id2"), QStringLiteral("pc2"));
         QVERIFY(c1 && c2);
     }
     void select(const QString& key) {
@@ -165,8 +166,8 @@ void TestPolicyDialogs::scheduleEditorForGroup() {
     const QString payload =
         kStamp + QStringLiteral("2|True|3|08:00 AM|09:00 AM|3|0|2049|01:00 PM|02:30 PM|3|0|2049|"
                                 "06:00 PM|07:15 PM|3|0|2049|0|");
-    QCOMPARE(f.h.receivedBy(f.c1), QStringList{payload});
-    QCOMPARE(f.h.receivedBy(f.c2), QStringList{payload});
+    QCOMPARE(receivedBy(f.h, f.c1, f.pc1), QStringList{payload});
+    QCOMPARE(receivedBy(f.h, f.c2, f.pc2), QStringList{payload});
 
     QTest::keyClick(list, Qt::Key_Escape);
     QTRY_VERIFY(!dialog);
@@ -199,9 +200,9 @@ void TestPolicyDialogs::scheduleEditorForSystem() {
              1);
     QCOMPARE(f.value(QStringLiteral("SELECT count(*) FROM System_Scheduler_Table")).toInt(), 1);
     QCOMPARE(f.value(QStringLiteral("SELECT count(*) FROM Group_Scheduler_Table")).toInt(), 2);
-    QCOMPARE(f.h.receivedBy(f.c1),
+    QCOMPARE(receivedBy(f.h, f.c1, f.pc1),
              QStringList{kStamp + QStringLiteral("2|True|1|08:00 AM|09:00 AM|2|34|0|0|")});
-    QCOMPARE(f.h.receivedBy(f.c2), QStringList());
+    QCOMPARE(receivedBy(f.h, f.c2, f.pc2), QStringList());
     click(control<QPushButton>(dialog, "cmdClose"));
     QTRY_VERIFY(!dialog);
 }
@@ -253,7 +254,7 @@ void TestPolicyDialogs::scheduleEditorEmptiedListAnsweredNo() {
     QCOMPARE(f.prompt.entries[0].defaultAnswer, Prompt::Answer::Yes);
     QCOMPARE(control<QTreeWidget>(dialog, "lvwSchedules")->topLevelItemCount(), 2);
     QCOMPARE(f.value(QStringLiteral("SELECT Schedule_Type FROM Group_Table")).toInt(), 2);
-    QCOMPARE(f.h.receivedBy(f.c1).size(), 1);
+    QCOMPARE(receivedBy(f.h, f.c1, f.pc1).size(), 1);
 }
 
 void TestPolicyDialogs::timerEditorForGroup() {
@@ -283,8 +284,8 @@ void TestPolicyDialogs::timerEditorForGroup() {
                  .toString(),
              QStringLiteral("3N 2026-03-12 10:00:00 01:30"));
     const QString running = kStamp + QStringLiteral("3|N|3/12/2026 10:00:00 AM|3/12/2026 11:30:00 AM|0|");
-    QCOMPARE(f.h.receivedBy(f.c1), QStringList{running});
-    QCOMPARE(f.h.receivedBy(f.c2), QStringList{running});
+    QCOMPARE(receivedBy(f.h, f.c1, f.pc1), QStringList{running});
+    QCOMPARE(receivedBy(f.h, f.c2, f.pc2), QStringList{running});
 
     QTest::keyClick(period, Qt::Key_Escape);
     QTRY_VERIFY(!dialog);
@@ -305,8 +306,8 @@ void TestPolicyDialogs::timerEditorForSystem() {
     click(control<QPushButton>(dialog, "cmdClear"));
     QCOMPARE(control<QTimeEdit>(dialog, "dtpkTimerPeriod")->time(), QTime(0, 0));
     click(control<QPushButton>(dialog, "cmdApply"));
-    QCOMPARE(f.h.receivedBy(f.c1), QStringList{kStamp + QStringLiteral("1|True|0|")});
-    QCOMPARE(f.h.receivedBy(f.c2), QStringList());
+    QCOMPARE(receivedBy(f.h, f.c1, f.pc1), QStringList{kStamp + QStringLiteral("1|True|0|")});
+    QCOMPARE(receivedBy(f.h, f.c2, f.pc2), QStringList());
     QCOMPARE(f.value(QStringLiteral("SELECT Apply_Groupwise_Settings FROM Group_Table")).toInt(), 0);
 }
 
@@ -388,8 +389,8 @@ void TestPolicyDialogs::commandsFromMenus() {
         QCOMPARE(f.prompt.entries[0].text, question);
         QCOMPARE(f.prompt.entries[0].defaultAnswer, defaultYes ? Prompt::Answer::Yes : Prompt::Answer::No);
     }
-    QCOMPARE(f.h.receivedBy(f.c1), toPc1.isEmpty() ? QStringList() : QStringList{toPc1});
-    QCOMPARE(f.h.receivedBy(f.c2), toPc2.isEmpty() ? QStringList() : QStringList{toPc2});
+    QCOMPARE(receivedBy(f.h, f.c1, f.pc1), toPc1.isEmpty() ? QStringList() : QStringList{toPc1});
+    QCOMPARE(receivedBy(f.h, f.c2, f.pc2), toPc2.isEmpty() ? QStringList() : QStringList{toPc2});
 }
 
 void TestPolicyDialogs::commandErrorIsShown() {
@@ -401,7 +402,7 @@ void TestPolicyDialogs::commandErrorIsShown() {
     QCOMPARE(f.prompt.texts(Kind::Error).size(), 1);
     QVERIFY(f.prompt.texts(Kind::Error).constFirst().endsWith(QStringLiteral(": refused")));
     QCOMPARE(f.value(QStringLiteral("SELECT Schedule_Type FROM Group_Table")).toInt(), 2);
-    QCOMPARE(f.h.receivedBy(f.c1), QStringList());
+    QCOMPARE(receivedBy(f.h, f.c1, f.pc1), QStringList());
 }
 
 QTEST_MAIN(TestPolicyDialogs)
