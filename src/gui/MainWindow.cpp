@@ -35,6 +35,7 @@ MainWindow::MainWindow(ConsoleServices& services, QWidget* parent)
     m_listCommands->connectMenus(*m_menus);
     m_policyCommands = new PolicyMenuCommands(*this, m_services.db, m_services.clock, *m_selection, this);
     m_policyCommands->connectMenus(*m_menus);
+    m_policyCommands->setLink(m_services.messenger);
 
     m_versionPanel = new QLabel(QStringLiteral("ver. ") + versionText(), this);
     statusBar()->addWidget(m_versionPanel);

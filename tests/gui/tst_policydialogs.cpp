@@ -45,7 +45,7 @@ template <typename T> T* control(QWidget* window, const char* name, int index = 
 struct Fixture {
     LinkHarness h;
     RecordingPrompt prompt;
-    ConsoleServices services{h.db(), h.tree(), h.clock()};
+    ConsoleServices services{h.db(), h.tree(), h.clock(), &h.connections(), &h.messenger()};
     std::unique_ptr<MainWindow> window;
     QString labKey = PolicyRows::groupKey(QStringLiteral("Lab"));
     QString pc1, pc2;
@@ -65,7 +65,6 @@ struct Fixture {
         PolicyRows::addGroupRange(db, lab, QStringLiteral("01:00 PM,02:30 PM,2,34,0"));
         window = std::make_unique<MainWindow>(services);
         window->policyCommands().setPrompt(prompt);
-        window->policyCommands().setLink(&h.messenger());
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         c1 = h.connectIdentified(QStringLiteral("id1"), QStringLiteral("pc1"));
