@@ -86,12 +86,9 @@ TimerDialog::TimerDialog(Database& db, const Clock& clock, Messenger& messenger,
     layout->addLayout(buttons, 3, 0, 1, 2);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(m_optOnTimer, &QRadioButton::clicked, this, [this] {
-        m_model.setOnTimer(true);
-        refresh();
-    });
-    connect(m_optOffTimer, &QRadioButton::clicked, this, [this] {
-        m_model.setOnTimer(false);
+    // Arrow keys move the choice without a click.
+    connect(m_optOnTimer, &QRadioButton::toggled, this, [this](bool checked) {
+        m_model.setOnTimer(checked);
         refresh();
     });
     connect(m_dtpkTimerPeriod, &QTimeEdit::timeChanged, this, [this](QTime period) {
@@ -118,6 +115,8 @@ void TimerDialog::refresh() {
     m_txtSystemName->setText(target.systemName);
     m_lblSystem->setVisible(!target.isGroup());
     m_txtSystemName->setVisible(!target.isGroup());
+    const QSignalBlocker blockOn(m_optOnTimer);
+    const QSignalBlocker blockOff(m_optOffTimer);
     m_optOnTimer->setChecked(m_model.onTimer());
     m_optOffTimer->setChecked(!m_model.onTimer());
     const QSignalBlocker blockPeriod(m_dtpkTimerPeriod);

@@ -191,6 +191,11 @@ void TestPolicyDialogs::scheduleEditorForSystem() {
     QCOMPARE(control<QTimeEdit>(dialog, "dtpkStopTime")->time(), QTime(14, 30));
     QTest::keyClick(list, Qt::Key_Delete);
     QCOMPARE(items(list), QStringList{QStringLiteral("08:00 AM-09:00 AM")});
+    control<QPushButton>(dialog, "cmdAdd")->click();
+    QCOMPARE(list->topLevelItemCount(), 2);
+    list->topLevelItem(1)->setSelected(true);
+    control<QAction>(dialog, "mnuPUDelete")->trigger();
+    QCOMPARE(items(list), QStringList{QStringLiteral("08:00 AM-09:00 AM")});
     click(control<QPushButton>(dialog, "cmdApply"));
 
     QCOMPARE(f.value(QStringLiteral("SELECT Apply_Systemwise_Settings FROM System_Table WHERE System_Key=?"),
@@ -273,7 +278,10 @@ void TestPolicyDialogs::timerEditorForGroup() {
     auto* cmdApply = control<QPushButton>(dialog, "cmdApply");
     QVERIFY(!cmdApply->isEnabled());
 
-    click(control<QRadioButton>(dialog, "optOnTimer"));
+    auto* off = control<QRadioButton>(dialog, "optOffTimer");
+    off->setFocus();
+    QTest::keyClick(off, Qt::Key_Left);
+    QVERIFY(control<QRadioButton>(dialog, "optOnTimer")->isChecked());
     QVERIFY(cmdApply->isEnabled());
     period->setTime(QTime(1, 30));
     click(cmdApply);
