@@ -4,6 +4,8 @@
 #include "link/ConnectionManager.h"
 #include "link/IncomingMessages.h"
 #include "link/Messenger.h"
+#include "platform/OpenFileLimit.h"
+#include "platform/PlatformEventPass.h"
 #include "platform/clsRegistry.h"
 #include "startup/Clock.h"
 #include "startup/CommandLine.h"
@@ -50,6 +52,9 @@ int main(int argc, char* argv[]) {
     if (kestrava::Is_Command_Line_Query(arguments))
         return answerQuery(argc, argv);
 
+    // Every client service holds a descriptor; an epoll dispatcher keeps a pass cheap with thousands.
+    kestrava::raiseOpenFileLimit();
+    kestrava::installGuiEventDispatcher();
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(kestrava::versionText());
     // The console lives on in the notification area with no window shown.
