@@ -33,6 +33,7 @@ MainWindow::MainWindow(ConsoleServices& services, QWidget* parent)
     buildViews();
     m_listCommands = new ListCommands(*this, m_services.db, *m_selection, this);
     m_listCommands->connectMenus(*m_menus);
+    m_listCommands->setLink(m_services.messenger, m_services.connections);
     m_policyCommands = new PolicyMenuCommands(*this, m_services.db, m_services.clock, *m_selection, this);
     m_policyCommands->connectMenus(*m_menus);
     m_policyCommands->setLink(m_services.messenger);
