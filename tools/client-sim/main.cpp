@@ -24,6 +24,13 @@ void raiseDescriptorLimit() {
     }
 }
 
+// One line per arrival: the line breaks inside a message (the block message has some) are shown escaped.
+QString oneLine(const QString& message) {
+    QString text = SimulatedClient::displayText(message);
+    return text.replace(QLatin1Char('\r'), QLatin1String("\\r"))
+        .replace(QLatin1Char('\n'), QLatin1String("\\n"));
+}
+
 void sendAction(SimulatedClient& client, const QString& action) {
     if (action == QLatin1String("s"))
         client.askSchedule();
@@ -106,7 +113,7 @@ int main(int argc, char* argv[]) {
         QObject::connect(c, &SimulatedClient::arrived, &app, [&, prefix](const QString& message) {
             ++arrivals;
             if (!silent)
-                out << prefix << SimulatedClient::displayText(message) << Qt::endl;
+                out << prefix << oneLine(message) << Qt::endl;
         });
         QObject::connect(c, &SimulatedClient::connected, &app, [&, c, suffix] {
             ++open;
