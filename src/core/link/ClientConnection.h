@@ -62,6 +62,7 @@ private:
     void onReadyRead();
     void onBytesWritten();
     void writeNext();
+    bool handOver(const QByteArray& message);
     void deliver(const QStringList& messages);
 
     int m_index;

@@ -11,7 +11,7 @@
 #include "startup/TimeText.h"
 #include "store/Database.h"
 
-#include <QSqlQuery>
+#include <QSqlRecord>
 
 namespace kestrava {
 
@@ -121,13 +121,14 @@ bool IncomingMessages::Identify_Client(const QString& payload, int index) {
 void IncomingMessages::recordNewSystem(const QString& key, const QString& name) {
     TreeNode* parent = m_tree.root();
     int groupId = 0;
-    QSqlQuery group = m_db.exec(QStringLiteral("SELECT Group_Key, Group_ID FROM Group_Table WHERE "
-                                               "Group_Name=(SELECT AddToGroup FROM Settings_Table)"));
-    if (group.next()) {
+    const std::optional<QSqlRecord> group =
+        m_db.firstRow(QStringLiteral("SELECT Group_Key, Group_ID FROM Group_Table WHERE Group_Name=(SELECT "
+                                     "AddToGroup FROM Settings_Table)"));
+    if (group) {
         // A group row without its node would leave the system out of sight; it goes under the root.
-        if (TreeNode* groupNode = m_tree.Get_Node_Index_From_Key(group.value(0).toString())) {
+        if (TreeNode* groupNode = m_tree.Get_Node_Index_From_Key(group->value(0).toString())) {
             parent = groupNode;
-            groupId = group.value(1).toInt();
+            groupId = group->value(1).toInt();
         }
     }
     m_db.exec(QStringLiteral("INSERT INTO System_Table(System_Key,System_Name,Group_ID) VALUES(?,?,?)"),

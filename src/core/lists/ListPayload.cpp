@@ -2,16 +2,15 @@
 
 #include "protocol/Fields.h"
 
+#include <QVariant>
+
 namespace kestrava {
 
-QString listPayload(QSqlQuery rows) {
+QString listPayload(const QList<QSqlRecord>& rows) {
     QString entries;
-    int count = 0;
-    while (rows.next()) {
-        ++count;
-        entries += rows.value(0).toString() + kFieldSeparator;
-    }
-    return kFieldSeparator + QString::number(count) + kFieldSeparator + entries;
+    for (const QSqlRecord& row : rows)
+        entries += row.value(0).toString() + kFieldSeparator;
+    return kFieldSeparator + QString::number(rows.size()) + kFieldSeparator + entries;
 }
 
 } // namespace kestrava

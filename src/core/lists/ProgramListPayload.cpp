@@ -17,7 +17,7 @@ QString Get_Program_List(Database& db, const QString& key) {
     else
         return {};
     return listPayload(
-        db.exec(QStringLiteral("SELECT Program FROM Program_Table WHERE Program_ID IN "
+        db.rows(QStringLiteral("SELECT Program FROM Program_Table WHERE Program_ID IN "
                                "(SELECT Program_ID FROM Group_Program_Table WHERE Group_ID=(") +
                     owner + QStringLiteral(")) GROUP BY Program ORDER BY min(Program_ID)"),
                 {key}));

@@ -16,7 +16,7 @@ QString Get_URL_List(Database& db, const QString& key) {
                                "(SELECT Group_ID FROM System_Table WHERE System_Key=?)");
     else
         return {};
-    return listPayload(db.exec(QStringLiteral("SELECT URL FROM DNS_Lookup_Table WHERE URL_ID IN "
+    return listPayload(db.rows(QStringLiteral("SELECT URL FROM DNS_Lookup_Table WHERE URL_ID IN "
                                               "(SELECT URL_ID FROM Group_URL_Table WHERE Group_ID=(") +
                                    owner + QStringLiteral(")) GROUP BY URL ORDER BY min(URL_ID)"),
                                {key}));

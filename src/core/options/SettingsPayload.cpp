@@ -4,7 +4,7 @@
 #include "protocol/Fields.h"
 #include "store/Database.h"
 
-#include <QSqlQuery>
+#include <QSqlRecord>
 #include <iterator>
 
 namespace kestrava {
@@ -15,11 +15,12 @@ const char* const kPortColumns[] = {"HTTP",  "FTP",  "TELNET", "SMTP", "POP3",
                                     "SOCKS", "NEWS", "ICQ",    "IRC",  "OtherPort"};
 
 QString portsAndMessage(Database& db) {
-    QSqlQuery row = db.exec(
+    const std::optional<QSqlRecord> found = db.firstRow(
         QStringLiteral("SELECT AppBlockerMessage, HTTP, FTP, Telnet, SMTP, POP3, Socks, News, ICQ, IRC, "
                        "OtherPort FROM Settings_Table ORDER BY ID LIMIT 1"));
-    if (!row.next())
+    if (!found)
         return {};
+    const QSqlRecord& row = *found;
     QString payload = kFieldSeparator + QString::number(std::size(kPortColumns)) + kFieldSeparator;
     for (int column = 1; column <= static_cast<int>(std::size(kPortColumns)); ++column) {
         const QVariant port = row.value(column);
@@ -33,14 +34,15 @@ QString portsAndMessage(Database& db) {
 }
 
 QString blankScreenField(Database& db, const QString& key) {
-    QVariant blank;
+    std::optional<QSqlRecord> row;
     if (Keys::Is_Group_Key(key))
-        blank = db.scalar(QStringLiteral("SELECT Blank_Screen FROM Group_Table WHERE Group_Key=?"), {key});
+        row = db.firstRow(QStringLiteral("SELECT Blank_Screen FROM Group_Table WHERE Group_Key=?"), {key});
     else if (Keys::Is_System_Key(key))
-        blank = db.scalar(QStringLiteral("SELECT Blank_Screen FROM System_Table WHERE System_Key=?"), {key});
+        row = db.firstRow(QStringLiteral("SELECT Blank_Screen FROM System_Table WHERE System_Key=?"), {key});
     else
         return {};
-    return (blank.toBool() ? QStringLiteral("True") : QStringLiteral("False")) + kFieldSeparator;
+    const bool blank = row && row->value(0).toBool();
+    return (blank ? QStringLiteral("True") : QStringLiteral("False")) + kFieldSeparator;
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 #include "startup/TimeText.h"
 #include "store/Database.h"
 
-#include <QSqlQuery>
+#include <QSqlRecord>
 
 namespace kestrava {
 
@@ -35,7 +35,7 @@ QString header(const Clock& clock, qint64 scheduleType) {
 }
 
 // An ON timer that is over leaves internet off, an OFF timer leaves it on.
-QString timerPayload(const Clock& clock, const QSqlQuery& source) {
+QString timerPayload(const Clock& clock, const QSqlRecord& source) {
     const StoredTimer timer = StoredTimer::fromColumns(source.value(QStringLiteral("Timer_Type")),
                                                        source.value(QStringLiteral("Timer_Starttime")),
                                                        source.value(QStringLiteral("Timer_Period")));
@@ -49,22 +49,22 @@ QString timerPayload(const Clock& clock, const QSqlQuery& source) {
     return header(clock, 3);
 }
 
-QString schedulesPayload(Database& db, const Clock& clock, const QSqlQuery& source, bool systemSource) {
-    QSqlQuery rows =
+QString schedulesPayload(Database& db, const Clock& clock, const QSqlRecord& source, bool systemSource) {
+    const QList<QSqlRecord> rows =
         systemSource
-            ? db.exec(QStringLiteral("SELECT * FROM System_Scheduler_Table WHERE System_ID=? ORDER BY ID"),
+            ? db.rows(QStringLiteral("SELECT * FROM System_Scheduler_Table WHERE System_ID=? ORDER BY ID"),
                       {source.value(QStringLiteral("System_ID"))})
-            : db.exec(QStringLiteral("SELECT * FROM Group_Scheduler_Table WHERE Group_ID=? ORDER BY ID"),
+            : db.rows(QStringLiteral("SELECT * FROM Group_Scheduler_Table WHERE Group_ID=? ORDER BY ID"),
                       {source.value(QStringLiteral("Group_ID"))});
     QString ranges;
     int count = 0;
-    while (rows.next()) {
+    for (const QSqlRecord& row : rows) {
         ++count;
-        ranges += field(rows.value(QStringLiteral("Start_Time")).toString()) +
-                  field(rows.value(QStringLiteral("Stop_Time")).toString()) +
-                  field(rows.value(QStringLiteral("DailyWeeklyMonthly")).toLongLong()) +
-                  field(rows.value(QStringLiteral("WeekDays")).toLongLong()) +
-                  field(rows.value(QStringLiteral("Months")).toLongLong());
+        ranges += field(row.value(QStringLiteral("Start_Time")).toString()) +
+                  field(row.value(QStringLiteral("Stop_Time")).toString()) +
+                  field(row.value(QStringLiteral("DailyWeeklyMonthly")).toLongLong()) +
+                  field(row.value(QStringLiteral("WeekDays")).toLongLong()) +
+                  field(row.value(QStringLiteral("Months")).toLongLong());
     }
     const QString head = header(clock, 2);
     if (count > 0)
@@ -82,21 +82,22 @@ QString Get_System_Schedule(Database& db, const Clock& clock, const QString& sys
     if (!Keys::Is_System_Key(systemKey))
         return {};
     bool systemSource = true;
-    QSqlQuery source =
-        db.exec(QStringLiteral("SELECT System_ID, Group_ID, Schedule_Type, OnInternet, Block_Internet, "
-                               "Timer_Type, Timer_Starttime, Timer_Period FROM System_Table "
-                               "WHERE System_Key=? AND Apply_Systemwise_Settings<>0"),
-                {systemKey});
-    if (!source.next()) {
+    std::optional<QSqlRecord> found =
+        db.firstRow(QStringLiteral("SELECT System_ID, Group_ID, Schedule_Type, OnInternet, Block_Internet, "
+                                   "Timer_Type, Timer_Starttime, Timer_Period FROM System_Table "
+                                   "WHERE System_Key=? AND Apply_Systemwise_Settings<>0"),
+                    {systemKey});
+    if (!found) {
         systemSource = false;
-        source = db.exec(QStringLiteral("SELECT Group_ID, Schedule_Type, OnInternet, Block_Internet, "
-                                        "Timer_Type, Timer_Starttime, Timer_Period FROM Group_Table "
-                                        "WHERE Group_ID IN (SELECT Group_ID FROM System_Table "
-                                        "WHERE System_Key=?)"),
-                         {systemKey});
-        if (!source.next())
+        found = db.firstRow(QStringLiteral("SELECT Group_ID, Schedule_Type, OnInternet, Block_Internet, "
+                                           "Timer_Type, Timer_Starttime, Timer_Period FROM Group_Table "
+                                           "WHERE Group_ID IN (SELECT Group_ID FROM System_Table "
+                                           "WHERE System_Key=?)"),
+                            {systemKey});
+        if (!found)
             return {};
     }
+    const QSqlRecord& source = *found;
     const qint64 scheduleType = source.value(QStringLiteral("Schedule_Type")).toLongLong();
     switch (scheduleType) {
     case 0:

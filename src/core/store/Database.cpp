@@ -96,6 +96,7 @@ bool Database::isOpen() const {
 }
 
 void Database::close() {
+    m_preparedReads.clear();
     if (m_db.isOpen())
         m_db.close();
     m_path.clear();
@@ -117,6 +118,43 @@ QSqlQuery Database::exec(const QString& sql, const QVariantList& values) {
 QVariant Database::scalar(const QString& sql, const QVariantList& values) {
     QSqlQuery query = exec(sql, values);
     return query.next() ? query.value(0) : QVariant();
+}
+
+QSqlQuery& Database::preparedRead(const QString& sql, const QVariantList& values) {
+    auto it = m_preparedReads.find(sql);
+    if (it == m_preparedReads.end()) {
+        QSqlQuery query(m_db);
+        query.setForwardOnly(true);
+        if (!query.prepare(sql))
+            throwLastError(query.lastError());
+        it = m_preparedReads.insert(sql, query);
+    }
+    for (int i = 0; i < values.size(); ++i)
+        it->bindValue(i, values[i]);
+    if (!it->exec()) {
+        const QSqlError error = it->lastError();
+        it->finish();
+        throwLastError(error);
+    }
+    return *it;
+}
+
+std::optional<QSqlRecord> Database::firstRow(const QString& sql, const QVariantList& values) {
+    QSqlQuery& query = preparedRead(sql, values);
+    std::optional<QSqlRecord> row;
+    if (query.next())
+        row = query.record();
+    query.finish();
+    return row;
+}
+
+QList<QSqlRecord> Database::rows(const QString& sql, const QVariantList& values) {
+    QSqlQuery& query = preparedRead(sql, values);
+    QList<QSqlRecord> all;
+    while (query.next())
+        all.append(query.record());
+    query.finish();
+    return all;
 }
 
 void Database::transaction(const std::function<void()>& work) {

@@ -2,11 +2,15 @@
 
 #include "store/DatabaseError.h"
 
+#include <QHash>
+#include <QList>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QString>
 #include <QVariant>
 #include <functional>
+#include <optional>
 
 namespace kestrava {
 
@@ -34,6 +38,12 @@ public:
     // The first column of the first row, or an invalid QVariant when there is no row.
     QVariant scalar(const QString& sql, const QVariantList& values = {});
 
+    // Reads for the answers to client services, which run the same few statements again and again:
+    // the statement stays prepared between calls, and it is reset before these return, so no read is
+    // left open. firstRow is nullopt when there is no row.
+    std::optional<QSqlRecord> firstRow(const QString& sql, const QVariantList& values = {});
+    QList<QSqlRecord> rows(const QString& sql, const QVariantList& values = {});
+
     // Runs work inside one transaction: commits when it returns, rolls back and rethrows when it throws.
     // Nested calls join the outer transaction.
     void transaction(const std::function<void()>& work);
@@ -42,12 +52,14 @@ public:
 
 private:
     static QSqlDatabase addConnection(const QString& name);
+    QSqlQuery& preparedRead(const QString& sql, const QVariantList& values);
     void throwLastError(const QSqlError& error) const;
 
     QString m_connectionName;
     QSqlDatabase m_db;
     QString m_path;
     int m_transactionDepth = 0;
+    QHash<QString, QSqlQuery> m_preparedReads;
 };
 
 } // namespace kestrava

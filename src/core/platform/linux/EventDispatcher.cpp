@@ -7,7 +7,7 @@
 namespace kestrava {
 
 bool installEventDispatcher() {
-    if (QCoreApplication::instance())
+    if (QCoreApplication::instance() || QCoreApplication::eventDispatcher())
         return false;
     QCoreApplication::setEventDispatcher(new EpollEventDispatcher);
     return true;
