@@ -45,10 +45,15 @@ QString ClientConnection::remoteAddress() const {
 }
 
 void ClientConnection::send(const QByteArray& message) {
+    if (enqueue(message))
+        writeNext();
+}
+
+bool ClientConnection::enqueue(const QByteArray& message) {
     if (m_shutDown || queuedCount() >= kMaxQueuedMessages)
-        return;
+        return false;
     m_queue.push_back(message);
-    writeNext();
+    return true;
 }
 
 void ClientConnection::writeNext() {

@@ -48,6 +48,9 @@ public:
 
     // Queues one message; it leaves as one write. Dropped when the queue is full.
     void send(const QByteArray& message);
+    // Queues one message without writing yet; false when it was dropped. writeQueued() starts it.
+    bool enqueue(const QByteArray& message);
+    void writeQueued() { writeNext(); }
     qsizetype queuedCount() const { return static_cast<qsizetype>(m_queue.size()); }
     // Drops the connection and every queued message. Signals stop at once; the object deletes itself
     // when control is back in the event loop, so callers further up the stack stay safe.

@@ -7,6 +7,7 @@
 #include "store/Database.h"
 #include "store/Schema.h"
 
+#include <QElapsedTimer>
 #include <QSqlQuery>
 #include <QTcpSocket>
 #include <QTimer>
@@ -20,6 +21,8 @@ ConnectionManager::ConnectionManager(Database& db, SystemTree& tree, QObject* pa
     m_server.setListenBacklogSize(kListenBacklog);
     m_server.setMaxPendingConnections(kMaxPendingConnections);
     connect(&m_server, &QTcpServer::newConnection, this, &ConnectionManager::onNewConnection);
+    m_writePass.setSingleShot(true);
+    connect(&m_writePass, &QTimer::timeout, this, &ConnectionManager::writePass);
     connect(&m_server, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) {
         // Qt stops accepting when the process is out of descriptors; connections that end free some.
         QTimer::singleShot(kAcceptRetry, this, [this] { m_server.resumeAccepting(); });
@@ -227,12 +230,43 @@ void ConnectionManager::sendEncoded(const QString& key, const QByteArray& bytes,
         Handle_Socket_Close(index);
 }
 
+void ConnectionManager::sendEncodedLater(const QString& key, const QByteArray& bytes) {
+    if (!Keys::Is_System_Key(key))
+        return;
+    const int index = Find_Socket_Of_System(key);
+    if (index == 0)
+        return;
+    ClientConnection* connection = connectionAt(index);
+    if (!connection || !connection->isConnected()) {
+        Handle_Socket_Close(index);
+        return;
+    }
+    if (!connection->enqueue(bytes))
+        return;
+    m_toWrite.emplace_back(connection);
+    if (!m_writePass.isActive())
+        m_writePass.start(0);
+}
+
+void ConnectionManager::writePass() {
+    QElapsedTimer slice;
+    slice.start();
+    while (!m_toWrite.empty() && slice.elapsed() < kWriteSlice.count()) {
+        const QPointer<ClientConnection> connection = m_toWrite.front();
+        m_toWrite.pop_front();
+        if (connection)
+            connection->writeQueued();
+    }
+    if (!m_toWrite.empty())
+        m_writePass.start(0);
+}
+
 void ConnectionManager::Send_Data_To_All_Connected_Systems(const QString& data) {
     const QByteArray bytes = WireCodec::encode(data);
     const std::vector<TreeNode*> nodes = m_tree.nodesInOrder();
     for (std::size_t i = 1; i < nodes.size(); ++i) {
         if (nodes[i]->isConnected())
-            sendEncoded(nodes[i]->key, bytes, 0);
+            sendEncodedLater(nodes[i]->key, bytes);
     }
 }
 

@@ -5,9 +5,12 @@
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTcpServer>
+#include <QTimer>
 #include <chrono>
+#include <deque>
 #include <optional>
 #include <set>
 #include <vector>
@@ -30,6 +33,8 @@ public:
     static constexpr std::chrono::milliseconds kSendSpacing{50};
     // After the process ran out of descriptors, accepting starts again after this pause.
     static constexpr std::chrono::milliseconds kAcceptRetry{1000};
+    // The longest a write pass keeps the event loop.
+    static constexpr std::chrono::milliseconds kWriteSlice{10};
 
     ConnectionManager(Database& db, SystemTree& tree, QObject* parent = nullptr);
     ~ConnectionManager() override;
@@ -56,6 +61,10 @@ public:
     void Send_Data_To_System(const QString& key, const QString& data, int index = 0);
     // The same with the message already in its wire bytes, for walks that send one message to many.
     void sendEncoded(const QString& key, const QByteArray& bytes, int index = 0);
+    // For walks over many systems: the message joins the system's queue at once, in order with
+    // everything else for it, and the write pass hands it to the kernel in slices, giving the event loop
+    // back between them, so that a broadcast to thousands never holds the console for long.
+    void sendEncodedLater(const QString& key, const QByteArray& bytes);
     // Every tree node after the root that shows a connected system.
     void Send_Data_To_All_Connected_Systems(const QString& data);
     // The slot tied to the key, ignoring letter case; 0 when none.
@@ -93,6 +102,7 @@ private:
     void install(int index, QTcpSocket* socket);
     void release(int index);
     void markNotConnected(const QString& key);
+    void writePass();
     static QString hashKey(const QString& key) { return key.toUpper(); }
 
     Database& m_db;
@@ -105,6 +115,8 @@ private:
     std::set<int> m_gaps;
     std::set<int> m_dead;
     QHash<QString, int> m_slotOfKey;
+    std::deque<QPointer<ClientConnection>> m_toWrite;
+    QTimer m_writePass;
 };
 
 } // namespace kestrava

@@ -8,7 +8,9 @@
 #include "policy/SchedulePayload.h"
 #include "protocol/Messages.h"
 #include "protocol/WireCodec.h"
+#include "store/Database.h"
 
+#include <QSqlRecord>
 #include <algorithm>
 
 namespace kestrava {
@@ -39,13 +41,13 @@ void Messenger::Enumerate_Childs_And_Send_Message(const QString& key, const QStr
     } else if (Keys::Is_Group_Key(node->key)) {
         for (const auto& child : node->children) {
             if (child->isConnected())
-                m_connections.sendEncoded(child->key, bytes);
+                m_connections.sendEncodedLater(child->key, bytes);
         }
     } else if (Keys::Is_Root_Key(node->key)) {
         const std::vector<TreeNode*> nodes = m_tree.nodesInOrder();
         for (std::size_t i = 1; i < nodes.size(); ++i) {
             if (nodes[i]->isConnected())
-                m_connections.sendEncoded(nodes[i]->key, bytes);
+                m_connections.sendEncodedLater(nodes[i]->key, bytes);
         }
     }
 }
@@ -54,10 +56,36 @@ void Messenger::Enumerate_Childs_And_Send_Scheduler(const QString& groupKey) {
     const TreeNode* node = m_tree.Get_Node_Index_From_Key(groupKey);
     if (!node)
         return;
+    if (!hasConnectedChild(node))
+        return;
+    // Every member that follows the group gets the group's payload: it is built once for the walk.
+    const QSet<QString> followers = groupFollowers(groupKey);
+    QByteArray shared;
     for (const auto& child : node->children) {
-        if (child->isConnected())
-            sendScheduleToSystem(child->key);
+        if (!child->isConnected())
+            continue;
+        if (!followers.contains(child->key.toUpper())) {
+            m_connections.sendEncodedLater(child->key, scheduleMessage(child->key));
+            continue;
+        }
+        if (shared.isEmpty())
+            shared = scheduleMessage(child->key);
+        m_connections.sendEncodedLater(child->key, shared);
     }
+}
+
+QByteArray Messenger::scheduleMessage(const QString& systemKey) const {
+    return WireCodec::encode(Messages::buildSchedule(Get_System_Schedule(m_db, m_clock, systemKey)));
+}
+
+QSet<QString> Messenger::groupFollowers(const QString& groupKey) const {
+    QSet<QString> keys;
+    for (const QSqlRecord& row :
+         m_db.rows(QStringLiteral("SELECT System_Key FROM System_Table WHERE Apply_Systemwise_Settings=0 AND "
+                                  "Group_ID=(SELECT Group_ID FROM Group_Table WHERE Group_Key=?)"),
+                   {groupKey}))
+        keys.insert(row.value(0).toString().toUpper());
+    return keys;
 }
 
 void Messenger::sendScheduleToSystem(const QString& systemKey) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QSet>
 #include <QString>
 
 namespace kestrava {
@@ -35,6 +37,9 @@ public:
 
 private:
     template <typename BuildMessage> void sendToGroups(const QString& key, BuildMessage build);
+    QByteArray scheduleMessage(const QString& systemKey) const;
+    // Upper-case keys of the systems whose effective policy is this group's.
+    QSet<QString> groupFollowers(const QString& groupKey) const;
 
     Database& m_db;
     SystemTree& m_tree;
