@@ -1,19 +1,28 @@
 #include "MainWindow.h"
 
+#include "CommandStates.h"
 #include "ConsoleSelection.h"
 #include "ListCommands.h"
+#include "MainLayout.h"
 #include "MainMenus.h"
+#include "MainToolBar.h"
+#include "ManagementCommands.h"
+#include "MessageBoxPrompt.h"
 #include "NodeIconProxy.h"
 #include "PolicyMenuCommands.h"
+#include "StatusPanels.h"
 #include "SystemListView.h"
+#include "ViewCommands.h"
 #include "console/NodeRoles.h"
 #include "console/SystemListModel.h"
 #include "console/SystemTree.h"
 #include "console/SystemTreeModel.h"
 #include "console/TreeLoader.h"
+#include "link/ConnectionManager.h"
 #include "startup/ConsoleServices.h"
 #include "startup/ProductTitle.h"
 
+#include <QAction>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenuBar>
@@ -40,8 +49,39 @@ MainWindow::MainWindow(ConsoleServices& services, QWidget* parent)
 
     m_versionPanel = new QLabel(QStringLiteral("ver. ") + versionText(), this);
     statusBar()->addWidget(m_versionPanel);
+    buildCommands();
     resize(900, 600);
     loadSystems();
+}
+
+void MainWindow::buildCommands() {
+    m_ownPrompt = std::make_unique<MessageBoxPrompt>();
+    m_tlbMain = new MainToolBar(this);
+    addToolBar(Qt::TopToolBarArea, m_tlbMain);
+    m_managementCommands = new ManagementCommands(*this, *m_ownPrompt, this);
+    m_managementCommands->connectMenus(*m_menus);
+    m_commandStates = new CommandStates(*this, *m_menus, *m_tlbMain, this);
+    m_viewCommands = new ViewCommands(*this, *m_menus, this);
+    m_mainLayout = new MainLayout(*this, *m_splitter, this);
+    m_statusPanels =
+        new StatusPanels(*statusBar(), *m_versionPanel, *m_menus->mnuHelpKV, m_services.clock, this);
+    connect(m_menus->mnuFleExit, &QAction::triggered, this, &QWidget::close);
+}
+
+void MainWindow::setPrompt(Prompt& prompt) {
+    m_managementCommands->setPrompt(prompt);
+}
+
+void MainWindow::setLink(ConnectionManager* connections, Messenger* messenger) {
+    m_managementCommands->setLink(connections, messenger);
+    disconnect(m_linkRows);
+    if (!connections) {
+        setRemoteAddressLookup({});
+        return;
+    }
+    setRemoteAddressLookup([connections](const QString& key) { return connections->remoteAddress(key); });
+    m_linkRows =
+        connect(connections, &ConnectionManager::listItemChanged, m_listModel, &SystemListModel::refreshKey);
 }
 
 MainWindow::~MainWindow() = default;
@@ -55,6 +95,7 @@ void MainWindow::buildViews() {
     m_listIcons->setSourceModel(m_listModel);
 
     auto* splitter = new QSplitter(this);
+    m_splitter = splitter;
     splitter->setObjectName(QStringLiteral("splMain"));
     splitter->setChildrenCollapsible(false);
     m_treSystems = new QTreeView(splitter);

@@ -5,12 +5,22 @@
 #include <QMainWindow>
 #include <memory>
 
+class QSplitter;
 class QTreeView;
 class QLabel;
 
 namespace kestrava {
 
+class CommandStates;
+class ConnectionManager;
 class ConsoleSelection;
+class MainLayout;
+class MainToolBar;
+class ManagementCommands;
+class Messenger;
+class Prompt;
+class StatusPanels;
+class ViewCommands;
 class ListCommands;
 class MainMenus;
 class NodeIconProxy;
@@ -38,6 +48,17 @@ public:
     SystemListView& lvwSystems() const { return *m_lvwSystems; }
     SystemListModel& listModel() const { return *m_listModel; }
     SystemTreeModel& treeModel() const { return *m_treeModel; }
+    MainToolBar& tlbMain() const { return *m_tlbMain; }
+    ManagementCommands& managementCommands() const { return *m_managementCommands; }
+    CommandStates& commandStates() const { return *m_commandStates; }
+    ViewCommands& viewCommands() const { return *m_viewCommands; }
+    MainLayout& mainLayout() const { return *m_mainLayout; }
+
+    // The message boxes of the window's own commands; message boxes over this window until set.
+    void setPrompt(Prompt& prompt);
+    // Moves send their messages and deletion knows connected systems once the link is set; the list's
+    // IP addresses and live rows come from it too.
+    void setLink(ConnectionManager* connections, Messenger* messenger);
 
     // The notification-area icon (g_objSysTray), once the shell has put it there.
     TraySwitch* sysTray() const { return m_sysTray; }
@@ -52,6 +73,7 @@ public:
 
 private:
     void buildViews();
+    void buildCommands();
     void loadSystems();
 
     ConsoleServices& m_services;
@@ -63,6 +85,15 @@ private:
     QTreeView* m_treSystems = nullptr;
     SystemListView* m_lvwSystems = nullptr;
     std::unique_ptr<ConsoleSelection> m_selection;
+    std::unique_ptr<Prompt> m_ownPrompt;
+    QSplitter* m_splitter = nullptr;
+    MainToolBar* m_tlbMain = nullptr;
+    ManagementCommands* m_managementCommands = nullptr;
+    CommandStates* m_commandStates = nullptr;
+    ViewCommands* m_viewCommands = nullptr;
+    MainLayout* m_mainLayout = nullptr;
+    StatusPanels* m_statusPanels = nullptr;
+    QMetaObject::Connection m_linkRows;
     ListCommands* m_listCommands = nullptr;
     PolicyMenuCommands* m_policyCommands = nullptr;
     QLabel* m_versionPanel = nullptr;

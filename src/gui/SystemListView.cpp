@@ -17,6 +17,8 @@ SystemListView::SystemListView(QWidget* parent)
     m_icons->setResizeMode(QListView::Adjust);
     m_icons->setWrapping(true);
     m_icons->setUniformItemSizes(true);
+    // Icons stay in their places; a drop on an item is a move to another group.
+    m_icons->setMovement(QListView::Static);
     m_details = new QTreeView(m_stack);
     m_details->setObjectName(QStringLiteral("lvwSystemsDetails"));
     m_details->setRootIsDecorated(false);
@@ -63,12 +65,26 @@ void SystemListView::setView(int view) {
         m_icons->setIconSize(view == LargeIcons ? QSize(32, 32) : QSize(16, 16));
         m_icons->setGridSize(view == LargeIcons ? QSize(96, 64) : QSize());
         m_icons->setSpacing(view == LargeIcons ? 0 : 2);
-        m_icons->setMovement(QListView::Static);
+        // Changing the view mode resets the drag settings of the icon view.
+        setDragAndDrop(m_dragAndDrop);
         m_stack->setCurrentWidget(m_icons);
     }
     setFocusProxy(activeView());
     if (hadFocus)
         activeView()->setFocus();
+}
+
+void SystemListView::setDragAndDrop(bool on) {
+    m_dragAndDrop = on;
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(m_icons), static_cast<QAbstractItemView*>(m_details)}) {
+        view->setDragEnabled(on);
+        view->setAcceptDrops(on);
+        view->viewport()->setAcceptDrops(on);
+        view->setDropIndicatorShown(on);
+        view->setDragDropMode(on ? QAbstractItemView::DragDrop : QAbstractItemView::NoDragDrop);
+        view->setDefaultDropAction(Qt::MoveAction);
+    }
 }
 
 QAbstractItemView* SystemListView::activeView() const {

@@ -25,6 +25,8 @@ public:
     QItemSelectionModel* selectionModel() const;
     int view() const { return m_view; }
     void setView(int view);
+    // Items can be dragged and dropped on other items, in every view.
+    void setDragAndDrop(bool on);
     // The view that is shown now, and whether it holds the focus of its window.
     QAbstractItemView* activeView() const;
     bool ownsFocus() const;
@@ -42,6 +44,7 @@ private:
     QListView* m_icons = nullptr;
     QTreeView* m_details = nullptr;
     int m_view = Details;
+    bool m_dragAndDrop = false;
 };
 
 } // namespace kestrava

@@ -219,6 +219,8 @@ void TestMainWindowTree::listViewsShareTheSelection() {
         QVERIFY(list.activeView()->isVisible());
         QTRY_COMPARE(console.window->focusWidget(), list.activeView());
         QCOMPARE(console.window->selection().Get_Active_Selected_Key(), console.loose);
+        QVERIFY(list.activeView()->dragEnabled());
+        QVERIFY(list.activeView()->viewport()->acceptDrops());
     }
 }
 

@@ -1,0 +1,19 @@
+#include "LabelEditDelegate.h"
+
+#include "console/NodeRoles.h"
+
+#include <QLineEdit>
+
+namespace kestrava {
+
+LabelEditDelegate::LabelEditDelegate(Commit commit, QObject* parent)
+    : QStyledItemDelegate(parent)
+    , m_commit(std::move(commit)) {}
+
+void LabelEditDelegate::setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const {
+    const auto* line = qobject_cast<QLineEdit*>(editor);
+    if (line && m_commit)
+        m_commit(index.data(KeyRole).toString(), line->text().trimmed());
+}
+
+} // namespace kestrava
