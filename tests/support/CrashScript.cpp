@@ -1,0 +1,303 @@
+#include "CrashScript.h"
+
+#include "console/Keys.h"
+#include "console/TreeLoader.h"
+#include "lists/GroupProgramList.h"
+#include "lists/GroupUrlList.h"
+#include "lists/ProgramCatalogue.h"
+#include "lists/UrlCatalogue.h"
+#include "policy/ScheduleModel.h"
+#include "policy/TimerModel.h"
+#include "protocol/Fields.h"
+#include "protocol/Messages.h"
+#include "store/Database.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+using namespace kestrava;
+
+namespace {
+
+// Each command happens a minute after the one before.
+constexpr int kSecondsPerCommand = 61;
+
+QString identificationOf(const QString& identifier, const QString& name) {
+    return Messages::buildIdentification(identifier, name, QStringLiteral("1.4"));
+}
+
+QList<int> someRows(std::mt19937& random, int size, int most) {
+    QList<int> rows;
+    if (size <= 0)
+        return rows;
+    const int count = 1 + static_cast<int>(random() % static_cast<unsigned>(std::min(size, most)));
+    for (int i = 0; i < count; ++i)
+        rows << static_cast<int>(random() % static_cast<unsigned>(size));
+    return rows;
+}
+
+} // namespace
+
+CrashScript::CrashScript(Database& db, quint32 seed)
+    : m_db(db)
+    , m_random(seed)
+    , m_clock(QDateTime(QDate(2026, 3, 13), QTime(8, 0)))
+    , m_list(m_tree)
+    , m_connections(db, m_tree)
+    , m_messenger(db, m_tree, m_connections, m_clock)
+    , m_incoming(db, m_tree, m_clock, m_connections, m_messenger)
+    , m_policy(db, m_messenger)
+    , m_manager(db, m_tree, m_list, m_answers)
+    , m_service(db, m_connections, m_messenger) {
+    m_manager.setLink(&m_connections, &m_messenger);
+    QObject::connect(&m_incoming, &IncomingMessages::errorOccurred,
+                     [this](const QString& message) { m_errors << message; });
+    Load_Systems_Tree(m_db, m_tree);
+}
+
+CrashScript::~CrashScript() = default;
+
+void CrashScript::setUp() {
+    for (int g = 1; g <= kGroups; ++g) {
+        const TreeNode* group = m_manager.Add_New_Group();
+        const QString name = QStringLiteral("Floor %1").arg(g);
+        m_manager.Change_Group_Or_System_Name(group->key, name, false);
+        m_db.exec(QStringLiteral("UPDATE Settings_Table SET AddToGroup=?"), {name});
+        for (int s = 1; s <= kSystemsPerGroup; ++s) {
+            const QString id = QStringLiteral("%1-%2").arg(g).arg(s);
+            m_incoming.handleMessage(
+                0, identificationOf(QStringLiteral("id-") + id, QStringLiteral("PC-") + id));
+        }
+    }
+    UrlCatalogue urls(m_db);
+    ProgramCatalogue programs(m_db);
+    urls.load();
+    programs.load();
+    for (int i = 1; i <= kCatalogueSize; ++i) {
+        urls.add(QStringLiteral("site-%1.example.org").arg(i));
+        programs.add(QStringLiteral("tool-%1.exe").arg(i));
+    }
+}
+
+int CrashScript::pick(int count) {
+    return count <= 0 ? 0 : static_cast<int>(m_random() % static_cast<unsigned>(count));
+}
+
+QString CrashScript::randomGroupKey() {
+    std::vector<QString> groups;
+    for (const auto& child : m_tree.root()->children)
+        if (Keys::Is_Group_Key(child->key))
+            groups.push_back(child->key);
+    return groups.empty() ? QString()
+                          : groups[static_cast<std::size_t>(pick(static_cast<int>(groups.size())))];
+}
+
+TreeNode* CrashScript::randomSystem() {
+    std::vector<TreeNode*> systems;
+    for (TreeNode* node : m_tree.nodesInOrder())
+        if (Keys::Is_System_Key(node->key))
+            systems.push_back(node);
+    return systems.empty() ? nullptr
+                           : systems[static_cast<std::size_t>(pick(static_cast<int>(systems.size())))];
+}
+
+PolicyTarget CrashScript::randomTarget() {
+    if (pick(2) == 0)
+        return {randomGroupKey(), {}, {}, {}};
+    const TreeNode* system = randomSystem();
+    PolicyTarget target;
+    target.systemKey = system->key;
+    target.systemName = system->text;
+    if (system->parent && Keys::Is_Group_Key(system->parent->key))
+        target.groupKey = system->parent->key;
+    return target;
+}
+
+QString CrashScript::runNext() {
+    ++m_count;
+    m_clock.advance(kSecondsPerCommand);
+    if (m_stormLeft > 0) {
+        --m_stormLeft;
+        return identification();
+    }
+    const int what = pick(100);
+    if (what < 15)
+        return groupPolicy();
+    if (what < 25)
+        return systemPolicy();
+    if (what < 40)
+        return scheduleApply();
+    if (what < 50)
+        return timerApply();
+    if (what < 65)
+        return listMove();
+    if (what < 75)
+        return systemsMove();
+    if (what < 80)
+        return blankScreen();
+    if (what < 88)
+        return catalogueChange();
+    m_stormLeft = 10 + pick(21);
+    return identification();
+}
+
+QString CrashScript::groupPolicy() {
+    const QString key = randomGroupKey();
+    switch (pick(4)) {
+    case 0:
+        m_policy.setInternet(key, true);
+        return QStringLiteral("group internet on");
+    case 1:
+        m_policy.setInternet(key, false);
+        return QStringLiteral("group internet off");
+    case 2:
+        m_policy.clearInternetSettings(key);
+        return QStringLiteral("group clear");
+    default:
+        m_policy.setInternetSettingsToClients(key);
+        return QStringLiteral("group settings to clients");
+    }
+}
+
+QString CrashScript::systemPolicy() {
+    const QString key = randomSystem()->key;
+    switch (pick(3)) {
+    case 0:
+        m_policy.setInternet(key, pick(2) == 0);
+        return QStringLiteral("system internet");
+    case 1:
+        m_policy.clearInternetSettings(key);
+        return QStringLiteral("system clear");
+    default:
+        m_policy.inheritGroupInternetSettings(key);
+        return QStringLiteral("system inherits");
+    }
+}
+
+QString CrashScript::scheduleApply() {
+    ScheduleModel model(m_db, m_clock, m_messenger);
+    model.open(randomTarget());
+    model.clear();
+    const int ranges = pick(ScheduleModel::kMaxRanges + 1);
+    for (int i = 0; i < ranges; ++i) {
+        const int startHour = pick(23);
+        model.setStartTime(QTime(startHour, pick(60)));
+        model.setStopTime(QTime(startHour + 1 + pick(23 - startHour), pick(60)));
+        model.add();
+    }
+    model.setRecurrence(static_cast<ScheduleModel::Recurrence>(pick(3)));
+    for (int day = 0; day < 7; ++day)
+        model.setWeekDay(day, pick(2) == 0);
+    for (int month = 0; month < 12; ++month)
+        model.setMonth(month, pick(2) == 0);
+    model.setBlockInternet(pick(2) == 0);
+    model.apply(ScheduleModel::EmptyAnswer::Yes);
+    return QStringLiteral("schedule apply");
+}
+
+QString CrashScript::timerApply() {
+    TimerModel model(m_db, m_clock, m_messenger);
+    model.open(randomTarget());
+    model.setOnTimer(pick(2) == 0);
+    model.setPeriod(QTime(pick(24), pick(60)));
+    model.apply();
+    return QStringLiteral("timer apply");
+}
+
+QString CrashScript::listMove() {
+    std::unique_ptr<GroupList> list;
+    if (pick(2) == 0)
+        list = std::make_unique<GroupUrlList>(m_db);
+    else
+        list = std::make_unique<GroupProgramList>(m_db);
+    list->setGroupKey(randomGroupKey());
+    list->load();
+    if (pick(3) == 0 && !list->listed().isEmpty()) {
+        list->moveBack(someRows(m_random, static_cast<int>(list->listed().size()), 20));
+        return QStringLiteral("list move back");
+    }
+    list->moveTo(someRows(m_random, static_cast<int>(list->available().size()), 20));
+    return QStringLiteral("list move to");
+}
+
+QString CrashScript::systemsMove() {
+    const QString originKey = pick(4) == 0 ? Keys::rootKey() : randomGroupKey();
+    const TreeNode* origin = m_tree.Get_Node_Index_From_Key(originKey);
+    QStringList keys;
+    for (const auto& child : origin->children)
+        if (Keys::Is_System_Key(child->key) && pick(4) == 0)
+            keys << child->key;
+    const QString targetKey = pick(5) == 0 ? Keys::rootKey() : randomGroupKey();
+    m_manager.Move_Selected_Systems(m_tree.Get_Node_Index_From_Key(targetKey), origin, keys);
+    return QStringLiteral("systems move");
+}
+
+QString CrashScript::blankScreen() {
+    const QString key = pick(2) == 0 ? randomGroupKey() : randomSystem()->key;
+    m_service.blankScreen(key, pick(2) == 0);
+    return QStringLiteral("blank screen");
+}
+
+QString CrashScript::catalogueChange() {
+    std::unique_ptr<Catalogue> catalogue;
+    const bool urls = pick(2) == 0;
+    if (urls)
+        catalogue = std::make_unique<UrlCatalogue>(m_db);
+    else
+        catalogue = std::make_unique<ProgramCatalogue>(m_db);
+    catalogue->load();
+    if (pick(2) == 0) {
+        catalogue->removeRows(someRows(m_random, catalogue->count(), 5));
+        return QStringLiteral("catalogue delete");
+    }
+    catalogue->add(urls ? QStringLiteral("new-%1.example.org").arg(m_count)
+                        : QStringLiteral("new-%1.exe").arg(m_count));
+    return QStringLiteral("catalogue add");
+}
+
+QString CrashScript::identification() {
+    if (pick(3) == 0) {
+        const TreeNode* known = randomSystem();
+        m_incoming.handleMessage(0, identificationOf(Get_Field(known->key, 1), Get_Field(known->key, 2)));
+        return QStringLiteral("identification, known");
+    }
+    ++m_newSystems;
+    const QString id = QStringLiteral("storm-%1").arg(m_newSystems);
+    m_incoming.handleMessage(0, identificationOf(id, QStringLiteral("NEW-%1").arg(m_newSystems)));
+    return QStringLiteral("identification, new");
+}
+
+QString CrashScript::dump(Database& db) {
+    static const QStringList tables = {
+        QStringLiteral("SELECT * FROM Settings_Table ORDER BY rowid"),
+        QStringLiteral("SELECT * FROM Group_Table ORDER BY rowid"),
+        QStringLiteral("SELECT * FROM System_Table ORDER BY rowid"),
+        QStringLiteral("SELECT * FROM Group_Scheduler_Table ORDER BY rowid"),
+        QStringLiteral("SELECT * FROM System_Scheduler_Table ORDER BY rowid"),
+        QStringLiteral("SELECT * FROM DNS_Lookup_Table ORDER BY rowid"),
+        QStringLiteral("SELECT * FROM Group_URL_Table ORDER BY rowid"),
+        QStringLiteral("SELECT * FROM Program_Table ORDER BY rowid"),
+        QStringLiteral("SELECT * FROM Group_Program_Table ORDER BY rowid"),
+        QStringLiteral("SELECT * FROM sqlite_sequence ORDER BY name"),
+    };
+    QString text;
+    for (const QString& sql : tables) {
+        text += sql + QLatin1Char('\n');
+        QSqlQuery rows = db.exec(sql);
+        while (rows.next()) {
+            const QSqlRecord record = rows.record();
+            for (int i = 0; i < record.count(); ++i)
+                text += rows.value(i).toString() + QLatin1Char('|');
+            text += QLatin1Char('\n');
+        }
+    }
+    return text;
+}
+
+QString CrashScript::integrity(Database& db) {
+    QStringList lines;
+    QSqlQuery rows = db.exec(QStringLiteral("PRAGMA integrity_check"));
+    while (rows.next())
+        lines << rows.value(0).toString();
+    return lines.join(QLatin1Char('\n'));
+}
