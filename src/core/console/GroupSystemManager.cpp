@@ -9,6 +9,8 @@
 #include "protocol/Messages.h"
 #include "store/Database.h"
 
+#include <algorithm>
+
 namespace kestrava {
 
 GroupSystemManager::GroupSystemManager(Database& db, SystemTree& tree, SystemListModel& list,
@@ -130,22 +132,21 @@ bool GroupSystemManager::Delete_Group_Or_System(TreeNode* node) {
     return false;
 }
 
-void GroupSystemManager::moveSystem(TreeNode* system, TreeNode* target) {
-    const QString key = system->key;
+void GroupSystemManager::storeMove(const QString& key, const TreeNode* target) {
     if (Keys::Is_Group_Key(target->key)) {
-        m_db.transaction([&] {
-            m_db.exec(
-                QStringLiteral("UPDATE System_Table SET Group_ID=(SELECT Group_ID FROM Group_Table WHERE "
-                               "Group_Key=?) WHERE System_Key=? AND EXISTS (SELECT 1 FROM Group_Table "
-                               "WHERE Group_Key=?)"),
-                {target->key, key, target->key});
-            m_db.exec(
-                QStringLiteral("UPDATE System_Table SET Apply_Systemwise_Settings=0 WHERE System_Key=?"),
-                {key});
-        });
+        m_db.exec(QStringLiteral("UPDATE System_Table SET Group_ID=(SELECT Group_ID FROM Group_Table WHERE "
+                                 "Group_Key=?) WHERE System_Key=? AND EXISTS (SELECT 1 FROM Group_Table "
+                                 "WHERE Group_Key=?)"),
+                  {target->key, key, target->key});
+        m_db.exec(QStringLiteral("UPDATE System_Table SET Apply_Systemwise_Settings=0 WHERE System_Key=?"),
+                  {key});
     } else {
         m_db.exec(QStringLiteral("UPDATE System_Table SET Group_ID=0 WHERE System_Key=?"), {key});
     }
+}
+
+void GroupSystemManager::showMove(TreeNode* system, TreeNode* target) {
+    const QString key = system->key;
     m_tree.moveNode(system, target);
     if (m_connections)
         m_connections->Send_Data_To_System(key, Messages::buildFlag(Messages::kFlagMoved));
@@ -153,18 +154,32 @@ void GroupSystemManager::moveSystem(TreeNode* system, TreeNode* target) {
         m_messenger->sendScheduleToSystem(key);
 }
 
+void GroupSystemManager::moveSystem(TreeNode* system, TreeNode* target) {
+    m_db.transaction([&] { storeMove(system->key, target); });
+    showMove(system, target);
+}
+
+// One transaction for the whole selection: a failure or a crash never leaves part of it moved.
 void GroupSystemManager::Move_Selected_Systems(TreeNode* target, const TreeNode* origin,
                                                const QStringList& keys) {
     if (!target || target == origin || !(Keys::Is_Root_Key(target->key) || Keys::Is_Group_Key(target->key)))
         return;
+    std::vector<TreeNode*> moving;
+    for (auto it = keys.crbegin(); it != keys.crend(); ++it) {
+        if (!Keys::Is_System_Key(*it))
+            continue;
+        TreeNode* system = m_tree.Get_Node_Index_From_Key(*it);
+        if (system && system->parent != target &&
+            std::find(moving.begin(), moving.end(), system) == moving.end())
+            moving.push_back(system);
+    }
     try {
-        for (auto it = keys.crbegin(); it != keys.crend(); ++it) {
-            if (!Keys::Is_System_Key(*it))
-                continue;
-            TreeNode* system = m_tree.Get_Node_Index_From_Key(*it);
-            if (system && system->parent != target)
-                moveSystem(system, target);
-        }
+        m_db.transaction([&] {
+            for (const TreeNode* system : moving)
+                storeMove(system->key, target);
+        });
+        for (TreeNode* system : moving)
+            showMove(system, target);
     } catch (...) {
         m_list.Show_Node_In_List(origin);
         throw;

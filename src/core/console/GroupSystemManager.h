@@ -54,6 +54,10 @@ public:
 private:
     // Moves one system node under target, database first, and sends it the move flag and its schedule.
     void moveSystem(TreeNode* system, TreeNode* target);
+    // The statements of one move; the caller holds the transaction.
+    void storeMove(const QString& key, const TreeNode* target);
+    // The tree and the messages of a move that is stored.
+    void showMove(TreeNode* system, TreeNode* target);
 
     Database& m_db;
     SystemTree& m_tree;
