@@ -70,6 +70,7 @@ void MainWindow::buildCommands() {
 
 void MainWindow::setPrompt(Prompt& prompt) {
     m_managementCommands->setPrompt(prompt);
+    m_policyCommands->setPrompt(prompt);
 }
 
 void MainWindow::setLink(ConnectionManager* connections, Messenger* messenger) {
