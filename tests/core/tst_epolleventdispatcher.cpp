@@ -1,0 +1,218 @@
+// The epoll dispatcher on its own: installed for this executable's main thread before the application
+// object, as the console installs it.
+#include "platform/EventDispatcher.h"
+#include "platform/linux/EpollEventDispatcher.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSignalSpy>
+#include <QSocketNotifier>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryFile>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+using kestrava::EpollEventDispatcher;
+
+class TestEpollEventDispatcher : public QObject {
+    Q_OBJECT
+private slots:
+    void isTheThreadsDispatcher() {
+        QVERIFY(qobject_cast<EpollEventDispatcher*>(QCoreApplication::eventDispatcher()));
+    }
+
+    void singleShotTimersFireInDueOrderAndNeverEarly() {
+        QList<int> fired;
+        QElapsedTimer clock;
+        clock.start();
+        qint64 thirtyAt = -1;
+        QTimer::singleShot(60, Qt::PreciseTimer, this, [&] { fired << 60; });
+        QTimer::singleShot(30, Qt::PreciseTimer, this, [&] {
+            fired << 30;
+            thirtyAt = clock.elapsed();
+        });
+        QTimer::singleShot(0, this, [&] { fired << 0; });
+        QTRY_COMPARE(fired.size(), 3);
+        QCOMPARE(fired, QList<int>({0, 30, 60}));
+        QVERIFY(thirtyAt >= 30);
+    }
+
+    void repeatingTimerKeepsFiringUntilStopped() {
+        QTimer timer;
+        timer.setInterval(5);
+        int ticks = 0;
+        connect(&timer, &QTimer::timeout, this, [&] {
+            if (++ticks == 4)
+                timer.stop();
+        });
+        timer.start();
+        QTRY_COMPARE(ticks, 4);
+        QTest::qWait(30);
+        QCOMPARE(ticks, 4);
+        QVERIFY(!timer.isActive());
+    }
+
+    void timerKilledInsideAnotherTimersEventDoesNotFire() {
+        // Both fall due in the same pass; the one due first stops the other.
+        QTimer killer;
+        QTimer victim;
+        killer.setSingleShot(true);
+        victim.setSingleShot(true);
+        bool victimFired = false;
+        bool killed = false;
+        connect(&killer, &QTimer::timeout, this, [&] {
+            victim.stop();
+            killed = true;
+        });
+        connect(&victim, &QTimer::timeout, this, [&] { victimFired = true; });
+        killer.start(0);
+        victim.start(0);
+        QTRY_VERIFY(killed);
+        QTest::qWait(20);
+        QVERIFY(!victimFired);
+    }
+
+    void remainingTimeAndRegisteredTimers() {
+        auto* dispatcher = QCoreApplication::eventDispatcher();
+        QTimer timer;
+        timer.start(10'000);
+        const int left = dispatcher->remainingTime(timer.timerId());
+        QVERIFY(left > 9'000 && left <= 10'000);
+        const auto infos = dispatcher->registeredTimers(&timer);
+        QCOMPARE(infos.size(), 1);
+        QCOMPARE(infos.first().timerId, timer.timerId());
+        QCOMPARE(infos.first().interval, 10'000);
+        timer.stop();
+        QCOMPARE(dispatcher->registeredTimers(&timer).size(), 0);
+        QCOMPARE(dispatcher->remainingTime(12345678), -1);
+    }
+
+    void deletedObjectLosesItsTimers() {
+        auto* dispatcher = QCoreApplication::eventDispatcher();
+        auto owner = std::make_unique<QObject>();
+        const int id = owner->startTimer(5);
+        QVERIFY(id > 0);
+        QObject* raw = owner.get();
+        owner.reset();
+        QCOMPARE(dispatcher->registeredTimers(raw).size(), 0);
+        QCOMPARE(dispatcher->remainingTime(id), -1);
+        QTest::qWait(20);
+    }
+
+    void manySocketsExchangeData() {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        std::vector<std::unique_ptr<QTcpSocket>> clients;
+        std::vector<QTcpSocket*> accepted;
+        connect(&server, &QTcpServer::newConnection, this, [&] {
+            while (QTcpSocket* socket = server.nextPendingConnection()) {
+                accepted.push_back(socket);
+                connect(socket, &QTcpSocket::readyRead, socket,
+                        [socket] { socket->write(socket->readAll()); });
+            }
+        });
+        constexpr int kClients = 200;
+        int echoed = 0;
+        for (int i = 0; i < kClients; ++i) {
+            auto client = std::make_unique<QTcpSocket>();
+            QTcpSocket* raw = client.get();
+            connect(raw, &QTcpSocket::connected, this, [raw, i] { raw->write(QByteArray::number(i)); });
+            connect(raw, &QTcpSocket::readyRead, this, [raw, i, &echoed] {
+                if (raw->readAll() == QByteArray::number(i))
+                    ++echoed;
+            });
+            raw->connectToHost(QHostAddress::LocalHost, server.serverPort());
+            clients.push_back(std::move(client));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(echoed, kClients, 10'000);
+        QCOMPARE(static_cast<int>(accepted.size()), kClients);
+    }
+
+    void notifierDeletedByAnEarlierActivationInTheSamePassIsNotActivated() {
+        int first[2];
+        int second[2];
+        QVERIFY(::pipe(first) == 0 && ::pipe(second) == 0);
+        auto a = std::make_unique<QSocketNotifier>(first[0], QSocketNotifier::Read);
+        auto b = std::make_unique<QSocketNotifier>(second[0], QSocketNotifier::Read);
+        int activations = 0;
+        // Whichever is activated first deletes the other, which then must stay silent.
+        connect(a.get(), &QSocketNotifier::activated, this, [&] {
+            ++activations;
+            b.reset();
+            a->setEnabled(false);
+        });
+        connect(b.get(), &QSocketNotifier::activated, this, [&] {
+            ++activations;
+            a.reset();
+            b->setEnabled(false);
+        });
+        QVERIFY(::write(first[1], "x", 1) == 1);
+        QVERIFY(::write(second[1], "x", 1) == 1);
+        QTRY_COMPARE(activations, 1);
+        QTest::qWait(20);
+        QCOMPARE(activations, 1);
+        a.reset();
+        b.reset();
+        for (int fd : {first[0], first[1], second[0], second[1]})
+            ::close(fd);
+    }
+
+    void regularFileCountsAsAlwaysReady() {
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        QSocketNotifier notifier(static_cast<qintptr>(file.handle()), QSocketNotifier::Read);
+        QSignalSpy activated(&notifier, &QSocketNotifier::activated);
+        QVERIFY(activated.wait(1'000));
+    }
+
+    void postedEventsAndWakeUpsFromAnotherThreadArrive() {
+        bool arrived = false;
+        std::unique_ptr<QThread> thread(QThread::create([this, &arrived] {
+            QMetaObject::invokeMethod(
+                this, [&arrived] { arrived = true; }, Qt::QueuedConnection);
+        }));
+        thread->start();
+        QTRY_VERIFY(arrived);
+        thread->wait();
+    }
+
+    void interruptEndsAWaitingPass() {
+        auto* dispatcher = QCoreApplication::eventDispatcher();
+        QTimer::singleShot(10, this, [dispatcher] { dispatcher->interrupt(); });
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        QElapsedTimer clock;
+        clock.start();
+        loop.exec();
+        QVERIFY(clock.elapsed() < 5'000);
+    }
+
+    void platformPassRunsInEveryPassWithoutBlocking() {
+        int passes = 0;
+        QEventLoop::ProcessEventsFlags seen;
+        QVERIFY(kestrava::setPlatformPass([&](QEventLoop::ProcessEventsFlags flags) {
+            ++passes;
+            seen |= flags;
+            return false;
+        }));
+        QTest::qWait(20);
+        QVERIFY(kestrava::setPlatformPass({}));
+        QVERIFY(passes > 0);
+        QVERIFY(!(seen & QEventLoop::WaitForMoreEvents));
+    }
+};
+
+static void installDispatcher() {
+    kestrava::installEventDispatcher();
+}
+Q_CONSTRUCTOR_FUNCTION(installDispatcher)
+
+QTEST_GUILESS_MAIN(TestEpollEventDispatcher)
+#include "tst_epolleventdispatcher.moc"
