@@ -10,6 +10,7 @@
 #include "console/SystemListModel.h"
 #include "console/SystemTree.h"
 #include "console/TreeLoader.h"
+#include "store/StorableText.h"
 
 #include <QSqlQuery>
 
@@ -61,13 +62,15 @@ void renameGroup(const QString& key, const QString& name) {
                     "a refused group name changed the database", name);
         return;
     }
-    const QString newKey = Keys::Make_Group_Key(name);
+    // Stored as the database can give it back.
+    const QString stored = StorableText::of(name);
+    const QString newKey = Keys::Make_Group_Key(stored);
     fuzz::check(storedName(QStringLiteral("SELECT Group_Name FROM Group_Table WHERE Group_Key=?"), newKey) ==
-                    name,
+                    stored,
                 "the group name was not stored as typed", name);
     const TreeNode* node = state->tree.Get_Node_Index_From_Key(newKey);
-    fuzz::check(node && node->text == name, "the tree does not show the new group name", name);
-    checkReload(newKey, name);
+    fuzz::check(node && node->text == stored, "the tree does not show the new group name", name);
+    checkReload(newKey, stored);
 }
 
 void renameSystem(const QString& name) {
@@ -80,8 +83,8 @@ void renameSystem(const QString& name) {
         fuzz::check(after == before, "a refused system name changed the database", name);
         return;
     }
-    fuzz::check(after == name, "the system name was not stored as typed", name);
-    checkReload(kSystemKey, name);
+    fuzz::check(after == StorableText::of(name), "the system name was not stored as typed", name);
+    checkReload(kSystemKey, after);
 }
 
 } // namespace
@@ -120,8 +123,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             continue;
         }
         renameGroup(groupKey, name);
-        if (state->tree.Get_Node_Index_From_Key(Keys::Make_Group_Key(name)))
-            groupKey = state->tree.Get_Node_Index_From_Key(Keys::Make_Group_Key(name))->key;
+        if (const TreeNode* renamed =
+                state->tree.Get_Node_Index_From_Key(Keys::Make_Group_Key(StorableText::of(name))))
+            groupKey = renamed->key;
     }
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "link/Messenger.h"
 #include "protocol/Messages.h"
 #include "store/Database.h"
+#include "store/StorableText.h"
 
 #include <algorithm>
 
@@ -84,24 +85,26 @@ bool GroupSystemManager::Change_Group_Or_System_Name(const QString& key, const Q
     TreeNode* node = m_tree.Get_Node_Index_From_Key(key);
     if (!node)
         return false;
+    // Stored and shown as the database gives it back, so the tree matches the rows after a restart.
+    const QString name = StorableText::of(newName);
     if (Keys::Is_Group_Key(key)) {
-        const QString newKey = Keys::Make_Group_Key(newName);
+        const QString newKey = Keys::Make_Group_Key(name);
         if (m_tree.Get_Node_Index_From_Key(newKey)) {
             m_questions.inform(groupNotUniqueText());
             return false;
         }
         m_db.exec(QStringLiteral("UPDATE Group_Table SET Group_Key=?,Group_Name=? WHERE Group_Key=?"),
-                  {newKey, newName, node->key});
+                  {newKey, name, node->key});
         m_tree.setKey(node, newKey);
-        m_tree.setText(node, newName);
+        m_tree.setText(node, name);
         if (refreshList)
             m_list.Show_Node_In_List(node);
         return true;
     }
     if (Keys::Is_System_Key(key)) {
         m_db.exec(QStringLiteral("UPDATE System_Table SET System_Name=? WHERE System_Key=?"),
-                  {newName, node->key});
-        m_tree.setText(node, newName);
+                  {name, node->key});
+        m_tree.setText(node, name);
         return true;
     }
     return false;

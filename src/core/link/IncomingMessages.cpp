@@ -10,6 +10,7 @@
 #include "startup/Clock.h"
 #include "startup/TimeText.h"
 #include "store/Database.h"
+#include "store/StorableText.h"
 
 #include <QSqlRecord>
 
@@ -89,8 +90,10 @@ bool IncomingMessages::Identify_Client(const QString& payload, int index) {
         m_connections.Send_Data_To_System(QString(), Messages::buildTerminate(), index);
         return false;
     }
-    const QString name = id.computerName.left(Keys::kMaxComputerNameLength);
-    const QString key = Keys::Make_System_Key(id.identifier, name);
+    // The cuts may split a pair, and a peer may send any 16-bit values: key and name are taken as the
+    // database will give them back, so that the system finds its row again after a restart.
+    const QString name = StorableText::of(id.computerName.left(Keys::kMaxComputerNameLength));
+    const QString key = StorableText::of(Keys::Make_System_Key(id.identifier, name));
     TreeNode* node = m_tree.Get_Node_Index_From_Key(key);
 
     const int old = m_connections.Find_Socket_Of_System(key);

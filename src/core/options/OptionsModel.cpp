@@ -6,6 +6,7 @@
 #include "protocol/SendableText.h"
 #include "store/Database.h"
 #include "store/Schema.h"
+#include "store/StorableText.h"
 
 #include <QSqlQuery>
 #include <QStringList>
@@ -123,7 +124,7 @@ bool OptionsModel::applyPassword(const OptionsValues& values, ApplyResult& resul
             if (values.newPassword != values.confirmPassword) {
                 outcome = Outcome::Mismatch;
             } else {
-                password = values.newPassword;
+                password = StorableText::of(values.newPassword);
                 outcome = Outcome::Changed;
             }
         } else if (typed) {

@@ -2,6 +2,7 @@
 
 #include "store/Database.h"
 #include "store/Schema.h"
+#include "store/StorableText.h"
 
 namespace kestrava {
 
@@ -33,7 +34,8 @@ bool Check_Password(Database& db, const QString& typed) {
     QSqlQuery query = db.exec(QStringLiteral("SELECT Password FROM Settings_Table"));
     if (!query.next())
         return false;
-    return query.value(0).toString() == typed;
+    // Compared as stored: a password holding a character the database cannot give back still opens.
+    return query.value(0).toString() == StorableText::of(typed);
 }
 
 } // namespace kestrava

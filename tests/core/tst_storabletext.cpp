@@ -1,0 +1,159 @@
+// Texts that the database cannot give back unchanged: the fuzzer found that an identification holding
+// U+FFFF (or a lone half of a surrogate pair, or a cut through a pair) was recorded under a key that
+// read back otherwise, so after a restart the same computer failed its INSERT on every connection and
+// was never shown connected.
+
+#include "LinkHarness.h"
+#include "SimulatedClient.h"
+#include "console/GroupSystemManager.h"
+#include "console/Questions.h"
+#include "console/SystemListModel.h"
+#include "options/AutoStartSwitch.h"
+#include "options/OptionsModel.h"
+#include "options/TraySwitch.h"
+#include "protocol/Fields.h"
+#include "protocol/WireCodec.h"
+#include "startup/ConsoleAccess.h"
+#include "store/StorableText.h"
+
+#include <QTest>
+
+using namespace kestrava;
+
+class TestStorableText : public QObject {
+    Q_OBJECT
+private slots:
+    void storable_data();
+    void storable();
+    void identificationFindsItsRowAfterARestart_data();
+    void identificationFindsItsRowAfterARestart();
+    void groupNameFindsItsRowAfterARestart();
+    void passwordWithNonCharacterStillOpens();
+};
+
+namespace {
+
+struct Tray final : TraySwitch {
+    bool isTrayIconVisible() const override { return true; }
+    void setTrayIconVisible(bool) override {}
+};
+
+struct AutoStart final : AutoStartSwitch {
+    bool isAutoStartSet() const override { return false; }
+    void setAutoStart(bool) override {}
+};
+
+struct Answers final : Questions {
+    void inform(const QString&) override {}
+    bool confirm(const QString&) override { return true; }
+};
+
+QString units(std::initializer_list<char16_t> codes) {
+    QString text;
+    for (const char16_t c : codes)
+        text += QChar(c);
+    return text;
+}
+
+} // namespace
+
+void TestStorableText::storable_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    const QString replacement = units({0xFFFD});
+    QTest::newRow("plain") << QStringLiteral("PC-1") << QStringLiteral("PC-1");
+    QTest::newRow("pair") << units({u'a', 0xD83D, 0xDE00}) << units({u'a', 0xD83D, 0xDE00});
+    QTest::newRow("lone high at the end") << units({u'a', 0xD83D}) << units({u'a', 0xFFFD});
+    QTest::newRow("lone high before a letter") << units({0xD800, u'A'}) << units({0xFFFD, u'A'});
+    QTest::newRow("lone low") << units({u'x', 0xDC00, u'y'}) << units({u'x', 0xFFFD, u'y'});
+    QTest::newRow("two highs then a low")
+        << units({0xD800, 0xD801, 0xDC01}) << units({0xFFFD, 0xD801, 0xDC01});
+    QTest::newRow("U+FFFF") << units({0xFFFF}) << replacement;
+    QTest::newRow("U+FFFE") << units({0xFFFE, u'1'}) << units({0xFFFD, u'1'});
+    QTest::newRow("other non-character") << units({0xFDD0}) << units({0xFDD0});
+    QTest::newRow("separator and NUL") << units({0xC7, 0, u'z'}) << units({0xC7, 0, u'z'});
+}
+
+// Whatever of() gives is what the database gives back.
+void TestStorableText::storable() {
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    const QString storable = StorableText::of(text);
+    QCOMPARE(storable, expected);
+    QVERIFY(StorableText::isStorable(storable));
+    QCOMPARE(StorableText::isStorable(text), text == expected);
+    TempDatabase temp;
+    temp.db().exec(QStringLiteral("INSERT INTO Program_Table(Program) VALUES(?)"), {storable});
+    QCOMPARE(temp.db().scalar(QStringLiteral("SELECT Program FROM Program_Table")).toString(), storable);
+}
+
+void TestStorableText::identificationFindsItsRowAfterARestart_data() {
+    QTest::addColumn<QString>("identifier");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("U+FFFF in the identifier") << units({u'I', 0xFF44, 0xFFFF, 0}) << QStringLiteral("pc-1");
+    QTest::newRow("lone half before a letter") << QStringLiteral("id") << units({0xD800, u'A', u'B'});
+    QTest::newRow("name cut through a pair")
+        << QStringLiteral("id") << QString(29, QLatin1Char('n')) + units({0xD83D, 0xDE00});
+    QTest::newRow("key cut through a pair") << QString(46, QLatin1Char('i')) << units({0xD83D, 0xDE00, u'x'});
+}
+
+void TestStorableText::identificationFindsItsRowAfterARestart() {
+    QFETCH(QString, identifier);
+    QFETCH(QString, name);
+    LinkHarness link;
+    const QByteArray identification =
+        WireCodec::encodeUtf16(QStringLiteral("d") + kFieldSeparator + identifier + kFieldSeparator + name +
+                               kFieldSeparator + QStringLiteral("1.4") + kFieldSeparator);
+    SimulatedClient* first = link.connectClient();
+    QVERIFY(first);
+    first->sendRaw(identification);
+    QVERIFY(LinkHarness::waitForArrivals(first, 2));
+    first->disconnectFromConsole();
+    QTRY_VERIFY(link.connections().socketIndexes().empty());
+
+    // The next start builds the tree from the database.
+    link.loadTree();
+    SimulatedClient* again = link.connectClient();
+    QVERIFY(again);
+    again->sendRaw(identification);
+    QVERIFY(LinkHarness::waitForArrivals(again, 2));
+    QCOMPARE(LinkHarness::shown(again).at(0), QStringLiteral("F|3|"));
+    QCOMPARE(link.errors(), QStringList());
+    QCOMPARE(link.db().scalar(QStringLiteral("SELECT count(*) FROM System_Table")).toInt(), 1);
+    const QString key = link.connections().tagOf(link.lastSlot());
+    const TreeNode* node = link.tree().Get_Node_Index_From_Key(key);
+    QVERIFY(node);
+    QVERIFY(node->isConnected());
+    QCOMPARE(link.db().scalar(QStringLiteral("SELECT System_Key FROM System_Table")).toString(), node->key);
+}
+
+void TestStorableText::groupNameFindsItsRowAfterARestart() {
+    LinkHarness link;
+    SystemListModel list(link.tree());
+    Answers answers;
+    GroupSystemManager manager(link.db(), link.tree(), list, answers);
+    const TreeNode* group = manager.Add_New_Group();
+    const QString name = units({u'L', u'a', u'b', 0xFFFF});
+    QVERIFY(manager.Change_Group_Or_System_Name(group->key, name, false));
+    const QString key = link.tree().nodesInOrder().back()->key;
+    link.loadTree();
+    QVERIFY(link.tree().Get_Node_Index_From_Key(key));
+    QCOMPARE(link.tree().Get_Node_Index_From_Key(key)->text, StorableText::of(name));
+}
+
+void TestStorableText::passwordWithNonCharacterStillOpens() {
+    TempDatabase temp;
+    Tray tray;
+    AutoStart autoStart;
+    OptionsModel options(temp.db(), tray, autoStart, [](const QString&) {});
+    OptionsValues values = options.load();
+    values.oldPassword = QStringLiteral("Chief");
+    values.newPassword = units({u'p', 0xFFFF, u'w'});
+    values.confirmPassword = values.newPassword;
+    QVERIFY(options.apply(values).passwordChanged);
+    QVERIFY(Check_Password(temp.db(), values.newPassword));
+    QVERIFY(!Check_Password(temp.db(), QStringLiteral("pw")));
+}
+
+QTEST_GUILESS_MAIN(TestStorableText)
+#include "tst_storabletext.moc"
