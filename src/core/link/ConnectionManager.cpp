@@ -23,6 +23,8 @@ ConnectionManager::ConnectionManager(Database& db, SystemTree& tree, QObject* pa
     connect(&m_server, &QTcpServer::newConnection, this, &ConnectionManager::onNewConnection);
     m_writePass.setSingleShot(true);
     connect(&m_writePass, &QTimer::timeout, this, &ConnectionManager::writePass);
+    m_silenceCheck.setSingleShot(true);
+    connect(&m_silenceCheck, &QTimer::timeout, this, &ConnectionManager::closeSilentConnections);
     connect(&m_server, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) {
         // Qt stops accepting when the process is out of descriptors; connections that end free some.
         QTimer::singleShot(kAcceptRetry, this, [this] { m_server.resumeAccepting(); });
@@ -66,18 +68,21 @@ int ConnectionManager::Get_Free_Socket_Index() {
         Handle_Socket_Close(dead);
         return dead;
     }
-    return gap <= kMaxSocketIndex ? gap : 0;
+    return gap <= m_maxSocketIndex ? gap : 0;
 }
 
 void ConnectionManager::onNewConnection() {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-        const int index = Get_Free_Socket_Index();
+        const QHostAddress address = socket->peerAddress();
+        const int index =
+            m_unidentifiedCount.value(address) < m_maxUnidentifiedPerAddress ? Get_Free_Socket_Index() : 0;
         if (index == 0) {
             socket->abort();
             socket->deleteLater();
             continue;
         }
         install(index, socket);
+        watchUnidentified(index, address);
         emit connectionAccepted(index);
     }
 }
@@ -102,10 +107,40 @@ ClientConnection* ConnectionManager::connectionAt(int index) const {
     return m_slots[static_cast<std::size_t>(index)];
 }
 
+void ConnectionManager::watchUnidentified(int index, const QHostAddress& address) {
+    m_unidentifiedAddress.insert(index, address);
+    ++m_unidentifiedCount[address];
+    m_silenceChecks.push_back({index, connectionAt(index), QDeadlineTimer(m_unidentifiedTimeout)});
+    if (!m_silenceCheck.isActive())
+        m_silenceCheck.start(std::chrono::milliseconds(m_silenceChecks.front().deadline.remainingTime()));
+}
+
+void ConnectionManager::forgetUnidentified(int index) {
+    const auto it = m_unidentifiedAddress.constFind(index);
+    if (it == m_unidentifiedAddress.cend())
+        return;
+    if (--m_unidentifiedCount[*it] <= 0)
+        m_unidentifiedCount.remove(*it);
+    m_unidentifiedAddress.erase(it);
+}
+
+void ConnectionManager::closeSilentConnections() {
+    while (!m_silenceChecks.empty() && m_silenceChecks.front().deadline.hasExpired()) {
+        const Accepted accepted = m_silenceChecks.front();
+        m_silenceChecks.pop_front();
+        const ClientConnection* connection = connectionAt(accepted.index);
+        if (connection && connection == accepted.connection && connection->tag().isEmpty())
+            Handle_Socket_Close(accepted.index);
+    }
+    if (!m_silenceChecks.empty())
+        m_silenceCheck.start(std::chrono::milliseconds(m_silenceChecks.front().deadline.remainingTime()));
+}
+
 void ConnectionManager::release(int index) {
     ClientConnection* connection = connectionAt(index);
     if (!connection)
         return;
+    forgetUnidentified(index);
     const QString hash = hashKey(connection->tag());
     if (!connection->tag().isEmpty() && m_slotOfKey.value(hash) == index)
         m_slotOfKey.remove(hash);
@@ -180,8 +215,10 @@ void ConnectionManager::setTag(int index, const QString& key) {
     if (!connection->tag().isEmpty() && m_slotOfKey.value(oldHash) == index)
         m_slotOfKey.remove(oldHash);
     connection->setTag(key);
-    if (!key.isEmpty())
+    if (!key.isEmpty()) {
         m_slotOfKey.insert(hashKey(key), index);
+        forgetUnidentified(index);
+    }
 }
 
 bool ConnectionManager::isConnected(int index) const {

@@ -3,12 +3,15 @@
 #include "link/ClientConnection.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QHash>
+#include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QTcpServer>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <optional>
@@ -35,6 +38,11 @@ public:
     static constexpr std::chrono::milliseconds kAcceptRetry{1000};
     // The longest a write pass keeps the event loop.
     static constexpr std::chrono::milliseconds kWriteSlice{10};
+    // A connection that has not identified itself by then is closed: silent peers do not keep slots.
+    static constexpr std::chrono::milliseconds kUnidentifiedTimeout{60000};
+    // Further connections from an address that holds this many unidentified ones are closed at once,
+    // so that one peer cannot take the slots that the systems need.
+    static constexpr int kMaxUnidentifiedPerAddress = 256;
 
     ConnectionManager(Database& db, SystemTree& tree, QObject* parent = nullptr);
     ~ConnectionManager() override;
@@ -42,6 +50,12 @@ public:
     // For connections accepted from now on.
     void setSendSpacing(std::chrono::milliseconds spacing) { m_timing.sendSpacing = spacing; }
     void setIdentificationWait(std::chrono::milliseconds wait) { m_timing.identificationWait = wait; }
+    void setUnidentifiedTimeout(std::chrono::milliseconds timeout) { m_unidentifiedTimeout = timeout; }
+    void setMaxUnidentifiedPerAddress(int count) { m_maxUnidentifiedPerAddress = count; }
+    // The highest slot index; lowered only to try a full table.
+    void setMaxSocketIndex(int index) { m_maxSocketIndex = std::min(index, kMaxSocketIndex); }
+    // Unidentified connections now held from address.
+    int unidentifiedFrom(const QHostAddress& address) const { return m_unidentifiedCount.value(address); }
 
     // Listens on Get_Local_Port. On failure the console goes on without listening: returns false,
     // keeps "number: description" in listenError() and emits errorOccurred with it.
@@ -103,6 +117,9 @@ private:
     void release(int index);
     void markNotConnected(const QString& key);
     void writePass();
+    void watchUnidentified(int index, const QHostAddress& address);
+    void forgetUnidentified(int index);
+    void closeSilentConnections();
     static QString hashKey(const QString& key) { return key.toUpper(); }
 
     Database& m_db;
@@ -117,6 +134,20 @@ private:
     QHash<QString, int> m_slotOfKey;
     std::deque<QPointer<ClientConnection>> m_toWrite;
     QTimer m_writePass;
+    std::chrono::milliseconds m_unidentifiedTimeout{kUnidentifiedTimeout};
+    int m_maxUnidentifiedPerAddress = kMaxUnidentifiedPerAddress;
+    int m_maxSocketIndex = kMaxSocketIndex;
+    // Slot -> peer address, and address -> count, of the connections not yet identified.
+    QHash<int, QHostAddress> m_unidentifiedAddress;
+    QHash<QHostAddress, int> m_unidentifiedCount;
+    // Accepted connections in the order of their deadlines to identify.
+    struct Accepted {
+        int index;
+        QPointer<ClientConnection> connection;
+        QDeadlineTimer deadline;
+    };
+    std::deque<Accepted> m_silenceChecks;
+    QTimer m_silenceCheck;
 };
 
 } // namespace kestrava
