@@ -60,9 +60,9 @@ void LoadWorker::command(const QString& line) {
     else if (parsed.verb == QLatin1String("drop"))
         drop();
     else if (parsed.verb == QLatin1String("exchange"))
-        startRequests(Phase::Exchange, 0);
-    else if (parsed.verb == QLatin1String("mix") && words.size() == 2)
-        startRequests(Phase::Mix, words[1].toInt());
+        startRequests(Phase::Exchange, 0, m_options.thinkMs);
+    else if (parsed.verb == QLatin1String("mix") && (words.size() == 2 || words.size() == 3))
+        startRequests(Phase::Mix, words[1].toInt(), words.size() == 3 ? words[2].toInt() : m_options.thinkMs);
     else if (parsed.verb == QLatin1String("watch") && words.size() == 3 && words[1].size() == 1)
         startWatch(words[1][0], words[2].toInt());
     else
@@ -141,7 +141,7 @@ void LoadWorker::onArrival(int index, const QString& message) {
                 finish();
             return;
         }
-        m_thinking.emplace_back(now + qint64(m_options.thinkMs) * 1'000'000, index);
+        m_thinking.emplace_back(now + m_thinkNs, index);
         if (!m_thinkTick.isActive())
             m_thinkTick.start();
         return;
@@ -165,7 +165,7 @@ void LoadWorker::drop() {
     emit reply(QStringLiteral("dropped"));
 }
 
-void LoadWorker::startRequests(Phase phase, int durationMs) {
+void LoadWorker::startRequests(Phase phase, int durationMs, int thinkMs) {
     m_phase = phase;
     m_done = m_wrong = 0;
     m_answers = 0;
@@ -173,7 +173,8 @@ void LoadWorker::startRequests(Phase phase, int durationMs) {
     m_thinking.clear();
     m_startedAt = nowNs();
     m_mixEnd = m_startedAt + qint64(durationMs) * 1'000'000;
-    const qint64 spread = qint64(m_options.thinkMs) * 1'000'000;
+    m_thinkNs = qint64(thinkMs) * 1'000'000;
+    const qint64 spread = m_thinkNs;
     for (int i = 0; i < m_options.count; ++i) {
         Client& c = m_clients[static_cast<std::size_t>(i)];
         c.step = 0;
@@ -216,7 +217,7 @@ void LoadWorker::sendNext(int index) {
         // A status report has no answer: the next request follows after the think time.
         c.sim->reportStatus(QStringLiteral("IN"));
         c.step = 0;
-        m_thinking.emplace_back(now + qint64(m_options.thinkMs) * 1'000'000, index);
+        m_thinking.emplace_back(now + m_thinkNs, index);
         return;
     }
     c.expected = answerLetterOf(c.step);

@@ -20,7 +20,8 @@ namespace kestrava::bench {
 //   storm                 connect all at once, identify on connect, wait for "F|3|" then "S..."
 //   drop                  abort every connection
 //   exchange              each client asks s, o, r, b once, one after the other
-//   mix <ms>              each client loops s, o, r, b, hIN until the time is over
+//   mix <ms> [think]      each client loops s, o, r, b, hIN until the time is over, pausing think ms
+//                         after each answer (default --think)
 //   watch <letter> <ms>   wait until every client has an arrival that starts with the letter
 class LoadWorker : public QObject {
     Q_OBJECT
@@ -62,7 +63,7 @@ private:
     void onArrival(int index, const QString& message);
     void onConnected(int index);
     void drop();
-    void startRequests(Phase phase, int durationMs);
+    void startRequests(Phase phase, int durationMs, int thinkMs);
     void sendNext(int index);
     void onThinkTick();
     void startWatch(QChar letter, int timeoutMs);
@@ -79,6 +80,7 @@ private:
     int m_separate = 0;
     int m_wrong = 0;
     qint64 m_mixEnd = 0;
+    qint64 m_thinkNs = 0;
     qint64 m_answers = 0;
     QChar m_watchLetter;
     LatencyHistogram m_latency;

@@ -41,9 +41,15 @@ int main(int argc, char* argv[]) {
     options.thinkMs = parser.value(think).toInt();
     options.timeoutMs = parser.value(timeout).toInt();
     LoadWorker worker(options);
-    QObject::connect(&worker, &LoadWorker::reply, &app, [](const QString& line) {
+    // When input ends while a command runs, its answer is still printed before quitting.
+    bool inputEnded = false;
+    bool busy = false;
+    QObject::connect(&worker, &LoadWorker::reply, &app, [&](const QString& line) {
         std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
         std::fflush(stdout);
+        busy = line == QLatin1String("watching");
+        if (inputEnded && !busy)
+            QCoreApplication::quit();
     });
 
     QByteArray pending;
@@ -52,7 +58,10 @@ int main(int argc, char* argv[]) {
         char buffer[4096];
         const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
         if (got <= 0) {
-            QCoreApplication::quit();
+            input.setEnabled(false);
+            inputEnded = true;
+            if (!busy)
+                QCoreApplication::quit();
             return;
         }
         pending.append(buffer, got);
@@ -62,8 +71,10 @@ int main(int argc, char* argv[]) {
             pending.remove(0, end + 1);
             if (line == QLatin1String("quit"))
                 QCoreApplication::quit();
-            else if (!line.isEmpty())
+            else if (!line.isEmpty()) {
+                busy = true;
                 worker.command(line);
+            }
         }
     });
     std::fputs("ready\n", stdout);

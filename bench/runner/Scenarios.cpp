@@ -148,10 +148,10 @@ struct MixFigures {
     bool complete = true;
 };
 
-MixFigures runMix(WorkerPool& pool, const BenchConfig& config) {
+MixFigures runMix(WorkerPool& pool, const BenchConfig& config, int thinkMs) {
     MixFigures figures;
     LatencyHistogram latency;
-    const auto replies = pool.command(QStringLiteral("mix %1").arg(config.mixSeconds * 1000),
+    const auto replies = pool.command(QStringLiteral("mix %1 %2").arg(config.mixSeconds * 1000).arg(thinkMs),
                                       QStringLiteral("mix"), config.mixSeconds * 1000 + 30'000);
     for (const KeyValueLine& r : replies) {
         if (r.verb.isEmpty()) {
@@ -203,12 +203,40 @@ QJsonObject runIdentificationStorm(const BenchConfig& config, int n) {
     return result;
 }
 
+namespace {
+
+// Four answers and a status report per round, each followed by the pause.
+int pacedThinkMs(const BenchConfig& config, int n) {
+    return std::max(config.thinkMs, static_cast<int>(qint64(n) * 4 * 1000 / (5 * qint64(config.pacedRate))));
+}
+
+struct MixPair {
+    MixFigures saturated;
+    MixFigures paced;
+};
+
+MixPair runBothMixes(WorkerPool& pool, const BenchConfig& config, int n, const QString& target) {
+    MixPair pair;
+    progress(QStringLiteral("request mix with %1 held by %2, as fast as the clients go").arg(n).arg(target));
+    pair.saturated = runMix(pool, config, config.thinkMs);
+    QThread::msleep(500);
+    progress(QStringLiteral("request mix with %1 held by %2, paced at %3 answers/s")
+                 .arg(n)
+                 .arg(target)
+                 .arg(config.pacedRate));
+    pair.paced = runMix(pool, config, pacedThinkMs(config, n));
+    return pair;
+}
+
+} // namespace
+
 QJsonObject runRequestMix(const BenchConfig& config, int n) {
     QJsonObject result{{QStringLiteral("scenario"), QStringLiteral("request_mix")},
                        {QStringLiteral("n"), n},
                        {QStringLiteral("seconds"), config.mixSeconds},
-                       {QStringLiteral("think_ms"), config.thinkMs}};
-    MixFigures ours;
+                       {QStringLiteral("think_ms"), config.thinkMs},
+                       {QStringLiteral("paced_think_ms"), pacedThinkMs(config, n)}};
+    MixPair ours;
     {
         ConsoleFolder folder(config);
         auto console = folder.ok ? TargetProcess::startConsole(folder.dir.path()) : nullptr;
@@ -221,14 +249,13 @@ QJsonObject runRequestMix(const BenchConfig& config, int n) {
             pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
         result[QStringLiteral("held")] = held.done;
         QThread::msleep(500);
-        progress(QStringLiteral("request mix with %1 held by the console").arg(n));
         const qint64 cpuBefore = console->cpuNs();
         const qint64 wallBefore = nowNs();
-        ours = runMix(pool, config);
+        ours = runBothMixes(pool, config, n, QStringLiteral("the console"));
         result[QStringLiteral("console_cpu_share")] = rounded(
             static_cast<double>(console->cpuNs() - cpuBefore) / static_cast<double>(nowNs() - wallBefore));
     }
-    MixFigures reference;
+    MixPair reference;
     {
         const quint16 port = pickFreePort();
         auto target = TargetProcess::startDirect(config.binDir + QStringLiteral("/kestrava-bench-reference"),
@@ -242,20 +269,27 @@ QJsonObject runRequestMix(const BenchConfig& config, int n) {
         WorkerPool pool(poolSettings(config, port, n));
         pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000);
         QThread::msleep(500);
-        progress(QStringLiteral("request mix with %1 held by the epoll reference").arg(n));
-        reference = runMix(pool, config);
+        reference = runBothMixes(pool, config, n, QStringLiteral("the epoll reference"));
     }
-    result[QStringLiteral("answers_per_s")] = rounded(ours.answersPerSecond, 0);
-    result[QStringLiteral("p50_ms")] = rounded(ours.p50Ms, 2);
-    result[QStringLiteral("p99_ms")] = rounded(ours.p99Ms, 2);
-    result[QStringLiteral("wrong")] = ours.wrong;
-    result[QStringLiteral("reference_answers_per_s")] = rounded(reference.answersPerSecond, 0);
-    result[QStringLiteral("reference_p50_ms")] = rounded(reference.p50Ms, 2);
-    result[QStringLiteral("reference_p99_ms")] = rounded(reference.p99Ms, 2);
+    auto figures = [&](const QString& prefix, const MixPair& pair) {
+        result[prefix + QStringLiteral("answers_per_s")] = rounded(pair.saturated.answersPerSecond, 0);
+        result[prefix + QStringLiteral("saturated_p50_ms")] = rounded(pair.saturated.p50Ms, 2);
+        result[prefix + QStringLiteral("saturated_p99_ms")] = rounded(pair.saturated.p99Ms, 2);
+        result[prefix + QStringLiteral("paced_answers_per_s")] = rounded(pair.paced.answersPerSecond, 0);
+        result[prefix + QStringLiteral("p50_ms")] = rounded(pair.paced.p50Ms, 2);
+        result[prefix + QStringLiteral("p99_ms")] = rounded(pair.paced.p99Ms, 2);
+    };
+    figures(QString(), ours);
+    figures(QStringLiteral("reference_"), reference);
+    result[QStringLiteral("wrong")] = ours.saturated.wrong + ours.paced.wrong;
     result[QStringLiteral("throughput_ratio")] =
-        reference.answersPerSecond > 0 ? rounded(ours.answersPerSecond / reference.answersPerSecond) : 0.0;
-    result[QStringLiteral("p99_ratio")] = reference.p99Ms > 0 ? rounded(ours.p99Ms / reference.p99Ms) : 0.0;
-    result[QStringLiteral("complete")] = ours.complete && reference.complete;
+        reference.saturated.answersPerSecond > 0
+            ? rounded(ours.saturated.answersPerSecond / reference.saturated.answersPerSecond)
+            : 0.0;
+    result[QStringLiteral("p99_ratio")] =
+        reference.paced.p99Ms > 0 ? rounded(ours.paced.p99Ms / reference.paced.p99Ms) : 0.0;
+    result[QStringLiteral("complete")] = ours.saturated.complete && ours.paced.complete &&
+                                         reference.saturated.complete && reference.paced.complete;
     return result;
 }
 

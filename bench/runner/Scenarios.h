@@ -11,6 +11,8 @@ struct BenchConfig {
     int processes = 4;
     int thinkMs = 55;
     int mixSeconds = 10;
+    // Answers per second that the paced mix offers, for latencies measured below saturation.
+    int pacedRate = 4000;
     int timeoutMs = 120'000;
 };
 

@@ -28,6 +28,8 @@ int main(int argc, char* argv[]) {
                                   QStringLiteral("storm,mix,broadcast,startup,memory"));
     const auto processes = option("processes", "Load processes.", QStringLiteral("4"));
     const auto mixSeconds = option("mix-seconds", "Length of the request mix.", QStringLiteral("10"));
+    const auto paced =
+        option("paced-rate", "Answers per second offered by the paced request mix.", QStringLiteral("4000"));
     const auto think = option("think",
                               "Pause of a client after each answer, ms (the console spaces the "
                               "messages of one connection by 50 ms).",
@@ -50,6 +52,7 @@ int main(int argc, char* argv[]) {
     config.processes = parser.value(processes).toInt();
     config.thinkMs = parser.value(think).toInt();
     config.mixSeconds = parser.value(mixSeconds).toInt();
+    config.pacedRate = parser.value(paced).toInt();
     const int clients = parser.value(n).toInt();
 
     auto print = [](const QJsonObject& figures) {

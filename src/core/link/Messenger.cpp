@@ -10,7 +10,7 @@
 #include "protocol/WireCodec.h"
 #include "store/Database.h"
 
-#include <QSqlRecord>
+#include <QSqlQuery>
 #include <algorithm>
 
 namespace kestrava {
@@ -80,11 +80,13 @@ QByteArray Messenger::scheduleMessage(const QString& systemKey) const {
 
 QSet<QString> Messenger::groupFollowers(const QString& groupKey) const {
     QSet<QString> keys;
-    for (const QSqlRecord& row :
-         m_db.rows(QStringLiteral("SELECT System_Key FROM System_Table WHERE Apply_Systemwise_Settings=0 AND "
-                                  "Group_ID=(SELECT Group_ID FROM Group_Table WHERE Group_Key=?)"),
-                   {groupKey}))
-        keys.insert(row.value(0).toString().toUpper());
+    // Read in one pass to its end, which also closes the read; a group may hold thousands.
+    QSqlQuery rows =
+        m_db.exec(QStringLiteral("SELECT System_Key FROM System_Table WHERE Apply_Systemwise_Settings=0 AND "
+                                 "Group_ID=(SELECT Group_ID FROM Group_Table WHERE Group_Key=?)"),
+                  {groupKey});
+    while (rows.next())
+        keys.insert(rows.value(0).toString().toUpper());
     return keys;
 }
 

@@ -96,7 +96,7 @@ bool Database::isOpen() const {
 }
 
 void Database::close() {
-    m_preparedReads.clear();
+    m_prepared.clear();
     if (m_db.isOpen())
         m_db.close();
     m_path.clear();
@@ -104,6 +104,26 @@ void Database::close() {
 }
 
 QSqlQuery Database::exec(const QString& sql, const QVariantList& values) {
+    // Writes finish inside exec, so their statements can stay prepared for the next call; a new system
+    // is one INSERT, and thousands may arrive at once.
+    const bool write = sql.startsWith(QLatin1String("INSERT ")) || sql.startsWith(QLatin1String("UPDATE ")) ||
+                       sql.startsWith(QLatin1String("DELETE "));
+    if (write) {
+        QSqlQuery& prepared = preparedStatement(sql);
+        for (int i = 0; i < values.size(); ++i)
+            prepared.bindValue(i, values[i]);
+        if (!prepared.exec()) {
+            const QSqlError error = prepared.lastError();
+            prepared.finish();
+            throwLastError(error);
+        }
+        // A shared handle on the kept statement: its results are those of this call until the next one.
+        QT_WARNING_PUSH
+        QT_WARNING_DISABLE_DEPRECATED
+        QSqlQuery shared = prepared;
+        QT_WARNING_POP
+        return shared;
+    }
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (!query.prepare(sql))
@@ -120,23 +140,28 @@ QVariant Database::scalar(const QString& sql, const QVariantList& values) {
     return query.next() ? query.value(0) : QVariant();
 }
 
-QSqlQuery& Database::preparedRead(const QString& sql, const QVariantList& values) {
-    auto it = m_preparedReads.find(sql);
-    if (it == m_preparedReads.end()) {
+QSqlQuery& Database::preparedStatement(const QString& sql) {
+    auto it = m_prepared.find(sql);
+    if (it == m_prepared.end()) {
         QSqlQuery query(m_db);
         query.setForwardOnly(true);
         if (!query.prepare(sql))
             throwLastError(query.lastError());
-        it = m_preparedReads.insert(sql, query);
-    }
-    for (int i = 0; i < values.size(); ++i)
-        it->bindValue(i, values[i]);
-    if (!it->exec()) {
-        const QSqlError error = it->lastError();
-        it->finish();
-        throwLastError(error);
+        it = m_prepared.insert(sql, query);
     }
     return *it;
+}
+
+QSqlQuery& Database::preparedRead(const QString& sql, const QVariantList& values) {
+    QSqlQuery& query = preparedStatement(sql);
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values[i]);
+    if (!query.exec()) {
+        const QSqlError error = query.lastError();
+        query.finish();
+        throwLastError(error);
+    }
+    return query;
 }
 
 std::optional<QSqlRecord> Database::firstRow(const QString& sql, const QVariantList& values) {

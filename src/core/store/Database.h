@@ -52,6 +52,7 @@ public:
 
 private:
     static QSqlDatabase addConnection(const QString& name);
+    QSqlQuery& preparedStatement(const QString& sql);
     QSqlQuery& preparedRead(const QString& sql, const QVariantList& values);
     void throwLastError(const QSqlError& error) const;
 
@@ -59,7 +60,8 @@ private:
     QSqlDatabase m_db;
     QString m_path;
     int m_transactionDepth = 0;
-    QHash<QString, QSqlQuery> m_preparedReads;
+    // Statements kept prepared: the reads of firstRow and rows, and every write.
+    QHash<QString, QSqlQuery> m_prepared;
 };
 
 } // namespace kestrava
