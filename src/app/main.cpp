@@ -4,6 +4,7 @@
 #include "link/ConnectionManager.h"
 #include "link/IncomingMessages.h"
 #include "link/Messenger.h"
+#include "platform/DisplayCheck.h"
 #include "platform/OpenFileLimit.h"
 #include "platform/PlatformEventPass.h"
 #include "platform/clsRegistry.h"
@@ -14,6 +15,7 @@
 #include "startup/ProgramFiles.h"
 #include "startup/SingleInstance.h"
 #include "store/Database.h"
+#include "store/DatabaseFileWatch.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -52,6 +54,11 @@ int main(int argc, char* argv[]) {
     if (kestrava::Is_Command_Line_Query(arguments))
         return answerQuery(argc, argv);
 
+    // Qt aborts without a display; the administrator gets a sentence instead.
+    if (const QString problem = kestrava::displayProblem(); !problem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(problem));
+        return 1;
+    }
     // Every client service holds a descriptor; an epoll dispatcher keeps a pass cheap with thousands.
     kestrava::raiseOpenFileLimit();
     kestrava::installGuiEventDispatcher();
@@ -95,6 +102,15 @@ int main(int argc, char* argv[]) {
         {program, kestrava::Database_File_Path(program), kestrava::clsRegistry::defaultStoreFile()});
     instance.setHandler([&console](const QString& text) { return console.Handle_Copy_Data(text); });
     QObject::connect(&console, &kestrava::ConsoleMain::ended, &app, [] { QCoreApplication::exit(1); });
+    // A database file deleted under the running console is written again from the open connection.
+    kestrava::DatabaseFileWatch fileWatch(db);
+    QObject::connect(
+        &fileWatch, &kestrava::DatabaseFileWatch::restored, &app,
+        [&](const QString& message) { prompt.warn(nullptr, message); }, Qt::QueuedConnection);
+    QObject::connect(
+        &fileWatch, &kestrava::DatabaseFileWatch::failed, &app,
+        [&](const QString& message) { prompt.error(nullptr, message); }, Qt::QueuedConnection);
+    QObject::connect(&console, &kestrava::ConsoleMain::loaded, &fileWatch, [&] { fileWatch.start(); });
     // Without its port the console still runs, without client services.
     QObject::connect(&console, &kestrava::ConsoleMain::loaded, &connections, [&] {
         if (!connections.Start_Listening())
