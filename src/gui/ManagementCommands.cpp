@@ -6,6 +6,7 @@
 #include "MainWindow.h"
 #include "Prompt.h"
 #include "PromptQuestions.h"
+#include "PropertiesDialog.h"
 #include "SystemListView.h"
 #include "console/GroupSystemManager.h"
 #include "console/Keys.h"
@@ -49,6 +50,8 @@ void ManagementCommands::connectMenus(const MainMenus& menus) {
     for (QAction* item : {menus.mnuPUDelete, menus.mnuFleDelete})
         connect(item, &QAction::triggered, this, &ManagementCommands::deleteSelected);
     connect(menus.mnuPUSystemSetDefaultName, &QAction::triggered, this, &ManagementCommands::setDefaultNames);
+    for (QAction* item : {menus.mnuPUProperties, menus.mnuFleProperties})
+        connect(item, &QAction::triggered, this, &ManagementCommands::showProperties);
 }
 
 void ManagementCommands::setPrompt(Prompt& prompt) {
@@ -178,6 +181,17 @@ void ManagementCommands::setDefaultNames() {
             keys << node->key;
     }
     guarded([&] { m_manager->Set_Default_Names(keys); });
+}
+
+PropertiesDialog* ManagementCommands::showProperties() {
+    const QString key = m_window.selection().Get_Active_Selected_Key();
+    if (!Keys::Is_Group_Key(key) && !Keys::Is_System_Key(key))
+        return nullptr;
+    auto* dialog = new PropertiesDialog(m_window, *m_manager, *m_prompt);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->show();
+    return dialog;
 }
 
 TreeNode* ManagementCommands::listOrigin() const {

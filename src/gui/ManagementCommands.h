@@ -12,6 +12,7 @@ class MainToolBar;
 class MainWindow;
 class Messenger;
 class Prompt;
+class PropertiesDialog;
 class PromptQuestions;
 struct TreeNode;
 
@@ -33,6 +34,8 @@ public:
     void renameSelected();
     void deleteSelected();
     void setDefaultNames();
+    // frmProperties for the active selection when it is a group or a system; nullptr otherwise.
+    PropertiesDialog* showProperties();
 
 signals:
     // A group was added: the Delete button is offered.
