@@ -112,7 +112,8 @@ void ClientConnection::onReadyRead() {
         m_splitter.discard();
         return;
     }
-    deliver(m_splitter.feed(m_socket->readAll()));
+    // Exactly what arrived: readAll() would take a block of the buffer's chunk size for every arrival.
+    deliver(m_splitter.feed(m_socket->read(available)));
 }
 
 void ClientConnection::deliver(const QStringList& messages) {
