@@ -8,6 +8,8 @@
 #include "console/GroupSystemManager.h"
 #include "console/Questions.h"
 #include "console/SystemListModel.h"
+#include "lists/ProgramCatalogue.h"
+#include "lists/UrlCatalogue.h"
 #include "options/AutoStartSwitch.h"
 #include "options/OptionsModel.h"
 #include "options/TraySwitch.h"
@@ -29,6 +31,9 @@ private slots:
     void identificationFindsItsRowAfterARestart();
     void groupNameFindsItsRowAfterARestart();
     void passwordWithNonCharacterStillOpens();
+    void namesThatDifferAfterANulStayApart();
+    void entriesWithANulAreRefused_data();
+    void entriesWithANulAreRefused();
 };
 
 namespace {
@@ -71,7 +76,8 @@ void TestStorableText::storable_data() {
     QTest::newRow("U+FFFF") << units({0xFFFF}) << replacement;
     QTest::newRow("U+FFFE") << units({0xFFFE, u'1'}) << units({0xFFFD, u'1'});
     QTest::newRow("other non-character") << units({0xFDD0}) << units({0xFDD0});
-    QTest::newRow("separator and NUL") << units({0xC7, 0, u'z'}) << units({0xC7, 0, u'z'});
+    QTest::newRow("separator") << units({0xC7, u'z'}) << units({0xC7, u'z'});
+    QTest::newRow("NUL") << units({u'a', 0, u'z'}) << units({u'a', 0xFFFD, u'z'});
 }
 
 // Whatever of() gives is what the database gives back.
@@ -153,6 +159,41 @@ void TestStorableText::passwordWithNonCharacterStillOpens() {
     QVERIFY(options.apply(values).passwordChanged);
     QVERIFY(Check_Password(temp.db(), values.newPassword));
     QVERIFY(!Check_Password(temp.db(), QStringLiteral("pw")));
+}
+
+// Found by the fuzzer: the database's case-blind comparison stopped at the NUL, so renaming a second
+// group failed with "UNIQUE constraint failed" although the tree held no such group.
+void TestStorableText::namesThatDifferAfterANulStayApart() {
+    LinkHarness link;
+    SystemListModel list(link.tree());
+    Answers answers;
+    GroupSystemManager manager(link.db(), link.tree(), list, answers);
+    const TreeNode* first = manager.Add_New_Group();
+    const TreeNode* second = manager.Add_New_Group();
+    QVERIFY(manager.Change_Group_Or_System_Name(first->key, units({0, u'A'}), false));
+    QVERIFY(manager.Change_Group_Or_System_Name(second->key, units({0, u'B'}), false));
+    QCOMPARE(link.db().scalar(QStringLiteral("SELECT count(*) FROM Group_Table")).toInt(), 2);
+    link.loadTree();
+    QCOMPARE(link.tree().count(), 3);
+}
+
+void TestStorableText::entriesWithANulAreRefused_data() {
+    QTest::addColumn<bool>("url");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("URL") << true << units({0, u'x', u'.', u'c', u'o', u'm'});
+    QTest::newRow("program") << false << units({u'a', 0, u'.', u'e', u'x', u'e'});
+}
+
+// Found by the fuzzer: two URLs that differ only after a NUL were one for GROUP BY, so the white list
+// message lost one of them.
+void TestStorableText::entriesWithANulAreRefused() {
+    QFETCH(bool, url);
+    QFETCH(QString, text);
+    QString message;
+    QString typed = text;
+    QVERIFY(url ? !UrlCatalogue::Is_Valid_URL(typed, &message)
+                : !ProgramCatalogue::Is_Valid_Program(text, &message));
+    QVERIFY2(message.contains(QLatin1String("U+0000")), qPrintable(message));
 }
 
 QTEST_GUILESS_MAIN(TestStorableText)

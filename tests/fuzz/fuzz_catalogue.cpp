@@ -84,7 +84,8 @@ void tryText(const QString& typed, bool urls) {
 
     const QString message = urls ? Messages::buildWhiteList(Get_URL_List(db, kGroupKey))
                                  : Messages::buildBlockList(Get_Program_List(db, kGroupKey));
-    fuzz::check(received(message, urls) == list->listed(), "the client service reads another list", message);
+    fuzz::check(received(message, urls) == list->listed(), "the client service reads another list",
+                message + QStringLiteral(" / ") + list->listed().join(QLatin1Char('|')));
 }
 
 } // namespace

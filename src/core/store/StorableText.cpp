@@ -11,7 +11,7 @@ qsizetype storableAt(const QString& text, qsizetype i) {
     const char16_t c = text.at(i).unicode();
     if (QChar::isHighSurrogate(c))
         return i + 1 < text.size() && text.at(i + 1).isLowSurrogate() ? 2 : 0;
-    if (QChar::isLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF)
+    if (c == 0 || QChar::isLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF)
         return 0;
     return 1;
 }
