@@ -4,6 +4,7 @@
 #   FUZZ_SECONDS    seconds per target (default 20)
 #   FUZZ_BUILD_DIR  build folder (default build-fuzz)
 #   FUZZ_TARGETS    targets to run (default: every fuzz_*.cpp)
+#   FUZZ_BUILD_TYPE CMake build type (default RelWithDebInfo; Debug builds faster and fuzzes slower)
 # Prints one line per target; exits non-zero when a target finds a crash or a broken invariant, and
 # leaves the input that did it in $FUZZ_BUILD_DIR/fuzz-findings/<target>/.
 set -e
@@ -11,8 +12,9 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 seconds="${FUZZ_SECONDS:-20}"
 build="${FUZZ_BUILD_DIR:-$root/build-fuzz}"
 targets="${FUZZ_TARGETS:-$(cd "$root/tests/fuzz" && ls fuzz_*.cpp | sed 's/\.cpp$//')}"
+build_type="${FUZZ_BUILD_TYPE:-RelWithDebInfo}"
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" -DCMAKE_C_COMPILER=clang \
   -DCMAKE_CXX_COMPILER=clang++ -DKESTRAVA_FUZZ=ON -DKESTRAVA_BENCH=OFF >/dev/null
 # shellcheck disable=SC2086
 cmake --build "$build" -j2 --target $targets
