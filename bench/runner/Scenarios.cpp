@@ -58,11 +58,11 @@ struct Readiness {
 };
 
 // Connects until the console accepts, then identifies a probe system and waits for its first answer.
-Readiness waitUntilAnswering(quint16 port, int timeoutMs) {
+Readiness waitUntilAnswering(quint16 port, int timeoutMs, const TargetProcess& target) {
     Readiness ready;
     const qint64 deadline = bootNs() + qint64(timeoutMs) * 1'000'000;
     QTcpSocket probe;
-    while (bootNs() < deadline) {
+    while (bootNs() < deadline && target.isRunning()) {
         probe.connectToHost(QStringLiteral("127.0.0.1"), port);
         if (probe.waitForConnected(200))
             break;
@@ -82,6 +82,24 @@ Readiness waitUntilAnswering(quint16 port, int timeoutMs) {
         }
     }
     return ready;
+}
+
+// xvfb-run -a can lose the race for a display number against another X server starting at that moment.
+std::unique_ptr<TargetProcess> startAnsweringConsole(const ConsoleFolder& folder, Readiness* at = nullptr) {
+    if (!folder.ok)
+        return nullptr;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        auto console = TargetProcess::startConsole(folder.dir.path());
+        if (!console)
+            continue;
+        const Readiness ready = waitUntilAnswering(folder.port, 60'000, *console);
+        if (ready.answeredBootNs < 0)
+            continue;
+        if (at)
+            *at = ready;
+        return console;
+    }
+    return nullptr;
 }
 
 struct StormSum {
@@ -175,8 +193,8 @@ QJsonObject runIdentificationStorm(const BenchConfig& config, int n) {
     QJsonObject result{{QStringLiteral("scenario"), QStringLiteral("identification_storm")},
                        {QStringLiteral("n"), n}};
     ConsoleFolder folder(config);
-    auto console = folder.ok ? TargetProcess::startConsole(folder.dir.path()) : nullptr;
-    if (!console || waitUntilAnswering(folder.port, 60'000).answeredBootNs < 0) {
+    auto console = startAnsweringConsole(folder);
+    if (!console) {
         result[QStringLiteral("error")] = QStringLiteral("console did not start");
         return result;
     }
@@ -239,8 +257,8 @@ QJsonObject runRequestMix(const BenchConfig& config, int n) {
     MixPair ours;
     {
         ConsoleFolder folder(config);
-        auto console = folder.ok ? TargetProcess::startConsole(folder.dir.path()) : nullptr;
-        if (!console || waitUntilAnswering(folder.port, 60'000).answeredBootNs < 0) {
+        auto console = startAnsweringConsole(folder);
+        if (!console) {
             result[QStringLiteral("error")] = QStringLiteral("console did not start");
             return result;
         }
@@ -340,9 +358,9 @@ QJsonObject runStartup(const BenchConfig& config, int systems, int groups, int r
     for (int i = 0; i < repeat; ++i) {
         ConsoleFolder folder(config, groups, systems);
         progress(QStringLiteral("start-up with %1 systems in %2 groups").arg(systems).arg(groups));
-        auto console = folder.ok ? TargetProcess::startConsole(folder.dir.path()) : nullptr;
-        const Readiness at = console ? waitUntilAnswering(folder.port, 60'000) : Readiness{};
-        if (at.answeredBootNs < 0) {
+        Readiness at;
+        auto console = startAnsweringConsole(folder, &at);
+        if (!console) {
             result[QStringLiteral("error")] = QStringLiteral("console did not answer");
             return result;
         }
@@ -360,8 +378,8 @@ QJsonObject runStartup(const BenchConfig& config, int systems, int groups, int r
 QJsonObject runMemory(const BenchConfig& config, int n) {
     QJsonObject result{{QStringLiteral("scenario"), QStringLiteral("memory")}, {QStringLiteral("n"), n}};
     ConsoleFolder folder(config);
-    auto console = folder.ok ? TargetProcess::startConsole(folder.dir.path()) : nullptr;
-    if (!console || waitUntilAnswering(folder.port, 60'000).answeredBootNs < 0) {
+    auto console = startAnsweringConsole(folder);
+    if (!console) {
         result[QStringLiteral("error")] = QStringLiteral("console did not start");
         return result;
     }
