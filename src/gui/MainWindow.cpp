@@ -2,6 +2,7 @@
 
 #include "CommandStates.h"
 #include "ConsoleSelection.h"
+#include "HelpCommands.h"
 #include "ListCommands.h"
 #include "MainLayout.h"
 #include "MainMenus.h"
@@ -23,6 +24,7 @@
 #include "startup/ProductTitle.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenuBar>
@@ -66,10 +68,13 @@ void MainWindow::buildCommands() {
     m_statusPanels =
         new StatusPanels(*statusBar(), *m_versionPanel, *m_menus->mnuHelpKV, m_services.clock, this);
     connect(m_menus->mnuFleExit, &QAction::triggered, this, &QWidget::close);
+    m_helpCommands = new HelpCommands(*this, *m_ownPrompt, QCoreApplication::applicationDirPath(), this);
+    m_helpCommands->connectMenus(*m_menus);
 }
 
 void MainWindow::setPrompt(Prompt& prompt) {
     m_managementCommands->setPrompt(prompt);
+    m_helpCommands->setPrompt(prompt);
     m_policyCommands->setPrompt(prompt);
 }
 

@@ -12,6 +12,7 @@ class QLabel;
 namespace kestrava {
 
 class CommandStates;
+class HelpCommands;
 class ConnectionManager;
 class ConsoleSelection;
 class MainLayout;
@@ -53,6 +54,7 @@ public:
     CommandStates& commandStates() const { return *m_commandStates; }
     ViewCommands& viewCommands() const { return *m_viewCommands; }
     MainLayout& mainLayout() const { return *m_mainLayout; }
+    HelpCommands& helpCommands() const { return *m_helpCommands; }
 
     // The message boxes of the window's own commands; message boxes over this window until set.
     void setPrompt(Prompt& prompt);
@@ -93,6 +95,7 @@ private:
     ViewCommands* m_viewCommands = nullptr;
     MainLayout* m_mainLayout = nullptr;
     StatusPanels* m_statusPanels = nullptr;
+    HelpCommands* m_helpCommands = nullptr;
     QMetaObject::Connection m_linkRows;
     ListCommands* m_listCommands = nullptr;
     PolicyMenuCommands* m_policyCommands = nullptr;
