@@ -133,6 +133,11 @@ void TestEnvironment::readOnlyDatabaseIsLeftAlone() {
     QVERIFY(QFile::copy(m_site, database));
     const QByteArray stored = contentOf(database);
     QProcess driver;
+    // A copy beside the database, so that the other user can run it wherever the build is.
+    const QString program = dir.filePath(QStringLiteral("kestrava-crash-driver"));
+    QVERIFY(QFile::copy(bin(QStringLiteral("kestrava-crash-driver")), program));
+    QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                       QFileDevice::ExeOther);
     if (geteuid() == 0) {
         // Root writes whatever the file says: the driver runs as nobody instead.
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
@@ -148,7 +153,7 @@ void TestEnvironment::readOnlyDatabaseIsLeftAlone() {
         QFile::setPermissions(database, QFileDevice::ReadOwner);
     }
     const QString journalPath = geteuid() == 0 ? QStringLiteral("/dev/null") : journal;
-    driver.start(bin(QStringLiteral("kestrava-crash-driver")), {database, QStringLiteral("7"), journalPath});
+    driver.start(program, {database, QStringLiteral("7"), journalPath});
     QVERIFY(driver.waitForFinished(60000));
     QCOMPARE(driver.exitStatus(), QProcess::NormalExit);
     QCOMPARE(driver.exitCode(), 1);
