@@ -41,6 +41,7 @@ TreeNode* SystemTree::addNode(TreeNode* parent, const QString& key, const QStrin
     node->image = image;
     node->selectedImage = selectedImage;
     node->parent = parent;
+    node->rowHint = parent->children.size();
     TreeNode* raw = node.get();
     emit nodeAboutToBeAdded(parent, static_cast<int>(parent->children.size()));
     parent->children.push_back(std::move(node));
@@ -83,6 +84,7 @@ void SystemTree::moveNode(TreeNode* node, TreeNode* newParent) {
     std::unique_ptr<TreeNode> owned = std::move(*it);
     siblings.erase(it);
     owned->parent = newParent;
+    owned->rowHint = newParent->children.size();
     newParent->children.push_back(std::move(owned));
     emit nodeMoved(node);
 }
