@@ -11,6 +11,7 @@
 #include "MessageBoxPrompt.h"
 #include "NodeIconProxy.h"
 #include "PolicyMenuCommands.h"
+#include "ServiceMenuCommands.h"
 #include "StatusPanels.h"
 #include "SystemListView.h"
 #include "ViewCommands.h"
@@ -70,11 +71,16 @@ void MainWindow::buildCommands() {
     connect(m_menus->mnuFleExit, &QAction::triggered, this, &QWidget::close);
     m_helpCommands = new HelpCommands(*this, *m_ownPrompt, QCoreApplication::applicationDirPath(), this);
     m_helpCommands->connectMenus(*m_menus);
+    m_serviceCommands =
+        new ServiceMenuCommands(*this, m_services, *m_selection, *m_versionPanel, *m_ownPrompt, this);
+    m_serviceCommands->connectMenus(*m_menus);
+    setLink(m_services.connections, m_services.messenger);
 }
 
 void MainWindow::setPrompt(Prompt& prompt) {
     m_managementCommands->setPrompt(prompt);
     m_helpCommands->setPrompt(prompt);
+    m_serviceCommands->setPrompt(prompt);
     m_policyCommands->setPrompt(prompt);
 }
 

@@ -20,6 +20,7 @@ class MainToolBar;
 class ManagementCommands;
 class Messenger;
 class Prompt;
+class ServiceMenuCommands;
 class StatusPanels;
 class ViewCommands;
 class ListCommands;
@@ -55,6 +56,7 @@ public:
     ViewCommands& viewCommands() const { return *m_viewCommands; }
     MainLayout& mainLayout() const { return *m_mainLayout; }
     HelpCommands& helpCommands() const { return *m_helpCommands; }
+    ServiceMenuCommands& serviceCommands() const { return *m_serviceCommands; }
 
     // The message boxes of the window's own commands; message boxes over this window until set.
     void setPrompt(Prompt& prompt);
@@ -96,6 +98,7 @@ private:
     MainLayout* m_mainLayout = nullptr;
     StatusPanels* m_statusPanels = nullptr;
     HelpCommands* m_helpCommands = nullptr;
+    ServiceMenuCommands* m_serviceCommands = nullptr;
     QMetaObject::Connection m_linkRows;
     ListCommands* m_listCommands = nullptr;
     PolicyMenuCommands* m_policyCommands = nullptr;
