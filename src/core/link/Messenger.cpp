@@ -64,7 +64,7 @@ void Messenger::Enumerate_Childs_And_Send_Scheduler(const QString& groupKey) {
     for (const auto& child : node->children) {
         if (!child->isConnected())
             continue;
-        if (!followers.contains(child->key.toUpper())) {
+        if (!followers.contains(child->key)) {
             m_connections.sendEncodedLater(child->key, scheduleMessage(child->key));
             continue;
         }
@@ -86,7 +86,7 @@ QSet<QString> Messenger::groupFollowers(const QString& groupKey) const {
                                  "Group_ID=(SELECT Group_ID FROM Group_Table WHERE Group_Key=?)"),
                   {groupKey});
     while (rows.next())
-        keys.insert(rows.value(0).toString().toUpper());
+        keys.insert(rows.value(0).toString());
     return keys;
 }
 

@@ -38,7 +38,9 @@ public:
 private:
     template <typename BuildMessage> void sendToGroups(const QString& key, BuildMessage build);
     QByteArray scheduleMessage(const QString& systemKey) const;
-    // Upper-case keys of the systems whose effective policy is this group's.
+    // Keys of the systems whose effective policy is this group's, as stored. A node whose key differs
+    // from the stored one in letter case only is missed here and gets a payload of its own, which is
+    // the same payload, built once more.
     QSet<QString> groupFollowers(const QString& groupKey) const;
 
     Database& m_db;
