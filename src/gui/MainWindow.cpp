@@ -81,11 +81,19 @@ void MainWindow::setPrompt(Prompt& prompt) {
     m_managementCommands->setPrompt(prompt);
     m_helpCommands->setPrompt(prompt);
     m_serviceCommands->setPrompt(prompt);
+    m_listCommands->setPrompt(prompt);
     m_policyCommands->setPrompt(prompt);
+}
+
+void MainWindow::setSysTray(TraySwitch* tray) {
+    m_sysTray = tray;
+    // The options window shows and switches the same icon.
+    m_listCommands->setTraySwitch(tray);
 }
 
 void MainWindow::setLink(ConnectionManager* connections, Messenger* messenger) {
     m_managementCommands->setLink(connections, messenger);
+    m_listCommands->setLink(messenger, connections);
     disconnect(m_linkRows);
     if (!connections) {
         setRemoteAddressLookup({});

@@ -66,7 +66,7 @@ public:
 
     // The notification-area icon (g_objSysTray), once the shell has put it there.
     TraySwitch* sysTray() const { return m_sysTray; }
-    void setSysTray(TraySwitch* tray) { m_sysTray = tray; }
+    void setSysTray(TraySwitch* tray);
 
     // Where the list finds the IP address of a connected system.
     void setRemoteAddressLookup(RemoteAddressLookup lookup);
