@@ -1,6 +1,7 @@
 #include "CatalogueDialog.h"
 
 #include "Prompt.h"
+#include "SendListsOnClose.h"
 #include "lists/Catalogue.h"
 #include "store/DatabaseError.h"
 
@@ -190,14 +191,8 @@ bool CatalogueDialog::eventFilter(QObject* watched, QEvent* event) {
 void CatalogueDialog::done(int result) {
     if (!m_closed) {
         m_closed = true;
-        const QString key = m_model->keyToSendOnClose();
-        if (!key.isEmpty() && m_sendLists) {
-            try {
-                m_sendLists(key);
-            } catch (const DatabaseError& error) {
-                showError(error.toMessage());
-            }
-        }
+        sendListsOnClose(m_sendLists, m_model->keyToSendOnClose(),
+                         [this](const QString& message) { showError(message); });
     }
     QDialog::done(result);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SendListsOnClose.h"
+
 #include <QDialog>
 #include <functional>
 #include <memory>
@@ -21,7 +23,7 @@ class CatalogueDialog : public QDialog {
     Q_OBJECT
 public:
     // Sends the lists of the node key given (the root's key when a catalogue entry was deleted).
-    using SendLists = std::function<void(const QString& key)>;
+    using SendLists = kestrava::SendLists;
 
     // Rows with fewer entries than this get a column as wide as the list.
     static constexpr int kRowsBeforeScrollBar = 17;

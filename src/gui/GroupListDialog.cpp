@@ -1,6 +1,7 @@
 #include "GroupListDialog.h"
 
 #include "Prompt.h"
+#include "SendListsOnClose.h"
 #include "console/Keys.h"
 #include "lists/GroupList.h"
 #include "store/DatabaseError.h"
@@ -187,14 +188,8 @@ bool GroupListDialog::eventFilter(QObject* watched, QEvent* event) {
 void GroupListDialog::done(int result) {
     if (!m_closed) {
         m_closed = true;
-        const QString key = m_model->keyToSendOnClose();
-        if (!key.isEmpty() && m_sendLists) {
-            try {
-                m_sendLists(key);
-            } catch (const DatabaseError& error) {
-                showError(error.toMessage());
-            }
-        }
+        sendListsOnClose(m_sendLists, m_model->keyToSendOnClose(),
+                         [this](const QString& message) { showError(message); });
     }
     QDialog::done(result);
 }

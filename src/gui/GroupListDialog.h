@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SendListsOnClose.h"
+
 #include <QDialog>
 #include <functional>
 #include <memory>
@@ -20,7 +22,7 @@ class Prompt;
 class GroupListDialog : public QDialog {
     Q_OBJECT
 public:
-    using SendLists = std::function<void(const QString& key)>;
+    using SendLists = kestrava::SendLists;
 
     ~GroupListDialog() override;
     void done(int result) override;
