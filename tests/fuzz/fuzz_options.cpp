@@ -14,6 +14,7 @@
 #include "startup/CommandLine.h"
 #include "startup/ConsoleAccess.h"
 #include "store/Schema.h"
+#include "store/StorableText.h"
 
 #include <QSqlQuery>
 #include <algorithm>
@@ -104,7 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     notice.text);
 
     fuzz::check(Is_Password_Required(db) == values.askPwd, "AskPwd was not stored");
-    fuzz::check(storedText(QStringLiteral("SELECT AddToGroup FROM Settings_Table")) == values.addToGroup,
+    fuzz::check(storedText(QStringLiteral("SELECT AddToGroup FROM Settings_Table")) ==
+                    StorableText::of(values.addToGroup),
                 "the group for new systems was not stored as chosen", values.addToGroup);
     if (result.passwordChanged) {
         fuzz::check(Check_Password(db, values.newPassword), "the new password does not open the console",

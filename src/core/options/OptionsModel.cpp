@@ -92,7 +92,8 @@ ApplyResult OptionsModel::apply(const OptionsValues& values) {
 void OptionsModel::applyGeneral(const OptionsValues& values) {
     m_autoStart.setAutoStart(values.autoStart);
     m_tray.setTrayIconVisible(values.showInTray);
-    m_db.exec(QStringLiteral("UPDATE Settings_Table SET AddToGroup=?"), {values.addToGroup});
+    m_db.exec(QStringLiteral("UPDATE Settings_Table SET AddToGroup=?"),
+              {StorableText::of(values.addToGroup)});
 }
 
 void OptionsModel::applyConnection(const OptionsValues& values, ApplyResult& result) {
