@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace kestrava::agent {
+
+// What the agent is told to do at start: the config file, overridden by the command line.
+struct AgentConfig {
+    static constexpr int kDefaultPort = 8999;
+
+    QString consoleHost;
+    int consolePort = kDefaultPort;
+    QString identifier;
+    QString name;
+    QString stateDir = QStringLiteral("/var/lib/kestrava-agent");
+    QStringList localNetworks; // empty: the private ranges and the host's own subnets
+    QStringList alwaysAllow;
+    bool dryRun = false;
+
+    // The identifier and name a computer has when none is configured: the first 16 hex digits of
+    // /etc/machine-id, and the short host name.
+    static QString machineIdentifier(const QString& machineIdPath = QStringLiteral("/etc/machine-id"));
+    static QString shortHostName();
+};
+
+} // namespace kestrava::agent
