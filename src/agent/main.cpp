@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -42,6 +43,11 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kestrava-agent"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTRAVA_VERSION));
+    // The journal reads the level from the "<n>" prefix; debug lines (whole rulesets) only on request.
+    qSetMessagePattern(QStringLiteral("%{if-warning}<4>%{endif}%{if-critical}<3>%{endif}%{if-fatal}<2>%{endif}"
+                                      "%{category}: %{message}"));
+    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("kestrava.*.debug=false"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Kestrava client service: enforces what the console orders."));
