@@ -74,7 +74,7 @@ void Agent::restoreState() {
         return;
     }
     m_orders = saved->orders;
-    m_clock.restore(m_orders.consoleOffsetMs);
+    m_clock.startFromOffset(m_orders.consoleOffsetMs);
     m_blocker->setBlockList(m_orders.blockList);
     if (m_dns && m_orders.heardFromConsole)
         m_dns->setAllowedNames(m_orders.whiteList);
@@ -93,105 +93,77 @@ void Agent::onDisconnected() {
 }
 
 void Agent::handleMessage(const QString& message) {
-    const QChar letter = message.at(0);
-    QString problem;
+    const OrderParse parse = parseOrder(message);
+    if (!parse.order) {
+        qCWarning(lcAgent).noquote() << "ignored" << message.left(1) << "from the console:" << parse.error;
+        return;
+    }
+    const ConsoleOrder& order = *parse.order;
     m_orders.heardFromConsole = true;
     m_lastContact = QDateTime::currentDateTime();
-    switch (letter.unicode()) {
-    case u'S':
-        handleSchedule(message);
+    switch (order.kind) {
+    case MessageKind::Schedule:
+        handleSchedule(order.schedule);
         break;
-    case u'O': {
-        const auto settings = OrderParser::settings(message, &problem);
-        if (!settings)
-            break;
-        m_orders.settings = *settings;
+    case MessageKind::Settings:
+        m_orders.settings = order.settings;
         // The blank-screen flag comes only with the answer to our own request.
-        if (settings->hasBlankFlag && settings->blankScreen != m_orders.screenLocked) {
-            m_orders.screenLocked = settings->blankScreen;
+        if (order.settings.hasBlankFlag && order.settings.blankScreen != m_orders.screenLocked) {
+            m_orders.screenLocked = order.settings.blankScreen;
             m_effects.lockSessions(m_orders.screenLocked);
         }
         applyRules();
         break;
-    }
-    case u'P': {
-        const auto list = OrderParser::list(message, &problem);
-        if (!list)
-            break;
+    case MessageKind::WhiteList:
         for (const QString& old : std::as_const(m_orders.whiteList))
-            m_flushDnsSets = m_flushDnsSets || !list->contains(old);
-        m_orders.whiteList = *list;
+            m_flushDnsSets = m_flushDnsSets || !order.entries.contains(old);
+        m_orders.whiteList = order.entries;
         if (m_dns)
             m_dns->setAllowedNames(m_orders.whiteList);
         applyRules();
         break;
-    }
-    case u'B': {
-        const auto list = OrderParser::list(message, &problem);
-        if (!list)
-            break;
-        m_orders.blockList = *list;
+    case MessageKind::BlockList:
+        m_orders.blockList = order.entries;
         m_blocker->setBlockList(m_orders.blockList);
         break;
-    }
-    case u'F':
-        handleFlag(message);
+    case MessageKind::Flag:
+        handleFlag(order.flagCode);
         break;
-    case u'L': {
-        const auto lock = OrderParser::blankScreen(message, &problem);
-        if (!lock)
-            break;
-        m_orders.screenLocked = *lock;
-        m_effects.lockSessions(*lock);
+    case MessageKind::BlankScreen:
+        m_orders.screenLocked = order.blank;
+        m_effects.lockSessions(order.blank);
         break;
-    }
-    case u'V':
-    case u'I':
-        m_orders.notificationsVisible = letter == u'V';
+    case MessageKind::MakeVisible:
+    case MessageKind::MakeInvisible:
+        m_orders.notificationsVisible = order.kind == MessageKind::MakeVisible;
         qCInfo(lcAgent) << "notifications to users" << (m_orders.notificationsVisible ? "shown" : "hidden");
         break;
-    case u'T':
-        teardown(false);
-        return;
-    case u'U':
-        teardown(true);
+    case MessageKind::Terminate:
+    case MessageKind::Uninstall:
+        teardown(order.kind == MessageKind::Uninstall);
         return;
     default:
-        problem = QStringLiteral("unknown order");
-    }
-    if (!problem.isEmpty()) {
-        qCWarning(lcAgent).noquote() << "ignored" << QString(letter) << "from the console:" << problem;
         return;
     }
     save();
 }
 
-void Agent::handleSchedule(const QString& message) {
-    QString problem;
-    const auto schedule = OrderParser::schedule(message, &problem);
-    if (!schedule) {
-        qCWarning(lcAgent).noquote() << "ignored S from the console:" << problem;
-        return;
-    }
-    if (schedule->stamp.isValid()) {
-        m_clock.update(schedule->stamp);
+void Agent::handleSchedule(const Schedule& schedule) {
+    if (m_clock.receiveStamp(schedule.stamp))
         m_orders.consoleOffsetMs = m_clock.offsetMs();
-    }
     const bool wasRanges = m_orders.schedule.type == Schedule::Type::Ranges;
-    m_orders.schedule = *schedule;
-    if (schedule->type == Schedule::Type::Ranges)
+    m_orders.schedule = schedule;
+    // A new timer is a new start, reported as such.
+    if (schedule.type == Schedule::Type::Timer)
+        m_timerRunning = false;
+    if (schedule.type == Schedule::Type::Ranges)
         report(QStringLiteral("SN"));
     else if (wasRanges)
         report(QStringLiteral("SF"));
-    if (m_timerRunning && schedule->type != Schedule::Type::Timer) {
-        m_timerRunning = false;
-        report(QStringLiteral("TF"));
-    }
     evaluate();
 }
 
-void Agent::handleFlag(const QString& message) {
-    const int code = Messages::parseFlag(message);
+void Agent::handleFlag(int code) {
     if (code == Messages::kFlagSynchronized) {
         m_link->send(Messages::buildAskSettings());
         m_link->send(Messages::buildAskWhiteList());

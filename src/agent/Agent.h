@@ -38,8 +38,8 @@ signals:
 private:
     void restoreState();
     void handleMessage(const QString& message);
-    void handleSchedule(const QString& message);
-    void handleFlag(const QString& message);
+    void handleSchedule(const Schedule& schedule);
+    void handleFlag(int code);
     void teardown(bool uninstall);
     void onConnected();
     void onDisconnected();
