@@ -17,6 +17,8 @@ struct ConsoleOrder {
     QStringList entries; // "P", "B": as sent, untrimmed
     int flagCode = 0;    // "F"
     bool blank = false;  // "L"
+
+    bool operator==(const ConsoleOrder&) const = default;
 };
 
 struct OrderParse {
