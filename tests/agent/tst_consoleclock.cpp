@@ -13,8 +13,8 @@ private slots:
 };
 
 namespace {
-QDateTime at(int d, int h, int mi, int s = 0, Qt::TimeSpec spec = Qt::UTC) {
-    return QDateTime(QDate(2026, 12, d), QTime(h, mi, s), spec);
+QDateTime at(int d, int h, int mi, int s = 0, Qt::TimeSpec zone = Qt::UTC) {
+    return QDateTime(QDate(2026, 12, d), QTime(h, mi, s), zone);
 }
 } // namespace
 
