@@ -1,6 +1,7 @@
 #include "Agent.h"
 #include "enforce/Cidr.h"
 #include "enforce/DnsForwarder.h"
+#include "enforce/LocalNetworks.h"
 #include "enforce/RulesetBuilder.h"
 #include "link/ConsoleLink.h"
 #include "policy/NoticeText.h"
@@ -11,6 +12,7 @@
 #include "wire/OrderParser.h"
 
 #include <QDir>
+#include <QFile>
 #include <QHostInfo>
 #include <QLoggingCategory>
 
@@ -64,6 +66,18 @@ void Agent::start() {
     m_link->start();
 }
 
+void Agent::stop() {
+    // The rules stay in force without the agent, but DNS must not point at a forwarder that goes with it.
+    m_stopping = true;
+    m_boundaryTimer.stop();
+    m_retryRulesTimer.stop();
+    m_link->stop();
+    if (m_appliedScript.isEmpty())
+        return;
+    applyRules();
+    save();
+}
+
 void Agent::restoreState() {
     QString error;
     const auto saved = m_stateFile.load(&error);
@@ -76,8 +90,8 @@ void Agent::restoreState() {
     m_orders = saved->orders;
     m_clock.startFromOffset(m_orders.consoleOffsetMs);
     m_blocker->setBlockList(m_orders.blockList);
-    if (m_dns && m_orders.heardFromConsole)
-        m_dns->setAllowedNames(m_orders.whiteList);
+    if (m_orders.heardFromConsole)
+        startDns();
     if (m_orders.screenLocked)
         m_effects.lockSessions(true);
     qCInfo(lcAgent) << "restored the saved policy from" << m_stateFile.path();
@@ -99,7 +113,10 @@ void Agent::handleMessage(const QString& message) {
         return;
     }
     const ConsoleOrder& order = *parse.order;
-    m_orders.heardFromConsole = true;
+    if (!m_orders.heardFromConsole) {
+        m_orders.heardFromConsole = true;
+        startDns();
+    }
     m_lastContact = QDateTime::currentDateTime();
     switch (order.kind) {
     case MessageKind::Schedule:
@@ -119,7 +136,7 @@ void Agent::handleMessage(const QString& message) {
             m_flushDnsSets = m_flushDnsSets || !order.entries.contains(old);
         m_orders.whiteList = order.entries;
         if (m_dns)
-            m_dns->setAllowedNames(m_orders.whiteList);
+            startDns();
         applyRules();
         break;
     case MessageKind::BlockList:
@@ -194,10 +211,10 @@ void Agent::evaluate() {
     m_internetOn = on;
     applyRules();
     if (changed) {
-        qCInfo(lcAgent).noquote() << NoticeText::internetState(on, decision.nextChange, now);
+        qCInfo(lcAgent).noquote() << internetNotice(on, decision.nextChange, now);
         report(on ? QStringLiteral("IN") : QStringLiteral("IF"));
         if (decision.imposed)
-            notifyEveryone(QStringLiteral("Kestrava"), NoticeText::internetState(on, decision.nextChange, now));
+            notifyEveryone(QStringLiteral("Kestrava"), internetNotice(on, decision.nextChange, now));
     }
     m_boundaryTimer.stop();
     if (decision.nextChange) {
@@ -216,16 +233,16 @@ void Agent::applyRules() {
     }
     RulesetInput input;
     input.internetOff = m_internetOn && !*m_internetOn;
-    input.localNetworks = m_config.localNetworks.isEmpty() ? Cidr::defaultLocalNetworks() + Cidr::hostSubnets()
-                                                           : Cidr::parseList(m_config.localNetworks);
-    input.alwaysAllow = Cidr::parseList(m_config.alwaysAllow);
+    input.localNetworks = m_config.localNetworks.isEmpty() ? LocalNetworks::defaults()
+                                                           : Cidr::parseList(m_config.localNetworks).value_or(QList<Cidr>());
+    input.alwaysAllow = Cidr::parseList(m_config.alwaysAllow).value_or(QList<Cidr>());
     input.consoleAddresses = m_consoleAddresses;
     input.controlledPorts = m_orders.settings.ports;
-    input.dnsForwarderUp = m_dns && m_dns->isUp();
+    input.dnsForwarderUp = m_dns && m_dns->isUp() && !m_stopping;
     input.dnsForwarderUid = m_dns ? m_dns->uid() : 0;
     input.dnsForwarderPort = DnsForwarder::kPort;
     input.flushDnsSets = m_flushDnsSets;
-    const QString script = RulesetBuilder::build(input);
+    const QString script = RulesetBuilder::ruleset(input);
     if (script == m_appliedScript)
         return;
     if (!m_effects.applyRuleset(script)) {
@@ -235,6 +252,19 @@ void Agent::applyRules() {
     }
     m_appliedScript = script;
     m_flushDnsSets = false;
+}
+
+void Agent::startDns() {
+    if (!m_dns)
+        return;
+    QFile resolvConf(DnsForwarder::resolvConfPath());
+    const QString resolvers = resolvConf.open(QIODevice::ReadOnly) ? QString::fromUtf8(resolvConf.readAll()) : QString();
+    DnsForwarderConfig config;
+    config.port = DnsForwarder::kPort;
+    config.user = DnsForwarder::systemUser();
+    config.upstreams = DnsForwarder::upstreamResolvers(resolvers);
+    config.whiteList = m_orders.whiteList;
+    m_dns->start(config);
 }
 
 void Agent::report(const QString& code) {

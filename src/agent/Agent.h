@@ -30,6 +30,8 @@ public:
 
     // Restores the saved orders, puts them in force and starts calling the console.
     void start();
+    // Ends the link and takes the DNS redirect out of the rules before the process exits.
+    void stop();
 
 signals:
     // "T" or "U" was handled: the caller ends the process with this code.
@@ -45,6 +47,7 @@ private:
     void onDisconnected();
     void evaluate();
     void applyRules();
+    void startDns();
     void report(const QString& code);
     void notifyEveryone(const QString& summary, const QString& body);
     void onProgramEnded(uid_t uid, const QString& program);
@@ -65,6 +68,7 @@ private:
     std::optional<bool> m_internetOn; // last state put in force and reported
     bool m_timerRunning = false;
     bool m_flushDnsSets = false;
+    bool m_stopping = false;
     QString m_appliedScript;
     QDateTime m_lastContact;
     int m_uidMin = 1000;

@@ -123,14 +123,6 @@ int main(int argc, char* argv[]) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return fail(QStringLiteral("cannot set up signal handling"), 1);
     QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [] {
-        char byte;
-        [[maybe_unused]] const auto n = ::read(signalPipe[0], &byte, 1);
-        QCoreApplication::exit(0);
-    });
-    std::signal(SIGTERM, onSignal);
-    std::signal(SIGINT, onSignal);
-
     std::unique_ptr<Effects> effects;
     if (config.dryRun)
         effects = std::make_unique<DryRunEffects>();
@@ -139,6 +131,14 @@ int main(int argc, char* argv[]) {
     auto dns = config.dryRun ? nullptr : std::make_unique<DnsForwarder>();
     Agent agent(config, *effects, std::move(dns));
     QObject::connect(&agent, &Agent::finished, &app, [](int code) { QCoreApplication::exit(code); });
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&agent] {
+        char byte;
+        [[maybe_unused]] const auto n = ::read(signalPipe[0], &byte, 1);
+        agent.stop();
+        QCoreApplication::exit(0);
+    });
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGINT, onSignal);
     agent.start();
     return QCoreApplication::exec();
 }

@@ -1,6 +1,6 @@
 #include "state/StatusText.h"
+#include "policy/ConsoleClock.h"
 #include "policy/InternetDecision.h"
-#include "policy/NoticeText.h"
 
 namespace kestrava::agent {
 
@@ -31,7 +31,9 @@ QString policyText(const Orders& orders) {
 
 QString statusText(const SavedState& state, const QDateTime& localNow) {
     const Orders& orders = state.orders;
-    const QDateTime consoleNow = localNow.addMSecs(orders.consoleOffsetMs);
+    ConsoleClock clock({}, [&localNow] { return localNow; });
+    clock.startFromOffset(orders.consoleOffsetMs);
+    const QDateTime consoleNow = clock.now();
     const Decision decision = orders.heardFromConsole ? decide(orders.schedule, consoleNow) : Decision{};
     const bool on = !decision.imposed || decision.internetOn;
     QString ports;
