@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <sys/types.h>
+
+namespace kestrava::agent {
+
+// Shows desktop notifications to a user through the notification service of their session bus.
+// The session bus takes only its owner, so the agent (root) takes the user's identity while it
+// connects.
+class DesktopNotifier : public QObject {
+    Q_OBJECT
+
+public:
+    // -1: the desktop's own time-out.
+    static constexpr int kDesktopTimeout = -1;
+
+    explicit DesktopNotifier(QString runtimeRoot = QStringLiteral("/run/user"), QObject* parent = nullptr);
+
+    // Does not wait for the desktop; a user without a session bus is skipped (logged once).
+    void notify(uid_t uid, const QString& summary, const QString& body, int timeoutMs = kDesktopTimeout);
+
+private:
+    QString m_runtimeRoot;
+    QSet<uid_t> m_reportedWithoutBus;
+    quint64 m_connections = 0;
+};
+
+} // namespace kestrava::agent
