@@ -8,6 +8,7 @@
 #include <linux/cn_proc.h>
 #include <linux/connector.h>
 #include <linux/netlink.h>
+#include <optional>
 #include <sched.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -22,12 +23,12 @@ QString errnoText(const char* what) {
     return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
 }
 
-bool sameNamespace(const char* a, const char* b) {
+// Empty when a and b cannot be compared.
+std::optional<bool> sameNamespace(const char* a, const char* b) {
     struct stat first {};
     struct stat second {};
-    // When the first namespace cannot be seen, the agent is taken to be in it.
     if (::stat(a, &first) != 0 || ::stat(b, &second) != 0)
-        return true;
+        return std::nullopt;
     return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
@@ -73,10 +74,15 @@ ExecWatcher::~ExecWatcher() {
     stop();
 }
 
-int ExecWatcher::openSocket(QString& error) const {
+int ExecWatcher::openSocket(QString& error) {
     const char* ownNamespace = "/proc/thread-self/ns/net";
     const char* firstNamespace = "/proc/1/ns/net";
-    if (sameNamespace(ownNamespace, firstNamespace))
+    const std::optional<bool> same = sameNamespace(ownNamespace, firstNamespace);
+    // Unknown: the agent tries where it is, and says why that may fail.
+    m_namespaceNote =
+        same ? QString()
+             : QStringLiteral("; the first network namespace is out of reach, ") + errnoText(firstNamespace);
+    if (same.value_or(true))
         return bindConnectorSocket(error);
 
     FileDescriptor own(::open(ownNamespace, O_RDONLY | O_CLOEXEC));
@@ -193,7 +199,7 @@ void ExecWatcher::logFailure(const QString& error) {
     qCWarning(lcAgentProcs).noquote()
         << QStringLiteral("Program start events unavailable (%1); blocked programs are found by looking "
                           "every 2 s")
-               .arg(error);
+               .arg(error + m_namespaceNote);
 }
 
 } // namespace kestrava::agent

@@ -28,7 +28,7 @@ signals:
     void overrun();
 
 private:
-    int openSocket(QString& error) const;
+    int openSocket(QString& error);
     bool sendOperation(int operation) const;
     void readEvents();
     void logFailure(const QString& error);
@@ -36,6 +36,7 @@ private:
     int m_fd = -1;
     std::unique_ptr<QSocketNotifier> m_notifier;
     bool m_failureLogged = false;
+    QString m_namespaceNote;
 };
 
 } // namespace kestrava::agent
