@@ -82,16 +82,24 @@ void DesktopNotifier::notify(uid_t uid, const QString& summary, const QString& b
         return;
     }
     m_reportedWithoutBus.remove(uid);
+    const auto pause = m_pausedUntil.constFind(uid);
+    if (pause != m_pausedUntil.cend() && !pause->hasExpired())
+        return;
 
     const QString name = QStringLiteral("kestrava-notify-%1-%2").arg(uid).arg(++m_connections);
     QString error;
     QDBusConnection connection = connectAsUser(uid, QStringLiteral("unix:path=") + busPath, name, error);
     if (!connection.isConnected()) {
         qCWarning(lcAgentDesktop).noquote()
-            << QStringLiteral("Cannot reach the session bus of uid %1: %2").arg(uid).arg(error);
+            << QStringLiteral("Cannot reach the session bus of uid %1: %2; trying again in 5 minutes")
+                   .arg(uid)
+                   .arg(error);
         QDBusConnection::disconnectFromBus(name);
+        // Connecting waits for the bus; a bus that does not answer must not hold up the agent each time.
+        m_pausedUntil.insert(uid, QDeadlineTimer(kPauseAfterFailure));
         return;
     }
+    m_pausedUntil.remove(uid);
 
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),

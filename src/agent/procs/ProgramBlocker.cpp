@@ -6,6 +6,7 @@
 
 #include <QSet>
 #include <csignal>
+#include <utility>
 
 namespace kestrava::agent {
 
