@@ -1,5 +1,6 @@
 #include "enforce/Cidr.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace kestrava::agent {
@@ -39,10 +40,30 @@ std::optional<Cidr> Cidr::parse(const QString& text, QString* error) {
     };
     const QString trimmed = text.trimmed();
     const QString addressPart = trimmed.section(QLatin1Char('/'), 0, 0);
-    // A scope ("fe80::1%eth0") names an interface, not a network.
+    const QString notAnAddress = QStringLiteral(
+        "expected an IPv4 address of four numbers from 0 to 255 or an IPv6 address, optionally with a "
+        "prefix length, such as 10.0.0.0/8 or fe80::/10");
     QHostAddress address;
-    if (addressPart.contains(QLatin1Char('%')) || !address.setAddress(addressPart))
-        return fail(QStringLiteral("expected an IPv4 or IPv6 address such as 10.0.0.0/8 or fe80::/10"));
+    if (!addressPart.contains(QLatin1Char(':'))) {
+        // Decimal only: the short and octal forms that inet_aton takes ("10.1", "010.0.0.1") would
+        // silently name another address than the one meant.
+        static const QRegularExpression dotted(
+            QStringLiteral("^(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})\\.(\\d{1,3})$"));
+        const QRegularExpressionMatch match = dotted.match(addressPart);
+        bool valid = match.hasMatch();
+        quint32 value = 0;
+        for (int i = 1; valid && i <= 4; ++i) {
+            const int part = match.captured(i).toInt();
+            valid = part <= 255;
+            value = value << 8 | quint32(part);
+        }
+        if (!valid)
+            return fail(notAnAddress);
+        address = QHostAddress(value);
+    } else if (addressPart.contains(QLatin1Char('%')) || !address.setAddress(addressPart)) {
+        // A scope ("fe80::1%eth0") names an interface, not a network.
+        return fail(notAnAddress);
+    }
     const int maxLength = address.protocol() == QAbstractSocket::IPv4Protocol ? 32 : 128;
     if (!trimmed.contains(QLatin1Char('/')))
         return Cidr(address, maxLength);
