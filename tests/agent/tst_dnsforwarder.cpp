@@ -1,5 +1,7 @@
 #include "PrivateNetwork.h"
 #include "enforce/DnsForwarder.h"
+#include "enforce/Nftables.h"
+#include "enforce/RulesetBuilder.h"
 
 #include <QNetworkDatagram>
 #include <QSignalSpy>
@@ -72,14 +74,23 @@ void TestDnsForwarder::arguments() {
                           u"--nftset=/example.org/4#inet#kestrava#allow4,6#inet#kestrava#allow6"_s}));
 }
 
-// A real dnsmasq in a namespace of the test's own; the upstream is never asked, only the name that
-// dnsmasq answers itself.
+// A real dnsmasq in a namespace of the test's own. Its upstream is a second dnsmasq on 127.0.0.2 that
+// knows white.test; any other query reaching the internet side goes nowhere.
 void TestDnsForwarder::supervises() {
     if (QStandardPaths::findExecutable(u"dnsmasq"_s, {u"/usr/sbin"_s, u"/sbin"_s}).isEmpty())
         QSKIP("dnsmasq is not installed");
     const PrivateNetwork network;
     if (!network.reason().isEmpty())
         QSKIP(qPrintable(network.reason()));
+    for (const QString& command :
+         {u"addr add 127.0.0.2/8 dev lo"_s, u"link add kv0 type veth peer name kv1"_s,
+          u"addr add 10.0.0.2/24 dev kv0"_s, u"link set kv0 up"_s, u"link set kv1 up"_s,
+          u"route add default via 10.0.0.1"_s})
+        QVERIFY2(PrivateNetwork::ip(command), qPrintable(command));
+    QProcess upstream;
+    upstream.start(u"dnsmasq"_s,
+                   {u"-k"_s, u"-C/dev/null"_s, u"--pid-file="_s, u"--port=53"_s, u"-a127.0.0.2"_s, u"-z"_s,
+                    u"--address=/white.test/203.0.113.7"_s, u"--log-facility=/dev/null"_s});
 
     // The port is taken: dnsmasq cannot bind and exits, and the forwarder's readiness queries reach the
     // holder instead. A second launch (queries with a new id) shows the restart.
@@ -89,7 +100,7 @@ void TestDnsForwarder::supervises() {
     DnsForwarder forwarder;
     QSignalSpy up(&forwarder, &DnsForwarder::up);
     QSignalSpy down(&forwarder, &DnsForwarder::down);
-    DnsForwarderConfig config{DnsForwarder::kPort, DnsForwarder::systemUser(), {u"198.51.100.53"_s}, {}};
+    DnsForwarderConfig config{DnsForwarder::kPort, DnsForwarder::systemUser(), {u"127.0.0.2"_s}, {}};
     forwarder.start(config);
     QSet<QByteArray> queryIds;
     while (queryIds.size() < 2) {
@@ -103,14 +114,32 @@ void TestDnsForwarder::supervises() {
     QCOMPARE(forwarder.uid(), *DnsForwarder::userId(config.user));
 
     forwarder.start(config); // same arguments: left running
-    config.whiteList = {u"example.org"_s};
+    config.whiteList = {u"white.test/lessons"_s};
     forwarder.start(config);
     QTRY_COMPARE_WITH_TIMEOUT(up.count(), 2, 10000);
     QCOMPARE(down.count(), 1);
 
+    // Internet off: a query to some resolver out there is redirected to the forwarder, whose own query
+    // upstream is not, and the answer for the white-listed name lands in allow4.
+    const RulesetInput input{true, {}, {}, {}, {}, true, forwarder.uid(), DnsForwarder::kPort, false};
+    QVERIFY(Nftables::run(RulesetBuilder::ruleset(input)));
+    QUdpSocket client;
+    const QByteArray query =
+        QByteArray::fromHex("4b56010000010000000000000377777705776869746504746573740000010001");
+    const auto allowed = [&] {
+        QProcess nft;
+        nft.start(u"nft"_s, {u"list"_s, u"set"_s, u"inet"_s, u"kestrava"_s, u"allow4"_s});
+        client.writeDatagram(query, QHostAddress(u"203.0.113.1"_s), 53);
+        return nft.waitForFinished(5000) && nft.readAllStandardOutput().contains("203.0.113.7");
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(allowed(), 10000);
+    QVERIFY(client.hasPendingDatagrams()); // the answer came back through the redirect
+
     forwarder.stop();
     QTRY_COMPARE_WITH_TIMEOUT(down.count(), 2, 10000);
     QCOMPARE(up.count(), 2);
+    upstream.kill();
+    upstream.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(TestDnsForwarder)

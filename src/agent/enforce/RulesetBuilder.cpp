@@ -124,7 +124,11 @@ QString RulesetBuilder::ruleset(const RulesetInput& input) {
             QStringLiteral("add chain %1output_filter { type filter hook output priority 0; policy accept; }")
                 .arg(table));
         // No "ct state": every packet is matched, so flows opened while the internet was on end too.
+        // DNS redirected to the forwarder still carries the device of its first route: its loopback
+        // destination is what shows that it stays on the machine.
         rule(QStringLiteral("oifname \"lo\" accept"));
+        rule(QStringLiteral("ip daddr 127.0.0.0/8 accept"));
+        rule(QStringLiteral("ip6 daddr ::1 accept"));
         rule(QStringLiteral("ip daddr @console4 accept"));
         rule(QStringLiteral("ip6 daddr @console6 accept"));
         if (input.dnsForwarderUp) {
