@@ -63,7 +63,7 @@ void TestDnsForwarder::whiteListHosts() {
 }
 
 void TestDnsForwarder::arguments() {
-    const DnsForwarderConfig config{
+    DnsForwarderConfig config{
         5453, u"dnsmasq"_s, {u"10.0.0.1"_s, u"2001:db8::53"_s}, {u"Example.org/x"_s, u"bad host"_s}};
     QCOMPARE(DnsForwarder::dnsmasqArguments(config),
              (QStringList{u"--keep-in-foreground"_s, u"--conf-file=/dev/null"_s, u"--pid-file="_s,
@@ -72,6 +72,8 @@ void TestDnsForwarder::arguments() {
                           u"--port=5453"_s, u"--user=dnsmasq"_s, u"--server=10.0.0.1"_s,
                           u"--server=2001:db8::53"_s, u"--address=/use-application-dns.net/"_s,
                           u"--nftset=/example.org/4#inet#kestrava#allow4,6#inet#kestrava#allow6"_s}));
+    config.ipv6 = false; // loopback without IPv6: dnsmasq would fail to bind ::1
+    QVERIFY(!DnsForwarder::dnsmasqArguments(config).contains(u"--listen-address=::1"_s));
 }
 
 // A real dnsmasq in a namespace of the test's own. Its upstream is a second dnsmasq on 127.0.0.2 that

@@ -35,7 +35,7 @@ void TestRulesetBuilder::ruleset_data() {
     off.dnsForwarderUid = 999;
     off.dnsForwarderPort = 5453;
     QTest::newRow("off") << off
-                         << uR"(add set inet kestrava allow4 { type ipv4_addr; flags timeout; timeout 1h; }
+                         << uR"(add set inet kestrava allow4 { type ipv4_addr; flags timeout; timeout 12h; }
 delete chain inet kestrava output_filter
 add element inet kestrava local4 { 10.0.0.0/8, 172.16.0.0/12, 192.168.0.0/16, 169.254.0.0/16 }
 add element inet kestrava always6 { 2001:db8:5::/48 }

@@ -1,9 +1,11 @@
 #include "enforce/DnsForwarder.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QLoggingCategory>
 #include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -132,10 +134,11 @@ QStringList DnsForwarder::dnsmasqArguments(const DnsForwarderConfig& config) {
         QStringLiteral("--cache-size=0"),
         QStringLiteral("--bind-interfaces"),
         QStringLiteral("--listen-address=127.0.0.1"),
-        QStringLiteral("--listen-address=::1"),
-        QStringLiteral("--port=%1").arg(config.port),
-        QStringLiteral("--user=%1").arg(config.user),
     };
+    if (config.ipv6)
+        arguments.append(QStringLiteral("--listen-address=::1"));
+    arguments.append(QStringLiteral("--port=%1").arg(config.port));
+    arguments.append(QStringLiteral("--user=%1").arg(config.user));
     for (const QString& server : config.upstreams)
         arguments.append(QStringLiteral("--server=") + server);
     arguments.append(QStringLiteral("--address=/%1/").arg(kCanaryName)); // NXDOMAIN
@@ -144,6 +147,13 @@ QStringList DnsForwarder::dnsmasqArguments(const DnsForwarderConfig& config) {
             QStringLiteral("--nftset=/%1/4#inet#kestrava#allow4,6#inet#kestrava#allow6").arg(host));
     }
     return arguments;
+}
+
+DnsForwarderConfig DnsForwarder::systemConfig(const QStringList& whiteList) {
+    QFile file(resolvConfPath());
+    const QString resolvConf = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    const bool ipv6 = QNetworkInterface::allAddresses().contains(QHostAddress(QHostAddress::LocalHostIPv6));
+    return {kPort, systemUser(), upstreamResolvers(resolvConf), whiteList, ipv6};
 }
 
 void DnsForwarder::start(const DnsForwarderConfig& config) {

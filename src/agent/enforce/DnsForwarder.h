@@ -18,6 +18,7 @@ struct DnsForwarderConfig {
     QString user;          // the system user dnsmasq runs as; its queries leave unredirected
     QStringList upstreams; // the real resolvers' addresses
     QStringList whiteList; // entries as the console sends them
+    bool ipv6 = true;      // also listen on ::1; dnsmasq cannot start where loopback has no IPv6
 
     bool operator==(const DnsForwarderConfig&) const = default;
 };
@@ -55,6 +56,10 @@ public:
     // its ASCII form; entries that are no host name are left out, and so are duplicates.
     static QStringList whiteListHosts(const QStringList& entries);
     static QStringList dnsmasqArguments(const DnsForwarderConfig& config);
+    // This machine's settings for whiteList: kPort, systemUser(), the resolvers of resolvConfPath(),
+    // and IPv6 when loopback has ::1. Read anew on each call, so calling start() with it again picks
+    // up changed resolvers.
+    static DnsForwarderConfig systemConfig(const QStringList& whiteList);
 
     // Runs dnsmasq with config; restarts it only when its arguments change. Without upstream
     // resolvers it does not run (redirecting DNS to it would break name resolution).

@@ -26,8 +26,10 @@ struct RulesetInput {
 class RulesetBuilder {
 public:
     static constexpr auto kTable = "inet kestrava";
-    // How long an address that DNS gave for a white-listed name stays allowed.
-    static constexpr auto kDnsSetTimeout = "1h";
+    // How long an address that DNS gave for a white-listed name stays allowed. Asking again does not
+    // extend it (the kernel keeps an existing element as it is), and when it ends, flows to that
+    // address are cut until the next lookup: long enough for a school day.
+    static constexpr auto kDnsSetTimeout = "12h";
 
     // One transaction that leaves the table exactly as input describes. The DNS-filled sets
     // allow4 and allow6 keep their elements (unless flushDnsSets); every other set and chain is
