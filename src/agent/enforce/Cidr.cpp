@@ -108,10 +108,6 @@ bool Cidr::contains(const Cidr& other) const {
            m_prefixLength <= other.m_prefixLength && masked(other.m_address, m_prefixLength) == m_address;
 }
 
-bool Cidr::contains(const QHostAddress& address) const {
-    return contains(Cidr(address, address.protocol() == QAbstractSocket::IPv4Protocol ? 32 : 128));
-}
-
 QString Cidr::toString() const {
     if (isNull())
         return {};

@@ -28,7 +28,6 @@ public:
     bool isNull() const { return m_prefixLength < 0; }
     bool isIPv4() const { return m_address.protocol() == QAbstractSocket::IPv4Protocol; }
     bool contains(const Cidr& other) const;
-    bool contains(const QHostAddress& address) const;
     // "10.0.0.0/8"; a single address keeps its prefix too ("203.0.113.5/32").
     QString toString() const;
 
