@@ -11,7 +11,7 @@ const QString kTableName = QLatin1String(RulesetBuilder::kTable);
 
 struct NamedSet {
     QString name;
-    QString spec;
+    QString declaration;
     QStringList elements;
 };
 
@@ -94,7 +94,7 @@ QString RulesetBuilder::ruleset(const RulesetInput& input) {
         script += line(QStringLiteral("delete chain %1%2").arg(table, chain));
     }
     for (const NamedSet& set : sets) {
-        script += line(QStringLiteral("add set %1%2 %3").arg(table, set.name, set.spec));
+        script += line(QStringLiteral("add set %1%2 %3").arg(table, set.name, set.declaration));
         script += line(QStringLiteral("flush set %1%2").arg(table, set.name));
         if (!set.elements.isEmpty()) {
             script += line(QStringLiteral("add element %1%2 { %3 }")
