@@ -44,9 +44,8 @@ bool isHostName(const QString& host) {
 
 } // namespace
 
-DnsForwarder::DnsForwarder(QObject* parent, const QString& program)
-    : QObject(parent)
-    , m_program(program) {
+DnsForwarder::DnsForwarder(QObject* parent)
+    : QObject(parent) {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel); // dnsmasq logs to stderr: the journal
     m_process.setStandardOutputFile(QProcess::nullDevice());
     m_restartTimer.setSingleShot(true);
@@ -203,14 +202,16 @@ void DnsForwarder::stop() {
 void DnsForwarder::launch() {
     if (!m_wanted || m_process.state() != QProcess::NotRunning)
         return;
-    QString program = QStandardPaths::findExecutable(m_program);
+    // Debian puts it in /usr/sbin, which a service's PATH may lack.
+    QString program = QStandardPaths::findExecutable(QStringLiteral("dnsmasq"));
     if (program.isEmpty())
-        program =
-            QStandardPaths::findExecutable(m_program, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
-    qCInfo(lcDns).noquote() << "starting" << (program.isEmpty() ? m_program : program)
-                            << m_arguments.join(QLatin1Char(' '));
+        program = QStandardPaths::findExecutable(QStringLiteral("dnsmasq"),
+                                                 {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+    if (program.isEmpty())
+        program = QStringLiteral("dnsmasq"); // fails to start: logged, and tried again later
+    qCInfo(lcDns).noquote() << "starting" << program << m_arguments.join(QLatin1Char(' '));
     m_exitExpected = false;
-    m_process.start(program.isEmpty() ? m_program : program, m_arguments);
+    m_process.start(program, m_arguments);
 }
 
 void DnsForwarder::onFinished(int exitCode, QProcess::ExitStatus status) {

@@ -39,7 +39,7 @@ public:
     static constexpr int kProbeIntervalMs = 250;
     static constexpr int kProbeAttempts = 20;
 
-    explicit DnsForwarder(QObject* parent = nullptr, const QString& program = QStringLiteral("dnsmasq"));
+    explicit DnsForwarder(QObject* parent = nullptr);
     ~DnsForwarder() override;
 
     // The addresses of the "nameserver" lines in order, without loopback ones (a local stub would
@@ -84,7 +84,6 @@ private:
     void readProbeAnswer();
     void setUp(bool isUp);
 
-    QString m_program;
     QProcess m_process;
     QTimer m_restartTimer;
     QTimer m_killTimer;
