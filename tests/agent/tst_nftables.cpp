@@ -72,6 +72,7 @@ void TestNftables::internetOffRefusesAtOnce_data() {
     QTest::addColumn<QString>("address");
     QTest::addColumn<int>("port");
     QTest::newRow("the internet") << u"203.0.113.50"_s << 443;
+    QTest::newRow("the internet over IPv6") << u"2001:db8:1::50"_s << 443;
     QTest::newRow("controlled port on the local network") << u"10.0.0.1"_s << 80;
 }
 
@@ -81,7 +82,8 @@ void TestNftables::internetOffRefusesAtOnce() {
     QFETCH(int, port);
     for (const QString& command :
          {u"link add kv0 type veth peer name kv1"_s, u"addr add 10.0.0.2/24 dev kv0"_s, u"link set kv0 up"_s,
-          u"link set kv1 up"_s, u"route add default via 10.0.0.1"_s})
+          u"link set kv1 up"_s, u"route add default via 10.0.0.1"_s,
+          u"addr add 2001:db8:9::2/64 dev kv0 nodad"_s, u"-6 route add default via 2001:db8:9::1"_s})
         QVERIFY2(PrivateNetwork::ip(command), qPrintable(command));
     QVERIFY(Nftables::run(RulesetBuilder::ruleset(offWithPort(80))));
     QTcpSocket socket;
