@@ -1,10 +1,12 @@
 #include "Agent.h"
+
 #include "enforce/Cidr.h"
 #include "enforce/DnsForwarder.h"
 #include "enforce/LocalNetworks.h"
 #include "enforce/RulesetBuilder.h"
 #include "link/ConsoleLink.h"
 #include "policy/NoticeText.h"
+#include "procs/ExecWatcher.h"
 #include "procs/LoginDefs.h"
 #include "procs/ProgramBlocker.h"
 #include "protocol/Messages.h"
@@ -28,13 +30,19 @@ constexpr int kRulesRetryMs = 5000;
 
 } // namespace
 
-Agent::Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder> dnsForwarder, QObject* parent)
-    : QObject(parent), m_config(std::move(config)), m_effects(effects), m_dns(std::move(dnsForwarder)),
-      m_stateFile(m_config.stateDir) {
+Agent::Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder> dnsForwarder,
+             QObject* parent)
+    : QObject(parent)
+    , m_config(std::move(config))
+    , m_effects(effects)
+    , m_dns(std::move(dnsForwarder))
+    , m_stateFile(m_config.stateDir) {
     m_uidMin = LoginDefs::uidMin();
     m_link = std::make_unique<ConsoleLink>(m_config.consoleHost, static_cast<quint16>(m_config.consolePort),
                                            m_config.identifier, m_config.name);
     m_blocker = std::make_unique<ProgramBlocker>(m_effects, m_uidMin);
+    m_execWatcher = std::make_unique<ExecWatcher>();
+    m_blocker->setExecWatcher(m_execWatcher.get());
     m_boundaryTimer.setSingleShot(true);
     m_retryRulesTimer.setSingleShot(true);
     connect(&m_boundaryTimer, &QTimer::timeout, this, &Agent::evaluate);
@@ -200,8 +208,8 @@ void Agent::handleFlag(int code) {
 void Agent::evaluate() {
     const QDateTime now = m_clock.now();
     const Decision decision = m_orders.heardFromConsole ? decide(m_orders.schedule, now) : Decision{};
-    const bool timerRunning = m_orders.schedule.type == Schedule::Type::Timer && m_orders.schedule.timerStart <= now
-                              && now < m_orders.schedule.timerEnd;
+    const bool timerRunning = m_orders.schedule.type == Schedule::Type::Timer &&
+                              m_orders.schedule.timerStart <= now && now < m_orders.schedule.timerEnd;
     if (timerRunning != m_timerRunning) {
         m_timerRunning = timerRunning;
         report(timerRunning ? QStringLiteral("TN") : QStringLiteral("TF"));
@@ -233,8 +241,9 @@ void Agent::applyRules() {
     }
     RulesetInput input;
     input.internetOff = m_internetOn && !*m_internetOn;
-    input.localNetworks = m_config.localNetworks.isEmpty() ? LocalNetworks::defaults()
-                                                           : Cidr::parseList(m_config.localNetworks).value_or(QList<Cidr>());
+    input.localNetworks = m_config.localNetworks.isEmpty()
+                              ? LocalNetworks::defaults()
+                              : Cidr::parseList(m_config.localNetworks).value_or(QList<Cidr>());
     input.alwaysAllow = Cidr::parseList(m_config.alwaysAllow).value_or(QList<Cidr>());
     input.consoleAddresses = m_consoleAddresses;
     input.controlledPorts = m_orders.settings.ports;
@@ -255,16 +264,9 @@ void Agent::applyRules() {
 }
 
 void Agent::startDns() {
-    if (!m_dns)
-        return;
-    QFile resolvConf(DnsForwarder::resolvConfPath());
-    const QString resolvers = resolvConf.open(QIODevice::ReadOnly) ? QString::fromUtf8(resolvConf.readAll()) : QString();
-    DnsForwarderConfig config;
-    config.port = DnsForwarder::kPort;
-    config.user = DnsForwarder::systemUser();
-    config.upstreams = DnsForwarder::upstreamResolvers(resolvers);
-    config.whiteList = m_orders.whiteList;
-    m_dns->start(config);
+    // The resolvers are read afresh each time; dnsmasq restarts only when its arguments change.
+    if (m_dns)
+        m_dns->start(DnsForwarder::systemConfig(m_orders.whiteList));
 }
 
 void Agent::report(const QString& code) {

@@ -16,6 +16,7 @@ namespace kestrava::agent {
 class ConsoleLink;
 class DnsForwarder;
 class Effects;
+class ExecWatcher;
 class ProgramBlocker;
 
 // Turns what the console orders into enforcement on this computer and keeps it in force, also
@@ -25,7 +26,8 @@ class Agent : public QObject {
 
 public:
     // dnsForwarder may be null (dry run): white-listed names are then only logged.
-    Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder> dnsForwarder, QObject* parent = nullptr);
+    Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder> dnsForwarder,
+          QObject* parent = nullptr);
     ~Agent() override;
 
     // Restores the saved orders, puts them in force and starts calling the console.
@@ -58,6 +60,7 @@ private:
     Effects& m_effects;
     std::unique_ptr<DnsForwarder> m_dns;
     std::unique_ptr<ConsoleLink> m_link;
+    std::unique_ptr<ExecWatcher> m_execWatcher;
     std::unique_ptr<ProgramBlocker> m_blocker;
     StateFile m_stateFile;
     Orders m_orders;
@@ -71,7 +74,7 @@ private:
     bool m_stopping = false;
     QString m_appliedScript;
     QDateTime m_lastContact;
-    int m_uidMin = 1000;
+    uid_t m_uidMin = 1000;
 };
 
 } // namespace kestrava::agent

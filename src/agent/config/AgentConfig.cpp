@@ -23,7 +23,8 @@ QStringList networkList(const QString& text, QString* bad) {
     const auto items = text.split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts);
     for (const QString& item : items) {
         const bool isSubnet = item.contains(QLatin1Char('/'));
-        const bool valid = isSubnet ? QHostAddress::parseSubnet(item).first.protocol() != QAbstractSocket::UnknownNetworkLayerProtocol
+        const bool valid = isSubnet ? QHostAddress::parseSubnet(item).first.protocol() !=
+                                          QAbstractSocket::UnknownNetworkLayerProtocol
                                     : !QHostAddress(item).isNull();
         if (!valid) {
             *bad = item;
@@ -61,7 +62,8 @@ std::optional<AgentConfig> AgentConfig::parse(const QString& text, const QString
             return fail(QStringLiteral("expected key = value"));
         const QString key = line.left(equals).trimmed().toLower();
         const QString value = line.mid(equals + 1).trimmed();
-        const QString where = section.isEmpty() ? QStringLiteral("outside any section") : QStringLiteral("in [%1]").arg(section);
+        const QString where = section.isEmpty() ? QStringLiteral("outside any section")
+                                                : QStringLiteral("in [%1]").arg(section);
         if (section == QLatin1String("console") && key == QLatin1String("host")) {
             config.consoleHost = value;
         } else if (section == QLatin1String("console") && key == QLatin1String("port")) {
@@ -73,12 +75,13 @@ std::optional<AgentConfig> AgentConfig::parse(const QString& text, const QString
             config.identifier = value;
         } else if (section == QLatin1String("agent") && key == QLatin1String("name")) {
             config.name = value;
-        } else if (section == QLatin1String("agent")
-                   && (key == QLatin1String("local_networks") || key == QLatin1String("always_allow"))) {
+        } else if (section == QLatin1String("agent") &&
+                   (key == QLatin1String("local_networks") || key == QLatin1String("always_allow"))) {
             QString bad;
             const QStringList list = networkList(value, &bad);
             if (!bad.isEmpty())
-                return fail(QStringLiteral("'%1' in %2 is not an address or a network such as 10.0.0.0/8").arg(bad, key));
+                return fail(QStringLiteral("'%1' in %2 is not an address or a network such as 10.0.0.0/8")
+                                .arg(bad, key));
             (key == QLatin1String("local_networks") ? config.localNetworks : config.alwaysAllow) = list;
         } else {
             return fail(QStringLiteral("unknown key '%1' %2").arg(key, where));

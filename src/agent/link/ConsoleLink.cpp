@@ -1,4 +1,5 @@
 #include "link/ConsoleLink.h"
+
 #include "protocol/Messages.h"
 #include "protocol/WireCodec.h"
 #include "wire/ConsoleSplitter.h"
@@ -30,7 +31,11 @@ QString firstBytes(const QString& text) {
 } // namespace
 
 ConsoleLink::ConsoleLink(QString host, quint16 port, QString identifier, QString name, QObject* parent)
-    : QObject(parent), m_host(std::move(host)), m_port(port), m_identifier(std::move(identifier)), m_name(std::move(name)) {
+    : QObject(parent)
+    , m_host(std::move(host))
+    , m_port(port)
+    , m_identifier(std::move(identifier))
+    , m_name(std::move(name)) {
     m_retryTimer.setSingleShot(true);
     m_connectTimer.setSingleShot(true);
     m_spacingTimer.setSingleShot(true);
@@ -110,6 +115,11 @@ void ConsoleLink::onClosed() {
         qCInfo(lcLink) << "connection to" << consoleText() << "closed";
         m_heardSinceConnect = false;
         emit disconnected();
+    } else if (m_retryMs == kFirstRetryMs && m_running) {
+        // Once per outage, not at every attempt.
+        qCInfo(lcLink).noquote() << "cannot reach the console at" << consoleText() + QStringLiteral(":")
+                                 << m_socket.errorString() << "- trying again with growing pauses up to"
+                                 << kLastRetryMs / 1000 << "s";
     }
     scheduleRetry();
 }
@@ -181,7 +191,9 @@ void ConsoleLink::split(bool final) {
 }
 
 void ConsoleLink::dropRest(const QString& problem) {
-    qCWarning(lcLink).noquote() << "dropped what the console sent (" + problem + "); first bytes:" << firstBytes(m_buffer);
+    qCWarning(lcLink).noquote()
+        << QStringLiteral("dropped what the console sent (%1); first bytes:").arg(problem)
+        << firstBytes(m_buffer);
     m_buffer.clear();
     m_incompleteTimer.stop();
 }

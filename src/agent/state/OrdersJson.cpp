@@ -27,14 +27,15 @@ QJsonObject scheduleJson(const Schedule& schedule) {
                                   {QStringLiteral("weekDays"), range.weekDays},
                                   {QStringLiteral("months"), range.months}});
     }
-    return {{QStringLiteral("type"), static_cast<int>(schedule.type)},
-            {QStringLiteral("stamp"), dateTimeText(schedule.stamp)},
-            {QStringLiteral("internetOn"), schedule.internetOn},
-            {QStringLiteral("blockInRanges"), schedule.blockInRanges},
-            {QStringLiteral("ranges"), ranges},
-            {QStringLiteral("timerType"), schedule.timerType.isNull() ? QString() : QString(schedule.timerType)},
-            {QStringLiteral("timerStart"), dateTimeText(schedule.timerStart)},
-            {QStringLiteral("timerEnd"), dateTimeText(schedule.timerEnd)}};
+    return {
+        {QStringLiteral("type"), static_cast<int>(schedule.type)},
+        {QStringLiteral("stamp"), dateTimeText(schedule.stamp)},
+        {QStringLiteral("internetOn"), schedule.internetOn},
+        {QStringLiteral("blockInRanges"), schedule.blockInRanges},
+        {QStringLiteral("ranges"), ranges},
+        {QStringLiteral("timerType"), schedule.timerType.isNull() ? QString() : QString(schedule.timerType)},
+        {QStringLiteral("timerStart"), dateTimeText(schedule.timerStart)},
+        {QStringLiteral("timerEnd"), dateTimeText(schedule.timerEnd)}};
 }
 
 std::optional<Schedule> readSchedule(const QJsonObject& object) {
@@ -49,8 +50,10 @@ std::optional<Schedule> readSchedule(const QJsonObject& object) {
     for (const QJsonValue& value : object.value(QStringLiteral("ranges")).toArray()) {
         const QJsonObject item = value.toObject();
         TimeRange range;
-        range.start = QTime::fromString(item.value(QStringLiteral("start")).toString(), QStringLiteral("HH:mm"));
-        range.stop = QTime::fromString(item.value(QStringLiteral("stop")).toString(), QStringLiteral("HH:mm"));
+        range.start =
+            QTime::fromString(item.value(QStringLiteral("start")).toString(), QStringLiteral("HH:mm"));
+        range.stop =
+            QTime::fromString(item.value(QStringLiteral("stop")).toString(), QStringLiteral("HH:mm"));
         const int repeat = item.value(QStringLiteral("repeat")).toInt();
         if (!range.start.isValid() || !range.stop.isValid() || repeat < 1 || repeat > 3)
             return std::nullopt;

@@ -1,4 +1,5 @@
 #include "state/StateFile.h"
+
 #include "state/OrdersJson.h"
 
 #include <QDir>
@@ -30,7 +31,8 @@ bool syncPath(const QByteArray& path, int flags) {
 
 } // namespace
 
-StateFile::StateFile(QString directory) : m_directory(std::move(directory)) {}
+StateFile::StateFile(QString directory)
+    : m_directory(std::move(directory)) {}
 
 QString StateFile::path() const {
     return QDir(m_directory).filePath(kFileName);
@@ -104,8 +106,9 @@ std::optional<SavedState> StateFile::loadFile(const QString& filePath, QString* 
     const auto orders = OrdersJson::fromJson(root.value(QStringLiteral("orders")).toObject());
     if (parseError.error != QJsonParseError::NoError || !orders) {
         *error = QStringLiteral("%1 is damaged (%2)")
-                     .arg(filePath, parseError.error != QJsonParseError::NoError ? parseError.errorString()
-                                                                                : QStringLiteral("no readable policy"));
+                     .arg(filePath, parseError.error != QJsonParseError::NoError
+                                        ? parseError.errorString()
+                                        : QStringLiteral("no readable policy"));
         return std::nullopt;
     }
     SavedState state;
@@ -113,7 +116,8 @@ std::optional<SavedState> StateFile::loadFile(const QString& filePath, QString* 
     const QJsonObject link = root.value(QStringLiteral("link")).toObject();
     state.link.connected = link.value(QStringLiteral("connected")).toBool();
     state.link.console = link.value(QStringLiteral("console")).toString();
-    state.link.lastContact = QDateTime::fromString(link.value(QStringLiteral("lastContact")).toString(), Qt::ISODate);
+    state.link.lastContact =
+        QDateTime::fromString(link.value(QStringLiteral("lastContact")).toString(), Qt::ISODate);
     return state;
 }
 

@@ -11,8 +11,8 @@ namespace kestrava::agent {
 // What the agent last knew, for --status.
 struct LinkStatus {
     bool connected = false;
-    QString console;        // host:port
-    QDateTime lastContact;  // local time of the last message from the console
+    QString console;       // host:port
+    QDateTime lastContact; // local time of the last message from the console
 };
 
 struct SavedState {

@@ -1,4 +1,5 @@
 #include "state/StatusText.h"
+
 #include "policy/ConsoleClock.h"
 #include "policy/InternetDecision.h"
 
@@ -46,7 +47,8 @@ QString statusText(const SavedState& state, const QDateTime& localNow) {
                                     : QStringLiteral("never");
     QStringList lines{
         QStringLiteral("Console:      %1 (%2; last message %3)")
-            .arg(state.link.console, state.link.connected ? QStringLiteral("connected") : QStringLiteral("not connected"),
+            .arg(state.link.console,
+                 state.link.connected ? QStringLiteral("connected") : QStringLiteral("not connected"),
                  lastContact),
         QStringLiteral("Policy:       %1").arg(policyText(orders)),
         QStringLiteral("Internet:     %1").arg(on ? QStringLiteral("on") : QStringLiteral("off")),

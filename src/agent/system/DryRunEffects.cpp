@@ -8,7 +8,7 @@ Q_LOGGING_CATEGORY(lcDryRun, "kestrava.agent.dryrun")
 namespace kestrava::agent {
 
 bool DryRunEffects::applyRuleset(const QString& script) {
-    qCInfo(lcDryRun).noquote() << "would apply with nft -f:\n" + script;
+    qCInfo(lcDryRun).noquote() << "would apply with nft -f:\n" << script;
     return true;
 }
 

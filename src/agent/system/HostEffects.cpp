@@ -1,4 +1,5 @@
 #include "system/HostEffects.h"
+
 #include "desktop/DesktopNotifier.h"
 #include "desktop/SessionLocker.h"
 #include "enforce/Nftables.h"
@@ -17,7 +18,8 @@ Q_LOGGING_CATEGORY(lcEffects, "kestrava.agent.effects")
 namespace kestrava::agent {
 
 HostEffects::HostEffects()
-    : m_notifier(std::make_unique<DesktopNotifier>()), m_locker(std::make_unique<SessionLocker>()) {}
+    : m_notifier(std::make_unique<DesktopNotifier>())
+    , m_locker(std::make_unique<SessionLocker>()) {}
 
 HostEffects::~HostEffects() = default;
 
@@ -63,7 +65,8 @@ void HostEffects::lockSessions(bool lock) {
 }
 
 void HostEffects::disableUnit() {
-    QDBusInterface manager(QStringLiteral("org.freedesktop.systemd1"), QStringLiteral("/org/freedesktop/systemd1"),
+    QDBusInterface manager(QStringLiteral("org.freedesktop.systemd1"),
+                           QStringLiteral("/org/freedesktop/systemd1"),
                            QStringLiteral("org.freedesktop.systemd1.Manager"), QDBusConnection::systemBus());
     if (!manager.isValid()) {
         qCInfo(lcEffects) << "no systemd on the system bus: the unit is left as it is";

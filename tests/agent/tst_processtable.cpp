@@ -86,4 +86,4 @@ private slots:
 };
 
 QTEST_APPLESS_MAIN(tst_ProcessTable)
-#include "tst_ProcessTable.moc"
+#include "tst_processtable.moc"

@@ -40,4 +40,4 @@ private slots:
 };
 
 QTEST_APPLESS_MAIN(tst_LoginDefs)
-#include "tst_LoginDefs.moc"
+#include "tst_logindefs.moc"

@@ -66,4 +66,4 @@ private slots:
 };
 
 QTEST_APPLESS_MAIN(tst_ProcessMatcher)
-#include "tst_ProcessMatcher.moc"
+#include "tst_processmatcher.moc"

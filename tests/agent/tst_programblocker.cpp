@@ -98,4 +98,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(tst_ProgramBlocker)
-#include "tst_ProgramBlocker.moc"
+#include "tst_programblocker.moc"
