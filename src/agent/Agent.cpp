@@ -110,6 +110,8 @@ void Agent::onConnected() {
 }
 
 void Agent::onDisconnected() {
+    if (m_stopping)
+        return;
     qCInfo(lcAgent) << "the console is away; the last policy stays in force";
     save();
 }
@@ -292,6 +294,7 @@ void Agent::onProgramEnded(uid_t uid, const QString& program) {
 
 void Agent::teardown(bool uninstall) {
     qCInfo(lcAgent) << (uninstall ? "uninstall ordered by the console" : "stop ordered by the console");
+    m_stopping = true;
     m_boundaryTimer.stop();
     m_retryRulesTimer.stop();
     m_link->stop();

@@ -97,7 +97,7 @@ void ConsoleLink::onConnected() {
     m_buffer.clear();
     m_queue.clear();
     m_heardSinceConnect = false;
-    qCInfo(lcLink) << "connected to" << consoleText() << "as" << m_identifier << m_name;
+    qCInfo(lcLink).noquote() << "connected to" << consoleText() << "as" << m_identifier << m_name;
     send(Messages::buildIdentification(m_identifier, m_name, QStringLiteral("1.4")));
     emit connected();
 }
@@ -112,7 +112,7 @@ void ConsoleLink::onClosed() {
     if (m_socket.state() != QAbstractSocket::UnconnectedState)
         m_socket.abort();
     if (wasConnected) {
-        qCInfo(lcLink) << "connection to" << consoleText() << "closed";
+        qCInfo(lcLink).noquote() << "connection to" << consoleText() << "closed";
         m_heardSinceConnect = false;
         emit disconnected();
     } else if (m_retryMs == kFirstRetryMs && m_running) {
