@@ -208,6 +208,7 @@ void Agent::handleFlag(int code) {
 }
 
 void Agent::evaluate() {
+    startDns();
     const QDateTime now = m_clock.now();
     const Decision decision = m_orders.heardFromConsole ? decide(m_orders.schedule, now) : Decision{};
     const bool timerRunning = m_orders.schedule.type == Schedule::Type::Timer &&
@@ -247,6 +248,11 @@ void Agent::applyRules() {
                               ? LocalNetworks::defaults()
                               : Cidr::parseList(m_config.localNetworks).value_or(QList<Cidr>());
     input.alwaysAllow = Cidr::parseList(m_config.alwaysAllow).value_or(QList<Cidr>());
+    // DNS cannot vouch for a white-listed address; it is allowed as it stands.
+    for (const QString& entry : std::as_const(m_orders.whiteList)) {
+        if (const auto address = Cidr::parse(entry.trimmed().section(QLatin1Char('/'), 0, 0)))
+            input.alwaysAllow.append(*address);
+    }
     input.consoleAddresses = m_consoleAddresses;
     input.controlledPorts = m_orders.settings.ports;
     input.dnsForwarderUp = m_dns && m_dns->isUp() && !m_stopping;
@@ -267,7 +273,7 @@ void Agent::applyRules() {
 
 void Agent::startDns() {
     // The resolvers are read afresh each time; dnsmasq restarts only when its arguments change.
-    if (m_dns)
+    if (m_dns && m_orders.heardFromConsole)
         m_dns->start(DnsForwarder::systemConfig(m_orders.whiteList));
 }
 

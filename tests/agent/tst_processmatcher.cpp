@@ -28,6 +28,8 @@ private slots:
         const QStringList games{u"Firefox"_s, u"steam"_s};
         QTest::newRow("executable, other case")
             << games << process(1000, u"x"_s, u"firefox"_s, u"y"_s) << u"Firefox"_s;
+        QTest::newRow("Windows name")
+            << QStringList{u"Steam.EXE"_s} << process(1000, u"steam"_s, u"steam"_s, u""_s) << u"Steam.EXE"_s;
         QTest::newRow("argv0 only") << games << process(1000, u"x"_s, u"y"_s, u"STEAM"_s) << u"steam"_s;
         QTest::newRow("comm only") << games << process(1000, u"Steam"_s, u""_s, u""_s) << u"steam"_s;
         QTest::newRow("longer name, comm holds 15")

@@ -22,6 +22,12 @@ ProcessMatcher::ProcessMatcher(const QStringList& entries, uid_t uidMin, pid_t o
             continue;
         const QString folded = name.toCaseFolded();
         m_entries.append({name, folded, commForm(name).toCaseFolded()});
+        // The console names programs as Windows does; "firefox.exe" also means "firefox" here.
+        const QString windowsSuffix = QStringLiteral(".exe");
+        if (folded.endsWith(windowsSuffix) && folded.size() > windowsSuffix.size()) {
+            const QString bare = name.left(name.size() - windowsSuffix.size());
+            m_entries.append({name, bare.toCaseFolded(), commForm(bare).toCaseFolded()});
+        }
     }
 }
 
