@@ -106,6 +106,12 @@ void Agent::restoreState() {
 }
 
 void Agent::onConnected() {
+    // The address actually reached stays reachable when the internet is off, whatever DNS said.
+    const QHostAddress peer = m_link->peerAddress();
+    if (!peer.isNull() && !m_consoleAddresses.contains(peer)) {
+        m_consoleAddresses.append(peer);
+        applyRules();
+    }
     save();
 }
 
@@ -218,14 +224,17 @@ void Agent::evaluate() {
         report(timerRunning ? QStringLiteral("TN") : QStringLiteral("TF"));
     }
     const bool on = !decision.imposed || decision.internetOn;
-    const bool changed = !m_internetOn || *m_internetOn != on;
+    const bool first = !m_internetOn;
+    const bool changed = first || *m_internetOn != on;
     m_internetOn = on;
     applyRules();
     if (changed) {
-        qCInfo(lcAgent).noquote() << internetNotice(on, decision.nextChange, now);
+        const QString notice = internetNotice(on, decision.nextChange, now);
+        qCInfo(lcAgent).noquote() << notice;
         report(on ? QStringLiteral("IN") : QStringLiteral("IF"));
-        if (decision.imposed)
-            notifyEveryone(QStringLiteral("Kestrava"), internetNotice(on, decision.nextChange, now));
+        // At start, an open internet is no news.
+        if (!first || !on)
+            notifyEveryone(QStringLiteral("Kestrava"), notice);
     }
     m_boundaryTimer.stop();
     if (decision.nextChange) {

@@ -31,6 +31,7 @@ public:
     void send(const QString& message);
     bool isConnected() const;
     QString consoleText() const;
+    QHostAddress peerAddress() const { return m_socket.peerAddress(); }
 
 signals:
     void connected();
