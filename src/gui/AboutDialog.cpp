@@ -61,7 +61,8 @@ AboutDialog::AboutDialog(QWidget* parent)
 
     tmrInterval = new QTimer(this);
     tmrInterval->setObjectName(QStringLiteral("tmrInterval"));
-    tmrInterval->setInterval(30);
+    // One pixel per tick, at the pace the credits were written for.
+    tmrInterval->setInterval(450);
     connect(tmrInterval, &QTimer::timeout, this, &AboutDialog::tmrInterval_Timer);
     const int credits = sstAbout->indexOf(picContainer->parentWidget());
     connect(sstAbout, &QTabWidget::currentChanged, this,

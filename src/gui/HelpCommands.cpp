@@ -18,7 +18,8 @@ HelpCommands::HelpCommands(QWidget& owner, Prompt& prompt, QString programFolder
     : QObject(parent)
     , m_owner(owner)
     , m_prompt(&prompt)
-    , m_programFolder(std::move(programFolder)) {}
+    , m_programFolder(std::move(programFolder))
+    , m_open([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {}
 
 QString HelpCommands::userGuideName() {
     return QStringLiteral("KV-UserGuide.pdf");
@@ -41,12 +42,24 @@ bool HelpCommands::showUserGuide() {
         m_prompt->inform(&m_owner, QStringLiteral("Cannot find the user guide!"));
         return false;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(guide.absoluteFilePath()));
+    if (!m_open(QUrl::fromLocalFile(guide.absoluteFilePath()))) {
+        m_prompt->warn(&m_owner, noViewerText(guide.absoluteFilePath()));
+        return false;
+    }
     return true;
 }
 
 void HelpCommands::showOnlineSupport() {
-    QDesktopServices::openUrl(QUrl(supportPage()));
+    if (!m_open(QUrl(supportPage())))
+        m_prompt->warn(&m_owner, noBrowserText(supportPage()));
+}
+
+QString HelpCommands::noViewerText(const QString& path) {
+    return QStringLiteral("No program to show PDF documents was found. The user guide is the file\n") + path;
+}
+
+QString HelpCommands::noBrowserText(const QString& page) {
+    return QStringLiteral("No web browser was found. The support page is\n") + page;
 }
 
 void HelpCommands::showBanner() {

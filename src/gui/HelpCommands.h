@@ -2,6 +2,8 @@
 
 #include <QObject>
 #include <QString>
+#include <QUrl>
+#include <functional>
 
 class QWidget;
 
@@ -22,8 +24,14 @@ public:
 
     void connectMenus(const MainMenus& menus);
     void setPrompt(Prompt& prompt) { m_prompt = &prompt; }
+    // What opens a document or a page; false when no program took it. The desktop's by default.
+    using Opener = std::function<bool(const QUrl&)>;
+    void setOpener(Opener opener) { m_open = std::move(opener); }
+    static QString noViewerText(const QString& path);
+    static QString noBrowserText(const QString& page);
 
-    // False with "Cannot find the user guide!" when the file is missing.
+    // False with "Cannot find the user guide!" when the file is missing, and with noViewerText when no
+    // program opens it.
     bool showUserGuide();
     void showOnlineSupport();
     void showBanner();
@@ -33,6 +41,7 @@ private:
     QWidget& m_owner;
     Prompt* m_prompt;
     QString m_programFolder;
+    Opener m_open;
 };
 
 } // namespace kestrava

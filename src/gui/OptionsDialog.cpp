@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QStackedLayout>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -23,6 +24,20 @@
 namespace kestrava {
 
 namespace {
+
+QStyle::StandardPixmap pageIcon(OptionsDialog::Page page) {
+    switch (page) {
+    case OptionsDialog::Page::General:
+        return QStyle::SP_FileDialogDetailedView;
+    case OptionsDialog::Page::Password:
+        return QStyle::SP_DialogApplyButton;
+    case OptionsDialog::Page::Connection:
+        return QStyle::SP_DriveNetIcon;
+    case OptionsDialog::Page::PortProxy:
+        return QStyle::SP_ComputerIcon;
+    }
+    return QStyle::SP_FileIcon;
+}
 
 const QString kRootEntry = QStringLiteral("[Root...]");
 constexpr int kPortBoxLength = 5;
@@ -81,6 +96,7 @@ OptionsDialog::OptionsDialog(Database& db, Prompt& prompt, TraySwitch& tray, Aut
         auto* item = new QTreeWidgetItem(m_treSettings, QStringList{QLatin1String(node.key)});
         item->setData(0, Qt::UserRole, QLatin1String(node.key));
         item->setData(0, Qt::UserRole + 1, int(node.page));
+        item->setIcon(0, style()->standardIcon(pageIcon(node.page)));
     }
 
     auto* pages = new QWidget(this);
@@ -205,8 +221,10 @@ QWidget* OptionsDialog::buildPortProxy() {
     m_lblDefaults = new QLabel(QStringLiteral("Set Defaults"), box);
     m_lblDefaults->setObjectName(QStringLiteral("lblDefaults"));
     m_lblDefaults->setCursor(Qt::PointingHandCursor);
+    // Link colour while enabled only, so that a disabled label turns grey like any other.
     QPalette link = m_lblDefaults->palette();
-    link.setColor(QPalette::WindowText, link.color(QPalette::Link));
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        link.setColor(group, QPalette::WindowText, link.color(group, QPalette::Link));
     m_lblDefaults->setPalette(link);
     m_lblDefaults->installEventFilter(this);
     layout->addWidget(m_lblDefaults, 6, 3, Qt::AlignRight);
@@ -324,9 +342,9 @@ void OptionsDialog::setDefaults() {
     }
 }
 
-void OptionsDialog::leaveLocalPort() {
-    if (!OptionsModel::isValidLocalPort(m_txtLocalPort->text().toInt()))
-        m_txtLocalPort->setText(QString::number(m_model.portAtOpening()));
+QString OptionsDialog::localPortRefusedText(const QString& typed) {
+    return QStringLiteral("The local port must be a number from 5001 to 32767. \"") + typed +
+           QStringLiteral("\" was not applied; the console keeps listening on its port.");
 }
 
 void OptionsDialog::leaveProtocolPort(QLineEdit* box) {
@@ -342,12 +360,9 @@ bool OptionsDialog::eventFilter(QObject* watched, QEvent* event) {
     if (auto* box = qobject_cast<QLineEdit*>(watched)) {
         if (event->type() == QEvent::FocusIn)
             QTimer::singleShot(0, box, &QLineEdit::selectAll);
-        if (event->type() == QEvent::FocusOut) {
-            if (box == m_txtLocalPort)
-                leaveLocalPort();
-            else
-                leaveProtocolPort(box);
-        }
+        // A local port out of range stays as typed until Apply says why it is refused.
+        if (event->type() == QEvent::FocusOut && box != m_txtLocalPort)
+            leaveProtocolPort(box);
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -370,11 +385,17 @@ OptionsValues OptionsDialog::editedValues() const {
 
 void OptionsDialog::apply() {
     // Apply by its access key leaves the focus where it was: the leaving rules run here too.
-    leaveLocalPort();
     for (QLineEdit* box : m_txtProtocolPort)
         leaveProtocolPort(box);
 
-    const ApplyResult result = m_model.apply(editedValues());
+    ApplyResult result = m_model.apply(editedValues());
+    // The model stores no port out of range; the typed text stays for the administrator to correct.
+    const bool portRefused = !OptionsModel::isValidLocalPort(m_txtLocalPort->text().toInt());
+    if (portRefused) {
+        result.notices.append(
+            {ApplyResult::Notice::Kind::Exclamation, localPortRefusedText(m_txtLocalPort->text())});
+        result.success = false;
+    }
     for (const ApplyResult::Notice& notice : result.notices) {
         switch (notice.kind) {
         case ApplyResult::Notice::Kind::Information:
@@ -397,6 +418,9 @@ void OptionsDialog::apply() {
     if (result.focus != ApplyResult::Focus::None) {
         showPage(Page::Password);
         (result.focus == ApplyResult::Focus::OldPassword ? m_txtOldPassword : m_txtNewPassword)->setFocus();
+    } else if (portRefused) {
+        showPage(Page::Connection);
+        m_txtLocalPort->setFocus();
     }
     m_cmdApply->setEnabled(!result.success);
 }

@@ -31,6 +31,7 @@ public:
     ~OptionsDialog() override;
 
     void showPage(Page page);
+    static QString localPortRefusedText(const QString& typed);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -47,7 +48,6 @@ private:
     void filterBlockMessage();
     void setProtocolChecked(int index, bool checked);
     void setDefaults();
-    void leaveLocalPort();
     void leaveProtocolPort(QLineEdit* box);
     OptionsValues editedValues() const;
     void apply();

@@ -23,8 +23,10 @@ ProgramCatalogueDialog::ProgramCatalogueDialog(Database& db, Prompt& prompt, Sen
     m_lblHelp->setObjectName(QStringLiteral("lblHelp"));
     m_lblHelp->setToolTip(QStringLiteral("Click here to get help."));
     m_lblHelp->setCursor(Qt::WhatsThisCursor);
+    // Link colour while enabled only, so that a disabled label turns grey like any other.
     QPalette link = m_lblHelp->palette();
-    link.setColor(QPalette::WindowText, link.color(QPalette::Link));
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        link.setColor(group, QPalette::WindowText, link.color(group, QPalette::Link));
     m_lblHelp->setPalette(link);
     m_lblHelp->installEventFilter(this);
     addFooter(m_lblHelp);

@@ -1,5 +1,6 @@
 #include "ScheduleDialog.h"
 
+#include "AmPmTimeEdit.h"
 #include "Prompt.h"
 #include "store/DatabaseError.h"
 
@@ -36,9 +37,8 @@ QPushButton* button(const QString& name, const QString& caption, QWidget* parent
 }
 
 QTimeEdit* picker(const QString& name, QWidget* parent) {
-    auto* edit = new QTimeEdit(parent);
+    auto* edit = new AmPmTimeEdit(parent);
     edit->setObjectName(name);
-    edit->setDisplayFormat(QStringLiteral("hh:mm AP"));
     return edit;
 }
 

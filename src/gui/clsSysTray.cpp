@@ -35,13 +35,15 @@ QString clsSysTray::tip() const {
 }
 
 bool clsSysTray::AddIcon() {
+    m_icon->setIcon(m_image);
+    m_icon->setToolTip(m_tip);
+    // Shown even without a notification area: Qt watches for one and adds the icon when a late panel
+    // brings it.
+    m_icon->show();
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         emit NIError(kNoTrayError);
         return false;
     }
-    m_icon->setIcon(m_image);
-    m_icon->setToolTip(m_tip);
-    m_icon->show();
     m_bVisible = true;
     return true;
 }
