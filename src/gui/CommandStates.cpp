@@ -100,6 +100,9 @@ void CommandStates::connectViews() {
 bool CommandStates::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn)
         Set_Toolbar_State(selectionKindOf(m_window.selection().Get_Active_Selected_Key()));
+    // F2 and Del reach their File commands only when these fit what is selected now.
+    if (event->type() == QEvent::ShortcutOverride)
+        setFileMenuState();
     return QObject::eventFilter(watched, event);
 }
 

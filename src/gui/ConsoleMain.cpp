@@ -12,6 +12,8 @@
 #include "startup/StartupSequence.h"
 #include "store/DatabaseError.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 
 namespace kestrava {
@@ -75,6 +77,8 @@ void ConsoleMain::loadMainWindow() {
     m_window->setWindowIcon(QIcon(QStringLiteral(":/icons/root-32.png")));
     m_shell = std::make_unique<ConsoleShell>(m_services, *m_window, m_prompt, createGlobalHotKey());
     clsRegistry registry(m_files.registry);
+    // Beside the named values, so that a test's own folder holds it too.
+    m_window->rememberLayoutIn(QFileInfo(m_files.registry).dir().filePath(QStringLiteral("window.ini")));
     m_shell->load(registry, m_files.program);
     m_shell->Show_Main_Window(false);
 }

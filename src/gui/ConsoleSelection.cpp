@@ -20,7 +20,7 @@ ConsoleSelection::Control ConsoleSelection::focusedControl() const {
     const QWidget* focused = m_window.focusWidget();
     if (!focused)
         return Control::Other;
-    if (focused == &m_tree)
+    if (focused == &m_tree || focused->parentWidget() == m_tree.viewport())
         return Control::Tree;
     if (m_list.ownsFocus())
         return Control::List;

@@ -15,6 +15,9 @@ public:
 
     LabelEditDelegate(Commit commit, QObject* parent = nullptr);
 
+    // The editor takes the item's text once, when it opens: a report that changes the item's icon or
+    // status while the name is being typed must not put the old text back.
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
 
 private:

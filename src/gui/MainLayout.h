@@ -7,8 +7,9 @@ class QWidget;
 
 namespace kestrava {
 
-// Keeps the tree at two sevenths of the window's width whenever the window is resized wide enough, and
-// the splitter between tree and list at least kEdgeMargin away from either edge.
+// Keeps the tree at its share of the window's width (two sevenths until the administrator moves the
+// splitter) whenever the window is resized wide enough, and the splitter between tree and list at least
+// kEdgeMargin away from either edge.
 class MainLayout : public QObject {
     Q_OBJECT
 public:
@@ -21,6 +22,8 @@ public:
 
     // Places tree and list for the splitter's current width.
     void Layout_Main_Window();
+    double treeShare() const { return m_treeShare; }
+    void setTreeShare(double share);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -28,6 +31,7 @@ protected:
 private:
     QWidget& m_window;
     QSplitter& m_splitter;
+    double m_treeShare = 2.0 / 7.0;
 };
 
 } // namespace kestrava

@@ -3,6 +3,7 @@
 #include "startup/ProductTitle.h"
 
 #include <QActionGroup>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -86,6 +87,12 @@ void MainMenus::buildView(QMenuBar* bar) {
     mnuViewType[3]->setChecked(true);
     separator(mnuView);
     mnuViewRefresh = item(mnuView, "mnuViewRefresh", "Re&fresh");
+    mnuViewFind = item(mnuView, "mnuViewFind", "&Find System...");
+    // The keys every desktop uses, shown beside the commands.
+    mnuFleRename->setShortcut(QKeySequence(Qt::Key_F2));
+    mnuFleDelete->setShortcut(QKeySequence::Delete);
+    mnuViewRefresh->setShortcut(QKeySequence::Refresh);
+    mnuViewFind->setShortcut(QKeySequence::Find);
 }
 
 void MainMenus::buildTools(QMenuBar* bar) {

@@ -36,6 +36,7 @@ public:
     std::array<QAction*, 4> mnuViewType{};
     QActionGroup* viewTypes = nullptr;
     QAction* mnuViewRefresh = nullptr;
+    QAction* mnuViewFind = nullptr;
 
     QMenu* mnuTools = nullptr;
     QMenu* mnuToolsInternet = nullptr;

@@ -10,6 +10,7 @@
 #include "ManagementCommands.h"
 #include "MessageBoxPrompt.h"
 #include "NodeIconProxy.h"
+#include "PolicyColumnProxy.h"
 #include "PolicyMenuCommands.h"
 #include "ServiceMenuCommands.h"
 #include "StatusPanels.h"
@@ -21,14 +22,17 @@
 #include "console/SystemTreeModel.h"
 #include "console/TreeLoader.h"
 #include "link/ConnectionManager.h"
+#include "policy/PolicyLines.h"
 #include "startup/ConsoleServices.h"
 #include "startup/ProductTitle.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenuBar>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTreeView>
@@ -49,6 +53,7 @@ MainWindow::MainWindow(ConsoleServices& services, QWidget* parent)
     m_policyCommands = new PolicyMenuCommands(*this, m_services.db, m_services.clock, *m_selection, this);
     m_policyCommands->connectMenus(*m_menus);
     m_policyCommands->setLink(m_services.messenger);
+    connect(m_policyCommands, &PolicyMenuCommands::policyChanged, m_policyLines, &PolicyLines::policyChanged);
 
     m_versionPanel = new QLabel(QStringLiteral("ver. ") + versionText(), this);
     statusBar()->addWidget(m_versionPanel);
@@ -113,6 +118,11 @@ void MainWindow::buildViews() {
     m_listModel = new SystemListModel(m_services.tree, this);
     m_listIcons = new NodeIconProxy(this);
     m_listIcons->setSourceModel(m_listModel);
+    m_policyLines = new PolicyLines(m_services.db, m_services.clock, this);
+    m_listPolicy = new PolicyColumnProxy(*m_policyLines, this);
+    m_listPolicy->setSourceModel(m_listIcons);
+    // A move or a new filling may change whose policy a system follows.
+    connect(m_listModel, &SystemListModel::nodeShown, m_policyLines, &PolicyLines::policyChanged);
 
     auto* splitter = new QSplitter(this);
     m_splitter = splitter;
@@ -123,7 +133,7 @@ void MainWindow::buildViews() {
     m_treSystems->setHeaderHidden(true);
     m_treSystems->setModel(m_treeIcons);
     m_lvwSystems = new SystemListView(splitter);
-    m_lvwSystems->setModel(m_listIcons);
+    m_lvwSystems->setModel(m_listPolicy);
     splitter->setStretchFactor(0, 2);
     splitter->setStretchFactor(1, 5);
     setCentralWidget(splitter);
@@ -133,12 +143,60 @@ void MainWindow::buildViews() {
             [this](const QModelIndex& current) {
                 Show_Node_In_List(m_services.tree.Get_Node_Index_From_Key(current.data(KeyRole).toString()));
             });
+    // A click on the node already chosen fills the list again, so it never stays stale.
+    connect(m_treSystems, &QTreeView::clicked, this, [this](const QModelIndex& at) {
+        Show_Node_In_List(m_services.tree.Get_Node_Index_From_Key(at.data(KeyRole).toString()));
+    });
+    // Collapsing a parent of the chosen node chooses the parent: commands act only on what is seen.
+    connect(m_treSystems, &QTreeView::collapsed, this, [this](const QModelIndex& parent) {
+        for (QModelIndex at = m_treSystems->currentIndex().parent(); at.isValid(); at = at.parent()) {
+            if (at == parent) {
+                m_treSystems->setCurrentIndex(parent);
+                return;
+            }
+        }
+    });
 }
 
 void MainWindow::loadSystems() {
     Load_Systems_Tree(m_services.db, m_services.tree);
     m_treSystems->expand(m_treeIcons->index(0, 0));
     selectNode(m_services.tree.root());
+    // Columns fit their first contents; from then on they keep the widths the administrator gives them.
+    QTreeView* details = m_lvwSystems->detailsView();
+    for (int column = 0; column < SystemListModel::ColumnCount; ++column)
+        details->resizeColumnToContents(column);
+}
+
+void MainWindow::rememberLayoutIn(const QString& file) {
+    m_layoutFile = file;
+    QSettings settings(file, QSettings::IniFormat);
+    settings.beginGroup(QStringLiteral("MainWindow"));
+    if (settings.contains(QStringLiteral("geometry")))
+        restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+    if (settings.contains(QStringLiteral("treeShare")))
+        m_mainLayout->setTreeShare(settings.value(QStringLiteral("treeShare")).toDouble());
+    if (settings.contains(QStringLiteral("view")))
+        m_viewCommands->setView(settings.value(QStringLiteral("view")).toInt());
+    if (settings.contains(QStringLiteral("columns")))
+        m_lvwSystems->detailsView()->header()->restoreState(
+            settings.value(QStringLiteral("columns")).toByteArray());
+}
+
+void MainWindow::saveLayout() const {
+    if (m_layoutFile.isEmpty())
+        return;
+    QSettings settings(m_layoutFile, QSettings::IniFormat);
+    settings.beginGroup(QStringLiteral("MainWindow"));
+    settings.setValue(QStringLiteral("geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("treeShare"), m_mainLayout->treeShare());
+    settings.setValue(QStringLiteral("view"), m_lvwSystems->view());
+    settings.setValue(QStringLiteral("columns"), m_lvwSystems->detailsView()->header()->saveState());
+}
+
+void MainWindow::hideEvent(QHideEvent* event) {
+    saveLayout();
+    QMainWindow::hideEvent(event);
 }
 
 void MainWindow::setRemoteAddressLookup(RemoteAddressLookup lookup) {

@@ -26,6 +26,8 @@ class ViewCommands;
 class ListCommands;
 class MainMenus;
 class NodeIconProxy;
+class PolicyColumnProxy;
+class PolicyLines;
 class PolicyMenuCommands;
 class SystemListModel;
 class SystemListView;
@@ -57,6 +59,7 @@ public:
     MainLayout& mainLayout() const { return *m_mainLayout; }
     HelpCommands& helpCommands() const { return *m_helpCommands; }
     ServiceMenuCommands& serviceCommands() const { return *m_serviceCommands; }
+    PolicyLines& policyLines() const { return *m_policyLines; }
 
     // The message boxes of the window's own commands; message boxes over this window until set.
     void setPrompt(Prompt& prompt);
@@ -74,11 +77,18 @@ public:
     void Show_Node_In_List(const TreeNode* node);
     // Makes node the tree's selected node, which fills the list for it.
     void selectNode(const TreeNode* node);
+    // Restores size, position, splitter, view and column widths from file and writes them there whenever
+    // the window is hidden or closed.
+    void rememberLayoutIn(const QString& file);
+
+protected:
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void buildViews();
     void buildCommands();
     void loadSystems();
+    void saveLayout() const;
 
     ConsoleServices& m_services;
     MainMenus* m_menus = nullptr;
@@ -86,6 +96,8 @@ private:
     NodeIconProxy* m_treeIcons = nullptr;
     SystemListModel* m_listModel = nullptr;
     NodeIconProxy* m_listIcons = nullptr;
+    PolicyLines* m_policyLines = nullptr;
+    PolicyColumnProxy* m_listPolicy = nullptr;
     QTreeView* m_treSystems = nullptr;
     SystemListView* m_lvwSystems = nullptr;
     std::unique_ptr<ConsoleSelection> m_selection;
@@ -104,6 +116,7 @@ private:
     PolicyMenuCommands* m_policyCommands = nullptr;
     QLabel* m_versionPanel = nullptr;
     TraySwitch* m_sysTray = nullptr;
+    QString m_layoutFile;
 };
 
 } // namespace kestrava

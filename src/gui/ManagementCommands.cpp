@@ -81,12 +81,13 @@ void ManagementCommands::installLabelEditing() {
     };
     QTreeView& tree = m_window.treSystems();
     tree.setItemDelegate(new LabelEditDelegate(deferred(true), &tree));
-    tree.setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    // F2 and the Rename command only: a click on the selected node refills the list, never opens an editor.
+    tree.setEditTriggers(QAbstractItemView::EditKeyPressed);
     SystemListView& list = m_window.lvwSystems();
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(list.detailsView()),
                                     static_cast<QAbstractItemView*>(list.iconView())}) {
         view->setItemDelegate(new LabelEditDelegate(deferred(false), view));
-        view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+        view->setEditTriggers(QAbstractItemView::EditKeyPressed);
     }
 }
 
@@ -97,10 +98,16 @@ void ManagementCommands::installDragAndDrop() {
     tree.setDropIndicatorShown(true);
     tree.setDragDropMode(QAbstractItemView::DragDrop);
     tree.setDefaultDropAction(Qt::MoveAction);
+    // A drop anywhere on a node's row is a drop on that node, never a gap between rows that is ignored.
+    tree.setDragDropOverwriteMode(true);
     m_window.lvwSystems().setDragAndDrop(true);
 }
 
 void ManagementCommands::commitLabel(const QString& key, const QString& text, bool refreshList) {
+    // An editor closed on the unchanged name changes nothing, so it is no conflict with itself.
+    const TreeNode* node = m_window.services().tree.Get_Node_Index_From_Key(key);
+    if (node && node->text == text)
+        return;
     guarded([&] { m_manager->Change_Group_Or_System_Name(key, text, refreshList); });
 }
 
@@ -142,16 +149,24 @@ void ManagementCommands::renameSelected() {
 void ManagementCommands::deleteSelected() {
     ConsoleSelection& selection = m_window.selection();
     SystemTree& tree = m_window.services().tree;
+    // A group is deleted only after its question; its systems then go to the root. True for a group gone.
+    auto remove = [this](TreeNode* node) {
+        if (node && Keys::Is_Group_Key(node->key))
+            return m_manager->deleteGroupMovingSystems(node);
+        return m_manager->Delete_Group_Or_System(node);
+    };
     guarded([&] {
         switch (selection.focusedControl()) {
         case ConsoleSelection::Control::Tree:
-            m_manager->Delete_Group_Or_System(selection.treeSelectedNode());
+            // The root then shows, with the systems that came to it.
+            if (remove(selection.treeSelectedNode()))
+                m_window.selectNode(tree.root());
             m_window.Show_Node_In_List(selection.treeSelectedNode());
             break;
         case ConsoleSelection::Control::List: {
             QString key, text;
-            if (selection.listSelectedItem(key, text))
-                m_manager->Delete_Group_Or_System(tree.Get_Node_Index_From_Key(key));
+            if (selection.listSelectedItem(key, text) && remove(tree.Get_Node_Index_From_Key(key)))
+                m_window.Show_Node_In_List(selection.treeSelectedNode());
             break;
         }
         case ConsoleSelection::Control::Other:

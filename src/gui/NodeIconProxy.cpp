@@ -44,6 +44,9 @@ QIcon NodeIconProxy::nodeIcon(int image, int selectedImage) {
 }
 
 QVariant NodeIconProxy::data(const QModelIndex& index, int role) const {
+    // The whole name, for views whose cells are too narrow for it.
+    if (role == Qt::ToolTipRole && index.column() == 0)
+        return QIdentityProxyModel::data(index, Qt::DisplayRole);
     if (role != Qt::DecorationRole || index.column() != 0)
         return QIdentityProxyModel::data(index, role);
     const QVariant image = QIdentityProxyModel::data(index, ImageRole);

@@ -71,6 +71,7 @@ void PolicyMenuCommands::run(const std::function<PolicyCommands::Outcome(PolicyC
     } catch (const DatabaseError& error) {
         m_prompt->error(&m_owner, error.toMessage());
     }
+    emit policyChanged();
 }
 
 void PolicyMenuCommands::mnuPUInternetOnOff_Click(int index) {
@@ -140,6 +141,7 @@ template <typename Dialog> Dialog* PolicyMenuCommands::openEditor() {
         return nullptr;
     }
     Dialog* shown = dialog.release();
+    connect(shown, &QDialog::finished, this, &PolicyMenuCommands::policyChanged);
     shown->open();
     return shown;
 }

@@ -44,6 +44,10 @@ public:
     ScheduleDialog* mnuPUScheduler_Click();
     TimerDialog* mnuPUTimer_Click();
 
+signals:
+    // A command ran or a schedule or timer editor closed: some policy may read differently.
+    void policyChanged();
+
 private:
     // The selected group, or the selected system with the node it stands under.
     PolicyTarget selectedTarget() const;

@@ -7,6 +7,7 @@
 #include "console/Keys.h"
 #include "console/SystemListModel.h"
 #include "console/SystemTree.h"
+#include "policy/PolicyLines.h"
 #include "startup/ConsoleServices.h"
 #include "store/DatabaseError.h"
 
@@ -40,6 +41,8 @@ PropertiesDialog::PropertiesDialog(MainWindow& window, GroupSystemManager& manag
     , m_prompt(prompt) {
     setObjectName(QStringLiteral("frmProperties"));
     setWindowTitle(QStringLiteral("Properties - Kestrava"));
+    // Wide enough for a full name, a status stamp and a policy line without cutting them.
+    setMinimumWidth(460);
     auto* layout = new QVBoxLayout(this);
     buildSystemFrame();
     buildGroupFrame();
@@ -75,6 +78,7 @@ void PropertiesDialog::buildSystemFrame() {
     txtIPAddress = field(form, "txtIPAddress", "IP Address", false);
     txtConnectionStatus = field(form, "txtConnectionStatus", "Connection Status", false);
     txtInternetStatus = field(form, "txtInternetStatus", "Internet Status", false);
+    txtPolicy = field(form, "txtPolicy", "Policy", false);
 }
 
 void PropertiesDialog::buildGroupFrame() {
@@ -108,6 +112,7 @@ void PropertiesDialog::Show_Properties() {
             txtConnectionStatus->setText(item.connectionStatus);
             txtInternetStatus->setText(item.internetStatus);
         }
+        txtPolicy->setText(m_window.policyLines().textOf(key));
     } else if (Keys::Is_Group_Key(key)) {
         fraGroupProperties->show();
         if (const TreeNode* node = m_window.services().tree.Get_Node_Index_From_Key(key)) {
@@ -130,9 +135,12 @@ void PropertiesDialog::cmdApply_Click() {
         if (Keys::Is_System_Key(m_key)) {
             if (!m_manager.Change_Group_Or_System_Name(m_key, txtAlias->text(), false))
                 txtAlias->setText(currentText());
-        } else if (Keys::Is_Group_Key(m_key)) {
+        } else if (Keys::Is_Group_Key(m_key) && txtGroupName->text() != currentText()) {
             const QString newName = txtGroupName->text();
-            if (m_manager.Change_Group_Or_System_Name(m_key, newName, true))
+            // The list is filled again only when it shows this group's systems; elsewhere it stays put.
+            const TreeNode* shown = m_window.selection().treeSelectedNode();
+            const bool listShowsGroup = shown && shown->key == m_key;
+            if (m_manager.Change_Group_Or_System_Name(m_key, newName, listShowsGroup))
                 m_key = Keys::Make_Group_Key(newName);
             else
                 txtGroupName->setText(currentText());

@@ -26,6 +26,7 @@ public:
     QLineEdit* txtIPAddress = nullptr;
     QLineEdit* txtConnectionStatus = nullptr;
     QLineEdit* txtInternetStatus = nullptr;
+    QLineEdit* txtPolicy = nullptr;
     QGroupBox* fraGroupProperties = nullptr;
     QLineEdit* txtGroupName = nullptr;
     QLineEdit* txtChildSystems = nullptr;

@@ -5,6 +5,7 @@
 class QAbstractItemModel;
 class QAbstractItemView;
 class QItemSelectionModel;
+class QLineEdit;
 class QListView;
 class QModelIndex;
 class QStackedWidget;
@@ -35,11 +36,16 @@ public:
     // The selected item that the list calls its own: the current row when it is selected, else the first
     // selected row; invalid when nothing is selected.
     QModelIndex selectedItem() const;
+    // The find line above the list: rows whose name, computer name or identifier does not contain its
+    // text are hidden in every view.
+    QLineEdit* findLine() const { return m_find; }
+    void applyFilter();
 
 signals:
     void itemDoubleClicked(const QModelIndex& index);
 
 private:
+    QLineEdit* m_find = nullptr;
     QStackedWidget* m_stack = nullptr;
     QListView* m_icons = nullptr;
     QTreeView* m_details = nullptr;

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QListView>
 #include <QTreeView>
 
@@ -29,6 +30,10 @@ ViewCommands::ViewCommands(MainWindow& window, MainMenus& menus, QObject* parent
     connect(list.detailsView()->header(), &QHeaderView::sectionClicked, this,
             [this](int column) { m_window.listModel().sort(column); });
     connect(&list, &SystemListView::itemDoubleClicked, this, &ViewCommands::drillDown);
+    connect(m_menus.mnuViewFind, &QAction::triggered, &list, [&list] {
+        list.findLine()->setFocus(Qt::ShortcutFocusReason);
+        list.findLine()->selectAll();
+    });
     setView(SystemListView::Details);
 }
 
