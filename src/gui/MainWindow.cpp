@@ -162,10 +162,6 @@ void MainWindow::loadSystems() {
     Load_Systems_Tree(m_services.db, m_services.tree);
     m_treSystems->expand(m_treeIcons->index(0, 0));
     selectNode(m_services.tree.root());
-    // Columns fit their first contents; from then on they keep the widths the administrator gives them.
-    QTreeView* details = m_lvwSystems->detailsView();
-    for (int column = 0; column < SystemListModel::ColumnCount; ++column)
-        details->resizeColumnToContents(column);
 }
 
 void MainWindow::rememberLayoutIn(const QString& file) {
@@ -179,12 +175,13 @@ void MainWindow::rememberLayoutIn(const QString& file) {
     if (settings.contains(QStringLiteral("view")))
         m_viewCommands->setView(settings.value(QStringLiteral("view")).toInt());
     if (settings.contains(QStringLiteral("columns")))
-        m_lvwSystems->detailsView()->header()->restoreState(
+        m_columnsSized = m_lvwSystems->detailsView()->header()->restoreState(
             settings.value(QStringLiteral("columns")).toByteArray());
 }
 
 void MainWindow::saveLayout() const {
-    if (m_layoutFile.isEmpty())
+    // Nothing worth keeping before the window was first shown.
+    if (m_layoutFile.isEmpty() || !m_columnsSized)
         return;
     QSettings settings(m_layoutFile, QSettings::IniFormat);
     settings.beginGroup(QStringLiteral("MainWindow"));
@@ -192,6 +189,18 @@ void MainWindow::saveLayout() const {
     settings.setValue(QStringLiteral("treeShare"), m_mainLayout->treeShare());
     settings.setValue(QStringLiteral("view"), m_lvwSystems->view());
     settings.setValue(QStringLiteral("columns"), m_lvwSystems->detailsView()->header()->saveState());
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_columnsSized)
+        return;
+    // Measured once the view has its size, so that every row on screen counts; from then on the columns
+    // keep the widths the administrator gives them.
+    m_columnsSized = true;
+    QTreeView* details = m_lvwSystems->detailsView();
+    for (int column = 0; column < SystemListModel::ColumnCount; ++column)
+        details->resizeColumnToContents(column);
 }
 
 void MainWindow::hideEvent(QHideEvent* event) {

@@ -83,6 +83,7 @@ public:
 
 protected:
     void hideEvent(QHideEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildViews();
@@ -117,6 +118,8 @@ private:
     QLabel* m_versionPanel = nullptr;
     TraySwitch* m_sysTray = nullptr;
     QString m_layoutFile;
+    // Columns are fitted to their contents once, at the first show, unless widths were remembered.
+    bool m_columnsSized = false;
 };
 
 } // namespace kestrava

@@ -35,6 +35,8 @@ SystemListView::SystemListView(QWidget* parent)
     m_details->setItemsExpandable(false);
     m_details->setUniformRowHeights(true);
     m_details->setAllColumnsShowFocus(true);
+    // Names that differ only at their end stay apart when a column is narrow.
+    m_details->setTextElideMode(Qt::ElideMiddle);
     m_details->header()->setSectionsClickable(true);
     m_details->header()->setSectionResizeMode(QHeaderView::Interactive);
     m_details->header()->setStretchLastSection(true);
