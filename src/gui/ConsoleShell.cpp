@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
+#include <QMenu>
 #include <QTimer>
 #include <QTreeView>
 #include <cstdio>
@@ -35,6 +36,10 @@ ConsoleShell::ConsoleShell(ConsoleServices& services, MainWindow& window, Prompt
             callUp();
     });
     connect(&m_sysTray->mnuSystrayRestore(), &QAction::triggered, this, &ConsoleShell::callUp);
+    // "Open" means nothing while the window is already shown and in front.
+    connect(&m_sysTray->mnuSysTray(), &QMenu::aboutToShow, this, [this] {
+        m_sysTray->mnuSystrayRestore().setEnabled(isHiddenOrMinimised() || !m_window.isActiveWindow());
+    });
     if (m_hotKey)
         connect(m_hotKey.get(), &GlobalHotKey::activated, this, [this] {
             if (isHiddenOrMinimised())

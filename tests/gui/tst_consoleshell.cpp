@@ -67,6 +67,14 @@ void TestConsoleShell::startsMinimisedWithoutTray() {
     QVERIFY(!console.shell.sysTray().Visible());
     QVERIFY(console.window.isVisible() && console.window.isMinimized());
     QCOMPARE(console.window.sysTray(), &console.shell.sysTray());
+    QAction& open = console.shell.sysTray().mnuSystrayRestore();
+    emit console.shell.sysTray().mnuSysTray().aboutToShow();
+    QVERIFY(open.isEnabled());
+    console.shell.Restore_Console();
+    console.window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&console.window));
+    emit console.shell.sysTray().mnuSysTray().aboutToShow();
+    QVERIFY(!open.isEnabled());
 }
 
 void TestConsoleShell::restoreAsksForPassword() {
