@@ -1,4 +1,5 @@
 #include "ConsoleMain.h"
+#include "LinkErrorQueue.h"
 #include "MessageBoxPrompt.h"
 #include "console/SystemTree.h"
 #include "link/ConnectionManager.h"
@@ -85,18 +86,10 @@ int main(int argc, char* argv[]) {
                      &kestrava::IncomingMessages::handleMessage);
     kestrava::ConsoleServices services{db, tree, clock, &connections, &messenger};
     kestrava::MessageBoxPrompt prompt;
-    // Shown once the socket handler has returned; while one is up, further ones are not stacked on it.
-    bool showingLinkError = false;
-    QObject::connect(
-        &incoming, &kestrava::IncomingMessages::errorOccurred, &app,
-        [&](const QString& message) {
-            if (showingLinkError)
-                return;
-            showingLinkError = true;
-            prompt.error(nullptr, message);
-            showingLinkError = false;
-        },
-        Qt::QueuedConnection);
+    // One box at a time, none dropped, each also on standard error.
+    kestrava::LinkErrorQueue linkErrors(prompt);
+    QObject::connect(&incoming, &kestrava::IncomingMessages::errorOccurred, &linkErrors,
+                     &kestrava::LinkErrorQueue::post);
     kestrava::ConsoleMain console(
         services, prompt,
         {program, kestrava::Database_File_Path(program), kestrava::clsRegistry::defaultStoreFile()});

@@ -46,8 +46,6 @@ class TestConsoleMain : public QObject {
 private slots:
     void loadsMainWindowHidden();
     void missingDatabaseEndsAfterSplash();
-    void corruptDatabaseIsNotChanged();
-    void incompatibleVersionEnds();
 };
 
 void TestConsoleMain::loadsMainWindowHidden() {
@@ -84,39 +82,6 @@ void TestConsoleMain::missingDatabaseEndsAfterSplash() {
     QTest::keyClick(s.console.splash(), Qt::Key_Space);
     QCOMPARE(ended.count(), 1);
     QCOMPARE(QDir(s.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
-}
-
-void TestConsoleMain::corruptDatabaseIsNotChanged() {
-    StartUp s;
-    {
-        QFile file(s.database);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(4096, 'c'));
-    }
-    QVERIFY(s.console.Main());
-    QTRY_COMPARE(s.prompt.texts(RecordingPrompt::Kind::Error).size(), 1);
-    QCOMPARE(s.databaseContent(), QByteArray(4096, 'c'));
-    QCOMPARE(QDir(s.dir.path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList{QStringLiteral("kestrava.tlmr")});
-}
-
-void TestConsoleMain::incompatibleVersionEnds() {
-    StartUp s;
-    Database::createFactory(s.database);
-    {
-        Database db;
-        db.open(s.database);
-        db.exec(QStringLiteral("UPDATE Settings_Table SET CompatibleVersion='1.41'"));
-    }
-    QSignalSpy ended(&s.console, &ConsoleMain::ended);
-    QVERIFY(s.console.Main());
-    QVERIFY(ended.wait(10000));
-    QCOMPARE(
-        s.prompt.texts(RecordingPrompt::Kind::Inform),
-        QStringList{QStringLiteral("Incompatable database version! Please delete/rename the old database and "
-                                   "re-install the program.")});
-    QVERIFY(!s.console.splash());
-    QVERIFY(!s.console.mainWindow());
 }
 
 QTEST_MAIN(TestConsoleMain)

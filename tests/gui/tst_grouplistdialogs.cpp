@@ -84,156 +84,41 @@ struct WhiteFixture {
 class TestGroupListDialogs : public QObject {
     Q_OBJECT
 private slots:
-    void whiteListWindow();
-    void moveButtons();
-    void keysAndDoubleClicks();
-    void limitWith99AndThreeSelected();
-    void closeAfterMoveSendsGroup();
-    void closeWithoutMoveSendsNothing();
-    void systemSelectionEditsNothing();
-    void blockListWindow();
+    void whiteListMovesStoreAndSendOnClose();
+    void keysAndDoubleClicksMove();
 };
 
-void TestGroupListDialogs::whiteListWindow() {
+void TestGroupListDialogs::whiteListMovesStoreAndSendOnClose() {
     WhiteFixture f(2, 3);
-    QCOMPARE(f.dialog->objectName(), QStringLiteral("frmAllowedUrls"));
-    QCOMPARE(f.dialog->windowTitle(), QStringLiteral("White List - Kestrava"));
     QCOMPARE(control<QLineEdit>(f.dialog.get(), "txtGroupName")->text(), QStringLiteral("Lab"));
-    QVERIFY(control<QLineEdit>(f.dialog.get(), "txtGroupName")->isReadOnly());
-    QVERIFY(!control<QLineEdit>(f.dialog.get(), "txtSystemName")->isVisible());
-    QVERIFY(!control<QLabel>(f.dialog.get(), "lblSystem")->isVisible());
-    QCOMPARE(control<QLabel>(f.dialog.get(), "lblGroup")->text(), QStringLiteral("Group"));
-    QCOMPARE(control<QGroupBox>(f.dialog.get(), "fraURLs")->title(), QStringLiteral("Set the White List"));
-    QCOMPARE(control<QLabel>(f.dialog.get(), "lblURLList")->text(), QStringLiteral("URL List"));
-    QCOMPARE(control<QLabel>(f.dialog.get(), "lblAllowedURLs")->text(), QStringLiteral("White List"));
-    QCOMPARE(control<QPushButton>(f.dialog.get(), "cmdMoveTo")->text(), QStringLiteral(">>"));
-    QCOMPARE(control<QPushButton>(f.dialog.get(), "cmdMoveBack")->text(), QStringLiteral("<<"));
-    QCOMPARE(control<QPushButton>(f.dialog.get(), "cmdClose")->text(), QStringLiteral("&Close"));
     QCOMPARE(texts(f.available()), (QStringList{url(2), url(3), url(4)}));
     QCOMPARE(texts(f.listed()), (QStringList{url(0), url(1)}));
-    QCOMPARE(f.count(), QStringLiteral("2"));
-}
-
-void TestGroupListDialogs::moveButtons() {
-    WhiteFixture f(0, 3);
     f.available()->item(0)->setSelected(true);
-    f.available()->item(2)->setSelected(true);
     QTest::mouseClick(control<QPushButton>(f.dialog.get(), "cmdMoveTo"), Qt::LeftButton);
-    QCOMPARE(texts(f.available()), QStringList{url(1)});
-    QCOMPARE(texts(f.listed()), (QStringList{url(2), url(0)}));
-    QCOMPARE(f.count(), QStringLiteral("2"));
-    QCOMPARE(f.stored(), 2);
-
-    f.listed()->item(1)->setSelected(true);
-    QTest::mouseClick(control<QPushButton>(f.dialog.get(), "cmdMoveBack"), Qt::LeftButton);
-    QCOMPARE(texts(f.listed()), QStringList{url(2)});
-    QCOMPARE(texts(f.available()), (QStringList{url(1), url(0)}));
-    QCOMPARE(f.count(), QStringLiteral("1"));
-    QCOMPARE(f.stored(), 1);
-    QVERIFY(f.prompt.entries.isEmpty());
-}
-
-void TestGroupListDialogs::keysAndDoubleClicks() {
-    WhiteFixture f(0, 4);
-    QListWidget* available = f.available();
-    QListWidget* listed = f.listed();
-
-    available->setFocus();
-    available->setCurrentRow(0);
-    QTest::keyClick(available, Qt::Key_Insert);
-    QCOMPARE(listed->count(), 1);
-    available->setCurrentRow(0);
-    QTest::keyClick(available, Qt::Key_Return);
-    QCOMPARE(listed->count(), 2);
-    QVERIFY(f.dialog->isVisible());
-    const QRect first = available->visualItemRect(available->item(0));
-    doubleClick(available, first.center());
-    QCOMPARE(listed->count(), 3);
-
-    listed->setFocus();
-    listed->setCurrentRow(0);
-    QTest::keyClick(listed, Qt::Key_Delete);
-    QCOMPARE(listed->count(), 2);
-    const QRect top = listed->visualItemRect(listed->item(0));
-    doubleClick(listed, top.center());
-    QCOMPARE(listed->count(), 1);
-    QCOMPARE(available->count(), 3);
-    QCOMPARE(f.count(), QStringLiteral("1"));
-    QCOMPARE(f.stored(), 1);
-}
-
-void TestGroupListDialogs::limitWith99AndThreeSelected() {
-    WhiteFixture f(99, 4);
-    for (int row : {0, 2, 3})
-        f.available()->item(row)->setSelected(true);
-    QTest::mouseClick(control<QPushButton>(f.dialog.get(), "cmdMoveTo"), Qt::LeftButton);
-    QCOMPARE(f.prompt.texts(RecordingPrompt::Kind::Inform),
-             QStringList{QStringLiteral("Cannot add anymore urls.\r\nMaximum allowed urls is 100.")});
-    // The last selected entry moved before the limit and stays moved.
-    QCOMPARE(f.listed()->count(), 100);
-    QCOMPARE(f.listed()->item(99)->text(), url(99 + 3));
-    QCOMPARE(texts(f.available()), (QStringList{url(99), url(100), url(101)}));
-    QCOMPARE(f.count(), QStringLiteral("100"));
-    QCOMPARE(f.stored(), 100);
-    QTest::keyClick(f.dialog.get(), Qt::Key_Escape);
-    QCOMPARE(f.sentKeys, QStringList{Keys::Make_Group_Key(QStringLiteral("Lab"))});
-}
-
-void TestGroupListDialogs::closeAfterMoveSendsGroup() {
-    WhiteFixture f(1, 0);
+    QCOMPARE(f.count(), QStringLiteral("3"));
+    QCOMPARE(f.stored(), 3);
     f.listed()->item(0)->setSelected(true);
     QTest::mouseClick(control<QPushButton>(f.dialog.get(), "cmdMoveBack"), Qt::LeftButton);
+    QCOMPARE(f.stored(), 2);
     QTest::mouseClick(control<QPushButton>(f.dialog.get(), "cmdClose"), Qt::LeftButton);
     QVERIFY(!f.dialog->isVisible());
     QCOMPARE(f.sentKeys, QStringList{Keys::Make_Group_Key(QStringLiteral("Lab"))});
 }
 
-void TestGroupListDialogs::closeWithoutMoveSendsNothing() {
-    WhiteFixture f(1, 1);
-    QTest::keyClick(f.available(), Qt::Key_Escape);
-    QVERIFY(!f.dialog->isVisible());
-    QVERIFY(f.sentKeys.isEmpty());
-}
-
-void TestGroupListDialogs::systemSelectionEditsNothing() {
-    WhiteFixture f(1, 1, Keys::Make_System_Key(QStringLiteral("id"), QStringLiteral("PC1")));
-    QVERIFY(f.available()->count() == 0);
-    QVERIFY(f.listed()->count() == 0);
-    QVERIFY(control<QLabel>(f.dialog.get(), "lblSystem")->isVisible());
-    QVERIFY(control<QLineEdit>(f.dialog.get(), "txtGroupName")->text().isEmpty());
-    QTest::mouseClick(control<QPushButton>(f.dialog.get(), "cmdMoveTo"), Qt::LeftButton);
-    f.dialog->close();
-    QVERIFY(f.sentKeys.isEmpty());
-}
-
-void TestGroupListDialogs::blockListWindow() {
-    TempDatabase temp;
-    RecordingPrompt prompt;
-    QStringList sentKeys;
-    temp.db().exec(QStringLiteral("INSERT INTO Group_Table(Group_Key, Group_Name) VALUES(?,?)"),
-                   {Keys::Make_Group_Key(QStringLiteral("Office")), QStringLiteral("Office")});
-    temp.db().exec(QStringLiteral("INSERT INTO Program_Table(Program) VALUES('CALC.EXE'),('Word.exe')"));
-    BlockListDialog dialog(
-        temp.db(), prompt, [&](const QString& key) { sentKeys.append(key); },
-        Keys::Make_Group_Key(QStringLiteral("Office")), QStringLiteral("Office"), nullptr);
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QCOMPARE(dialog.objectName(), QStringLiteral("frmBlockedPrograms"));
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Program List - Kestrava"));
-    QCOMPARE(control<QGroupBox>(&dialog, "fraTitles")->title(),
-             QStringLiteral("Set The Programs To Be Blocked"));
-    QCOMPARE(control<QLabel>(&dialog, "lblProgramList")->text(), QStringLiteral("Exe List"));
-    QCOMPARE(control<QLabel>(&dialog, "lblAllowedPrograms")->text(), QStringLiteral("Blocked Exes"));
-    QListWidget* available = listAt(&dialog, "lstPrograms", 0);
-    QListWidget* listed = listAt(&dialog, "lstPrograms", 1);
-    QCOMPARE(texts(available), (QStringList{QStringLiteral("CALC.EXE"), QStringLiteral("Word.exe")}));
-    QCOMPARE(control<QLabel>(&dialog, "lblNoOfBlockedPrograms")->text(), QStringLiteral("0"));
-    available->item(0)->setSelected(true);
-    QTest::mouseClick(control<QPushButton>(&dialog, "cmdMoveTo"), Qt::LeftButton);
-    QCOMPARE(texts(listed), QStringList{QStringLiteral("CALC.EXE")});
-    QCOMPARE(control<QLabel>(&dialog, "lblNoOfBlockedPrograms")->text(), QStringLiteral("1"));
-    dialog.close();
-    QCOMPARE(sentKeys, QStringList{Keys::Make_Group_Key(QStringLiteral("Office"))});
+void TestGroupListDialogs::keysAndDoubleClicksMove() {
+    WhiteFixture f(0, 4);
+    QListWidget* available = f.available();
+    QListWidget* listed = f.listed();
+    available->setFocus();
+    available->setCurrentRow(0);
+    QTest::keyClick(available, Qt::Key_Insert);
+    doubleClick(available, available->visualItemRect(available->item(0)).center());
+    QCOMPARE(listed->count(), 2);
+    listed->setFocus();
+    listed->setCurrentRow(0);
+    QTest::keyClick(listed, Qt::Key_Delete);
+    QCOMPARE(listed->count(), 1);
+    QCOMPARE(f.stored(), 1);
 }
 
 QTEST_MAIN(TestGroupListDialogs)

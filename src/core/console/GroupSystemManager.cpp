@@ -55,6 +55,11 @@ QString GroupSystemManager::deleteClientQuestion(const QString& alias) {
     return QStringLiteral("Are you sure you want to delete the client '") + alias + QStringLiteral("'?");
 }
 
+QString GroupSystemManager::deleteGroupQuestion(const QString& groupName) {
+    return QStringLiteral("Delete the group '") + groupName +
+           QStringLiteral("' and move its systems to the root?");
+}
+
 TreeNode* GroupSystemManager::Add_New_Group() {
     QString name;
     QString key;
@@ -133,6 +138,23 @@ bool GroupSystemManager::Delete_Group_Or_System(TreeNode* node) {
     m_db.exec(QStringLiteral("DELETE FROM System_Table WHERE System_Key=?"), {node->key});
     m_tree.removeNode(node);
     return false;
+}
+
+bool GroupSystemManager::deleteGroupMovingSystems(TreeNode* group) {
+    if (!group || !Keys::Is_Group_Key(group->key) || !m_questions.confirm(deleteGroupQuestion(group->text)))
+        return false;
+    std::vector<TreeNode*> systems;
+    for (const auto& child : group->children)
+        systems.push_back(child.get());
+    m_db.transaction([&] {
+        for (const TreeNode* system : systems)
+            storeMove(system->key, m_tree.root());
+        m_db.exec(QStringLiteral("DELETE FROM Group_Table WHERE Group_Key=?"), {group->key});
+    });
+    for (TreeNode* system : systems)
+        showMove(system, m_tree.root());
+    m_tree.removeNode(group);
+    return true;
 }
 
 void GroupSystemManager::storeMove(const QString& key, const TreeNode* target) {

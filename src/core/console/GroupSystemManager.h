@@ -34,6 +34,9 @@ public:
     // An empty group goes at once; a group with systems and a connected system are refused; any other
     // system is deleted after the question. True only when a group was deleted.
     bool Delete_Group_Or_System(TreeNode* node);
+    // Asks deleteGroupQuestion first, No being the default; on Yes moves the group's systems to the root
+    // and deletes the group, in one transaction. True when the group was deleted.
+    bool deleteGroupMovingSystems(TreeNode* group);
     // Moves the systems among keys (the list's selected items in list order, processed from the last)
     // under target, a group or the root; origin is the node whose children the list shows, and is shown
     // again afterwards. Nothing when target is missing, a system, or the origin itself.
@@ -50,6 +53,7 @@ public:
     static QString connectedClientText();
     static QString groupHasSystemsText(const QString& groupName);
     static QString deleteClientQuestion(const QString& alias);
+    static QString deleteGroupQuestion(const QString& groupName);
 
 private:
     // Moves one system node under target, database first, and sends it the move flag and its schedule.

@@ -7,6 +7,7 @@
 #include "store/Database.h"
 #include "store/Schema.h"
 
+#include <QDebug>
 #include <QElapsedTimer>
 #include <QSqlQuery>
 #include <QTcpSocket>
@@ -39,7 +40,16 @@ int ConnectionManager::Get_Local_Port() {
     QSqlQuery query = m_db.exec(QStringLiteral("SELECT ID, LocalPort FROM Settings_Table"));
     if (!query.next())
         return Schema::kFactoryLocalPort;
-    return query.value(1).toInt();
+    bool number = false;
+    const int port = query.value(1).toInt(&number);
+    if (number)
+        return port;
+    // Port 0 would mean any free port, which no client service could find.
+    if (!m_warnedLocalPort)
+        qWarning("kestrava: Settings_Table.LocalPort is empty or not a number; listening on port %d.",
+                 Schema::kFactoryLocalPort);
+    m_warnedLocalPort = true;
+    return Schema::kFactoryLocalPort;
 }
 
 bool ConnectionManager::Start_Listening() {

@@ -64,7 +64,8 @@ public:
     bool isListening() const { return m_server.isListening(); }
     quint16 listeningPort() const { return m_server.serverPort(); }
 
-    // Settings_Table.LocalPort of the first row, 8999 when there is none. Throws DatabaseError.
+    // Settings_Table.LocalPort of the first row, 8999 when there is none or it is empty or not a number
+    // (said once on standard error). Throws DatabaseError.
     int Get_Local_Port();
     // The lowest gap or dead slot (a dead one is cleaned up first), else one above the highest;
     // 0 when every index up to 32767 is taken.
@@ -126,6 +127,7 @@ private:
     SystemTree& m_tree;
     QTcpServer m_server;
     QString m_listenError;
+    bool m_warnedLocalPort = false;
     ClientConnection::Timing m_timing{kSendSpacing, InboundSplitter::kIdentificationWait};
     // Index 0 stands for the listening socket and is never a slot.
     std::vector<ClientConnection*> m_slots{nullptr};

@@ -10,9 +10,13 @@
 #include "startup/Clock.h"
 #include "startup/TimeText.h"
 #include "store/Database.h"
+#include "store/DatabaseError.h"
 #include "store/StorableText.h"
 
+#include <QDebug>
+#include <QPointer>
 #include <QSqlRecord>
+#include <QTimer>
 
 namespace kestrava {
 
@@ -46,11 +50,7 @@ void IncomingMessages::handleMessage(int index, const QString& message) {
     try {
         const QString payload = Messages::payloadOf(message);
         if (*kind == MessageKind::Identification) {
-            if (Identify_Client(payload, index)) {
-                const QString key = m_connections.tagOf(index);
-                m_connections.Send_Data_To_System(key, Messages::buildFlag(Messages::kFlagSynchronized));
-                m_messenger.sendScheduleToSystem(key);
-            }
+            identify(index, payload, true);
             return;
         }
         if (*kind == MessageKind::StatusReport) {
@@ -83,6 +83,34 @@ void IncomingMessages::handleMessage(int index, const QString& message) {
     }
 }
 
+void IncomingMessages::identify(int index, const QString& payload, bool mayRetry) {
+    try {
+        if (!Identify_Client(payload, index))
+            return;
+    } catch (const DatabaseError& error) {
+        if (!mayRetry) {
+            qWarning().noquote() << "kestrava: connection" << index
+                                 << "closed, its system could not be stored:" << error.toMessage();
+            m_connections.Handle_Socket_Close(index);
+            return;
+        }
+        qWarning().noquote() << "kestrava: connection" << index
+                             << "identified a system that could not be stored, trying again:"
+                             << error.toMessage();
+        const QPointer<ClientConnection> connection = m_connections.connectionAt(index);
+        const QString before = m_connections.tagOf(index);
+        QTimer::singleShot(kRecordRetry, this, [this, connection, index, payload, before] {
+            if (connection && m_connections.connectionAt(index) == connection &&
+                m_connections.tagOf(index) == before)
+                identify(index, payload, false);
+        });
+        throw;
+    }
+    const QString key = m_connections.tagOf(index);
+    m_connections.Send_Data_To_System(key, Messages::buildFlag(Messages::kFlagSynchronized));
+    m_messenger.sendScheduleToSystem(key);
+}
+
 bool IncomingMessages::Identify_Client(const QString& payload, int index) {
     const Identification id =
         Messages::parseIdentification(Messages::letterOf(MessageKind::Identification) + payload);
@@ -95,6 +123,10 @@ bool IncomingMessages::Identify_Client(const QString& payload, int index) {
     const QString name = StorableText::of(id.computerName.left(Keys::kMaxComputerNameLength));
     const QString key = StorableText::of(Keys::Make_System_Key(id.identifier, name));
     TreeNode* node = m_tree.Get_Node_Index_From_Key(key);
+
+    // Stored first: a connection is tied only to a system that the tree and the database hold.
+    if (!node)
+        recordNewSystem(key, name);
 
     const int old = m_connections.Find_Socket_Of_System(key);
     if (old != 0 && old != index)
@@ -111,12 +143,9 @@ bool IncomingMessages::Identify_Client(const QString& payload, int index) {
             m_connections.Refresh_List_Item(previousNode->key);
         }
     }
-
     if (node) {
         m_tree.setImages(node, NodeImage::SystemOnline, NodeImage::SystemOnline);
         m_connections.Refresh_List_Item(node->key);
-    } else {
-        recordNewSystem(key, name);
     }
     return true;
 }

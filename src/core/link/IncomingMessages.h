@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringView>
+#include <chrono>
 
 namespace kestrava {
 
@@ -14,10 +15,14 @@ class SystemTree;
 
 // Everything client services send: identification, status reports and the requests for schedule,
 // settings, white list and block list. A failure while handling one message is reported and ends
-// that message only; the connection stays open and the console goes on.
+// that message only; the connection stays open and the console goes on. A new system whose row cannot be
+// stored is tried once more after kRecordRetry; when that fails too its connection is closed, so that the
+// client service connects and identifies again.
 class IncomingMessages : public QObject {
     Q_OBJECT
 public:
+    static constexpr std::chrono::milliseconds kRecordRetry{1000};
+
     IncomingMessages(Database& db, SystemTree& tree, const Clock& clock, ConnectionManager& connections,
                      Messenger& messenger, QObject* parent = nullptr);
 
@@ -26,7 +31,7 @@ public:
     void handleMessage(int index, const QString& message);
 
     // The identification's payload (after its letter). A wrong version is answered with "T";
-    // otherwise the slot is tied to the system, which is recorded when it was never seen before.
+    // otherwise the system is recorded when it was never seen before and only then the slot is tied to it.
     bool Identify_Client(const QString& payload, int index);
     // The status report's payload: its code, e.g. "IN".
     void Report_Client_Status(const QString& payload, int index);
@@ -39,6 +44,7 @@ signals:
     void errorOccurred(const QString& message);
 
 private:
+    void identify(int index, const QString& payload, bool mayRetry);
     void recordNewSystem(const QString& key, const QString& name);
 
     Database& m_db;

@@ -34,6 +34,9 @@ void Messenger::Enumerate_Childs_And_Send_Message(const QString& key, const QStr
     const TreeNode* node = m_tree.Get_Node_Index_From_Key(key);
     if (!node)
         return;
+    // Encoded once and shared by every follower: right only while the payload is the group's. A payload
+    // that differs per system (its own schedule, say) must be built and sent per system instead, or one
+    // system's policy goes out to the whole group.
     const QByteArray bytes = WireCodec::encode(message);
     if (Keys::Is_System_Key(node->key)) {
         if (node->isConnected())

@@ -47,7 +47,8 @@ void Database::open(const QString& path) {
         throw DatabaseError(kNotADatabase, QStringLiteral("'%1' is not a database.").arg(path));
 
     m_db.setDatabaseName(path);
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    // A database held by another program fails fast instead of freezing the window; callers retry.
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=250"));
     if (!m_db.open())
         throwLastError(m_db.lastError());
     m_path = path;

@@ -1,0 +1,227 @@
+#include "MainWindow.h"
+
+#include "CommandStates.h"
+#include "ConsoleSelection.h"
+#include "HelpCommands.h"
+#include "ListCommands.h"
+#include "MainLayout.h"
+#include "MainMenus.h"
+#include "MainToolBar.h"
+#include "ManagementCommands.h"
+#include "MessageBoxPrompt.h"
+#include "NodeIconProxy.h"
+#include "PolicyColumnProxy.h"
+#include "PolicyMenuCommands.h"
+#include "ServiceMenuCommands.h"
+#include "StatusPanels.h"
+#include "SystemListView.h"
+#include "ViewCommands.h"
+#include "console/NodeRoles.h"
+#include "console/SystemListModel.h"
+#include "console/SystemTree.h"
+#include "console/SystemTreeModel.h"
+#include "console/TreeLoader.h"
+#include "link/ConnectionManager.h"
+#include "policy/PolicyLines.h"
+#include "startup/ConsoleServices.h"
+#include "startup/ProductTitle.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTreeView>
+
+namespace kestrava {
+
+MainWindow::MainWindow(ConsoleServices& services, QWidget* parent)
+    : QMainWindow(parent)
+    , m_services(services) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(productTitle());
+
+    m_menus = new MainMenus(menuBar(), this);
+    buildViews();
+    m_listCommands = new ListCommands(*this, m_services.db, *m_selection, this);
+    m_listCommands->connectMenus(*m_menus);
+    m_listCommands->setLink(m_services.messenger, m_services.connections);
+    m_policyCommands = new PolicyMenuCommands(*this, m_services.db, m_services.clock, *m_selection, this);
+    m_policyCommands->connectMenus(*m_menus);
+    m_policyCommands->setLink(m_services.messenger);
+    connect(m_policyCommands, &PolicyMenuCommands::policyChanged, m_policyLines, &PolicyLines::policyChanged);
+
+    m_versionPanel = new QLabel(QStringLiteral("ver. ") + versionText(), this);
+    statusBar()->addWidget(m_versionPanel);
+    buildCommands();
+    resize(900, 600);
+    loadSystems();
+}
+
+void MainWindow::buildCommands() {
+    m_ownPrompt = std::make_unique<MessageBoxPrompt>();
+    m_tlbMain = new MainToolBar(this);
+    addToolBar(Qt::TopToolBarArea, m_tlbMain);
+    m_managementCommands = new ManagementCommands(*this, *m_ownPrompt, this);
+    m_managementCommands->connectMenus(*m_menus);
+    m_commandStates = new CommandStates(*this, *m_menus, *m_tlbMain, this);
+    m_viewCommands = new ViewCommands(*this, *m_menus, this);
+    m_mainLayout = new MainLayout(*this, *m_splitter, this);
+    m_statusPanels =
+        new StatusPanels(*statusBar(), *m_versionPanel, *m_menus->mnuHelpKV, m_services.clock, this);
+    connect(m_menus->mnuFleExit, &QAction::triggered, this, &QWidget::close);
+    m_helpCommands = new HelpCommands(*this, *m_ownPrompt, QCoreApplication::applicationDirPath(), this);
+    m_helpCommands->connectMenus(*m_menus);
+    m_serviceCommands =
+        new ServiceMenuCommands(*this, m_services, *m_selection, *m_versionPanel, *m_ownPrompt, this);
+    m_serviceCommands->connectMenus(*m_menus);
+    setLink(m_services.connections, m_services.messenger);
+}
+
+void MainWindow::setPrompt(Prompt& prompt) {
+    m_managementCommands->setPrompt(prompt);
+    m_helpCommands->setPrompt(prompt);
+    m_serviceCommands->setPrompt(prompt);
+    m_listCommands->setPrompt(prompt);
+    m_policyCommands->setPrompt(prompt);
+}
+
+void MainWindow::setSysTray(TraySwitch* tray) {
+    m_sysTray = tray;
+    // The options window shows and switches the same icon.
+    m_listCommands->setTraySwitch(tray);
+}
+
+void MainWindow::setLink(ConnectionManager* connections, Messenger* messenger) {
+    m_managementCommands->setLink(connections, messenger);
+    m_listCommands->setLink(messenger, connections);
+    disconnect(m_linkRows);
+    if (!connections) {
+        setRemoteAddressLookup({});
+        return;
+    }
+    setRemoteAddressLookup([connections](const QString& key) { return connections->remoteAddress(key); });
+    m_linkRows =
+        connect(connections, &ConnectionManager::listItemChanged, m_listModel, &SystemListModel::refreshKey);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildViews() {
+    m_treeModel = new SystemTreeModel(m_services.tree, this);
+    m_treeIcons = new NodeIconProxy(this);
+    m_treeIcons->setSourceModel(m_treeModel);
+    m_listModel = new SystemListModel(m_services.tree, this);
+    m_listIcons = new NodeIconProxy(this);
+    m_listIcons->setSourceModel(m_listModel);
+    m_policyLines = new PolicyLines(m_services.db, m_services.clock, this);
+    m_listPolicy = new PolicyColumnProxy(*m_policyLines, this);
+    m_listPolicy->setSourceModel(m_listIcons);
+    // A move or a new filling may change whose policy a system follows.
+    connect(m_listModel, &SystemListModel::nodeShown, m_policyLines, &PolicyLines::policyChanged);
+
+    auto* splitter = new QSplitter(this);
+    m_splitter = splitter;
+    splitter->setObjectName(QStringLiteral("splMain"));
+    splitter->setChildrenCollapsible(false);
+    m_treSystems = new QTreeView(splitter);
+    m_treSystems->setObjectName(QStringLiteral("treSystems"));
+    m_treSystems->setHeaderHidden(true);
+    m_treSystems->setModel(m_treeIcons);
+    m_lvwSystems = new SystemListView(splitter);
+    m_lvwSystems->setModel(m_listPolicy);
+    splitter->setStretchFactor(0, 2);
+    splitter->setStretchFactor(1, 5);
+    setCentralWidget(splitter);
+    m_selection = std::make_unique<ConsoleSelection>(*this, *m_treSystems, *m_lvwSystems, m_services.tree);
+
+    connect(m_treSystems->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                Show_Node_In_List(m_services.tree.Get_Node_Index_From_Key(current.data(KeyRole).toString()));
+            });
+    // A click on the node already chosen fills the list again, so it never stays stale.
+    connect(m_treSystems, &QTreeView::clicked, this, [this](const QModelIndex& at) {
+        Show_Node_In_List(m_services.tree.Get_Node_Index_From_Key(at.data(KeyRole).toString()));
+    });
+    // Collapsing a parent of the chosen node chooses the parent: commands act only on what is seen.
+    connect(m_treSystems, &QTreeView::collapsed, this, [this](const QModelIndex& parent) {
+        for (QModelIndex at = m_treSystems->currentIndex().parent(); at.isValid(); at = at.parent()) {
+            if (at == parent) {
+                m_treSystems->setCurrentIndex(parent);
+                return;
+            }
+        }
+    });
+}
+
+void MainWindow::loadSystems() {
+    Load_Systems_Tree(m_services.db, m_services.tree);
+    m_treSystems->expand(m_treeIcons->index(0, 0));
+    selectNode(m_services.tree.root());
+}
+
+void MainWindow::rememberLayoutIn(const QString& file) {
+    m_layoutFile = file;
+    QSettings settings(file, QSettings::IniFormat);
+    settings.beginGroup(QStringLiteral("MainWindow"));
+    if (settings.contains(QStringLiteral("geometry")))
+        restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+    if (settings.contains(QStringLiteral("treeShare")))
+        m_mainLayout->setTreeShare(settings.value(QStringLiteral("treeShare")).toDouble());
+    if (settings.contains(QStringLiteral("view")))
+        m_viewCommands->setView(settings.value(QStringLiteral("view")).toInt());
+    if (settings.contains(QStringLiteral("columns")))
+        m_columnsSized = m_lvwSystems->detailsView()->header()->restoreState(
+            settings.value(QStringLiteral("columns")).toByteArray());
+}
+
+void MainWindow::saveLayout() const {
+    // Nothing worth keeping before the window was first shown.
+    if (m_layoutFile.isEmpty() || !m_columnsSized)
+        return;
+    QSettings settings(m_layoutFile, QSettings::IniFormat);
+    settings.beginGroup(QStringLiteral("MainWindow"));
+    settings.setValue(QStringLiteral("geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("treeShare"), m_mainLayout->treeShare());
+    settings.setValue(QStringLiteral("view"), m_lvwSystems->view());
+    settings.setValue(QStringLiteral("columns"), m_lvwSystems->detailsView()->header()->saveState());
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_columnsSized)
+        return;
+    // Measured once the view has its size, so that every row on screen counts; from then on the columns
+    // keep the widths the administrator gives them.
+    m_columnsSized = true;
+    QTreeView* details = m_lvwSystems->detailsView();
+    for (int column = 0; column < SystemListModel::ColumnCount; ++column)
+        details->resizeColumnToContents(column);
+}
+
+void MainWindow::hideEvent(QHideEvent* event) {
+    saveLayout();
+    QMainWindow::hideEvent(event);
+}
+
+void MainWindow::setRemoteAddressLookup(RemoteAddressLookup lookup) {
+    m_listModel->setRemoteAddressLookup(std::move(lookup));
+}
+
+void MainWindow::Show_Node_In_List(const TreeNode* node) {
+    m_listModel->Show_Node_In_List(node);
+}
+
+void MainWindow::selectNode(const TreeNode* node) {
+    const QModelIndex at = m_treeIcons->mapFromSource(m_treeModel->indexOf(node));
+    if (!at.isValid())
+        return;
+    m_treSystems->setCurrentIndex(at);
+    Show_Node_In_List(node);
+}
+
+} // namespace kestrava
