@@ -1,0 +1,97 @@
+#include "LabConsole.h"
+
+#include "console/Keys.h"
+#include "console/TreeLoader.h"
+#include "lists/GroupProgramList.h"
+#include "lists/GroupUrlList.h"
+#include "lists/ProgramCatalogue.h"
+#include "lists/UrlCatalogue.h"
+#include "protocol/Messages.h"
+
+#include <QDebug>
+
+using namespace kestrava;
+
+namespace {
+
+template <typename CatalogueType, typename ListType>
+QString addToGroupList(Database& db, const QString& groupKey, const QString& entry) {
+    CatalogueType catalogue(db);
+    catalogue.load();
+    catalogue.add(entry);
+    ListType list(db);
+    list.setGroupKey(groupKey);
+    list.load();
+    list.moveTo({static_cast<int>(list.available().indexOf(entry))});
+    return list.keyToSendOnClose();
+}
+
+} // namespace
+
+LabConsole::LabConsole(const QDateTime& clockAt)
+    : m_clock(clockAt)
+    , m_connections(m_db, m_tree)
+    , m_messenger(m_db, m_tree, m_connections, m_clock)
+    , m_incoming(m_db, m_tree, m_clock, m_connections, m_messenger)
+    , m_policy(m_db, m_messenger)
+    , m_service(m_db, m_connections, m_messenger)
+    , m_options(m_db, m_tray, m_autoStart, [this](const QString& message) {
+        m_connections.Send_Data_To_All_Connected_Systems(message);
+    }) {
+    const QString path = m_dir.filePath(QStringLiteral("kestrava.tlmr"));
+    Database::createFactory(path);
+    m_db.open(path);
+    m_db.exec(QStringLiteral("INSERT INTO Group_Table (Group_Key, Group_Name) VALUES (?, ?)"),
+              {groupKey(), QString::fromLatin1(kGroup)});
+    m_db.exec(QStringLiteral("UPDATE Settings_Table SET LocalPort=0, AddToGroup=?"),
+              {QString::fromLatin1(kGroup)});
+    Load_Systems_Tree(m_db, m_tree);
+    QObject::connect(&m_connections, &ConnectionManager::messageReceived, &m_incoming,
+                     &IncomingMessages::handleMessage);
+    QObject::connect(&m_connections, &ConnectionManager::messageReceived,
+                     [this](int, const QString& message) {
+                         if (Messages::kindOf(MessageSender::Client, message) == MessageKind::StatusReport)
+                             m_reports << Messages::payloadOf(message).left(2);
+                     });
+    const auto report = [](const QString& message) { qWarning() << "console:" << message; };
+    QObject::connect(&m_connections, &ConnectionManager::errorOccurred, report);
+    QObject::connect(&m_incoming, &IncomingMessages::errorOccurred, report);
+}
+
+LabConsole::~LabConsole() {
+    m_connections.Close_All_Sockets();
+}
+
+bool LabConsole::listen() {
+    if (m_connections.isListening())
+        return true;
+    if (!m_connections.Start_Listening())
+        return false;
+    m_port = m_connections.listeningPort();
+    m_db.exec(QStringLiteral("UPDATE Settings_Table SET LocalPort=?"), {m_port});
+    return true;
+}
+
+QString LabConsole::groupKey() const {
+    return Keys::Make_Group_Key(QString::fromLatin1(kGroup));
+}
+
+bool LabConsole::isConnected(const QString& systemKey) const {
+    return m_connections.Find_Socket_Of_System(systemKey) != 0;
+}
+
+void LabConsole::allowSite(const QString& url) {
+    m_messenger.Enumerate_Childs_And_Send_URL(
+        addToGroupList<UrlCatalogue, GroupUrlList>(m_db, groupKey(), url));
+}
+
+void LabConsole::blockProgram(const QString& name) {
+    m_messenger.Enumerate_Childs_And_Send_Programs(
+        addToGroupList<ProgramCatalogue, GroupProgramList>(m_db, groupKey(), name));
+}
+
+void LabConsole::setControlledPort(int port) {
+    OptionsValues values = m_options.load();
+    values.ports.back() = port;
+    m_options.apply(values);
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "console/SystemTree.h"
+#include "link/ConnectionManager.h"
+#include "link/IncomingMessages.h"
+#include "link/Messenger.h"
+#include "link/ServiceCommands.h"
+#include "options/AutoStartSwitch.h"
+#include "options/OptionsModel.h"
+#include "options/TraySwitch.h"
+#include "policy/PolicyCommands.h"
+#include "policy/PolicyTarget.h"
+#include "startup/Clock.h"
+#include "store/Database.h"
+
+#include <QTemporaryDir>
+
+// The console's core in this process over a fresh database, its clock standing still: new systems join
+// the group "Lab", whose policy, lists and the settings are changed the way the console's windows do.
+class LabConsole {
+public:
+    static constexpr const char* kGroup = "Lab";
+
+    explicit LabConsole(const QDateTime& clockAt);
+    ~LabConsole();
+
+    // On any free port the first time, on that same port afterwards.
+    bool listen();
+    // Closes the listener and every connection, as when the console ends.
+    void stopListening() { m_connections.Close_All_Sockets(); }
+    quint16 port() const { return m_port; }
+
+    kestrava::Database& db() { return m_db; }
+    kestrava::FixedClock& clock() { return m_clock; }
+    kestrava::Messenger& messenger() { return m_messenger; }
+    QString groupKey() const;
+    kestrava::PolicyTarget groupTarget() const { return {groupKey(), QString::fromLatin1(kGroup), {}, {}}; }
+
+    bool isConnected(const QString& systemKey) const;
+    // Every status code that client services reported ("IN", "TF" ...), oldest first. The tree shows
+    // only the last one, and two reports can arrive between two looks at it.
+    const QStringList& reports() const { return m_reports; }
+
+    void setInternet(bool on) { m_policy.setInternet(groupKey(), on); }
+    // Into the catalogue, onto the group's list and sent, as the list windows do on closing.
+    void allowSite(const QString& url);
+    void blockProgram(const QString& name);
+    // The "Other" controlled protocol's port, sent to every connected system; 0 for none.
+    void setControlledPort(int port);
+    void terminate(const QString& key) { m_service.terminate(key); }
+
+private:
+    struct NoTray final : kestrava::TraySwitch {
+        bool isTrayIconVisible() const override { return false; }
+        void setTrayIconVisible(bool) override {}
+    };
+    struct NoAutoStart final : kestrava::AutoStartSwitch {
+        bool isAutoStartSet() const override { return false; }
+        void setAutoStart(bool) override {}
+    };
+
+    QTemporaryDir m_dir;
+    kestrava::Database m_db;
+    kestrava::FixedClock m_clock;
+    kestrava::SystemTree m_tree;
+    kestrava::ConnectionManager m_connections;
+    kestrava::Messenger m_messenger;
+    kestrava::IncomingMessages m_incoming;
+    kestrava::PolicyCommands m_policy;
+    kestrava::ServiceCommands m_service;
+    NoTray m_tray;
+    NoAutoStart m_autoStart;
+    kestrava::OptionsModel m_options;
+    quint16 m_port = 0;
+    QStringList m_reports;
+};

@@ -1,0 +1,220 @@
+#include "NetLab.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTest>
+#include <csignal>
+#include <fcntl.h>
+#include <sched.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kEtcNetns = QStringLiteral("/etc/netns/");
+constexpr int kToolWaitMs = 20000;
+
+QString S(const char* text) {
+    return QString::fromLatin1(text);
+}
+
+QString findTool(const QString& name) {
+    // Not every PATH names the sbin folders.
+    QString path = QStandardPaths::findExecutable(name);
+    if (path.isEmpty())
+        path = QStandardPaths::findExecutable(name, {S("/usr/sbin"), S("/sbin")});
+    return path;
+}
+
+} // namespace
+
+QString NetLab::lanName() {
+    return QStringLiteral("kvl-%1-lan").arg(::getpid());
+}
+
+QString NetLab::pcName() {
+    return QStringLiteral("kvl-%1-pc").arg(::getpid());
+}
+
+QString NetLab::enterLan() {
+    if (::geteuid() != 0)
+        return S("the network lab needs root (network namespaces and nftables)");
+    for (const char* tool : {"ip", "nft", "dnsmasq"})
+        if (findTool(S(tool)).isEmpty())
+            return S("the network lab needs '%1' (packages iproute2, nftables, dnsmasq-base)").arg(S(tool));
+    removeLeftovers();
+    QByteArray errors;
+    bool ok = false;
+    run({S("ip"), S("netns"), S("add"), lanName()}, &ok, &errors);
+    if (!ok)
+        return S("cannot create a network namespace: ") + QString::fromLocal8Bit(errors).trimmed();
+    // Only the calling thread changes namespace: this must happen while it is the only one.
+    const int fd = ::open(QFile::encodeName(namespaceFile(lanName())).constData(), O_RDONLY | O_CLOEXEC);
+    const bool joined = fd >= 0 && ::setns(fd, CLONE_NEWNET) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!joined) {
+        removeNamespace(lanName());
+        return S("cannot join the lab's network namespace");
+    }
+    return {};
+}
+
+NetLab::NetLab(const QString& unavailable)
+    : m_unavailable(unavailable) {
+    if (m_unavailable.isEmpty())
+        build();
+}
+
+NetLab::~NetLab() {
+    m_listeners.clear();
+    if (m_dns.state() != QProcess::NotRunning) {
+        m_dns.terminate();
+        if (!m_dns.waitForFinished(3000))
+            m_dns.kill();
+        m_dns.waitForFinished(3000);
+    }
+    if (QFileInfo::exists(namespaceFile(pcName())))
+        removeNamespace(pcName());
+    if (QFileInfo::exists(namespaceFile(lanName())))
+        removeNamespace(lanName());
+    QDir(kEtcNetns + pcName()).removeRecursively();
+}
+
+bool NetLab::build() {
+    const QString lan = lanName();
+    const QString pc = pcName();
+    QList<QStringList> commands{
+        {S("netns"), S("add"), pc},
+        {S("-n"), lan, S("link"), S("set"), S("lo"), S("up")},
+        {S("-n"), pc, S("link"), S("set"), S("lo"), S("up")},
+        {S("-n"), lan, S("link"), S("add"), S("kvl-lan"), S("type"), S("veth"), S("peer"), S("name"),
+         S("kvl-pc"), S("netns"), pc},
+        {S("-n"), lan, S("addr"), S("add"), S(kLan) + S("/24"), S("dev"), S("kvl-lan")},
+        {S("-n"), lan, S("-6"), S("addr"), S("add"), S(kLan6) + S("/64"), S("dev"), S("kvl-lan"), S("nodad")},
+        {S("-n"), pc, S("addr"), S("add"), S(kPc) + S("/24"), S("dev"), S("kvl-pc")},
+        {S("-n"), pc, S("-6"), S("addr"), S("add"), S(kPc6) + S("/64"), S("dev"), S("kvl-pc"), S("nodad")},
+        {S("-n"), lan, S("link"), S("set"), S("kvl-lan"), S("up")},
+        {S("-n"), pc, S("link"), S("set"), S("kvl-pc"), S("up")},
+        {S("-n"), pc, S("route"), S("add"), S("default"), S("via"), S(kLan)},
+        {S("-n"), pc, S("-6"), S("route"), S("add"), S("default"), S("via"), S(kLan6)},
+    };
+    // The internet's addresses sit on the lan side's loopback: the dummy link type is not in every
+    // kernel, and a local address answers whatever interface the packet came in on.
+    for (const char* address : {kWeb, kAllowedWeb, kOtherWeb, kDns})
+        commands.append({S("-n"), lan, S("addr"), S("add"), S(address) + S("/32"), S("dev"), S("lo")});
+    commands.append(
+        {S("-n"), lan, S("-6"), S("addr"), S("add"), S(kWeb6) + S("/128"), S("dev"), S("lo"), S("nodad")});
+    for (const QStringList& command : commands) {
+        QByteArray errors;
+        bool ok = false;
+        run(QStringList{S("ip")} + command, &ok, &errors);
+        if (!ok) {
+            m_error = S("ip %1: %2").arg(command.join(QLatin1Char(' ')), QString::fromLocal8Bit(errors));
+            return false;
+        }
+    }
+    const QString etc = kEtcNetns + pc;
+    QFile resolv(etc + S("/resolv.conf"));
+    QFile hosts(etc + S("/hosts"));
+    if (!QDir().mkpath(etc) || !resolv.open(QIODevice::WriteOnly) || !hosts.open(QIODevice::WriteOnly) ||
+        resolv.write(QByteArray("nameserver ") + kDns + '\n') < 0 ||
+        hosts.write("127.0.0.1 localhost\n::1 localhost\n") < 0) {
+        m_error = S("cannot write ") + etc;
+        return false;
+    }
+    for (const char* address : {kWeb, kAllowedWeb, kOtherWeb, kWeb6})
+        listen(S(address), 80);
+    listen(S(kLan), kLanProxyPort);
+    return m_error.isEmpty() && startUpstreamDns();
+}
+
+void NetLab::listen(const QString& address, quint16 port) {
+    auto server = std::make_unique<QTcpServer>();
+    if (!server->listen(QHostAddress(address), port))
+        m_error = S("cannot listen on %1 port %2: %3").arg(address).arg(port).arg(server->errorString());
+    m_listeners.push_back(std::move(server));
+}
+
+bool NetLab::startUpstreamDns() {
+    m_dns.setProcessChannelMode(QProcess::MergedChannels);
+    m_dns.start(findTool(S("dnsmasq")),
+                {S("--no-daemon"), S("--conf-file=/dev/null"), S("--no-resolv"), S("--no-hosts"),
+                 S("--pid-file="), S("--listen-address=") + S(kDns), S("--bind-interfaces"),
+                 S("--address=/allowed.test/") + S(kAllowedWeb), S("--address=/other.test/") + S(kOtherWeb)});
+    QByteArray output;
+    const bool started = QTest::qWaitFor(
+        [&] {
+            output += m_dns.readAll();
+            return output.contains("started") || m_dns.state() == QProcess::NotRunning;
+        },
+        5000);
+    if (!started || m_dns.state() == QProcess::NotRunning) {
+        m_error = S("the upstream DNS did not start: ") + QString::fromLocal8Bit(output);
+        return false;
+    }
+    return true;
+}
+
+bool NetLab::probe(const QString& host, quint16 port, int timeoutMs) const {
+    QProcess probe;
+    probe.start(S("ip"), {S("netns"), S("exec"), pcName(), QCoreApplication::applicationFilePath(),
+                          S("--probe"), host, QString::number(port), QString::number(timeoutMs)});
+    // The event loop goes on meanwhile: the console keeps talking to the agent.
+    if (!QTest::qWaitFor([&] { return probe.state() == QProcess::NotRunning; }, timeoutMs + 5000)) {
+        probe.kill();
+        probe.waitForFinished(1000);
+        return false;
+    }
+    return probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0;
+}
+
+QByteArray NetLab::inPc(const QStringList& command, bool* ok) const {
+    return run(QStringList{S("ip"), S("netns"), S("exec"), pcName()} + command, ok);
+}
+
+QString NetLab::agentTable() const {
+    bool ok = false;
+    const QByteArray table = inPc({S("nft"), S("list"), S("table"), S("inet"), S("kestrava")}, &ok);
+    return ok ? QString::fromUtf8(table) : QString();
+}
+
+QByteArray NetLab::run(const QStringList& command, bool* ok, QByteArray* errors) {
+    QProcess process;
+    process.start(findTool(command.first()), command.mid(1));
+    const bool finished = process.waitForFinished(kToolWaitMs);
+    if (!finished)
+        process.kill();
+    if (ok)
+        *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (errors)
+        *errors = process.readAllStandardError();
+    return process.readAllStandardOutput();
+}
+
+void NetLab::removeNamespace(const QString& name) {
+    // Whatever still runs there (an agent, its dnsmasq, a test program) would keep it alive.
+    const QByteArray pids = run({S("ip"), S("netns"), S("pids"), name});
+    for (const QByteArray& pid : pids.split('\n')) {
+        const int number = pid.trimmed().toInt();
+        if (number > 0 && number != ::getpid())
+            ::kill(number, SIGKILL);
+    }
+    run({S("ip"), S("netns"), S("delete"), name});
+}
+
+void NetLab::removeLeftovers() {
+    static const QRegularExpression ours(S("^kvl-(\\d+)-(lan|pc)\\b"));
+    const QByteArray list = run({S("ip"), S("netns"), S("list")});
+    for (const QByteArray& line : list.split('\n')) {
+        const QRegularExpressionMatch match = ours.match(QString::fromLatin1(line));
+        if (!match.hasMatch() || QFileInfo::exists(S("/proc/") + match.captured(1)))
+            continue;
+        const QString name = S("kvl-%1-%2").arg(match.captured(1), match.captured(2));
+        removeNamespace(name);
+        QDir(kEtcNetns + name).removeRecursively();
+    }
+}

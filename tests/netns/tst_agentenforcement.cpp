@@ -1,0 +1,273 @@
+#include "LabAgent.h"
+#include "LabConsole.h"
+#include "NetLabMain.h"
+#include "policy/ScheduleModel.h"
+#include "policy/TimerModel.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <fcntl.h>
+#include <grp.h>
+#include <memory>
+#include <sched.h>
+#include <unistd.h>
+
+using namespace kestrava;
+
+namespace {
+const QString kWeb = QString::fromLatin1(NetLab::kWeb);
+constexpr quint16 kHttp = 80;
+constexpr int kReportWaitMs = 15000;
+// A user of the computer, above UID_MIN; it needs no account for the kernel.
+constexpr uid_t kUser = 61000;
+} // namespace
+
+// kestrava-agent in the pc namespace of a NetLab, driven by the console's core in this process, its
+// enforcement checked with real connections from the pc namespace.
+class TestAgentEnforcement : public QObject {
+    Q_OBJECT
+public:
+    explicit TestAgentEnforcement(NetLab& lab)
+        : m_lab(lab) {}
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void labWithoutAgent_data();
+    void labWithoutAgent();
+    void internetOffAndOn();
+    void controlledPortToLan();
+    void scheduleOnConsoleClock_data();
+    void scheduleOnConsoleClock();
+    void timerEndsByItself();
+    void whiteListByName();
+    void blockListEndsProcess();
+    void failClosedWithoutConsole();
+    void terminateRemovesTable();
+
+private:
+    bool agentConnected();
+    bool reportedSince(qsizetype mark, const QString& code, int timeoutMs = kReportWaitMs);
+    bool setInternet(bool on);
+
+    NetLab& m_lab;
+    // A time of day that the pc's own clock is not near, so that following it would show.
+    QDateTime m_consoleNow;
+    std::unique_ptr<LabConsole> m_console;
+    std::unique_ptr<LabAgent> m_agent;
+    qsizetype m_logShown = 0;
+};
+
+void TestAgentEnforcement::initTestCase() {
+    if (!m_lab.unavailable().isEmpty())
+        QSKIP(qPrintable(m_lab.unavailable()));
+    QVERIFY2(m_lab.error().isEmpty(), qPrintable(m_lab.error()));
+    QVERIFY2(QFileInfo(LabAgent::program()).isExecutable(), qPrintable(LabAgent::program()));
+    const QDateTime now = QDateTime::currentDateTime();
+    m_consoleNow =
+        QDateTime(now.date(), QTime(now.time().hour() >= 8 && now.time().hour() < 12 ? 16 : 10, 0));
+    m_console = std::make_unique<LabConsole>(m_consoleNow);
+    QVERIFY(m_console->listen());
+    m_agent = std::make_unique<LabAgent>(
+        QStringLiteral("%1:%2").arg(QLatin1String(NetLab::kLan)).arg(m_console->port()));
+}
+
+void TestAgentEnforcement::init() {
+    // What an earlier failure may have left behind.
+    QVERIFY(m_console->listen());
+    m_console->setControlledPort(0);
+    m_console->clock().set(m_consoleNow);
+}
+
+void TestAgentEnforcement::cleanup() {
+    if (QTest::currentTestFailed() && m_agent) {
+        qInfo().noquote() << "kestrava-agent's standard error:\n" << m_agent->log().mid(m_logShown);
+        qInfo().noquote() << "its table:\n" << m_lab.agentTable();
+    }
+    if (m_agent)
+        m_logShown = m_agent->log().size();
+}
+
+bool TestAgentEnforcement::agentConnected() {
+    const QString key = LabAgent::systemKey();
+    if (m_console->isConnected(key))
+        return true;
+    const qsizetype mark = m_console->reports().size();
+    if (!m_agent->isRunning() && !m_agent->start())
+        return false;
+    // Connected, and the state it reports once identified is in force.
+    return QTest::qWaitFor([&] { return m_console->isConnected(key); }, 60000) &&
+           QTest::qWaitFor([&] { return m_console->reports().size() > mark; }, kReportWaitMs);
+}
+
+bool TestAgentEnforcement::reportedSince(qsizetype mark, const QString& code, int timeoutMs) {
+    return QTest::qWaitFor([&] { return m_console->reports().indexOf(code, mark) >= 0; }, timeoutMs);
+}
+
+bool TestAgentEnforcement::setInternet(bool on) {
+    const QString code = on ? QStringLiteral("IN") : QStringLiteral("IF");
+    QString last;
+    for (const QString& report : m_console->reports())
+        if (report.startsWith(QLatin1Char('I')))
+            last = report;
+    const qsizetype mark = m_console->reports().size();
+    m_console->setInternet(on);
+    return last == code || reportedSince(mark, code);
+}
+
+void TestAgentEnforcement::labWithoutAgent_data() {
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<quint16>("port");
+    QTest::addColumn<bool>("reachable");
+    QTest::newRow("internet") << kWeb << kHttp << true;
+    QTest::newRow("internet IPv6") << QString::fromLatin1(NetLab::kWeb6) << kHttp << true;
+    QTest::newRow("LAN proxy") << QString::fromLatin1(NetLab::kLan) << NetLab::kLanProxyPort << true;
+    QTest::newRow("name through the upstream DNS") << QStringLiteral("www.allowed.test") << kHttp << true;
+    QTest::newRow("port nobody listens on") << kWeb << quint16(81) << false;
+    QTest::newRow("unknown name") << QStringLiteral("nowhere.invalid") << kHttp << false;
+}
+
+void TestAgentEnforcement::labWithoutAgent() {
+    QFETCH(QString, host);
+    QFETCH(quint16, port);
+    QFETCH(bool, reachable);
+    QVERIFY(!m_agent->isRunning());
+    QCOMPARE(m_lab.probe(host, port), reachable);
+}
+
+void TestAgentEnforcement::internetOffAndOn() {
+    QVERIFY(agentConnected());
+    QVERIFY(setInternet(false));
+    QVERIFY(!m_lab.probe(kWeb, kHttp));
+    QVERIFY(!m_lab.probe(QString::fromLatin1(NetLab::kWeb6), kHttp));
+    QVERIFY(m_lab.probe(QString::fromLatin1(NetLab::kLan), NetLab::kLanProxyPort));
+    QVERIFY(setInternet(true));
+    QVERIFY(m_lab.probe(kWeb, kHttp));
+}
+
+void TestAgentEnforcement::controlledPortToLan() {
+    const QString lan = QString::fromLatin1(NetLab::kLan);
+    QVERIFY(agentConnected());
+    QVERIFY(setInternet(false));
+    m_console->setControlledPort(NetLab::kLanProxyPort);
+    // "O" changes rules, not the state: nothing is reported.
+    QTRY_VERIFY_WITH_TIMEOUT(!m_lab.probe(lan, NetLab::kLanProxyPort), 10000);
+    QVERIFY(setInternet(true));
+    QVERIFY(m_lab.probe(lan, NetLab::kLanProxyPort));
+}
+
+void TestAgentEnforcement::scheduleOnConsoleClock_data() {
+    QTest::addColumn<bool>("blockInternet");
+    QTest::addColumn<bool>("reachable");
+    QTest::newRow("internet only inside") << false << true;
+    QTest::newRow("internet off inside") << true << false;
+}
+
+void TestAgentEnforcement::scheduleOnConsoleClock() {
+    QFETCH(bool, blockInternet);
+    QFETCH(bool, reachable);
+    QVERIFY(agentConnected());
+    QVERIFY(setInternet(!reachable));
+    ScheduleModel schedule(m_console->db(), m_console->clock(), m_console->messenger());
+    schedule.open(m_console->groupTarget());
+    schedule.clear();
+    schedule.setStartTime(m_consoleNow.time().addSecs(-3600));
+    schedule.setStopTime(m_consoleNow.time().addSecs(3600));
+    QCOMPARE(schedule.add(), ScheduleModel::AddResult::Added);
+    schedule.setBlockInternet(blockInternet);
+    const qsizetype mark = m_console->reports().size();
+    QCOMPARE(schedule.apply(), ScheduleModel::ApplyResult::Applied);
+    QVERIFY(reportedSince(mark, reachable ? QStringLiteral("IN") : QStringLiteral("IF")));
+    QCOMPARE(m_lab.probe(kWeb, kHttp), reachable);
+}
+
+void TestAgentEnforcement::timerEndsByItself() {
+    QVERIFY(agentConnected());
+    QVERIFY(setInternet(false));
+    // A one-minute ON timer started 52 s before the console's time: 8 s of internet are left.
+    m_console->clock().set(m_consoleNow.addSecs(-52));
+    TimerModel timer(m_console->db(), m_console->clock(), m_console->messenger());
+    timer.open(m_console->groupTarget());
+    timer.setOnTimer(true);
+    timer.setPeriod(QTime(0, 1));
+    const qsizetype mark = m_console->reports().size();
+    QCOMPARE(timer.apply(), TimerModel::ApplyResult::Applied);
+    m_console->clock().set(m_consoleNow);
+    m_console->messenger().Enumerate_Childs_And_Send_Scheduler(m_console->groupKey());
+    QVERIFY(reportedSince(mark, QStringLiteral("IN")));
+    QVERIFY(m_lab.probe(kWeb, kHttp));
+    const qsizetype started = m_console->reports().lastIndexOf(QStringLiteral("IN")) + 1;
+    // The console says nothing more: the agent ends the timer on its own.
+    QVERIFY(reportedSince(started, QStringLiteral("IF"), 30000));
+    QVERIFY(!m_lab.probe(kWeb, kHttp));
+}
+
+void TestAgentEnforcement::whiteListByName() {
+    QVERIFY(agentConnected());
+    QVERIFY(setInternet(false));
+    QVERIFY(!m_lab.probe(QStringLiteral("www.allowed.test"), kHttp));
+    m_console->allowSite(QStringLiteral("allowed.test"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_lab.probe(QStringLiteral("www.allowed.test"), kHttp), 10000);
+    QVERIFY(!m_lab.probe(QStringLiteral("www.other.test"), kHttp));
+    QVERIFY(!m_lab.probe(kWeb, kHttp));
+}
+
+void TestAgentEnforcement::blockListEndsProcess() {
+    QVERIFY(agentConnected());
+    QTemporaryDir dir;
+    const QString program = dir.filePath(QStringLiteral("blockme"));
+    QVERIFY(QFile::setPermissions(dir.path(),
+                                  QFile::permissions(dir.path()) | QFile::ExeOther | QFile::ReadOther));
+    QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), program));
+    m_console->blockProgram(QStringLiteral("blockme"));
+    // No report tells that the list arrived; a process started before it is found by the agent's scan.
+    const int pcNet =
+        ::open(QFile::encodeName(NetLab::namespaceFile(NetLab::pcName())).constData(), O_RDONLY);
+    QVERIFY(pcNet >= 0);
+    QProcess blocked;
+    blocked.setChildProcessModifier([pcNet] {
+        if (::setns(pcNet, CLONE_NEWNET) != 0 || ::setgroups(0, nullptr) != 0 || ::setgid(kUser) != 0 ||
+            ::setuid(kUser) != 0)
+            ::_exit(126);
+    });
+    blocked.start(program, {QStringLiteral("600")});
+    const bool started = blocked.waitForStarted(5000);
+    ::close(pcNet);
+    QVERIFY(started);
+    QTRY_VERIFY_WITH_TIMEOUT(blocked.state() == QProcess::NotRunning, 15000);
+    QVERIFY2(blocked.exitStatus() == QProcess::CrashExit,
+             qPrintable(QStringLiteral("ended by itself with code %1").arg(blocked.exitCode())));
+}
+
+void TestAgentEnforcement::failClosedWithoutConsole() {
+    QVERIFY(agentConnected());
+    QVERIFY(setInternet(false));
+    m_console->stopListening();
+    QVERIFY(!m_console->isConnected(LabAgent::systemKey()));
+    QVERIFY(!m_lab.probe(kWeb, kHttp));
+    m_agent->stop();
+    // As after a reboot: no table of the agent's is left.
+    m_lab.inPc({QStringLiteral("nft"), QStringLiteral("delete"), QStringLiteral("table"),
+                QStringLiteral("inet"), QStringLiteral("kestrava")});
+    QVERIFY(m_lab.probe(kWeb, kHttp));
+    QVERIFY(m_agent->start());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_lab.agentTable().isEmpty(), 15000);
+    QVERIFY(!m_lab.probe(kWeb, kHttp));
+}
+
+void TestAgentEnforcement::terminateRemovesTable() {
+    QVERIFY(agentConnected());
+    QVERIFY(setInternet(false));
+    QVERIFY(!m_lab.agentTable().isEmpty());
+    m_console->terminate(LabAgent::systemKey());
+    QVERIFY(m_agent->waitForExit(10000));
+    QCOMPARE(m_agent->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_agent->exitCode(), 0);
+    QVERIFY(m_lab.agentTable().isEmpty());
+    QVERIFY(m_lab.probe(kWeb, kHttp));
+}
+
+NETLAB_TEST_MAIN(TestAgentEnforcement)
+#include "tst_agentenforcement.moc"
