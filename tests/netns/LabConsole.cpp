@@ -9,6 +9,8 @@
 #include "protocol/Messages.h"
 
 #include <QDebug>
+#include <QTest>
+#include <algorithm>
 
 using namespace kestrava;
 
@@ -78,6 +80,19 @@ QString LabConsole::groupKey() const {
 
 bool LabConsole::isConnected(const QString& systemKey) const {
     return m_connections.Find_Socket_Of_System(systemKey) != 0;
+}
+
+bool LabConsole::waitForReport(qsizetype mark, const QString& code, int timeoutMs) const {
+    return QTest::qWaitFor([&] { return m_reports.indexOf(code, mark) >= 0; }, timeoutMs);
+}
+
+bool LabConsole::setInternetReported(bool on) {
+    const QString code = on ? QStringLiteral("IN") : QStringLiteral("IF");
+    const auto last = std::find_if(m_reports.crbegin(), m_reports.crend(),
+                                   [](const QString& report) { return report.startsWith(QLatin1Char('I')); });
+    const qsizetype mark = m_reports.size();
+    setInternet(on);
+    return (last != m_reports.crend() && *last == code) || waitForReport(mark, code);
 }
 
 void LabConsole::allowSite(const QString& url) {

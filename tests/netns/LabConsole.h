@@ -40,8 +40,12 @@ public:
     // Every status code that client services reported ("IN", "TF" ...), oldest first. The tree shows
     // only the last one, and two reports can arrive between two looks at it.
     const QStringList& reports() const { return m_reports; }
+    // Whether code is reported after the first mark reports, waiting at most timeoutMs for it.
+    bool waitForReport(qsizetype mark, const QString& code, int timeoutMs = 15000) const;
 
     void setInternet(bool on) { m_policy.setInternet(groupKey(), on); }
+    // The same, then waits until the agent reports that state, unless it already did as its last.
+    bool setInternetReported(bool on);
     // Into the catalogue, onto the group's list and sent, as the list windows do on closing.
     void allowSite(const QString& url);
     void blockProgram(const QString& name);

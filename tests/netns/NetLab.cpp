@@ -9,6 +9,7 @@
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
+#include <grp.h>
 #include <sched.h>
 #include <unistd.h>
 
@@ -170,6 +171,29 @@ bool NetLab::probe(const QString& host, quint16 port, int timeoutMs) const {
         return false;
     }
     return probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0;
+}
+
+QString NetLab::copyOfSleep(const QString& name) const {
+    const QString path = m_programs.filePath(name);
+    QFile::setPermissions(m_programs.path(), QFile::permissions(m_programs.path()) | QFile::ExeOther);
+    QFile::copy(QStringLiteral("/bin/sleep"), path);
+    return path;
+}
+
+bool NetLab::startInPcAs(QProcess& process, const QString& program, const QStringList& arguments,
+                         uid_t user) const {
+    const int pcNet = ::open(QFile::encodeName(namespaceFile(pcName())).constData(), O_RDONLY | O_CLOEXEC);
+    if (pcNet < 0)
+        return false;
+    process.setChildProcessModifier([pcNet, user] {
+        if (::setns(pcNet, CLONE_NEWNET) != 0 || ::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 ||
+            ::setuid(user) != 0)
+            ::_exit(126);
+    });
+    process.start(program, arguments);
+    const bool started = process.waitForStarted(5000);
+    ::close(pcNet);
+    return started;
 }
 
 QByteArray NetLab::inPc(const QStringList& command, bool* ok) const {

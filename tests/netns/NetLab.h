@@ -5,7 +5,9 @@
 #include <QString>
 #include <QStringList>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <memory>
+#include <sys/types.h>
 #include <vector>
 
 // A small network in two namespaces of this process's own, named after its pid: "kvl-<pid>-lan" holds
@@ -50,6 +52,12 @@ public:
     bool probe(const QString& host, quint16 port, int timeoutMs = 1500) const;
     // The command inside the pc namespace (with its own resolv.conf and hosts); ok tells exit code 0.
     QByteArray inPc(const QStringList& command, bool* ok = nullptr) const;
+    // A copy of /bin/sleep under this name that any user may run.
+    QString copyOfSleep(const QString& name) const;
+    // program as the given user inside the pc namespace, started directly (no `ip netns exec`, which
+    // needs root); false when it did not start.
+    bool startInPcAs(QProcess& process, const QString& program, const QStringList& arguments,
+                     uid_t user) const;
     // `nft list table inet kestrava` in the pc namespace; empty when there is no such table.
     QString agentTable() const;
 
@@ -63,6 +71,7 @@ private:
     static void removeNamespace(const QString& name);
     static void removeLeftovers();
 
+    QTemporaryDir m_programs;
     QString m_unavailable;
     QString m_error;
     QProcess m_dns;

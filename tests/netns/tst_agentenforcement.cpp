@@ -4,21 +4,14 @@
 #include "policy/ScheduleModel.h"
 #include "policy/TimerModel.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
-#include <fcntl.h>
-#include <grp.h>
 #include <memory>
-#include <sched.h>
-#include <unistd.h>
 
 using namespace kestrava;
 
 namespace {
 const QString kWeb = QString::fromLatin1(NetLab::kWeb);
 constexpr quint16 kHttp = 80;
-constexpr int kReportWaitMs = 15000;
 // A user of the computer, above UID_MIN; it needs no account for the kernel.
 constexpr uid_t kUser = 61000;
 } // namespace
@@ -49,8 +42,6 @@ private slots:
 
 private:
     bool agentConnected();
-    bool reportedSince(qsizetype mark, const QString& code, int timeoutMs = kReportWaitMs);
-    bool setInternet(bool on);
 
     NetLab& m_lab;
     // A time of day that the pc's own clock is not near, so that following it would show.
@@ -99,22 +90,7 @@ bool TestAgentEnforcement::agentConnected() {
         return false;
     // Connected, and the state it reports once identified is in force.
     return QTest::qWaitFor([&] { return m_console->isConnected(key); }, 60000) &&
-           QTest::qWaitFor([&] { return m_console->reports().size() > mark; }, kReportWaitMs);
-}
-
-bool TestAgentEnforcement::reportedSince(qsizetype mark, const QString& code, int timeoutMs) {
-    return QTest::qWaitFor([&] { return m_console->reports().indexOf(code, mark) >= 0; }, timeoutMs);
-}
-
-bool TestAgentEnforcement::setInternet(bool on) {
-    const QString code = on ? QStringLiteral("IN") : QStringLiteral("IF");
-    QString last;
-    for (const QString& report : m_console->reports())
-        if (report.startsWith(QLatin1Char('I')))
-            last = report;
-    const qsizetype mark = m_console->reports().size();
-    m_console->setInternet(on);
-    return last == code || reportedSince(mark, code);
+           QTest::qWaitFor([&] { return m_console->reports().size() > mark; }, 15000);
 }
 
 void TestAgentEnforcement::labWithoutAgent_data() {
@@ -139,22 +115,22 @@ void TestAgentEnforcement::labWithoutAgent() {
 
 void TestAgentEnforcement::internetOffAndOn() {
     QVERIFY(agentConnected());
-    QVERIFY(setInternet(false));
+    QVERIFY(m_console->setInternetReported(false));
     QVERIFY(!m_lab.probe(kWeb, kHttp));
     QVERIFY(!m_lab.probe(QString::fromLatin1(NetLab::kWeb6), kHttp));
     QVERIFY(m_lab.probe(QString::fromLatin1(NetLab::kLan), NetLab::kLanProxyPort));
-    QVERIFY(setInternet(true));
+    QVERIFY(m_console->setInternetReported(true));
     QVERIFY(m_lab.probe(kWeb, kHttp));
 }
 
 void TestAgentEnforcement::controlledPortToLan() {
     const QString lan = QString::fromLatin1(NetLab::kLan);
     QVERIFY(agentConnected());
-    QVERIFY(setInternet(false));
+    QVERIFY(m_console->setInternetReported(false));
     m_console->setControlledPort(NetLab::kLanProxyPort);
     // "O" changes rules, not the state: nothing is reported.
     QTRY_VERIFY_WITH_TIMEOUT(!m_lab.probe(lan, NetLab::kLanProxyPort), 10000);
-    QVERIFY(setInternet(true));
+    QVERIFY(m_console->setInternetReported(true));
     QVERIFY(m_lab.probe(lan, NetLab::kLanProxyPort));
 }
 
@@ -169,7 +145,7 @@ void TestAgentEnforcement::scheduleOnConsoleClock() {
     QFETCH(bool, blockInternet);
     QFETCH(bool, reachable);
     QVERIFY(agentConnected());
-    QVERIFY(setInternet(!reachable));
+    QVERIFY(m_console->setInternetReported(!reachable));
     ScheduleModel schedule(m_console->db(), m_console->clock(), m_console->messenger());
     schedule.open(m_console->groupTarget());
     schedule.clear();
@@ -179,13 +155,13 @@ void TestAgentEnforcement::scheduleOnConsoleClock() {
     schedule.setBlockInternet(blockInternet);
     const qsizetype mark = m_console->reports().size();
     QCOMPARE(schedule.apply(), ScheduleModel::ApplyResult::Applied);
-    QVERIFY(reportedSince(mark, reachable ? QStringLiteral("IN") : QStringLiteral("IF")));
+    QVERIFY(m_console->waitForReport(mark, reachable ? QStringLiteral("IN") : QStringLiteral("IF")));
     QCOMPARE(m_lab.probe(kWeb, kHttp), reachable);
 }
 
 void TestAgentEnforcement::timerEndsByItself() {
     QVERIFY(agentConnected());
-    QVERIFY(setInternet(false));
+    QVERIFY(m_console->setInternetReported(false));
     // A one-minute ON timer started 52 s before the console's time: 8 s of internet are left.
     m_console->clock().set(m_consoleNow.addSecs(-52));
     TimerModel timer(m_console->db(), m_console->clock(), m_console->messenger());
@@ -196,17 +172,17 @@ void TestAgentEnforcement::timerEndsByItself() {
     QCOMPARE(timer.apply(), TimerModel::ApplyResult::Applied);
     m_console->clock().set(m_consoleNow);
     m_console->messenger().Enumerate_Childs_And_Send_Scheduler(m_console->groupKey());
-    QVERIFY(reportedSince(mark, QStringLiteral("IN")));
+    QVERIFY(m_console->waitForReport(mark, QStringLiteral("IN")));
     QVERIFY(m_lab.probe(kWeb, kHttp));
     const qsizetype started = m_console->reports().lastIndexOf(QStringLiteral("IN")) + 1;
     // The console says nothing more: the agent ends the timer on its own.
-    QVERIFY(reportedSince(started, QStringLiteral("IF"), 30000));
+    QVERIFY(m_console->waitForReport(started, QStringLiteral("IF"), 30000));
     QVERIFY(!m_lab.probe(kWeb, kHttp));
 }
 
 void TestAgentEnforcement::whiteListByName() {
     QVERIFY(agentConnected());
-    QVERIFY(setInternet(false));
+    QVERIFY(m_console->setInternetReported(false));
     QVERIFY(!m_lab.probe(QStringLiteral("www.allowed.test"), kHttp));
     m_console->allowSite(QStringLiteral("allowed.test"));
     QTRY_VERIFY_WITH_TIMEOUT(m_lab.probe(QStringLiteral("www.allowed.test"), kHttp), 10000);
@@ -216,26 +192,11 @@ void TestAgentEnforcement::whiteListByName() {
 
 void TestAgentEnforcement::blockListEndsProcess() {
     QVERIFY(agentConnected());
-    QTemporaryDir dir;
-    const QString program = dir.filePath(QStringLiteral("blockme"));
-    QVERIFY(QFile::setPermissions(dir.path(),
-                                  QFile::permissions(dir.path()) | QFile::ExeOther | QFile::ReadOther));
-    QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), program));
+    const QString program = m_lab.copyOfSleep(QStringLiteral("blockme"));
     m_console->blockProgram(QStringLiteral("blockme"));
     // No report tells that the list arrived; a process started before it is found by the agent's scan.
-    const int pcNet =
-        ::open(QFile::encodeName(NetLab::namespaceFile(NetLab::pcName())).constData(), O_RDONLY);
-    QVERIFY(pcNet >= 0);
     QProcess blocked;
-    blocked.setChildProcessModifier([pcNet] {
-        if (::setns(pcNet, CLONE_NEWNET) != 0 || ::setgroups(0, nullptr) != 0 || ::setgid(kUser) != 0 ||
-            ::setuid(kUser) != 0)
-            ::_exit(126);
-    });
-    blocked.start(program, {QStringLiteral("600")});
-    const bool started = blocked.waitForStarted(5000);
-    ::close(pcNet);
-    QVERIFY(started);
+    QVERIFY(m_lab.startInPcAs(blocked, program, {QStringLiteral("600")}, kUser));
     QTRY_VERIFY_WITH_TIMEOUT(blocked.state() == QProcess::NotRunning, 15000);
     QVERIFY2(blocked.exitStatus() == QProcess::CrashExit,
              qPrintable(QStringLiteral("ended by itself with code %1").arg(blocked.exitCode())));
@@ -243,7 +204,7 @@ void TestAgentEnforcement::blockListEndsProcess() {
 
 void TestAgentEnforcement::failClosedWithoutConsole() {
     QVERIFY(agentConnected());
-    QVERIFY(setInternet(false));
+    QVERIFY(m_console->setInternetReported(false));
     m_console->stopListening();
     QVERIFY(!m_console->isConnected(LabAgent::systemKey()));
     QVERIFY(!m_lab.probe(kWeb, kHttp));
@@ -259,7 +220,7 @@ void TestAgentEnforcement::failClosedWithoutConsole() {
 
 void TestAgentEnforcement::terminateRemovesTable() {
     QVERIFY(agentConnected());
-    QVERIFY(setInternet(false));
+    QVERIFY(m_console->setInternetReported(false));
     QVERIFY(!m_lab.agentTable().isEmpty());
     m_console->terminate(LabAgent::systemKey());
     QVERIFY(m_agent->waitForExit(10000));
