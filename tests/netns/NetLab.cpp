@@ -86,29 +86,28 @@ NetLab::~NetLab() {
 }
 
 bool NetLab::build() {
-    const QString lan = lanName();
     const QString pc = pcName();
-    QList<QStringList> commands{
-        {S("netns"), S("add"), pc},
-        {S("-n"), lan, S("link"), S("set"), S("lo"), S("up")},
-        {S("-n"), pc, S("link"), S("set"), S("lo"), S("up")},
-        {S("-n"), lan, S("link"), S("add"), S("kvl-lan"), S("type"), S("veth"), S("peer"), S("name"),
-         S("kvl-pc"), S("netns"), pc},
-        {S("-n"), lan, S("addr"), S("add"), S(kLan) + S("/24"), S("dev"), S("kvl-lan")},
-        {S("-n"), lan, S("-6"), S("addr"), S("add"), S(kLan6) + S("/64"), S("dev"), S("kvl-lan"), S("nodad")},
-        {S("-n"), pc, S("addr"), S("add"), S(kPc) + S("/24"), S("dev"), S("kvl-pc")},
-        {S("-n"), pc, S("-6"), S("addr"), S("add"), S(kPc6) + S("/64"), S("dev"), S("kvl-pc"), S("nodad")},
-        {S("-n"), lan, S("link"), S("set"), S("kvl-lan"), S("up")},
-        {S("-n"), pc, S("link"), S("set"), S("kvl-pc"), S("up")},
-        {S("-n"), pc, S("route"), S("add"), S("default"), S("via"), S(kLan)},
-        {S("-n"), pc, S("-6"), S("route"), S("add"), S("default"), S("via"), S(kLan6)},
-    };
-    // The internet's addresses sit on the lan side's loopback: the dummy link type is not in every
-    // kernel, and a local address answers whatever interface the packet came in on.
+    // "-n <lan>" commands; the internet's addresses sit on the lan side's loopback: the dummy link type
+    // is not in every kernel, and a local address answers whatever interface the packet came in on.
+    QStringList lanSide{QStringLiteral("link set lo up"),
+                        QStringLiteral("link add kvl-lan type veth peer name kvl-pc netns ") + pc,
+                        S("addr add %1/24 dev kvl-lan").arg(S(kLan)),
+                        S("-6 addr add %1/64 dev kvl-lan nodad").arg(S(kLan6)),
+                        S("link set kvl-lan up"),
+                        S("-6 addr add %1/128 dev lo nodad").arg(S(kWeb6))};
     for (const char* address : {kWeb, kAllowedWeb, kOtherWeb, kDns})
-        commands.append({S("-n"), lan, S("addr"), S("add"), S(address) + S("/32"), S("dev"), S("lo")});
-    commands.append(
-        {S("-n"), lan, S("-6"), S("addr"), S("add"), S(kWeb6) + S("/128"), S("dev"), S("lo"), S("nodad")});
+        lanSide << S("addr add %1/32 dev lo").arg(S(address));
+    const QStringList pcSide{S("link set lo up"),
+                             S("addr add %1/24 dev kvl-pc").arg(S(kPc)),
+                             S("-6 addr add %1/64 dev kvl-pc nodad").arg(S(kPc6)),
+                             S("link set kvl-pc up"),
+                             S("route add default via %1").arg(S(kLan)),
+                             S("-6 route add default via %1").arg(S(kLan6))};
+    QList<QStringList> commands{{S("netns"), S("add"), pc}};
+    for (const QString& command : lanSide)
+        commands << QStringList{S("-n"), lanName()} + command.split(QLatin1Char(' '));
+    for (const QString& command : pcSide)
+        commands << QStringList{S("-n"), pc} + command.split(QLatin1Char(' '));
     for (const QStringList& command : commands) {
         QByteArray errors;
         bool ok = false;

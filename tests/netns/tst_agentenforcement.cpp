@@ -30,6 +30,7 @@ private slots:
     void cleanup();
     void labWithoutAgent_data();
     void labWithoutAgent();
+    void userProgramWithoutAgent();
     void internetOffAndOn();
     void controlledPortToLan();
     void scheduleOnConsoleClock_data();
@@ -111,6 +112,16 @@ void TestAgentEnforcement::labWithoutAgent() {
     QFETCH(bool, reachable);
     QVERIFY(!m_agent->isRunning());
     QCOMPARE(m_lab.probe(host, port), reachable);
+}
+
+void TestAgentEnforcement::userProgramWithoutAgent() {
+    // What the block list case relies on: a user's program in the pc namespace runs to its end.
+    QProcess program;
+    QVERIFY(m_lab.startInPcAs(program, m_lab.copyOfSleep(QStringLiteral("blockme")), {QStringLiteral("0.1")},
+                              kUser));
+    QVERIFY(program.waitForFinished(5000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
 }
 
 void TestAgentEnforcement::internetOffAndOn() {
