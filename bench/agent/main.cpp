@@ -27,7 +27,6 @@ using kestrava::bench::nowNs;
 namespace {
 
 constexpr uid_t kUser = 61000;
-const QString kWeb = QString::fromLatin1(NetLab::kWeb);
 
 void say(const char* key, double value) {
     std::printf("%s=%.1f\n", key, value);
@@ -89,7 +88,7 @@ double ruleRound(LabConsole& console) {
     QProcess watch;
     watch.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), NetLab::pcName(),
                                        QCoreApplication::applicationFilePath(), QStringLiteral("--watch"),
-                                       kWeb, QStringLiteral("80")});
+                                       NetLab::kWeb, QStringLiteral("80")});
     if (!QTest::qWaitFor([&] { return watch.canReadLine() || watch.state() == QProcess::NotRunning; },
                          5000) ||
         watch.readLine().trimmed() != "ready")
@@ -171,7 +170,7 @@ int main(int argc, char* argv[]) {
     LabConsole console(QDateTime::currentDateTime());
     if (!console.listen())
         return fail("the console cannot listen");
-    LabAgent agent(QStringLiteral("%1:%2").arg(QLatin1String(NetLab::kLan)).arg(console.port()));
+    LabAgent agent(LabConsole::kPort);
     if (!agent.start() ||
         !QTest::qWaitFor(
             [&] { return console.isConnected(LabAgent::systemKey()) && !console.reports().isEmpty(); },

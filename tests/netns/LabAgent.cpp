@@ -6,8 +6,8 @@
 #include <QCoreApplication>
 #include <QTest>
 
-LabAgent::LabAgent(QString console)
-    : m_console(std::move(console)) {
+LabAgent::LabAgent(quint16 consolePort)
+    : m_console(NetLab::kLan + QLatin1Char(':') + QString::number(consolePort)) {
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.setStandardOutputFile(QProcess::nullDevice());
     QObject::connect(&m_process, &QProcess::readyReadStandardError,

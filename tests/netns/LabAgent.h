@@ -11,7 +11,8 @@ public:
     static constexpr const char* kIdentifier = "kvlab0001";
     static constexpr const char* kName = "LAB-PC";
 
-    explicit LabAgent(QString console);
+    // The console listens on the lab's LAN address.
+    explicit LabAgent(quint16 consolePort);
     ~LabAgent();
 
     // The program beside the test binary, or the one KESTRAVA_AGENT names.
@@ -24,10 +25,11 @@ public:
     void stop();
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     bool waitForExit(int timeoutMs);
-    int exitCode() const { return m_process.exitCode(); }
-    QProcess::ExitStatus exitStatus() const { return m_process.exitStatus(); }
+    // Its exit code; -1 when it did not end on its own.
+    int exitCode() const {
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
     qint64 pid() const { return m_process.processId(); }
-    QString stateDir() const { return m_state.path(); }
     const QByteArray& log() const { return m_log; }
 
 private:

@@ -36,7 +36,6 @@ LabConsole::LabConsole(const QDateTime& clockAt)
     , m_messenger(m_db, m_tree, m_connections, m_clock)
     , m_incoming(m_db, m_tree, m_clock, m_connections, m_messenger)
     , m_policy(m_db, m_messenger)
-    , m_service(m_db, m_connections, m_messenger)
     , m_options(m_db, m_tray, m_autoStart, [this](const QString& message) {
         m_connections.Send_Data_To_All_Connected_Systems(message);
     }) {
@@ -45,8 +44,8 @@ LabConsole::LabConsole(const QDateTime& clockAt)
     m_db.open(path);
     m_db.exec(QStringLiteral("INSERT INTO Group_Table (Group_Key, Group_Name) VALUES (?, ?)"),
               {groupKey(), QString::fromLatin1(kGroup)});
-    m_db.exec(QStringLiteral("UPDATE Settings_Table SET LocalPort=0, AddToGroup=?"),
-              {QString::fromLatin1(kGroup)});
+    m_db.exec(QStringLiteral("UPDATE Settings_Table SET LocalPort=?, AddToGroup=?"),
+              {int(kPort), QString::fromLatin1(kGroup)});
     Load_Systems_Tree(m_db, m_tree);
     QObject::connect(&m_connections, &ConnectionManager::messageReceived, &m_incoming,
                      &IncomingMessages::handleMessage);
@@ -62,16 +61,6 @@ LabConsole::LabConsole(const QDateTime& clockAt)
 
 LabConsole::~LabConsole() {
     m_connections.Close_All_Sockets();
-}
-
-bool LabConsole::listen() {
-    if (m_connections.isListening())
-        return true;
-    if (!m_connections.Start_Listening())
-        return false;
-    m_port = m_connections.listeningPort();
-    m_db.exec(QStringLiteral("UPDATE Settings_Table SET LocalPort=?"), {m_port});
-    return true;
 }
 
 QString LabConsole::groupKey() const {
@@ -103,6 +92,10 @@ void LabConsole::allowSite(const QString& url) {
 void LabConsole::blockProgram(const QString& name) {
     m_messenger.Enumerate_Childs_And_Send_Programs(
         addToGroupList<ProgramCatalogue, GroupProgramList>(m_db, groupKey(), name));
+}
+
+void LabConsole::terminate(const QString& key) {
+    m_messenger.Enumerate_Childs_And_Send_Message(key, Messages::buildTerminate());
 }
 
 void LabConsole::setControlledPort(int port) {

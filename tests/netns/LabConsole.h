@@ -4,7 +4,6 @@
 #include "link/ConnectionManager.h"
 #include "link/IncomingMessages.h"
 #include "link/Messenger.h"
-#include "link/ServiceCommands.h"
 #include "options/AutoStartSwitch.h"
 #include "options/OptionsModel.h"
 #include "options/TraySwitch.h"
@@ -24,11 +23,12 @@ public:
     explicit LabConsole(const QDateTime& clockAt);
     ~LabConsole();
 
-    // On any free port the first time, on that same port afterwards.
-    bool listen();
+    // The lab's namespace is the console's own: its usual port is free (ports above 32767 it refuses).
+    static constexpr quint16 kPort = 8999;
+
+    bool listen() { return m_connections.isListening() || m_connections.Start_Listening(); }
     // Closes the listener and every connection, as when the console ends.
     void stopListening() { m_connections.Close_All_Sockets(); }
-    quint16 port() const { return m_port; }
 
     kestrava::Database& db() { return m_db; }
     kestrava::FixedClock& clock() { return m_clock; }
@@ -51,7 +51,7 @@ public:
     void blockProgram(const QString& name);
     // The "Other" controlled protocol's port, sent to every connected system; 0 for none.
     void setControlledPort(int port);
-    void terminate(const QString& key) { m_service.terminate(key); }
+    void terminate(const QString& key);
 
 private:
     struct NoTray final : kestrava::TraySwitch {
@@ -71,10 +71,8 @@ private:
     kestrava::Messenger m_messenger;
     kestrava::IncomingMessages m_incoming;
     kestrava::PolicyCommands m_policy;
-    kestrava::ServiceCommands m_service;
     NoTray m_tray;
     NoAutoStart m_autoStart;
     kestrava::OptionsModel m_options;
-    quint16 m_port = 0;
     QStringList m_reports;
 };

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTcpSocket>
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
@@ -47,11 +48,8 @@ QString NetLab::enterLan() {
         if (findTool(S(tool)).isEmpty())
             return S("the network lab needs '%1' (packages iproute2, nftables, dnsmasq-base)").arg(S(tool));
     removeLeftovers();
-    QByteArray errors;
-    bool ok = false;
-    run({S("ip"), S("netns"), S("add"), lanName()}, &ok, &errors);
-    if (!ok)
-        return S("cannot create a network namespace: ") + QString::fromLocal8Bit(errors).trimmed();
+    if (const QString failed = runAll({S("ip netns add ") + lanName()}); !failed.isEmpty())
+        return S("cannot create a network namespace: ") + failed;
     // Only the calling thread changes namespace: this must happen while it is the only one.
     const int fd = ::open(QFile::encodeName(namespaceFile(lanName())).constData(), O_RDONLY | O_CLOEXEC);
     const bool joined = fd >= 0 && ::setns(fd, CLONE_NEWNET) == 0;
@@ -71,17 +69,11 @@ NetLab::NetLab(const QString& unavailable)
 }
 
 NetLab::~NetLab() {
-    m_listeners.clear();
-    if (m_dns.state() != QProcess::NotRunning) {
-        m_dns.terminate();
-        if (!m_dns.waitForFinished(3000))
-            m_dns.kill();
-        m_dns.waitForFinished(3000);
-    }
-    if (QFileInfo::exists(namespaceFile(pcName())))
-        removeNamespace(pcName());
-    if (QFileInfo::exists(namespaceFile(lanName())))
-        removeNamespace(lanName());
+    m_dns.kill();
+    m_dns.waitForFinished(3000);
+    // Whatever else still runs there ends with the namespaces.
+    for (const QString& name : {pcName(), lanName()})
+        removeNamespace(name);
     QDir(kEtcNetns + pcName()).removeRecursively();
 }
 
@@ -91,49 +83,49 @@ bool NetLab::build() {
     // is not in every kernel, and a local address answers whatever interface the packet came in on.
     QStringList lanSide{QStringLiteral("link set lo up"),
                         QStringLiteral("link add kvl-lan type veth peer name kvl-pc netns ") + pc,
-                        S("addr add %1/24 dev kvl-lan").arg(S(kLan)),
-                        S("-6 addr add %1/64 dev kvl-lan nodad").arg(S(kLan6)),
+                        S("addr add %1/24 dev kvl-lan").arg(kLan),
+                        S("-6 addr add %1/64 dev kvl-lan nodad").arg(kLan6),
                         S("link set kvl-lan up"),
-                        S("-6 addr add %1/128 dev lo nodad").arg(S(kWeb6))};
-    for (const char* address : {kWeb, kAllowedWeb, kOtherWeb, kDns})
-        lanSide << S("addr add %1/32 dev lo").arg(S(address));
+                        S("-6 addr add %1/128 dev lo nodad").arg(kWeb6)};
+    for (const QString& address : {kWeb, kAllowedWeb, kOtherWeb, kDns})
+        lanSide << S("addr add %1/32 dev lo").arg(address);
     const QStringList pcSide{S("link set lo up"),
-                             S("addr add %1/24 dev kvl-pc").arg(S(kPc)),
-                             S("-6 addr add %1/64 dev kvl-pc nodad").arg(S(kPc6)),
+                             S("addr add %1/24 dev kvl-pc").arg(kPc),
+                             S("-6 addr add %1/64 dev kvl-pc nodad").arg(kPc6),
                              S("link set kvl-pc up"),
-                             S("route add default via %1").arg(S(kLan)),
-                             S("-6 route add default via %1").arg(S(kLan6))};
-    QList<QStringList> commands{{S("netns"), S("add"), pc}};
+                             S("route add default via %1").arg(kLan),
+                             S("-6 route add default via %1").arg(kLan6)};
+    QStringList commands{S("ip netns add ") + pc};
     for (const QString& command : lanSide)
-        commands << QStringList{S("-n"), lanName()} + command.split(QLatin1Char(' '));
+        commands << S("ip -n %1 %2").arg(lanName(), command);
     for (const QString& command : pcSide)
-        commands << QStringList{S("-n"), pc} + command.split(QLatin1Char(' '));
-    for (const QStringList& command : commands) {
-        QByteArray errors;
-        bool ok = false;
-        run(QStringList{S("ip")} + command, &ok, &errors);
-        if (!ok) {
-            m_error = S("ip %1: %2").arg(command.join(QLatin1Char(' ')), QString::fromLocal8Bit(errors));
-            return false;
-        }
-    }
+        commands << S("ip -n %1 %2").arg(pc, command);
+    if (m_error = runAll(commands); !m_error.isEmpty())
+        return false;
     const QString etc = kEtcNetns + pc;
     QFile resolv(etc + S("/resolv.conf"));
     QFile hosts(etc + S("/hosts"));
     if (!QDir().mkpath(etc) || !resolv.open(QIODevice::WriteOnly) || !hosts.open(QIODevice::WriteOnly) ||
-        resolv.write(QByteArray("nameserver ") + kDns + '\n') < 0 ||
+        resolv.write("nameserver " + kDns.toLatin1() + '\n') < 0 ||
         hosts.write("127.0.0.1 localhost\n::1 localhost\n") < 0) {
         m_error = S("cannot write ") + etc;
         return false;
     }
-    for (const char* address : {kWeb, kAllowedWeb, kOtherWeb, kWeb6})
-        listen(S(address), 80);
-    listen(S(kLan), kLanProxyPort);
+    for (const QString& address : {kWeb, kAllowedWeb, kOtherWeb, kWeb6})
+        listen(address, 80);
+    listen(kLan, kLanProxyPort);
     return m_error.isEmpty() && startUpstreamDns();
 }
 
 void NetLab::listen(const QString& address, quint16 port) {
     auto server = std::make_unique<QTcpServer>();
+    // Taken and closed at once: a full queue of accepted connections would refuse the next probes.
+    QObject::connect(server.get(), &QTcpServer::newConnection, [raw = server.get()] {
+        while (QTcpSocket* socket = raw->nextPendingConnection()) {
+            socket->close();
+            socket->deleteLater();
+        }
+    });
     if (!server->listen(QHostAddress(address), port))
         m_error = S("cannot listen on %1 port %2: %3").arg(address).arg(port).arg(server->errorString());
     m_listeners.push_back(std::move(server));
@@ -143,8 +135,8 @@ bool NetLab::startUpstreamDns() {
     m_dns.setProcessChannelMode(QProcess::MergedChannels);
     m_dns.start(findTool(S("dnsmasq")),
                 {S("--no-daemon"), S("--conf-file=/dev/null"), S("--no-resolv"), S("--no-hosts"),
-                 S("--pid-file="), S("--listen-address=") + S(kDns), S("--bind-interfaces"),
-                 S("--address=/allowed.test/") + S(kAllowedWeb), S("--address=/other.test/") + S(kOtherWeb)});
+                 S("--pid-file="), S("--listen-address=") + kDns, S("--bind-interfaces"),
+                 S("--address=/allowed.test/") + kAllowedWeb, S("--address=/other.test/") + kOtherWeb});
     QByteArray output;
     const bool started = QTest::qWaitFor(
         [&] {
@@ -195,14 +187,25 @@ bool NetLab::startInPcAs(QProcess& process, const QString& program, const QStrin
     return started;
 }
 
-QByteArray NetLab::inPc(const QStringList& command, bool* ok) const {
-    return run(QStringList{S("ip"), S("netns"), S("exec"), pcName()} + command, ok);
+QByteArray NetLab::inPc(const QString& command, bool* ok) const {
+    return run((S("ip netns exec ") + pcName() + QLatin1Char(' ') + command).split(QLatin1Char(' ')), ok);
 }
 
 QString NetLab::agentTable() const {
     bool ok = false;
-    const QByteArray table = inPc({S("nft"), S("list"), S("table"), S("inet"), S("kestrava")}, &ok);
+    const QByteArray table = inPc(S("nft list table inet kestrava"), &ok);
     return ok ? QString::fromUtf8(table) : QString();
+}
+
+QString NetLab::runAll(const QStringList& commands) {
+    for (const QString& command : commands) {
+        QByteArray errors;
+        bool ok = false;
+        run(command.split(QLatin1Char(' ')), &ok, &errors);
+        if (!ok)
+            return command + S(": ") + QString::fromLocal8Bit(errors).trimmed();
+    }
+    return {};
 }
 
 QByteArray NetLab::run(const QStringList& command, bool* ok, QByteArray* errors) {

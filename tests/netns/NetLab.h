@@ -1,11 +1,16 @@
 #pragma once
 
+#include "NetProbe.h"
+#include "platform/EventDispatcher.h"
+
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 #include <sys/types.h>
 #include <vector>
@@ -18,17 +23,17 @@
 // died are removed on the next start.
 class NetLab {
 public:
-    static constexpr const char* kLan = "10.77.1.1";
-    static constexpr const char* kPc = "10.77.1.2";
-    static constexpr const char* kLan6 = "fd00:77::1";
-    static constexpr const char* kPc6 = "fd00:77::2";
+    static inline const QString kLan = QStringLiteral("10.77.1.1");
+    static inline const QString kPc = QStringLiteral("10.77.1.2");
+    static inline const QString kLan6 = QStringLiteral("fd00:77::1");
+    static inline const QString kPc6 = QStringLiteral("fd00:77::2");
     static constexpr quint16 kLanProxyPort = 8080;
     // "The internet": web servers on port 80 and the DNS that the pc's resolv.conf names.
-    static constexpr const char* kWeb = "203.0.113.10";
-    static constexpr const char* kAllowedWeb = "203.0.113.20";
-    static constexpr const char* kOtherWeb = "203.0.113.30";
-    static constexpr const char* kDns = "203.0.113.53";
-    static constexpr const char* kWeb6 = "2001:db8::10";
+    static inline const QString kWeb = QStringLiteral("203.0.113.10");
+    static inline const QString kAllowedWeb = QStringLiteral("203.0.113.20");
+    static inline const QString kOtherWeb = QStringLiteral("203.0.113.30");
+    static inline const QString kDns = QStringLiteral("203.0.113.53");
+    static inline const QString kWeb6 = QStringLiteral("2001:db8::10");
 
     // Call first in main, before the application object: checks root and the tools, removes leftovers,
     // creates the lan namespace and moves this process into it. Returns why the lab cannot run, or
@@ -41,8 +46,6 @@ public:
     // Builds the rest when unavailable (from enterLan) is empty; error() tells what failed.
     explicit NetLab(const QString& unavailable);
     ~NetLab();
-    NetLab(const NetLab&) = delete;
-    NetLab& operator=(const NetLab&) = delete;
 
     // Why the lab cannot run on this machine (not root, tools missing): a reason to skip.
     const QString& unavailable() const { return m_unavailable; }
@@ -50,8 +53,8 @@ public:
     const QString& error() const { return m_error; }
     // A real TCP connection from the pc namespace; host may be a name, resolved there.
     bool probe(const QString& host, quint16 port, int timeoutMs = 1500) const;
-    // The command inside the pc namespace (with its own resolv.conf and hosts); ok tells exit code 0.
-    QByteArray inPc(const QStringList& command, bool* ok = nullptr) const;
+    // The command (words split at blanks) inside the pc namespace; ok tells exit code 0.
+    QByteArray inPc(const QString& command, bool* ok = nullptr) const;
     // A copy of /bin/sleep under this name that any user may run.
     QString copyOfSleep(const QString& name) const;
     // program as the given user inside the pc namespace, started directly (no `ip netns exec`, which
@@ -61,10 +64,11 @@ public:
     // `nft list table inet kestrava` in the pc namespace; empty when there is no such table.
     QString agentTable() const;
 
+private:
     // The program with its arguments; ok tells exit code 0 within 20 s.
     static QByteArray run(const QStringList& command, bool* ok = nullptr, QByteArray* errors = nullptr);
-
-private:
+    // Each command line (words split at blanks, no shell) in turn; the first failure, or empty.
+    static QString runAll(const QStringList& commands);
     bool build();
     bool startUpstreamDns();
     void listen(const QString& address, quint16 port);
@@ -77,3 +81,17 @@ private:
     QProcess m_dns;
     std::vector<std::unique_ptr<QTcpServer>> m_listeners;
 };
+
+// main() of a network lab test: a probe when asked for one (inside the pc namespace), otherwise the
+// process joins the lab's lan namespace while it has a single thread, then runs TestClass(lab).
+#define NETLAB_TEST_MAIN(TestClass)                                                                          \
+    int main(int argc, char* argv[]) {                                                                       \
+        if (const std::optional<int> probed = NetProbe::runFromArguments(argc, argv))                        \
+            return *probed;                                                                                  \
+        const QString unavailable = NetLab::enterLan();                                                      \
+        kestrava::installEventDispatcher();                                                                  \
+        QCoreApplication app(argc, argv);                                                                    \
+        NetLab lab(unavailable);                                                                             \
+        TestClass test(lab);                                                                                 \
+        return QTest::qExec(&test, argc, argv);                                                              \
+    }
