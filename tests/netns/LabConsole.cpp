@@ -6,6 +6,9 @@
 #include "lists/GroupUrlList.h"
 #include "lists/ProgramCatalogue.h"
 #include "lists/UrlCatalogue.h"
+#include "options/AutoStartSwitch.h"
+#include "options/OptionsModel.h"
+#include "options/TraySwitch.h"
 #include "protocol/Messages.h"
 
 #include <QDebug>
@@ -28,6 +31,16 @@ QString addToGroupList(Database& db, const QString& groupKey, const QString& ent
     return list.keyToSendOnClose();
 }
 
+struct NoTray final : TraySwitch {
+    bool isTrayIconVisible() const override { return false; }
+    void setTrayIconVisible(bool) override {}
+};
+
+struct NoAutoStart final : AutoStartSwitch {
+    bool isAutoStartSet() const override { return false; }
+    void setAutoStart(bool) override {}
+};
+
 } // namespace
 
 LabConsole::LabConsole(const QDateTime& clockAt)
@@ -35,10 +48,7 @@ LabConsole::LabConsole(const QDateTime& clockAt)
     , m_connections(m_db, m_tree)
     , m_messenger(m_db, m_tree, m_connections, m_clock)
     , m_incoming(m_db, m_tree, m_clock, m_connections, m_messenger)
-    , m_policy(m_db, m_messenger)
-    , m_options(m_db, m_tray, m_autoStart, [this](const QString& message) {
-        m_connections.Send_Data_To_All_Connected_Systems(message);
-    }) {
+    , m_policy(m_db, m_messenger) {
     const QString path = m_dir.filePath(QStringLiteral("kestrava.tlmr"));
     Database::createFactory(path);
     m_db.open(path);
@@ -99,7 +109,12 @@ void LabConsole::terminate(const QString& key) {
 }
 
 void LabConsole::setControlledPort(int port) {
-    OptionsValues values = m_options.load();
+    NoTray tray;
+    NoAutoStart autoStart;
+    OptionsModel options(m_db, tray, autoStart, [this](const QString& message) {
+        m_connections.Send_Data_To_All_Connected_Systems(message);
+    });
+    OptionsValues values = options.load();
     values.ports.back() = port;
-    m_options.apply(values);
+    options.apply(values);
 }

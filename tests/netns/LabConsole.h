@@ -4,9 +4,6 @@
 #include "link/ConnectionManager.h"
 #include "link/IncomingMessages.h"
 #include "link/Messenger.h"
-#include "options/AutoStartSwitch.h"
-#include "options/OptionsModel.h"
-#include "options/TraySwitch.h"
 #include "policy/PolicyCommands.h"
 #include "policy/PolicyTarget.h"
 #include "startup/Clock.h"
@@ -54,15 +51,6 @@ public:
     void terminate(const QString& key);
 
 private:
-    struct NoTray final : kestrava::TraySwitch {
-        bool isTrayIconVisible() const override { return false; }
-        void setTrayIconVisible(bool) override {}
-    };
-    struct NoAutoStart final : kestrava::AutoStartSwitch {
-        bool isAutoStartSet() const override { return false; }
-        void setAutoStart(bool) override {}
-    };
-
     QTemporaryDir m_dir;
     kestrava::Database m_db;
     kestrava::FixedClock m_clock;
@@ -71,8 +59,5 @@ private:
     kestrava::Messenger m_messenger;
     kestrava::IncomingMessages m_incoming;
     kestrava::PolicyCommands m_policy;
-    NoTray m_tray;
-    NoAutoStart m_autoStart;
-    kestrava::OptionsModel m_options;
     QStringList m_reports;
 };
