@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace kestrava::agent {
 
@@ -16,7 +17,13 @@ struct AgentConfig {
     QString stateDir = QStringLiteral("/var/lib/kestrava-agent");
     QStringList localNetworks; // empty: the private ranges and the host's own subnets
     QStringList alwaysAllow;
-    bool dryRun = false;
+    bool dryRun = false; // log what would be done, touch nothing
+
+    // Reads an INI text ([console] host, port; [agent] identifier, name, local_networks,
+    // always_allow). On a fault, error names the file and line and nothing is returned.
+    static std::optional<AgentConfig> parse(const QString& text, const QString& fileName, QString* error);
+    // "HOST", "HOST:PORT" or "[v6]:PORT" into host and port; false on a bad port.
+    bool setConsole(const QString& hostAndPort);
 
     // The identifier and name a computer has when none is configured: the first 16 hex digits of
     // /etc/machine-id, and the short host name.

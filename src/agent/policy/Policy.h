@@ -28,7 +28,7 @@ struct Schedule {
     bool internetOn = true;     // OnOff
     bool blockInRanges = false; // Ranges: true = internet off inside any range
     QList<TimeRange> ranges;
-    QChar timerType;            // Timer: 'N' internet until the end, 'F' none until the end
+    QChar timerType; // Timer: 'N' internet until the end, 'F' none until the end
     QDateTime timerStart;
     QDateTime timerEnd;
 
@@ -37,7 +37,7 @@ struct Schedule {
 
 // Ports, block message and blank-screen flag of the last "O".
 struct Settings {
-    QList<int> ports;       // the controlled protocols' ports; 0 = not controlled
+    QList<int> ports; // the controlled protocols' ports; 0 = not controlled
     QString blockMessage;
     bool hasBlankFlag = false;
     bool blankScreen = false;
@@ -52,9 +52,9 @@ struct Orders {
     QStringList whiteList;
     QStringList blockList;
     Settings settings;
-    bool screenLocked = false;          // "L" (or the flag of "O")
-    bool notificationsVisible = true;   // "V"/"I"
-    qint64 consoleOffsetMs = 0;         // console clock minus local wall clock, last known
+    bool screenLocked = false;        // "L" (or the flag of "O")
+    bool notificationsVisible = true; // "V"/"I"
+    qint64 consoleOffsetMs = 0;       // console clock minus local wall clock, last known
 
     bool operator==(const Orders&) const = default;
 };

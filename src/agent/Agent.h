@@ -1,0 +1,80 @@
+#pragma once
+
+#include "config/AgentConfig.h"
+#include "policy/ConsoleClock.h"
+#include "policy/InternetDecision.h"
+#include "policy/Policy.h"
+#include "state/StateFile.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QTimer>
+#include <memory>
+
+namespace kestrava::agent {
+
+class ConsoleLink;
+class DnsForwarder;
+class Effects;
+class ExecWatcher;
+class ProgramBlocker;
+
+// Turns what the console orders into enforcement on this computer and keeps it in force, also
+// while the console is away: the one place where orders, clock, rules and reports meet.
+class Agent : public QObject {
+    Q_OBJECT
+
+public:
+    // dnsForwarder may be null (dry run): white-listed names are then only logged.
+    Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder> dnsForwarder,
+          QObject* parent = nullptr);
+    ~Agent() override;
+
+    // Restores the saved orders, puts them in force and starts calling the console.
+    void start();
+    // Ends the link and takes the DNS redirect out of the rules before the process exits.
+    void stop();
+
+signals:
+    // "T" or "U" was handled: the caller ends the process with this code.
+    void finished(int exitCode);
+
+private:
+    void restoreState();
+    void handleMessage(const QString& message);
+    void handleSchedule(const Schedule& schedule);
+    void handleFlag(int code);
+    void teardown(bool uninstall);
+    void onConnected();
+    void onDisconnected();
+    void evaluate();
+    void applyRules();
+    void startDns();
+    void report(const QString& code);
+    void notifyEveryone(const QString& summary, const QString& body);
+    void onProgramEnded(uid_t uid, const QString& program);
+    void save();
+    QString noticeFor(const Decision& decision) const;
+
+    AgentConfig m_config;
+    Effects& m_effects;
+    std::unique_ptr<DnsForwarder> m_dns;
+    std::unique_ptr<ConsoleLink> m_link;
+    std::unique_ptr<ExecWatcher> m_execWatcher;
+    std::unique_ptr<ProgramBlocker> m_blocker;
+    StateFile m_stateFile;
+    Orders m_orders;
+    ConsoleClock m_clock;
+    QList<QHostAddress> m_consoleAddresses;
+    QTimer m_boundaryTimer;
+    QTimer m_retryRulesTimer;
+    std::optional<bool> m_internetOn; // last state put in force and reported
+    bool m_timerRunning = false;
+    bool m_flushDnsSets = false;
+    bool m_stopping = false;
+    QString m_appliedScript;
+    QDateTime m_lastContact;
+    uid_t m_uidMin = 1000;
+};
+
+} // namespace kestrava::agent

@@ -1,0 +1,3 @@
+#include "desktop/DesktopLog.h"
+
+Q_LOGGING_CATEGORY(lcAgentDesktop, "kestrava.agent.desktop")

@@ -1,0 +1,201 @@
+#include "link/ConsoleLink.h"
+
+#include "protocol/Messages.h"
+#include "protocol/WireCodec.h"
+#include "wire/ConsoleSplitter.h"
+
+#include <QLoggingCategory>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+Q_LOGGING_CATEGORY(lcLink, "kestrava.agent.link")
+
+namespace kestrava::agent {
+
+namespace {
+
+// A console that vanished without closing (power cut, cable) is noticed within about a minute and a half.
+void enableKeepAlive(qintptr descriptor) {
+    const int on = 1, idle = 60, interval = 10, count = 3;
+    ::setsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    ::setsockopt(static_cast<int>(descriptor), IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(static_cast<int>(descriptor), IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    ::setsockopt(static_cast<int>(descriptor), IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+}
+
+QString firstBytes(const QString& text) {
+    return QString::fromLatin1(WireCodec::encode(text.left(24)).toHex(' '));
+}
+
+} // namespace
+
+ConsoleLink::ConsoleLink(QString host, quint16 port, QString identifier, QString name, QObject* parent)
+    : QObject(parent)
+    , m_host(std::move(host))
+    , m_port(port)
+    , m_identifier(std::move(identifier))
+    , m_name(std::move(name)) {
+    m_retryTimer.setSingleShot(true);
+    m_connectTimer.setSingleShot(true);
+    m_spacingTimer.setSingleShot(true);
+    m_incompleteTimer.setSingleShot(true);
+    m_continuationTimer.setSingleShot(true);
+    connect(&m_retryTimer, &QTimer::timeout, this, &ConsoleLink::connectNow);
+    connect(&m_connectTimer, &QTimer::timeout, this, [this] {
+        qCInfo(lcLink) << "no answer from" << consoleText() << "within" << kConnectTimeoutMs / 1000 << "s";
+        m_socket.abort();
+        onClosed();
+    });
+    connect(&m_spacingTimer, &QTimer::timeout, this, &ConsoleLink::sendNext);
+    connect(&m_incompleteTimer, &QTimer::timeout, this, [this] { split(true); });
+    connect(&m_continuationTimer, &QTimer::timeout, this, [this] { split(true); });
+    connect(&m_socket, &QTcpSocket::connected, this, &ConsoleLink::onConnected);
+    connect(&m_socket, &QTcpSocket::disconnected, this, &ConsoleLink::onClosed);
+    connect(&m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
+        if (m_socket.state() != QAbstractSocket::ConnectedState)
+            onClosed();
+    });
+    connect(&m_socket, &QTcpSocket::readyRead, this, &ConsoleLink::onReadyRead);
+    connect(&m_socket, &QTcpSocket::bytesWritten, this, [this] {
+        if (!m_spacingTimer.isActive())
+            sendNext();
+    });
+}
+
+void ConsoleLink::start() {
+    m_running = true;
+    connectNow();
+}
+
+void ConsoleLink::stop() {
+    m_running = false;
+    m_retryTimer.stop();
+    m_connectTimer.stop();
+    m_socket.abort();
+}
+
+bool ConsoleLink::isConnected() const {
+    return m_socket.state() == QAbstractSocket::ConnectedState;
+}
+
+QString ConsoleLink::consoleText() const {
+    return QStringLiteral("%1:%2").arg(m_host).arg(m_port);
+}
+
+void ConsoleLink::connectNow() {
+    if (!m_running || m_socket.state() != QAbstractSocket::UnconnectedState)
+        return;
+    m_connectTimer.start(kConnectTimeoutMs);
+    m_socket.connectToHost(m_host, m_port);
+}
+
+void ConsoleLink::onConnected() {
+    m_connectTimer.stop();
+    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    enableKeepAlive(m_socket.socketDescriptor());
+    m_buffer.clear();
+    m_queue.clear();
+    m_heardSinceConnect = false;
+    qCInfo(lcLink).noquote() << "connected to" << consoleText() << "as" << m_identifier << m_name;
+    send(Messages::buildIdentification(m_identifier, m_name, QStringLiteral("1.4")));
+    emit connected();
+}
+
+void ConsoleLink::onClosed() {
+    m_connectTimer.stop();
+    m_incompleteTimer.stop();
+    m_continuationTimer.stop();
+    m_queue.clear();
+    m_buffer.clear();
+    const bool wasConnected = m_heardSinceConnect || m_socket.state() == QAbstractSocket::ConnectedState;
+    if (m_socket.state() != QAbstractSocket::UnconnectedState)
+        m_socket.abort();
+    if (wasConnected) {
+        qCInfo(lcLink).noquote() << "connection to" << consoleText() << "closed";
+        m_heardSinceConnect = false;
+        emit disconnected();
+    } else if (m_retryMs == kFirstRetryMs && m_running) {
+        // Once per outage, not at every attempt.
+        qCInfo(lcLink).noquote() << "cannot reach the console at" << consoleText() + QStringLiteral(":")
+                                 << m_socket.errorString() << "- trying again with growing pauses up to"
+                                 << kLastRetryMs / 1000 << "s";
+    }
+    scheduleRetry();
+}
+
+void ConsoleLink::scheduleRetry() {
+    if (!m_running || m_retryTimer.isActive())
+        return;
+    // Jitter keeps a room full of computers from calling back at the same instant after a restart.
+    const int jitter = QRandomGenerator::global()->bounded(m_retryMs / 4 + 1);
+    m_retryTimer.start(m_retryMs + jitter);
+    m_retryMs = std::min(m_retryMs * 2, kLastRetryMs);
+}
+
+void ConsoleLink::send(const QString& message) {
+    if (!isConnected())
+        return;
+    m_queue.append(message);
+    if (!m_spacingTimer.isActive() && m_socket.bytesToWrite() == 0)
+        sendNext();
+}
+
+void ConsoleLink::sendNext() {
+    if (m_queue.isEmpty() || !isConnected() || m_socket.bytesToWrite() > 0)
+        return;
+    m_socket.write(WireCodec::encodeUtf16(m_queue.takeFirst()));
+    m_socket.flush();
+    m_spacingTimer.start(kSpacingMs);
+}
+
+void ConsoleLink::onReadyRead() {
+    const QByteArray bytes = m_socket.readAll();
+    if (bytes.isEmpty())
+        return;
+    if (m_buffer.isEmpty())
+        m_incompleteTimer.start(kIncompleteMs);
+    m_buffer += WireCodec::decodeSingleByte(bytes);
+    split(false);
+}
+
+void ConsoleLink::split(bool final) {
+    const SplitResult result = splitConsoleMessages(m_buffer, final);
+    const QStringList messages = result.messages;
+    m_buffer.remove(0, result.consumed);
+    m_continuationTimer.stop();
+    if (!messages.isEmpty()) {
+        if (!m_heardSinceConnect)
+            m_retryMs = kFirstRetryMs;
+        m_heardSinceConnect = true;
+        m_incompleteTimer.start(kIncompleteMs);
+    }
+    switch (result.rest) {
+    case SplitResult::Rest::Empty:
+        m_incompleteTimer.stop();
+        break;
+    case SplitResult::Rest::Incomplete:
+        break;
+    case SplitResult::Rest::MaybeComplete:
+        m_continuationTimer.start(kContinuationMs);
+        break;
+    case SplitResult::Rest::Bad:
+        dropRest(result.problem);
+        break;
+    }
+    for (const QString& message : messages) {
+        if (!isConnected())
+            break;
+        emit messageReceived(message);
+    }
+}
+
+void ConsoleLink::dropRest(const QString& problem) {
+    qCWarning(lcLink).noquote()
+        << QStringLiteral("dropped what the console sent (%1); first bytes:").arg(problem)
+        << firstBytes(m_buffer);
+    m_buffer.clear();
+    m_incompleteTimer.stop();
+}
+
+} // namespace kestrava::agent

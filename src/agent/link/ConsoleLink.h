@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QRandomGenerator>
+#include <QStringList>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace kestrava::agent {
+
+// The agent's one connection to the console: identification, reconnect with back-off, spaced
+// one-message writes and the splitting of what the console sends into whole messages.
+class ConsoleLink : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kSpacingMs = 50;
+    static constexpr int kIncompleteMs = 2000;
+    // How long a message that may be complete waits for a continuation before it is taken as it is.
+    static constexpr int kContinuationMs = 300;
+    static constexpr int kConnectTimeoutMs = 10000;
+    static constexpr int kFirstRetryMs = 1000;
+    static constexpr int kLastRetryMs = 60000;
+
+    ConsoleLink(QString host, quint16 port, QString identifier, QString name, QObject* parent = nullptr);
+
+    void start();
+    void stop();
+    // Queued; leaves as one write at least kSpacingMs after the previous one.
+    void send(const QString& message);
+    bool isConnected() const;
+    QString consoleText() const;
+    QHostAddress peerAddress() const { return m_socket.peerAddress(); }
+
+signals:
+    void connected();
+    void disconnected();
+    void messageReceived(const QString& message);
+
+private:
+    void connectNow();
+    void onConnected();
+    void onClosed();
+    void onReadyRead();
+    void split(bool final);
+    void dropRest(const QString& problem);
+    void scheduleRetry();
+    void sendNext();
+
+    QString m_host;
+    quint16 m_port;
+    QString m_identifier;
+    QString m_name;
+    QTcpSocket m_socket;
+    QTimer m_retryTimer;
+    QTimer m_connectTimer;
+    QTimer m_spacingTimer;
+    QTimer m_incompleteTimer;
+    QTimer m_continuationTimer;
+    QStringList m_queue;
+    QString m_buffer;
+    int m_retryMs = kFirstRetryMs;
+    bool m_running = false;
+    bool m_heardSinceConnect = false;
+};
+
+} // namespace kestrava::agent

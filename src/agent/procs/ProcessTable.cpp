@@ -1,0 +1,153 @@
+#include "procs/ProcessTable.h"
+
+#include <QFile>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+#include <utility>
+
+namespace kestrava::agent {
+
+namespace {
+
+constexpr qsizetype kStatLimit = 4096;
+
+// /proc files report no size, so they are read until their end, up to a limit.
+std::optional<QByteArray> readSmallFile(const QString& path, qsizetype limit) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    QByteArray data(limit, Qt::Uninitialized);
+    qsizetype total = 0;
+    while (total < limit) {
+        const ssize_t got = ::read(fd, data.data() + total, size_t(limit - total));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        total += got;
+    }
+    ::close(fd);
+    data.truncate(total);
+    return data;
+}
+
+QString baseName(const QByteArray& path) {
+    return QFile::decodeName(path.mid(path.lastIndexOf('/') + 1));
+}
+
+struct StatFields {
+    QByteArray comm;
+    char state = '?';
+    quint64 startTime = 0;
+};
+
+// "pid (comm) state ppid ...": comm may hold blanks and parentheses, so it ends at the last ')'.
+std::optional<StatFields> parseStat(const QByteArray& stat) {
+    const qsizetype open = stat.indexOf('(');
+    const qsizetype close = stat.lastIndexOf(')');
+    if (open < 0 || close < open)
+        return std::nullopt;
+    const QList<QByteArray> fields = stat.mid(close + 1).simplified().split(' ');
+    // fields[0] is field 3 (state), so field 22 (start time) is fields[19].
+    constexpr int kStartTimeIndex = 22 - 3;
+    if (fields.size() <= kStartTimeIndex || fields.at(0).size() != 1)
+        return std::nullopt;
+    bool ok = false;
+    const quint64 startTime = fields.at(kStartTimeIndex).toULongLong(&ok);
+    if (!ok)
+        return std::nullopt;
+    return StatFields{stat.mid(open + 1, close - open - 1), fields.at(0).at(0), startTime};
+}
+
+std::optional<uid_t> parseRealUid(const QByteArray& status) {
+    for (const QByteArray& line : status.split('\n')) {
+        if (!line.startsWith("Uid:"))
+            continue;
+        bool ok = false;
+        const uint uid = line.mid(4).simplified().split(' ').first().toUInt(&ok);
+        if (ok)
+            return uid_t(uid);
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+ProcessTable::ProcessTable(QString procRoot)
+    : m_procRoot(std::move(procRoot)) {}
+
+QList<pid_t> ProcessTable::pids() const {
+    QList<pid_t> result;
+    DIR* dir = ::opendir(QFile::encodeName(m_procRoot).constData());
+    if (!dir)
+        return result;
+    while (const dirent* entry = ::readdir(dir)) {
+        bool ok = false;
+        const int pid = QByteArray(entry->d_name).toInt(&ok);
+        if (ok && pid > 0)
+            result.append(pid);
+    }
+    ::closedir(dir);
+    return result;
+}
+
+std::optional<ProcessInfo> ProcessTable::read(pid_t pid) const {
+    const QString dir = m_procRoot + QLatin1Char('/') + QString::number(pid) + QLatin1Char('/');
+    constexpr qsizetype kStatusLimit = 16 * 1024;
+    constexpr qsizetype kCmdlineLimit = 4096;
+
+    const std::optional<QByteArray> stat = readSmallFile(dir + QLatin1String("stat"), kStatLimit);
+    const std::optional<StatFields> fields = stat ? parseStat(*stat) : std::nullopt;
+    const std::optional<QByteArray> status = readSmallFile(dir + QLatin1String("status"), kStatusLimit);
+    const std::optional<uid_t> uid = status ? parseRealUid(*status) : std::nullopt;
+    if (!fields || !uid)
+        return std::nullopt;
+
+    ProcessInfo info;
+    info.pid = pid;
+    info.uid = *uid;
+    info.startTime = fields->startTime;
+    info.state = fields->state;
+    info.comm = QString::fromUtf8(fields->comm);
+
+    // Kernel threads and zombies have no executable; a replaced one reads "... (deleted)".
+    char target[4096];
+    const ssize_t length =
+        ::readlink(QFile::encodeName(dir + QLatin1String("exe")).constData(), target, sizeof target);
+    if (length > 0 && size_t(length) < sizeof target) {
+        QByteArray exe(target, length);
+        const QByteArray deleted(" (deleted)");
+        if (exe.endsWith(deleted))
+            exe.chop(deleted.size());
+        info.exeName = baseName(exe);
+    }
+
+    const std::optional<QByteArray> cmdline = readSmallFile(dir + QLatin1String("cmdline"), kCmdlineLimit);
+    if (cmdline) {
+        const qsizetype end = cmdline->indexOf('\0');
+        info.argv0Name = baseName(end < 0 ? *cmdline : cmdline->left(end));
+    }
+
+    // The process may have ended and its pid been reused while the files were read.
+    if (startTime(pid) != info.startTime)
+        return std::nullopt;
+    return info;
+}
+
+std::optional<quint64> ProcessTable::startTime(pid_t pid) const {
+    const std::optional<QByteArray> stat = readSmallFile(
+        m_procRoot + QLatin1Char('/') + QString::number(pid) + QLatin1String("/stat"), kStatLimit);
+    const std::optional<StatFields> fields = stat ? parseStat(*stat) : std::nullopt;
+    if (!fields)
+        return std::nullopt;
+    return fields->startTime;
+}
+
+} // namespace kestrava::agent

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "procs/ProcessInfo.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace kestrava::agent {
+
+// Reads processes from a /proc tree. Processes may end at any moment: a process that vanishes
+// half-way is simply not there.
+class ProcessTable {
+public:
+    explicit ProcessTable(QString procRoot = QStringLiteral("/proc"));
+
+    QList<pid_t> pids() const;
+    std::optional<ProcessInfo> read(pid_t pid) const;
+    // Only the start time: enough to tell whether pid is still the same process.
+    std::optional<quint64> startTime(pid_t pid) const;
+
+    const QString& procRoot() const { return m_procRoot; }
+
+private:
+    QString m_procRoot;
+};
+
+} // namespace kestrava::agent

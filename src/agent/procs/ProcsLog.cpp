@@ -1,0 +1,3 @@
+#include "procs/ProcsLog.h"
+
+Q_LOGGING_CATEGORY(lcAgentProcs, "kestrava.agent.procs")

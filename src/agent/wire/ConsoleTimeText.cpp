@@ -1,0 +1,80 @@
+#include "wire/ConsoleTimeText.h"
+
+#include <QList>
+
+namespace kestrava::agent::ConsoleTimeText {
+
+namespace {
+
+// Decimal digits only, between minDigits and maxDigits of them.
+std::optional<int> number(QStringView text, int minDigits, int maxDigits) {
+    if (text.size() < minDigits || text.size() > maxDigits)
+        return std::nullopt;
+    int value = 0;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - '0');
+    }
+    return value;
+}
+
+// Hours of the 12-hour clock, parts separated by ':', then a blank and AM or PM.
+std::optional<QTime> clockTime(QStringView clock, QStringView half, int parts) {
+    const QList<QStringView> pieces = clock.split(QLatin1Char(':'));
+    if (pieces.size() != parts)
+        return std::nullopt;
+    const std::optional<int> hour = number(pieces[0], 1, 2);
+    const std::optional<int> minute = number(pieces[1], 2, 2);
+    const std::optional<int> second = parts == 3 ? number(pieces[2], 2, 2) : std::optional<int>(0);
+    const bool pm = half.compare(u"PM", Qt::CaseInsensitive) == 0;
+    if (!pm && half.compare(u"AM", Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    if (!hour || !minute || !second || *hour < 1 || *hour > 12)
+        return std::nullopt;
+    const QTime time(*hour % 12 + (pm ? 12 : 0), *minute, *second);
+    return time.isValid() ? std::optional<QTime>(time) : std::nullopt;
+}
+
+} // namespace
+
+QDateTime naive(QDate date, QTime time) {
+    return QDateTime(date, time, Qt::UTC);
+}
+
+std::optional<QDateTime> parseDateTime(QStringView text) {
+    const QList<QStringView> words = text.split(QLatin1Char(' '));
+    if (words.size() != 2 && words.size() != 3)
+        return std::nullopt;
+    QDate date = kZeroDate;
+    if (words.size() == 3) {
+        const QList<QStringView> pieces = words[0].split(QLatin1Char('/'));
+        if (pieces.size() != 3)
+            return std::nullopt;
+        const std::optional<int> month = number(pieces[0], 1, 2);
+        const std::optional<int> day = number(pieces[1], 1, 2);
+        const std::optional<int> year = number(pieces[2], 4, 4);
+        if (!month || !day || !year)
+            return std::nullopt;
+        date = QDate(*year, *month, *day);
+        if (!date.isValid())
+            return std::nullopt;
+    }
+    const std::optional<QTime> time = clockTime(words[words.size() - 2], words.back(), 3);
+    if (!time)
+        return std::nullopt;
+    return naive(date, *time);
+}
+
+std::optional<QTime> parseRangeTime(QStringView text) {
+    const QList<QStringView> words = text.split(QLatin1Char(' '));
+    if (words.size() != 2)
+        return std::nullopt;
+    return clockTime(words[0], words[1], 2);
+}
+
+bool isTimeAlone(const QDateTime& dateTime) {
+    return dateTime.date() == kZeroDate;
+}
+
+} // namespace kestrava::agent::ConsoleTimeText

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDateTime>
+#include <QStringView>
+#include <QTime>
+#include <optional>
+
+namespace kestrava::agent {
+
+// The console's date-times are wall-clock readings of its region. They are kept as naive
+// date-times carried in UTC, so no daylight-saving rule of this computer bends their arithmetic.
+namespace ConsoleTimeText {
+
+// The day the console's date-times stand on when their date part is zero.
+inline const QDate kZeroDate{1899, 12, 30};
+
+// "M/d/yyyy h:mm:ss AP" or, when the date part is zero, "h:mm:ss AP"; English AM/PM.
+std::optional<QDateTime> parseDateTime(QStringView text);
+// A schedule range's "hh:mm AP".
+std::optional<QTime> parseRangeTime(QStringView text);
+// True for a date-time sent as a time alone: it names no real moment.
+bool isTimeAlone(const QDateTime& dateTime);
+// A naive date-time in the form the console's are kept.
+QDateTime naive(QDate date, QTime time);
+
+} // namespace ConsoleTimeText
+
+} // namespace kestrava::agent

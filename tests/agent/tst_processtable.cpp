@@ -1,0 +1,89 @@
+#include "FakeProcTree.h"
+#include "procs/ProcessTable.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+using kestrava::agent::ProcessInfo;
+using kestrava::agent::ProcessTable;
+
+Q_DECLARE_METATYPE(FakeProcess)
+Q_DECLARE_METATYPE(ProcessInfo)
+
+class tst_ProcessTable : public QObject {
+    Q_OBJECT
+
+private slots:
+    void read_data() {
+        QTest::addColumn<FakeProcess>("process");
+        QTest::addColumn<ProcessInfo>("expected");
+        QTest::newRow("user program")
+            << FakeProcess{100,
+                           1001,
+                           4242,
+                           "firefox-esr",
+                           "/usr/lib/firefox-esr/firefox-esr",
+                           QByteArray("/usr/lib/firefox-esr/firefox-esr\0-P\0default\0", 44)}
+            << ProcessInfo{100, 1001, 4242, 'S', u"firefox-esr"_s, u"firefox-esr"_s, u"firefox-esr"_s};
+        QTest::newRow("name with blanks and parentheses, replaced executable")
+            << FakeProcess{101, 1000, 7, "a) b (c", "/tmp/game (deleted)", QByteArray("./game\0", 7), 'R'}
+            << ProcessInfo{101, 1000, 7, 'R', u"a) b (c"_s, u"game"_s, u"game"_s};
+        QTest::newRow("argv0 rewritten without separators")
+            << FakeProcess{102, 1000, 8, "sh", "/usr/bin/dash", "-sh"}
+            << ProcessInfo{102, 1000, 8, 'S', u"sh"_s, u"dash"_s, u"-sh"_s};
+        QTest::newRow("kernel thread") << FakeProcess{2, 0, 1, "kthreadd", "", "", 'S'}
+                                       << ProcessInfo{2, 0, 1, 'S', u"kthreadd"_s, u""_s, u""_s};
+        QTest::newRow("zombie") << FakeProcess{103, 1000, 9, "game", "", "", 'Z'}
+                                << ProcessInfo{103, 1000, 9, 'Z', u"game"_s, u""_s, u""_s};
+    }
+    void read() {
+        QFETCH(FakeProcess, process);
+        QFETCH(ProcessInfo, expected);
+        QTemporaryDir root;
+        writeFakeProcess(root.path(), process);
+        const std::optional<ProcessInfo> info = ProcessTable(root.path()).read(process.pid);
+        QVERIFY(info);
+        QCOMPARE(*info, expected);
+    }
+
+    void vanishedOrBrokenProcessIsNotThere_data() {
+        QTest::addColumn<QString>("missingFile");
+        QTest::addColumn<QByteArray>("stat");
+        QTest::newRow("ended") << QStringLiteral("") << QByteArray();
+        QTest::newRow("status gone") << QStringLiteral("status") << QByteArray();
+        QTest::newRow("stat gone") << QStringLiteral("stat") << QByteArray();
+        QTest::newRow("stat cut short") << QString() << QByteArray("300 (game) S 1 2 3\n");
+    }
+    void vanishedOrBrokenProcessIsNotThere() {
+        QFETCH(QString, missingFile);
+        QFETCH(QByteArray, stat);
+        QTemporaryDir root;
+        writeFakeProcess(root.path(), {300, 1000, 5, "game", "/usr/games/game", "game"});
+        const QString dir = root.path() + QStringLiteral("/300/");
+        if (missingFile.isEmpty() && stat.isEmpty())
+            QDir(dir).removeRecursively();
+        else if (!missingFile.isEmpty())
+            QFile::remove(dir + missingFile);
+        else
+            writeFile(dir + QStringLiteral("stat"), stat);
+        QVERIFY(!ProcessTable(root.path()).read(300));
+    }
+
+    void listsOnlyProcesses() {
+        QTemporaryDir root;
+        writeFakeProcess(root.path(), {1, 0, 1, "init", "/sbin/init", "init"});
+        writeFakeProcess(root.path(), {4711, 1000, 2, "game", "/usr/games/game", "game"});
+        for (const char* other : {"self", "sys", "12ab"})
+            QDir(root.path()).mkdir(QLatin1String(other));
+        writeFile(root.path() + QStringLiteral("/uptime"), "1 1\n");
+        QList<pid_t> pids = ProcessTable(root.path()).pids();
+        std::sort(pids.begin(), pids.end());
+        QCOMPARE(pids, (QList<pid_t>{1, 4711}));
+        QVERIFY(ProcessTable(root.path() + QStringLiteral("/none")).pids().isEmpty());
+    }
+};
+
+QTEST_APPLESS_MAIN(tst_ProcessTable)
+#include "tst_processtable.moc"
