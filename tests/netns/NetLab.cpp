@@ -84,6 +84,7 @@ bool NetLab::build() {
     QStringList lanSide{QStringLiteral("link set lo up"),
                         QStringLiteral("link add kvl-lan type veth peer name kvl-pc netns ") + pc,
                         S("addr add %1/24 dev kvl-lan").arg(kLan),
+                        S("addr add %1/24 dev kvl-lan").arg(kLanHost),
                         S("-6 addr add %1/64 dev kvl-lan nodad").arg(kLan6),
                         S("link set kvl-lan up"),
                         S("-6 addr add %1/128 dev lo nodad").arg(kWeb6)};
@@ -114,6 +115,7 @@ bool NetLab::build() {
     for (const QString& address : {kWeb, kAllowedWeb, kOtherWeb, kWeb6})
         listen(address, 80);
     listen(kLan, kLanProxyPort);
+    listen(kLanHost, kLanProxyPort);
     return m_error.isEmpty() && startUpstreamDns();
 }
 

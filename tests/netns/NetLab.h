@@ -27,6 +27,8 @@ public:
     static inline const QString kPc = QStringLiteral("10.77.1.2");
     static inline const QString kLan6 = QStringLiteral("fd00:77::1");
     static inline const QString kPc6 = QStringLiteral("fd00:77::2");
+    // Another computer of the LAN; it and the console's address both run a proxy on this port.
+    static inline const QString kLanHost = QStringLiteral("10.77.1.3");
     static constexpr quint16 kLanProxyPort = 8080;
     // "The internet": web servers on port 80 and the DNS that the pc's resolv.conf names.
     static inline const QString kWeb = QStringLiteral("203.0.113.10");

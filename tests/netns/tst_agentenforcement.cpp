@@ -59,7 +59,8 @@ private slots:
         QTest::addColumn<bool>("reachable");
         QTest::newRow("internet") << NetLab::kWeb << kHttp << true;
         QTest::newRow("internet IPv6") << NetLab::kWeb6 << kHttp << true;
-        QTest::newRow("LAN proxy") << NetLab::kLan << NetLab::kLanProxyPort << true;
+        QTest::newRow("LAN proxy") << NetLab::kLanHost << NetLab::kLanProxyPort << true;
+        QTest::newRow("proxy on the console's computer") << NetLab::kLan << NetLab::kLanProxyPort << true;
         QTest::newRow("name through the upstream DNS") << QStringLiteral("www.allowed.test") << kHttp << true;
         QTest::newRow("port nobody listens on") << NetLab::kWeb << quint16(81) << false;
         QTest::newRow("unknown name") << QStringLiteral("nowhere.invalid") << kHttp << false;
@@ -88,20 +89,26 @@ private slots:
         QVERIFY(m_console->setInternetReported(false));
         QVERIFY(!m_lab.probe(NetLab::kWeb, kHttp));
         QVERIFY(!m_lab.probe(NetLab::kWeb6, kHttp));
-        QVERIFY(m_lab.probe(NetLab::kLan, NetLab::kLanProxyPort));
+        QVERIFY(m_lab.probe(NetLab::kLanHost, NetLab::kLanProxyPort));
         QVERIFY(m_console->setInternetReported(true));
         QVERIFY(m_lab.probe(NetLab::kWeb, kHttp));
     }
 
+    void controlledPortToLan_data() {
+        QTest::addColumn<QString>("proxy");
+        QTest::newRow("another computer of the LAN") << NetLab::kLanHost;
+        QTest::newRow("the console's computer") << NetLab::kLan;
+    }
+
     void controlledPortToLan() {
-        const QString lan = NetLab::kLan;
+        QFETCH(QString, proxy);
         QVERIFY(agentConnected());
         QVERIFY(m_console->setInternetReported(false));
         m_console->setControlledPort(NetLab::kLanProxyPort);
         // "O" changes rules, not the state: nothing is reported.
-        QTRY_VERIFY_WITH_TIMEOUT(!m_lab.probe(lan, NetLab::kLanProxyPort), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_lab.probe(proxy, NetLab::kLanProxyPort), 10000);
         QVERIFY(m_console->setInternetReported(true));
-        QVERIFY(m_lab.probe(lan, NetLab::kLanProxyPort));
+        QVERIFY(m_lab.probe(proxy, NetLab::kLanProxyPort));
     }
 
     void scheduleOnConsoleClock_data() {
