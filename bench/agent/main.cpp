@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -105,6 +106,9 @@ double ruleRound(LabConsole& console) {
 
 // Milliseconds from the start of a blocked program to its end.
 double blockRound(NetLab& lab, const QString& program) {
+    // A random pause first: rounds that follow each other at once would all start at the same point
+    // of a periodic scan.
+    QTest::qWait(QRandomGenerator::global()->bounded(2000));
     QProcess blocked;
     const qint64 started = nowNs();
     if (!lab.startInPcAs(blocked, program, {QStringLiteral("600")}, kUser))
