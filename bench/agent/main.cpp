@@ -1,0 +1,220 @@
+// kestrava-bench-agent: kestrava-agent in the network lab of the agent tests (tests/netns), driven by the
+// console's core in this process. Prints key=value lines on standard output; see bench/README.md.
+//   --rounds N        rounds of each timing (20)
+//   --idle-seconds S  length of the idle measurement (30)
+#include "BenchClock.h"
+#include "LabAgent.h"
+#include "LabConsole.h"
+#include "NetLab.h"
+#include "NetProbe.h"
+#include "platform/EventDispatcher.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <time.h>
+#include <unistd.h>
+
+using kestrava::bench::nowNs;
+
+namespace {
+
+constexpr uid_t kUser = 61000;
+
+void say(const char* key, double value) {
+    std::printf("%s=%.1f\n", key, value);
+    std::fflush(stdout);
+}
+
+int fail(const char* what, const LabAgent* agent = nullptr) {
+    std::fprintf(stderr, "kestrava-bench-agent: %s\n", what);
+    if (agent)
+        std::fprintf(stderr, "kestrava-agent's standard error:\n%s\n", agent->log().constData());
+    return 1;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// Inside the pc namespace: connects again and again, 2 ms apart, and prints "ready" after the first
+// success and "dropped <ns>" with the start of the first attempt that failed.
+int watchUntilDropped(const char* host, const char* port) {
+    bool ready = false;
+    const qint64 end = nowNs() + 60'000'000'000;
+    while (nowNs() < end) {
+        const qint64 start = nowNs();
+        if (NetProbe::connectOnce(host, port, 50) != 0) {
+            if (ready)
+                std::printf("dropped %lld\n", static_cast<long long>(start));
+            return ready ? 0 : 1;
+        }
+        if (!ready)
+            std::puts("ready");
+        std::fflush(stdout);
+        ready = true;
+        const timespec pause{0, 2'000'000};
+        ::nanosleep(&pause, nullptr);
+    }
+    return 1;
+}
+
+// Runs the event loop until process ends or timeoutMs pass; the time it ended, 0 on time-out.
+qint64 endOf(QProcess& process, int timeoutMs) {
+    qint64 ended = 0;
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, [&] {
+        ended = nowNs();
+        loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    if (process.state() != QProcess::NotRunning)
+        loop.exec();
+    return ended;
+}
+
+// Milliseconds from the console's "internet off" to the first connection the agent refused.
+double ruleRound(LabConsole& console) {
+    if (!console.setInternetReported(true))
+        return -1;
+    QProcess watch;
+    watch.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), NetLab::pcName(),
+                                       QCoreApplication::applicationFilePath(), QStringLiteral("--watch"),
+                                       NetLab::kWeb, QStringLiteral("80")});
+    if (!QTest::qWaitFor([&] { return watch.canReadLine() || watch.state() == QProcess::NotRunning; },
+                         5000) ||
+        watch.readLine().trimmed() != "ready")
+        return -1;
+    const qsizetype mark = console.reports().size();
+    const qint64 sent = nowNs();
+    console.setInternet(false);
+    endOf(watch, 10000);
+    const QByteArray line = watch.readLine().trimmed();
+    if (!line.startsWith("dropped ") || !console.waitForReport(mark, QStringLiteral("IF")))
+        return -1;
+    return double(line.mid(8).toLongLong() - sent) / 1e6;
+}
+
+// Milliseconds from the start of a blocked program to its end.
+double blockRound(NetLab& lab, const QString& program) {
+    // A random pause first: rounds that follow each other at once would all start at the same point
+    // of a periodic scan.
+    QTest::qWait(QRandomGenerator::global()->bounded(2000));
+    QProcess blocked;
+    const qint64 started = nowNs();
+    if (!lab.startInPcAs(blocked, program, {QStringLiteral("600")}, kUser))
+        return -1;
+    const qint64 ended = endOf(blocked, 10000);
+    return ended ? double(ended - started) / 1e6 : -1;
+}
+
+qint64 statusValue(const QString& file, const QByteArray& key) {
+    QFile status(file);
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key + ':'))
+            return line.mid(key.size() + 1).trimmed().split(' ').first().toLongLong();
+    return 0;
+}
+
+// utime + stime of all threads, in clock ticks.
+qint64 cpuTicks(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = stat.readAll();
+    // Fields after the command name, which may hold blanks: state is the first, utime the 12th.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 12 ? fields[11].toLongLong() + fields[12].toLongLong() : 0;
+}
+
+// Voluntary context switches of all threads: how often it woke up from waiting.
+qint64 wakeUps(qint64 pid) {
+    qint64 total = 0;
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        total += statusValue(tasks + QLatin1Char('/') + task + QStringLiteral("/status"),
+                             "voluntary_ctxt_switches");
+    return total;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (const std::optional<int> probed = NetProbe::runFromArguments(argc, argv))
+        return *probed;
+    if (argc == 4 && std::strcmp(argv[1], "--watch") == 0)
+        return watchUntilDropped(argv[2], argv[3]);
+    const QString unavailable = NetLab::enterLan();
+    kestrava::installEventDispatcher();
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("rounds"), QStringLiteral("Rounds of each timing."), QStringLiteral("n"),
+                      QStringLiteral("20")});
+    parser.addOption({QStringLiteral("idle-seconds"), QStringLiteral("Length of the idle measurement."),
+                      QStringLiteral("s"), QStringLiteral("30")});
+    parser.process(app);
+    const int rounds = std::max(1, parser.value(QStringLiteral("rounds")).toInt());
+    const int idleSeconds = std::max(1, parser.value(QStringLiteral("idle-seconds")).toInt());
+
+    NetLab lab(unavailable);
+    if (!lab.unavailable().isEmpty() || !lab.error().isEmpty())
+        return fail(qPrintable(lab.unavailable() + lab.error()));
+    LabConsole console(QDateTime::currentDateTime());
+    if (!console.listen())
+        return fail("the console cannot listen");
+    LabAgent agent(LabConsole::kPort);
+    if (!agent.start() ||
+        !QTest::qWaitFor(
+            [&] { return console.isConnected(LabAgent::systemKey()) && !console.reports().isEmpty(); },
+            60000))
+        return fail("the agent did not connect and report", &agent);
+
+    std::vector<double> rule;
+    for (int round = 0; round < rounds; ++round) {
+        const double ms = ruleRound(console);
+        if (ms < 0)
+            return fail("a rule round did not end", &agent);
+        rule.push_back(ms);
+    }
+    say("rule_in_force_ms_median", median(rule));
+    say("rule_in_force_ms_max", *std::max_element(rule.begin(), rule.end()));
+
+    const QString program = lab.copyOfSleep(QStringLiteral("blockme"));
+    console.blockProgram(QStringLiteral("blockme"));
+    // A first round that is not counted: by its end the list has arrived.
+    if (blockRound(lab, program) < 0)
+        return fail("a blocked program kept running", &agent);
+    std::vector<double> block;
+    for (int round = 0; round < rounds; ++round) {
+        const double ms = blockRound(lab, program);
+        if (ms < 0)
+            return fail("a blocked program kept running", &agent);
+        block.push_back(ms);
+    }
+    say("blocked_exec_to_end_ms_median", median(block));
+    say("blocked_exec_to_end_ms_max", *std::max_element(block.begin(), block.end()));
+
+    const QString status = QStringLiteral("/proc/%1/status").arg(agent.pid());
+    say("agent_rss_kib", double(statusValue(status, "VmRSS")));
+    const qint64 ticks = cpuTicks(agent.pid());
+    const qint64 wakes = wakeUps(agent.pid());
+    QTest::qWait(idleSeconds * 1000);
+    const double cpuMs = double(cpuTicks(agent.pid()) - ticks) * 1000.0 / double(::sysconf(_SC_CLK_TCK));
+    say("idle_cpu_ms", cpuMs);
+    say("idle_cpu_percent", cpuMs / (idleSeconds * 10.0));
+    say("idle_wakeups_per_s", double(wakeUps(agent.pid()) - wakes) / idleSeconds);
+    say("agent_rss_kib_after", double(statusValue(status, "VmRSS")));
+    return 0;
+}

@@ -1,0 +1,120 @@
+#include "LabConsole.h"
+
+#include "console/Keys.h"
+#include "console/TreeLoader.h"
+#include "lists/GroupProgramList.h"
+#include "lists/GroupUrlList.h"
+#include "lists/ProgramCatalogue.h"
+#include "lists/UrlCatalogue.h"
+#include "options/AutoStartSwitch.h"
+#include "options/OptionsModel.h"
+#include "options/TraySwitch.h"
+#include "protocol/Messages.h"
+
+#include <QDebug>
+#include <QTest>
+#include <algorithm>
+
+using namespace kestrava;
+
+namespace {
+
+template <typename CatalogueType, typename ListType>
+QString addToGroupList(Database& db, const QString& groupKey, const QString& entry) {
+    CatalogueType catalogue(db);
+    catalogue.load();
+    catalogue.add(entry);
+    ListType list(db);
+    list.setGroupKey(groupKey);
+    list.load();
+    list.moveTo({static_cast<int>(list.available().indexOf(entry))});
+    return list.keyToSendOnClose();
+}
+
+struct NoTray final : TraySwitch {
+    bool isTrayIconVisible() const override { return false; }
+    void setTrayIconVisible(bool) override {}
+};
+
+struct NoAutoStart final : AutoStartSwitch {
+    bool isAutoStartSet() const override { return false; }
+    void setAutoStart(bool) override {}
+};
+
+} // namespace
+
+LabConsole::LabConsole(const QDateTime& clockAt)
+    : m_clock(clockAt)
+    , m_connections(m_db, m_tree)
+    , m_messenger(m_db, m_tree, m_connections, m_clock)
+    , m_incoming(m_db, m_tree, m_clock, m_connections, m_messenger)
+    , m_policy(m_db, m_messenger) {
+    const QString path = m_dir.filePath(QStringLiteral("kestrava.tlmr"));
+    Database::createFactory(path);
+    m_db.open(path);
+    m_db.exec(QStringLiteral("INSERT INTO Group_Table (Group_Key, Group_Name) VALUES (?, ?)"),
+              {groupKey(), QString::fromLatin1(kGroup)});
+    m_db.exec(QStringLiteral("UPDATE Settings_Table SET LocalPort=?, AddToGroup=?"),
+              {int(kPort), QString::fromLatin1(kGroup)});
+    Load_Systems_Tree(m_db, m_tree);
+    QObject::connect(&m_connections, &ConnectionManager::messageReceived, &m_incoming,
+                     &IncomingMessages::handleMessage);
+    QObject::connect(&m_connections, &ConnectionManager::messageReceived,
+                     [this](int, const QString& message) {
+                         if (Messages::kindOf(MessageSender::Client, message) == MessageKind::StatusReport)
+                             m_reports << Messages::payloadOf(message).left(2);
+                     });
+    const auto report = [](const QString& message) { qWarning() << "console:" << message; };
+    QObject::connect(&m_connections, &ConnectionManager::errorOccurred, report);
+    QObject::connect(&m_incoming, &IncomingMessages::errorOccurred, report);
+}
+
+LabConsole::~LabConsole() {
+    m_connections.Close_All_Sockets();
+}
+
+QString LabConsole::groupKey() const {
+    return Keys::Make_Group_Key(QString::fromLatin1(kGroup));
+}
+
+bool LabConsole::isConnected(const QString& systemKey) const {
+    return m_connections.Find_Socket_Of_System(systemKey) != 0;
+}
+
+bool LabConsole::waitForReport(qsizetype mark, const QString& code, int timeoutMs) const {
+    return QTest::qWaitFor([&] { return m_reports.indexOf(code, mark) >= 0; }, timeoutMs);
+}
+
+bool LabConsole::setInternetReported(bool on) {
+    const QString code = on ? QStringLiteral("IN") : QStringLiteral("IF");
+    const auto last = std::find_if(m_reports.crbegin(), m_reports.crend(),
+                                   [](const QString& report) { return report.startsWith(QLatin1Char('I')); });
+    const qsizetype mark = m_reports.size();
+    setInternet(on);
+    return (last != m_reports.crend() && *last == code) || waitForReport(mark, code);
+}
+
+void LabConsole::allowSite(const QString& url) {
+    m_messenger.Enumerate_Childs_And_Send_URL(
+        addToGroupList<UrlCatalogue, GroupUrlList>(m_db, groupKey(), url));
+}
+
+void LabConsole::blockProgram(const QString& name) {
+    m_messenger.Enumerate_Childs_And_Send_Programs(
+        addToGroupList<ProgramCatalogue, GroupProgramList>(m_db, groupKey(), name));
+}
+
+void LabConsole::terminate(const QString& key) {
+    m_messenger.Enumerate_Childs_And_Send_Message(key, Messages::buildTerminate());
+}
+
+void LabConsole::setControlledPort(int port) {
+    NoTray tray;
+    NoAutoStart autoStart;
+    OptionsModel options(m_db, tray, autoStart, [this](const QString& message) {
+        m_connections.Send_Data_To_All_Connected_Systems(message);
+    });
+    OptionsValues values = options.load();
+    values.ports.back() = port;
+    options.apply(values);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "console/SystemTree.h"
+#include "link/ConnectionManager.h"
+#include "link/IncomingMessages.h"
+#include "link/Messenger.h"
+#include "policy/PolicyCommands.h"
+#include "policy/PolicyTarget.h"
+#include "startup/Clock.h"
+#include "store/Database.h"
+
+#include <QTemporaryDir>
+
+// The console's core in this process over a fresh database, its clock standing still: new systems join
+// the group "Lab", whose policy, lists and the settings are changed the way the console's windows do.
+class LabConsole {
+public:
+    static constexpr const char* kGroup = "Lab";
+
+    explicit LabConsole(const QDateTime& clockAt);
+    ~LabConsole();
+
+    // The lab's namespace is the console's own: its usual port is free (ports above 32767 it refuses).
+    static constexpr quint16 kPort = 8999;
+
+    bool listen() { return m_connections.isListening() || m_connections.Start_Listening(); }
+    // Closes the listener and every connection, as when the console ends.
+    void stopListening() { m_connections.Close_All_Sockets(); }
+
+    kestrava::Database& db() { return m_db; }
+    kestrava::FixedClock& clock() { return m_clock; }
+    kestrava::Messenger& messenger() { return m_messenger; }
+    QString groupKey() const;
+    kestrava::PolicyTarget groupTarget() const { return {groupKey(), QString::fromLatin1(kGroup), {}, {}}; }
+
+    bool isConnected(const QString& systemKey) const;
+    // Every status code that client services reported ("IN", "TF" ...), oldest first. The tree shows
+    // only the last one, and two reports can arrive between two looks at it.
+    const QStringList& reports() const { return m_reports; }
+    // Whether code is reported after the first mark reports, waiting at most timeoutMs for it.
+    bool waitForReport(qsizetype mark, const QString& code, int timeoutMs = 15000) const;
+
+    void setInternet(bool on) { m_policy.setInternet(groupKey(), on); }
+    // The same, then waits until the agent reports that state, unless it already did as its last.
+    bool setInternetReported(bool on);
+    // Into the catalogue, onto the group's list and sent, as the list windows do on closing.
+    void allowSite(const QString& url);
+    void blockProgram(const QString& name);
+    // The "Other" controlled protocol's port, sent to every connected system; 0 for none.
+    void setControlledPort(int port);
+    void terminate(const QString& key);
+
+private:
+    QTemporaryDir m_dir;
+    kestrava::Database m_db;
+    kestrava::FixedClock m_clock;
+    kestrava::SystemTree m_tree;
+    kestrava::ConnectionManager m_connections;
+    kestrava::Messenger m_messenger;
+    kestrava::IncomingMessages m_incoming;
+    kestrava::PolicyCommands m_policy;
+    QStringList m_reports;
+};
