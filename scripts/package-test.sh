@@ -6,6 +6,10 @@
 #   scripts/package-test.sh [BUILD_DIR]
 set -eu
 cd "$(dirname "$0")/.."
+# The agent's prerm deletes its nftables table: that runs in a network namespace of its own.
+if [ -z "${KESTRAVA_PACKAGE_TEST_NETNS:-}" ] && unshare --net true 2>/dev/null; then
+    KESTRAVA_PACKAGE_TEST_NETNS=1 exec unshare --net "$0" "$@"
+fi
 build=${1:-build-pkg}
 export DEBIAN_FRONTEND=noninteractive
 apt="apt-get -y -qq --no-install-recommends -o Dpkg::Use-Pty=0"
