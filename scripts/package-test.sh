@@ -8,7 +8,7 @@ set -eu
 cd "$(dirname "$0")/.."
 # The agent's prerm deletes its nftables table: that runs in a network namespace of its own.
 if [ -z "${KESTRAVA_PACKAGE_TEST_NETNS:-}" ] && unshare --net true 2>/dev/null; then
-    KESTRAVA_PACKAGE_TEST_NETNS=1 exec unshare --net "$0" "$@"
+    KESTRAVA_PACKAGE_TEST_NETNS=1 exec unshare --net "$(pwd)/scripts/package-test.sh" "$@"
 fi
 build=${1:-build-pkg}
 export DEBIAN_FRONTEND=noninteractive
