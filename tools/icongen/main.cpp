@@ -257,5 +257,13 @@ int main(int argc, char* argv[]) {
             }
         }
     }
+    // The application's icon for the desktop's menu (resources/desktop/kestrava.svg is the same drawing).
+    for (int size : {48, 256}) {
+        const QString file = out.filePath(QStringLiteral("kestrava-%1.png").arg(size));
+        if (!render(icons().front().draw, size).save(file)) {
+            err << "cannot write " << file << '\n';
+            return 1;
+        }
+    }
     return 0;
 }

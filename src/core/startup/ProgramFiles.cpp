@@ -9,7 +9,10 @@ namespace kestrava {
 
 QString Database_File_Path(const QString& programFilePath) {
     const QFileInfo program(programFilePath);
-    return program.dir().filePath(program.completeBaseName() + QStringLiteral(".tlmr"));
+    const QFileInfo database(program.dir().filePath(program.completeBaseName() + QStringLiteral(".tlmr")));
+    // A link stands for a database kept elsewhere (the package's /var/lib/kestrava): its side files,
+    // compacted copies and permissions belong there.
+    return database.isSymLink() ? database.symLinkTarget() : database.filePath();
 }
 
 QString Get_Short_Path(const QString& path) {

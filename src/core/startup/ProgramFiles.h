@@ -10,7 +10,7 @@ class clsRegistry;
 inline constexpr auto kServerKeyPath = "SOFTWARE\\Talmerin\\Kestrava\\Server";
 inline constexpr auto kInstallPathValue = "Path";
 
-// The policy database beside the program: <folder>/<program base name>.tlmr
+// The policy database beside the program: <folder>/<program base name>.tlmr, or where that link points.
 QString Database_File_Path(const QString& programFilePath);
 // This platform has no short form of a path; the path itself stands for it.
 QString Get_Short_Path(const QString& path);

@@ -1,6 +1,7 @@
 #include "startup/StartupSequence.h"
 
 #include "startup/ConsoleAccess.h"
+#include "startup/DatabaseAccess.h"
 #include "startup/DatabaseCompactor.h"
 #include "store/Database.h"
 
@@ -36,6 +37,11 @@ void StartupSequence::runStep(int step) {
             Init_Globals();
             break;
         case 2:
+            // Told before anything is written, rather than as the first write fails.
+            if (const QString problem = databaseAccessProblem(m_databasePath); !problem.isEmpty()) {
+                emit failed(problem);
+                return;
+            }
             Compact_Database(m_databasePath, m_clock);
             break;
         case 3:
