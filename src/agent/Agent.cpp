@@ -263,6 +263,7 @@ void Agent::applyRules() {
             input.alwaysAllow.append(*address);
     }
     input.consoleAddresses = m_consoleAddresses;
+    input.consolePort = static_cast<quint16>(m_config.consolePort);
     input.controlledPorts = m_orders.settings.ports;
     input.dnsForwarderUp = m_dns && m_dns->isUp() && !m_stopping;
     input.dnsForwarderUid = m_dns ? m_dns->uid() : 0;

@@ -123,7 +123,7 @@ void TestDnsForwarder::supervises() {
 
     // Internet off: a query to some resolver out there is redirected to the forwarder, whose own query
     // upstream is not, and the answer for the white-listed name lands in allow4.
-    const RulesetInput input{true, {}, {}, {}, {}, true, forwarder.uid(), DnsForwarder::kPort, false};
+    const RulesetInput input{true, {}, {}, {}, 8999, {}, true, forwarder.uid(), DnsForwarder::kPort, false};
     QVERIFY(Nftables::run(RulesetBuilder::ruleset(input)));
     QUdpSocket client;
     const QByteArray query =

@@ -28,7 +28,7 @@ private:
         return nft.waitForFinished(10000) ? QString::fromUtf8(nft.readAllStandardOutput()) : QString();
     }
     static RulesetInput offWithPort(int port) {
-        return {true, LocalNetworks::privateRanges(), {}, {}, {port}, true, 999, 5453, false};
+        return {true, LocalNetworks::privateRanges(), {}, {}, 8999, {port}, true, 999, 5453, false};
     }
 
     std::unique_ptr<PrivateNetwork> m_network;

@@ -30,6 +30,7 @@ void TestRulesetBuilder::ruleset_data() {
     off.localNetworks = LocalNetworks::privateRanges() + *Cidr::parseList({u"10.1.0.0/16"_s});
     off.alwaysAllow = *Cidr::parseList({u"198.51.100.0/24"_s, u"2001:db8:5::/48"_s});
     off.consoleAddresses = {QHostAddress(u"::ffff:10.0.0.5"_s), QHostAddress(u"fe80::5%lo"_s)};
+    off.consolePort = 7000;
     off.controlledPorts = {443, 0, 80, 443, 70000};
     off.dnsForwarderUp = true;
     off.dnsForwarderUid = 999;
@@ -46,7 +47,7 @@ add rule inet kestrava dns_redirect meta skuid 999 return
 add rule inet kestrava dns_redirect meta l4proto { tcp, udp } th dport 53 redirect to :5453
 add chain inet kestrava output_filter { type filter hook output priority 0; policy accept; }
 output_filter oifname "lo" accept
-output_filter ip daddr @console4 accept
+output_filter ip daddr @console4 tcp dport 7000 accept
 output_filter meta skuid 999 meta l4proto { tcp, udp } th dport 53 accept
 output_filter meta nfproto ipv4 udp dport { 67, 68 } accept
 output_filter ip daddr @always4 accept

@@ -129,8 +129,9 @@ QString RulesetBuilder::ruleset(const RulesetInput& input) {
         rule(QStringLiteral("oifname \"lo\" accept"));
         rule(QStringLiteral("ip daddr 127.0.0.0/8 accept"));
         rule(QStringLiteral("ip6 daddr ::1 accept"));
-        rule(QStringLiteral("ip daddr @console4 accept"));
-        rule(QStringLiteral("ip6 daddr @console6 accept"));
+        // Only the console's port: a proxy on the console's own computer is no way around.
+        rule(QStringLiteral("ip daddr @console4 tcp dport %1 accept").arg(input.consolePort));
+        rule(QStringLiteral("ip6 daddr @console6 tcp dport %1 accept").arg(input.consolePort));
         if (input.dnsForwarderUp) {
             rule(QStringLiteral("meta skuid %1 meta l4proto { tcp, udp } th dport 53 accept")
                      .arg(input.dnsForwarderUid));

@@ -15,6 +15,7 @@ struct RulesetInput {
     QList<Cidr> localNetworks;
     QList<Cidr> alwaysAllow;
     QList<QHostAddress> consoleAddresses;
+    quint16 consolePort = 8999;
     QList<int> controlledPorts; // 0 (and anything outside 1..65535) is ignored
     bool dnsForwarderUp = false;
     uid_t dnsForwarderUid = 0;
