@@ -8,8 +8,6 @@
 #include <QEventLoop>
 #include <QSignalSpy>
 #include <QSocketNotifier>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryFile>
 #include <QTest>
 #include <QThread>
@@ -17,7 +15,6 @@
 #include <fcntl.h>
 #include <memory>
 #include <unistd.h>
-#include <vector>
 
 using kestrava::EpollEventDispatcher;
 
@@ -104,35 +101,6 @@ private slots:
         QCOMPARE(dispatcher->registeredTimers(raw).size(), 0);
         QCOMPARE(dispatcher->remainingTime(id), -1);
         QTest::qWait(20);
-    }
-
-    void manySocketsExchangeData() {
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost));
-        std::vector<std::unique_ptr<QTcpSocket>> clients;
-        std::vector<QTcpSocket*> accepted;
-        connect(&server, &QTcpServer::newConnection, this, [&] {
-            while (QTcpSocket* socket = server.nextPendingConnection()) {
-                accepted.push_back(socket);
-                connect(socket, &QTcpSocket::readyRead, socket,
-                        [socket] { socket->write(socket->readAll()); });
-            }
-        });
-        constexpr int kClients = 200;
-        int echoed = 0;
-        for (int i = 0; i < kClients; ++i) {
-            auto client = std::make_unique<QTcpSocket>();
-            QTcpSocket* raw = client.get();
-            connect(raw, &QTcpSocket::connected, this, [raw, i] { raw->write(QByteArray::number(i)); });
-            connect(raw, &QTcpSocket::readyRead, this, [raw, i, &echoed] {
-                if (raw->readAll() == QByteArray::number(i))
-                    ++echoed;
-            });
-            raw->connectToHost(QHostAddress::LocalHost, server.serverPort());
-            clients.push_back(std::move(client));
-        }
-        QTRY_COMPARE_WITH_TIMEOUT(echoed, kClients, 10'000);
-        QCOMPARE(static_cast<int>(accepted.size()), kClients);
     }
 
     void notifierDeletedByAnEarlierActivationInTheSamePassIsNotActivated() {
