@@ -24,8 +24,6 @@ private slots:
     void nothingIsAnsweredBeforeIdentification();
     void requests_data();
     void requests();
-    void names_data();
-    void names();
     void secondConnectionOfTheSameSystemDropsTheFirst();
     void sameIdentificationAgainIsAnsweredAgain();
     void identifyingAsAnotherSystemReleasesTheFirst();
@@ -257,30 +255,6 @@ void TestIncomingMessages::requests() {
              QStringList{answer.isEmpty() ? SimulatedClient::displayText(QStringLiteral("O") +
                                                                          Get_The_Settings(link.db(), kKey))
                                           : answer});
-}
-
-void TestIncomingMessages::names_data() {
-    QTest::addColumn<QString>("identifier");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("stored");
-    QTest::newRow("apostrophes") << QStringLiteral("O'ID") << QStringLiteral("O'Brien's PC")
-                                 << QStringLiteral("O'Brien's PC");
-    QTest::newRow("name cut to 30") << QStringLiteral("A") << QStringLiteral("N").repeated(40)
-                                    << QStringLiteral("N").repeated(30);
-}
-
-void TestIncomingMessages::names() {
-    QFETCH(QString, identifier);
-    QFETCH(QString, name);
-    QFETCH(QString, stored);
-    LinkHarness link;
-    QVERIFY(link.connectIdentified(identifier, name));
-    const QString key = Keys::Make_System_Key(identifier, stored);
-    QCOMPARE(
-        link.db().scalar(QStringLiteral("SELECT System_Name FROM System_Table WHERE System_Key=?"), {key}),
-        QVariant(stored));
-    QCOMPARE(link.tree().Get_Node_Index_From_Key(key)->text, stored);
-    QVERIFY(link.errors().isEmpty());
 }
 
 void TestIncomingMessages::secondConnectionOfTheSameSystemDropsTheFirst() {
