@@ -151,17 +151,6 @@ private slots:
         thread->wait();
     }
 
-    void interruptEndsAWaitingPass() {
-        auto* dispatcher = QCoreApplication::eventDispatcher();
-        QTimer::singleShot(10, this, [dispatcher] { dispatcher->interrupt(); });
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        QElapsedTimer clock;
-        clock.start();
-        loop.exec();
-        QVERIFY(clock.elapsed() < 5'000);
-    }
-
     void platformPassRunsInEveryPassWithoutBlocking() {
         int passes = 0;
         QEventLoop::ProcessEventsFlags seen;
