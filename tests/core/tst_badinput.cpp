@@ -85,6 +85,11 @@ void TestBadInput::badArrivals_data() {
                                    << QStringList{QStringLiteral("F|3|"), QStringLiteral("S")}
                                    << QStringList{QStringLiteral("c|") + longId.left(48) +
                                                   QStringLiteral(" PC")};
+    const QString name30 = QStringLiteral("N").repeated(30);
+    QTest::newRow("over-long name") << utf16(QStringLiteral("d|ID|") + name30 + QStringLiteral("NNNNN|1.4|"))
+                                    << QStringList{QStringLiteral("F|3|"), QStringLiteral("S")}
+                                    << QStringList{QStringLiteral("c|ID|") + name30 + QStringLiteral("| ") +
+                                                   name30};
     QTest::newRow("characters outside Latin-1")
         << utf16(QStringLiteral("d|ID|\u4E2D\u6587|1.4|"))
         << QStringList{QStringLiteral("F|3|"), QStringLiteral("S")}

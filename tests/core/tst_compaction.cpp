@@ -45,6 +45,7 @@ private slots:
     void keepsOwnerOnlyPermissions();
     void failureHalfWayLeavesOriginal_data();
     void failureHalfWayLeavesOriginal();
+    void damagedCopyIsRefused();
     void refusesWhileAnotherConnectionHoldsTheLog();
     void refusesBadFiles_data();
     void refusesBadFiles();
@@ -136,6 +137,25 @@ void TestCompaction::failureHalfWayLeavesOriginal() {
     });
     QVERIFY_THROWS_EXCEPTION(DatabaseError, compactor.compact());
 
+    QCOMPARE(contentOf(temp.path()), before);
+    QCOMPARE(leftovers(temp.dir()), QStringList());
+}
+
+void TestCompaction::damagedCopyIsRefused() {
+    TempDatabase temp;
+    leaveFreePages(temp.db());
+    temp.db().close();
+    const QByteArray before = contentOf(temp.path());
+    DatabaseCompactor compactor(temp.path());
+    compactor.setStageHook([&](DatabaseCompactor::Stage stage) {
+        if (stage != DatabaseCompactor::Stage::Copied)
+            return;
+        // A copy that SQLite still opens but whose second page is garbage, as a failing disk leaves it.
+        QFile copy(QDir(temp.dir()).filePath(leftovers(temp.dir()).value(0)));
+        if (copy.open(QIODevice::ReadWrite) && copy.seek(4096))
+            copy.write(QByteArray(512, '\xff'));
+    });
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, compactor.compact());
     QCOMPARE(contentOf(temp.path()), before);
     QCOMPARE(leftovers(temp.dir()), QStringList());
 }

@@ -8,8 +8,6 @@
 #include <QEventLoop>
 #include <QSignalSpy>
 #include <QSocketNotifier>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryFile>
 #include <QTest>
 #include <QThread>
@@ -17,7 +15,6 @@
 #include <fcntl.h>
 #include <memory>
 #include <unistd.h>
-#include <vector>
 
 using kestrava::EpollEventDispatcher;
 
@@ -106,35 +103,6 @@ private slots:
         QTest::qWait(20);
     }
 
-    void manySocketsExchangeData() {
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost));
-        std::vector<std::unique_ptr<QTcpSocket>> clients;
-        std::vector<QTcpSocket*> accepted;
-        connect(&server, &QTcpServer::newConnection, this, [&] {
-            while (QTcpSocket* socket = server.nextPendingConnection()) {
-                accepted.push_back(socket);
-                connect(socket, &QTcpSocket::readyRead, socket,
-                        [socket] { socket->write(socket->readAll()); });
-            }
-        });
-        constexpr int kClients = 200;
-        int echoed = 0;
-        for (int i = 0; i < kClients; ++i) {
-            auto client = std::make_unique<QTcpSocket>();
-            QTcpSocket* raw = client.get();
-            connect(raw, &QTcpSocket::connected, this, [raw, i] { raw->write(QByteArray::number(i)); });
-            connect(raw, &QTcpSocket::readyRead, this, [raw, i, &echoed] {
-                if (raw->readAll() == QByteArray::number(i))
-                    ++echoed;
-            });
-            raw->connectToHost(QHostAddress::LocalHost, server.serverPort());
-            clients.push_back(std::move(client));
-        }
-        QTRY_COMPARE_WITH_TIMEOUT(echoed, kClients, 10'000);
-        QCOMPARE(static_cast<int>(accepted.size()), kClients);
-    }
-
     void notifierDeletedByAnEarlierActivationInTheSamePassIsNotActivated() {
         int first[2];
         int second[2];
@@ -181,17 +149,6 @@ private slots:
         thread->start();
         QTRY_VERIFY(arrived);
         thread->wait();
-    }
-
-    void interruptEndsAWaitingPass() {
-        auto* dispatcher = QCoreApplication::eventDispatcher();
-        QTimer::singleShot(10, this, [dispatcher] { dispatcher->interrupt(); });
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        QElapsedTimer clock;
-        clock.start();
-        loop.exec();
-        QVERIFY(clock.elapsed() < 5'000);
     }
 
     void platformPassRunsInEveryPassWithoutBlocking() {

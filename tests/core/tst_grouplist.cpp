@@ -57,8 +57,8 @@ class TestGroupList : public QObject {
 private slots:
     void loadSplitsCatalogue();
     void moveToWritesAndSetsChanged();
-    void limitWith99AndThreeSelected();
-    void limitWith100MovesNothing();
+    void limit_data();
+    void limit();
     void moveBackRemovesRow();
     void deletedCatalogueEntryDropsOut();
     void entryGoneFromCatalogueIsSkipped();
@@ -66,7 +66,6 @@ private slots:
     void nonGroupKeyDoesNothing();
     void missingGroupIsAnError();
     void blockListKeepsCase();
-    void limitMessages();
 };
 
 void TestGroupList::loadSplitsCatalogue() {
@@ -89,28 +88,31 @@ void TestGroupList::moveToWritesAndSetsChanged() {
     QVERIFY(f.list.Is_In_White_List(url(2)));
 }
 
-void TestGroupList::limitWith99AndThreeSelected() {
-    Fixture f(99, 5);
-    const auto result = f.list.moveTo({1, 3, 4});
-    QVERIFY(result.limitReached);
-    QCOMPARE(result.moved, QList<int>{4});
-    QCOMPARE(f.list.listed().size(), 100);
-    QCOMPARE(f.list.listed().last(), url(99 + 4));
-    QCOMPARE(f.list.available().size(), 4);
-    QVERIFY(f.list.changed());
-    // The move before the limit stays in the database.
-    QCOMPARE(rowsOfGroup(f.temp.db(), f.groupId), 100);
+void TestGroupList::limit_data() {
+    QTest::addColumn<int>("listed");
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<QList<int>>("moved");
+    QTest::addColumn<bool>("limitReached");
+    // Walked from the last selected row up; the move before the limit stays in the database.
+    QTest::newRow("98 and two selected") << 98 << QList<int>{1, 3} << QList<int>{3, 1} << false;
+    QTest::newRow("99 and three selected") << 99 << QList<int>{1, 3, 4} << QList<int>{4} << true;
+    QTest::newRow("100 and one selected") << 100 << QList<int>{0} << QList<int>{} << true;
+    QTest::newRow("100 and none selected") << 100 << QList<int>{} << QList<int>{} << false;
 }
 
-void TestGroupList::limitWith100MovesNothing() {
-    Fixture f(100, 1);
-    const auto result = f.list.moveTo({0});
-    QVERIFY(result.limitReached);
-    QVERIFY(result.moved.isEmpty());
-    QVERIFY(!f.list.changed());
-    QCOMPARE(rowsOfGroup(f.temp.db(), f.groupId), 100);
-    // Nothing selected: no walk, no message.
-    QVERIFY(!f.list.moveTo({}).limitReached);
+void TestGroupList::limit() {
+    QFETCH(int, listed);
+    QFETCH(QList<int>, selected);
+    QFETCH(QList<int>, moved);
+    QFETCH(bool, limitReached);
+    Fixture f(listed, 5);
+    const auto result = f.list.moveTo(selected);
+    QCOMPARE(result.limitReached, limitReached);
+    QCOMPARE(result.moved, moved);
+    QCOMPARE(f.list.listed().size(), listed + moved.size());
+    QCOMPARE(f.list.available().size(), 5 - moved.size());
+    QCOMPARE(f.list.changed(), !moved.isEmpty());
+    QCOMPARE(rowsOfGroup(f.temp.db(), f.groupId), listed + moved.size());
 }
 
 void TestGroupList::moveBackRemovesRow() {
@@ -195,14 +197,6 @@ void TestGroupList::blockListKeepsCase() {
             .scalar(QStringLiteral("SELECT count(*) FROM Group_Program_Table WHERE Group_ID=?"), {groupId})
             .toInt(),
         1);
-}
-
-void TestGroupList::limitMessages() {
-    TempDatabase temp;
-    QCOMPARE(GroupUrlList(temp.db()).limitMessage(),
-             QStringLiteral("Cannot add anymore urls.\r\nMaximum allowed urls is 100."));
-    QCOMPARE(GroupProgramList(temp.db()).limitMessage(),
-             QStringLiteral("Cannot add anymore Programs.\r\nMaximum allowed Programs is 100."));
 }
 
 QTEST_GUILESS_MAIN(TestGroupList)

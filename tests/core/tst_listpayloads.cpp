@@ -68,73 +68,52 @@ struct Lists {
 class TestListPayloads : public QObject {
     Q_OBJECT
 private slots:
-    void urlList_data();
-    void urlList();
-    void programList_data();
-    void programList();
+    void lists_data();
+    void lists();
     void otherKeysAreEmpty_data();
     void otherKeysAreEmpty();
     void databaseErrorReachesCaller();
 };
 
-void TestListPayloads::urlList_data() {
+void TestListPayloads::lists_data() {
     QTest::addColumn<QString>("which");
-    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("urls");
+    QTest::addColumn<QString>("programs");
+    // Entries deleted from the catalogue and repeated rows are left out.
     QTest::newRow("group") << "school"
-                           << "|2|wikipedia.org|news.example.com|";
+                           << "|2|wikipedia.org|news.example.com|"
+                           << "|2|Game Launcher.exe|chat.EXE|";
     QTest::newRow("member") << "member"
-                            << "|2|wikipedia.org|news.example.com|";
+                            << "|2|wikipedia.org|news.example.com|"
+                            << "|2|Game Launcher.exe|chat.EXE|";
     QTest::newRow("empty group") << "empty"
+                                 << "|0|"
                                  << "|0|";
     QTest::newRow("under root") << "underRoot"
+                                << "|0|"
                                 << "|0|";
     QTest::newRow("group deleted") << "orphan"
+                                   << "|0|"
                                    << "|0|";
     QTest::newRow("unknown system") << "unknown"
+                                    << "|0|"
                                     << "|0|";
 }
 
-static QString keyOf(const Lists& lists, const QString& which) {
-    if (which == QLatin1String("school"))
-        return lists.schoolKey;
-    if (which == QLatin1String("member"))
-        return lists.member;
-    if (which == QLatin1String("empty"))
-        return lists.emptyKey;
-    if (which == QLatin1String("underRoot"))
-        return lists.underRoot;
-    if (which == QLatin1String("orphan"))
-        return lists.orphan;
-    return Keys::Make_System_Key(QStringLiteral("nobody"), QStringLiteral("nowhere"));
-}
-
-void TestListPayloads::urlList() {
+void TestListPayloads::lists() {
     QFETCH(QString, which);
-    QFETCH(QString, expected);
+    QFETCH(QString, urls);
+    QFETCH(QString, programs);
     Lists lists;
-    QCOMPARE(Get_URL_List(lists.temp.db(), keyOf(lists, which)), wire(expected));
-}
-
-void TestListPayloads::programList_data() {
-    QTest::addColumn<QString>("which");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("group") << "school"
-                           << "|2|Game Launcher.exe|chat.EXE|";
-    QTest::newRow("member") << "member"
-                            << "|2|Game Launcher.exe|chat.EXE|";
-    QTest::newRow("empty group") << "empty"
-                                 << "|0|";
-    QTest::newRow("under root") << "underRoot"
-                                << "|0|";
-    QTest::newRow("group deleted") << "orphan"
-                                   << "|0|";
-}
-
-void TestListPayloads::programList() {
-    QFETCH(QString, which);
-    QFETCH(QString, expected);
-    Lists lists;
-    QCOMPARE(Get_Program_List(lists.temp.db(), keyOf(lists, which)), wire(expected));
+    const QString key = which == QLatin1String("school")      ? lists.schoolKey
+                        : which == QLatin1String("member")    ? lists.member
+                        : which == QLatin1String("empty")     ? lists.emptyKey
+                        : which == QLatin1String("underRoot") ? lists.underRoot
+                        : which == QLatin1String("orphan")
+                            ? lists.orphan
+                            : Keys::Make_System_Key(QStringLiteral("nobody"), QStringLiteral("nowhere"));
+    QCOMPARE(Get_URL_List(lists.temp.db(), key), wire(urls));
+    QCOMPARE(Get_Program_List(lists.temp.db(), key), wire(programs));
 }
 
 void TestListPayloads::otherKeysAreEmpty_data() {

@@ -1,14 +1,10 @@
+#include "OptionSwitches.h"
 #include "TempDatabase.h"
 #include "console/Keys.h"
-#include "options/AutoStartSwitch.h"
 #include "options/OptionsModel.h"
-#include "options/TraySwitch.h"
-#include "platform/XdgAutoStart.h"
 #include "protocol/Fields.h"
 
-#include <QFile>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace kestrava;
@@ -17,23 +13,11 @@ namespace {
 
 using Notice = ApplyResult::Notice;
 
-struct Tray final : TraySwitch {
-    bool visible = true;
-    bool isTrayIconVisible() const override { return visible; }
-    void setTrayIconVisible(bool on) override { visible = on; }
-};
-
-struct AutoStart final : AutoStartSwitch {
-    bool set = false;
-    bool isAutoStartSet() const override { return set; }
-    void setAutoStart(bool on) override { set = on; }
-};
-
 // An options window's model over a fresh database, with what it sent.
 struct Fixture {
     TempDatabase temp;
-    Tray tray;
-    AutoStart autoStart;
+    RememberedTray tray;
+    RememberedAutoStart autoStart;
     QStringList sent;
     OptionsModel model{temp.db(), tray, autoStart, [this](const QString& message) { sent.append(message); }};
 
@@ -70,7 +54,6 @@ private slots:
     void portChangeStoredWithMessage();
     void portOutOfRangeNotStored();
     void trayAndAutoStartFollowBoxes();
-    void autoStartEntryWrittenAndRemoved();
     void unsendableBlockMessageRefused();
     void databaseErrorFailsOnlyItsStep();
 };
@@ -284,28 +267,6 @@ void TestOptionsModel::trayAndAutoStartFollowBoxes() {
     f.model.apply(values);
     QVERIFY(f.tray.visible);
     QVERIFY(!f.autoStart.set);
-}
-
-void TestOptionsModel::autoStartEntryWrittenAndRemoved() {
-    TempDatabase temp;
-    QTemporaryDir autostartDir;
-    Tray tray;
-    XdgAutoStart entry(autostartDir.path(), QStringLiteral("/opt/kestrava/kestrava"));
-    OptionsModel model(temp.db(), tray, entry, [](const QString&) {});
-    OptionsValues values = model.load();
-    QVERIFY(!values.autoStart);
-    values.autoStart = true;
-    QVERIFY(model.apply(values).success);
-    QVERIFY(QFile::exists(entry.entryFile()));
-    QVERIFY(model.load().autoStart);
-    values.autoStart = false;
-    model.apply(values);
-    QVERIFY(!QFile::exists(entry.entryFile()));
-    QVERIFY(!model.load().autoStart);
-    // An entry of another copy of the program reads as not set.
-    XdgAutoStart other(autostartDir.path(), QStringLiteral("/home/x/kestrava"));
-    QVERIFY(other.set());
-    QVERIFY(!model.load().autoStart);
 }
 
 void TestOptionsModel::unsendableBlockMessageRefused() {

@@ -17,29 +17,6 @@ private slots:
     }
     void cleanup() { m_temp.reset(); }
 
-    void firstRowReadsColumnsByName() {
-        const auto row =
-            db().firstRow(QStringLiteral("SELECT Group_ID, Group_Name FROM Group_Table WHERE Group_Name=?"),
-                          {QStringLiteral("Beta")});
-        QVERIFY(row);
-        QCOMPARE(row->value(QStringLiteral("Group_Name")).toString(), QStringLiteral("Beta"));
-        QVERIFY(row->value(QStringLiteral("Group_ID")).toInt() > 0);
-    }
-
-    void firstRowIsEmptyWithoutRow() {
-        QVERIFY(!db().firstRow(QStringLiteral("SELECT Group_ID FROM Group_Table WHERE Group_Name=?"),
-                               {QStringLiteral("Nobody")}));
-    }
-
-    void rowsComeInStatementOrder() {
-        const auto rows = db().rows(
-            QStringLiteral("SELECT Group_Name FROM Group_Table WHERE Group_ID>? ORDER BY Group_Name DESC"),
-            {0});
-        QCOMPARE(rows.size(), 3);
-        QCOMPARE(rows[0].value(0).toString(), QStringLiteral("Gamma"));
-        QCOMPARE(rows[2].value(0).toString(), QStringLiteral("Alpha"));
-    }
-
     void theSameStatementAgainSeesNewValuesAndNewRows() {
         const QString sql = QStringLiteral("SELECT Group_Name FROM Group_Table WHERE Group_Name=?");
         QCOMPARE(db().firstRow(sql, {QStringLiteral("Alpha")})->value(0).toString(), QStringLiteral("Alpha"));

@@ -26,7 +26,6 @@ private slots:
     void validation();
     void duplicates_data();
     void duplicates();
-    void deleteSetsChanged();
 };
 
 void TestProgramCatalogue::validation_data() {
@@ -89,23 +88,6 @@ void TestProgramCatalogue::duplicates() {
     QCOMPARE(result.outcome, refused ? Catalogue::AddOutcome::AlreadyAdded : Catalogue::AddOutcome::Added);
     QCOMPARE(result.message, refused ? QStringLiteral("Program already added!") : QString());
     QCOMPARE(storedPrograms(temp.db()).size(), refused ? 1 : 2);
-}
-
-void TestProgramCatalogue::deleteSetsChanged() {
-    TempDatabase temp;
-    ProgramCatalogue catalogue(temp.db());
-    catalogue.load();
-    catalogue.add(QStringLiteral("A.exe"));
-    catalogue.add(QStringLiteral("B.exe"));
-    QVERIFY(!catalogue.changed());
-    catalogue.removeRows({1});
-    QVERIFY(catalogue.changed());
-    QCOMPARE(storedPrograms(temp.db()), QStringList{QStringLiteral("A.exe")});
-
-    ProgramCatalogue reopened(temp.db());
-    reopened.load();
-    QVERIFY(!reopened.changed());
-    QCOMPARE(reopened.entries(), QStringList{QStringLiteral("A.exe")});
 }
 
 QTEST_GUILESS_MAIN(TestProgramCatalogue)

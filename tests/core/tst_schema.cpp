@@ -11,8 +11,6 @@ class TestSchema : public QObject {
     Q_OBJECT
 private slots:
     void factorySettingsRow();
-    void emptyTables_data();
-    void emptyTables();
     void identifierNotReusedAfterDeletingHighest();
     void factoryFileIsOwnerOnly();
     void createRefusesExistingFile();
@@ -28,31 +26,11 @@ void TestSchema::factorySettingsRow() {
     QSqlQuery q = temp.db().exec(QStringLiteral("SELECT * FROM Settings_Table"));
     QVERIFY(q.next());
     QCOMPARE(q.value(QStringLiteral("ID")).toInt(), 1);
-    QCOMPARE(q.value(QStringLiteral("LocalPort")).toInt(), 8999);
-    QCOMPARE(q.value(QStringLiteral("AddToGroup")).toString(), QString());
-    QCOMPARE(q.value(QStringLiteral("AppBlockerMessage")).toString(),
-             QStringLiteral("Your IT Adminstrator has prevented you from running \r\nthis application.\r\n"));
-    for (const char* port :
-         {"HTTP", "FTP", "Telnet", "SMTP", "POP3", "Socks", "News", "ICQ", "IRC", "OtherPort"})
-        QCOMPARE(q.value(QLatin1String(port)).toInt(), 0);
+    // The options the window shows are checked with the options model.
     QCOMPARE(q.value(QStringLiteral("Password")).toString(), QStringLiteral("Chief"));
     QCOMPARE(q.value(QStringLiteral("AskPwd")).toBool(), false);
     QCOMPARE(q.value(QStringLiteral("CompatibleVersion")).toDouble(), 1.4);
     QVERIFY(!q.next());
-}
-
-void TestSchema::emptyTables_data() {
-    QTest::addColumn<QString>("table");
-    for (const char* table :
-         {"Group_Table", "System_Table", "Group_Scheduler_Table", "System_Scheduler_Table",
-          "DNS_Lookup_Table", "Group_URL_Table", "Program_Table", "Group_Program_Table"})
-        QTest::newRow(table) << QString::fromLatin1(table);
-}
-
-void TestSchema::emptyTables() {
-    QFETCH(QString, table);
-    TempDatabase temp;
-    QCOMPARE(temp.db().scalar(QStringLiteral("SELECT count(*) FROM ") + table).toInt(), 0);
 }
 
 void TestSchema::identifierNotReusedAfterDeletingHighest() {

@@ -15,7 +15,6 @@ private slots:
     void blankScreenOfGroup();
     void blankScreenOfSystemClearsItsGroup();
     void blankScreenOfRootChangesNoRow();
-    void blankScreenFailureSendsNothing();
     void orders_data();
     void orders();
     void questions_data();
@@ -86,18 +85,6 @@ void TestServiceCommands::blankScreenOfRootChangesNoRow() {
     QCOMPARE(s.link.db().scalar(QStringLiteral("SELECT sum(Blank_Screen) FROM Group_Table")).toInt(), 0);
     for (auto [client, key] : {std::pair{s.a1, s.a1Key}, {s.a3, s.a3Key}, {s.b1, s.b1Key}, {s.r1, s.r1Key}})
         QCOMPARE(s.received(client, key), QStringList{QStringLiteral("L|True|")});
-}
-
-void TestServiceCommands::blankScreenFailureSendsNothing() {
-    TwoGroupScene s;
-    Database& db = s.link.db();
-    // The group's row is written first; the failing second statement must take it back.
-    db.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON System_Table BEGIN SELECT RAISE(ABORT, "
-                           "'refused'); END"));
-    ServiceCommands commands(db, s.link.connections(), s.link.messenger());
-    QVERIFY_THROWS_EXCEPTION(DatabaseError, commands.blankScreen(s.g1Key, true));
-    QCOMPARE(blankOfGroup(db, s.g1), 0);
-    QCOMPARE(s.received(s.a1, s.a1Key), kNothing);
 }
 
 void TestServiceCommands::orders_data() {

@@ -13,19 +13,20 @@ using namespace kestrava;
 namespace {
 
 // A second start runs blocking calls, so it gets a thread of its own while the first one's loop runs.
+// The wait checks whether the thread has finished before it waits: a second start that finds nobody ends
+// at once, often before a wait on the thread's finished signal would begin, and that signal, emitted in
+// the other thread before the wait, was never seen.
 SingleInstance::HandOver secondStart(const QString& name, const QString& line, bool* found) {
     SingleInstance::HandOver result = SingleInstance::HandOver::Unreachable;
-    QThread* thread = QThread::create([&] {
+    const std::unique_ptr<QThread> thread(QThread::create([&] {
         SingleInstance second(name);
         *found = second.Is_Already_Running();
         if (*found)
             result = second.Send_Command_Line(line);
-    });
-    QSignalSpy finished(thread, &QThread::finished);
+    }));
     thread->start();
-    if (!finished.wait(10000))
+    if (!QTest::qWaitFor([&] { return thread->isFinished(); }, 10000))
         qFatal("second start hangs");
-    delete thread;
     return result;
 }
 

@@ -4,9 +4,9 @@
 // constants (kName) and the few names below, which hold table or column names or fixed statement parts
 // and are only ever set from literals.
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTest>
@@ -21,336 +21,152 @@ private slots:
 
 namespace {
 
-const QSet<QString>& fixedNames() {
-    static const QSet<QString> names = {
-        QStringLiteral("m_table"),    QStringLiteral("m_column"),     QStringLiteral("m_catalogue"),
-        QStringLiteral("m_idColumn"), QStringLiteral("m_nameColumn"), QStringLiteral("m_link"),
-        QStringLiteral("table"),      QStringLiteral("ownerColumn"),  QStringLiteral("owner"),
-    };
-    return names;
-}
+const QSet<QString> kFixedNames = {
+    QStringLiteral("m_table"),    QStringLiteral("m_column"),     QStringLiteral("m_catalogue"),
+    QStringLiteral("m_idColumn"), QStringLiteral("m_nameColumn"), QStringLiteral("m_link"),
+    QStringLiteral("table"),      QStringLiteral("ownerColumn"),  QStringLiteral("owner"),
+};
 
-const QRegularExpression& sqlWords() {
-    static const QRegularExpression words(QStringLiteral(
-        "\\b(SELECT|INSERT|UPDATE|DELETE|CREATE|DROP|ALTER|PRAGMA|VACUUM|ATTACH|REPLACE|WHERE|VALUES)\\b"));
-    return words;
-}
-
-bool isIdentChar(QChar c) {
-    return c.isLetterOrNumber() || c == QLatin1Char('_');
-}
+// Adjacent quoted strings, alone or in one of Qt's literal wrappers; group 1 or 2 holds the quotes.
+const QString kQuoted = QStringLiteral(R"re((?:"(?:\\.|[^"\\])*"\s*)+)re");
+const QRegularExpression kLiteral(
+    QStringLiteral(
+        R"re((?:(?:QStringLiteral|QLatin1StringView|QLatin1String|QString::fromLatin1|QString::fromUtf8)\s*\(\s*(%1)\)|(?<![\w"])u?(%1)))re")
+        .arg(kQuoted));
+const QRegularExpression kSqlWords(QStringLiteral(
+    "\\b(SELECT|INSERT|UPDATE|DELETE|CREATE|DROP|ALTER|PRAGMA|VACUUM|ATTACH|REPLACE|WHERE|VALUES)\\b"));
+// A name with member access and scope, and one call with arguments nested once at most.
+const QString kOperand = QStringLiteral(R"re([\w:]+(?:(?:\.|->)\w+)*(?:\((?:[^()]|\([^()]*\))*\))?)re");
 
 // The source with comments blanked out (line breaks kept), literals untouched.
 QString withoutComments(const QString& text) {
+    static const QRegularExpression pieces(
+        QStringLiteral(R"re("(?:\\.|[^"\\\n])*"|'(?:\\.|[^'\\\n])*'|//[^\n]*|/\*[\s\S]*?\*/)re"));
     QString out = text;
-    enum { Code, Line, Block, String, Char } state = Code;
-    for (qsizetype i = 0; i < out.size(); ++i) {
-        const QChar c = out[i];
-        const QChar next = i + 1 < out.size() ? out[i + 1] : QChar();
-        switch (state) {
-        case Code:
-            if (c == QLatin1Char('/') && next == QLatin1Char('/'))
-                state = Line;
-            else if (c == QLatin1Char('/') && next == QLatin1Char('*'))
-                state = Block;
-            else if (c == QLatin1Char('"'))
-                state = String;
-            else if (c == QLatin1Char('\''))
-                state = Char;
-            if (state == Line || state == Block)
-                out[i] = QLatin1Char(' ');
-            break;
-        case Line:
-            if (c == QLatin1Char('\n'))
-                state = Code;
-            else
-                out[i] = QLatin1Char(' ');
-            break;
-        case Block:
-            if (c == QLatin1Char('*') && next == QLatin1Char('/')) {
-                out[i] = out[i + 1] = QLatin1Char(' ');
-                ++i;
-                state = Code;
-            } else if (c != QLatin1Char('\n')) {
-                out[i] = QLatin1Char(' ');
-            }
-            break;
-        case String:
-        case Char:
-            if (c == QLatin1Char('\\'))
-                ++i;
-            else if (c == QLatin1Char(state == String ? '"' : '\''))
-                state = Code;
-            break;
-        }
+    for (auto it = pieces.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        // Comments go; so does what is inside character literals, which might be a quote.
+        const bool comment = m.captured().startsWith(QLatin1Char('/'));
+        if (comment || m.captured().startsWith(QLatin1Char('\'')))
+            for (qsizetype i = m.capturedStart() + (comment ? 0 : 1); i < m.capturedEnd() - (comment ? 0 : 1);
+                 ++i)
+                if (out[i] != QLatin1Char('\n'))
+                    out[i] = QLatin1Char(' ');
     }
     return out;
 }
 
-struct Literal {
-    qsizetype begin; // the wrapper's first character, or the first quote
-    qsizetype end;   // one past the wrapper's closing parenthesis, or past the last quote
-    QString content;
-};
-
-qsizetype skipSpaces(const QString& s, qsizetype i) {
-    while (i < s.size() && s[i].isSpace())
-        ++i;
-    return i;
+// Literals, named constants, fixed names, and a choice between such.
+bool isFixed(const QString& expression) {
+    static const QRegularExpression constant(QStringLiteral("^(\\w+::)*k[A-Z]\\w*$"));
+    const QString e = expression.trimmed();
+    if (const auto m = kLiteral.match(e);
+        m.hasMatch() && m.capturedStart() == 0 && m.capturedLength() == e.size())
+        return true;
+    if (kFixedNames.contains(e) || constant.match(e).hasMatch())
+        return true;
+    static const QRegularExpression choice(QStringLiteral(R"re(^[^?]+\?(.+?)(?<!:):(?!:)(.+)$)re"));
+    const QRegularExpressionMatch m = choice.match(e);
+    return m.hasMatch() && isFixed(m.captured(1)) && isFixed(m.captured(2));
 }
 
-qsizetype skipSpacesBack(const QString& s, qsizetype i) {
-    while (i >= 0 && s[i].isSpace())
-        --i;
-    return i;
-}
-
-// Adjacent quoted strings from i (at a quote); returns one past the last one.
-qsizetype readQuoted(const QString& s, qsizetype i, QString& content) {
-    while (i < s.size() && s[i] == QLatin1Char('"')) {
-        qsizetype j = i + 1;
-        while (j < s.size() && s[j] != QLatin1Char('"')) {
-            if (s[j] == QLatin1Char('\\'))
-                ++j;
-            ++j;
-        }
-        content += s.mid(i + 1, j - i - 1);
-        i = skipSpaces(s, j + 1);
-        if (i >= s.size() || s[i] != QLatin1Char('"'))
-            return j + 1;
-    }
-    return i;
-}
-
-const QStringList& wrappers() {
-    static const QStringList names = {QStringLiteral("QStringLiteral"), QStringLiteral("QLatin1String"),
-                                      QStringLiteral("QLatin1StringView"),
-                                      QStringLiteral("QString::fromLatin1"),
-                                      QStringLiteral("QString::fromUtf8")};
-    return names;
-}
-
-// The literal that starts at i (a wrapper name or a quote), if any.
-std::optional<Literal> literalAt(const QString& s, qsizetype i) {
-    if (i >= s.size())
-        return std::nullopt;
-    if (s[i] == QLatin1Char('"')) {
-        Literal literal{i, 0, {}};
-        literal.end = readQuoted(s, i, literal.content);
-        return literal;
-    }
-    if (s[i] == QLatin1Char('u') && i + 1 < s.size() && s[i + 1] == QLatin1Char('"')) {
-        Literal literal{i, 0, {}};
-        literal.end = readQuoted(s, i + 1, literal.content);
-        return literal;
-    }
-    for (const QString& wrapper : wrappers()) {
-        if (!QStringView(s).mid(i).startsWith(wrapper))
-            continue;
-        qsizetype j = skipSpaces(s, i + wrapper.size());
-        if (j >= s.size() || s[j] != QLatin1Char('('))
-            continue;
-        j = skipSpaces(s, j + 1);
-        if (j >= s.size() || s[j] != QLatin1Char('"'))
-            continue;
-        Literal literal{i, 0, {}};
-        j = skipSpaces(s, readQuoted(s, j, literal.content));
-        if (j < s.size() && s[j] == QLatin1Char(')')) {
-            literal.end = j + 1;
-            return literal;
-        }
-    }
-    return std::nullopt;
-}
-
-// One past the parenthesis that closes the one at open.
-qsizetype closingParen(const QString& s, qsizetype open) {
-    int depth = 0;
-    for (qsizetype i = open; i < s.size(); ++i) {
-        if (s[i] == QLatin1Char('"')) {
-            QString ignored;
-            i = readQuoted(s, i, ignored) - 1;
-        } else if (s[i] == QLatin1Char('(')) {
-            ++depth;
-        } else if (s[i] == QLatin1Char(')') && --depth == 0) {
-            return i + 1;
-        }
-    }
-    return s.size();
-}
-
-QStringList topLevelArguments(const QString& s, qsizetype open, qsizetype close) {
+// The arguments of the call whose opening parenthesis is at open, split at top-level commas.
+QStringList argumentsAt(const QString& s, qsizetype open, qsizetype* end) {
     QStringList arguments;
     int depth = 0;
     qsizetype start = open + 1;
-    for (qsizetype i = open + 1; i < close - 1; ++i) {
-        if (s[i] == QLatin1Char('"')) {
-            QString ignored;
-            i = readQuoted(s, i, ignored) - 1;
-        } else if (s[i] == QLatin1Char('(') || s[i] == QLatin1Char('{')) {
+    for (qsizetype i = open; i < s.size(); ++i) {
+        const QChar c = s[i];
+        if (c == QLatin1Char('"')) {
+            for (++i; i < s.size() && s[i] != QLatin1Char('"'); ++i)
+                i += s[i] == QLatin1Char('\\') ? 1 : 0;
+        } else if (c == QLatin1Char('(') || c == QLatin1Char('{')) {
             ++depth;
-        } else if (s[i] == QLatin1Char(')') || s[i] == QLatin1Char('}')) {
-            --depth;
-        } else if (s[i] == QLatin1Char(',') && depth == 0) {
+        } else if ((c == QLatin1Char(',') && depth == 1) ||
+                   ((c == QLatin1Char(')') || c == QLatin1Char('}')) && --depth == 0)) {
             arguments << s.mid(start, i - start).trimmed();
             start = i + 1;
+            if (depth == 0) {
+                *end = i + 1;
+                return arguments;
+            }
         }
     }
-    arguments << s.mid(start, close - 1 - start).trimmed();
+    *end = s.size();
     return arguments;
-}
-
-bool isFixedName(const QString& name) {
-    static const QRegularExpression constant(QStringLiteral("^(\\w+::)*k[A-Z]\\w*$"));
-    return fixedNames().contains(name) || constant.match(name).hasMatch();
-}
-
-// An expression that can only be a fixed text: literals, named constants, fixed names, and a choice
-// between such.
-bool isFixedExpression(const QString& expression) {
-    const QString e = expression.trimmed();
-    if (e.isEmpty())
-        return false;
-    if (const auto literal = literalAt(e, 0); literal && skipSpaces(e, literal->end) == e.size())
-        return true;
-    if (isFixedName(e))
-        return true;
-    const qsizetype question = e.indexOf(QLatin1Char('?'));
-    const qsizetype colon = e.lastIndexOf(QLatin1Char(':'));
-    if (question > 0 && colon > question && e.at(colon - 1) != QLatin1Char(':') &&
-        (colon + 1 >= e.size() || e.at(colon + 1) != QLatin1Char(':')))
-        return isFixedExpression(e.mid(question + 1, colon - question - 1)) &&
-               isFixedExpression(e.mid(colon + 1));
-    return false;
-}
-
-// The operand that starts at i: a literal, or a name with member access, scope and call parentheses.
-QString operandAt(const QString& s, qsizetype i, qsizetype& end) {
-    if (const auto literal = literalAt(s, i)) {
-        end = literal->end;
-        return s.mid(i, end - i);
-    }
-    qsizetype j = i;
-    while (j < s.size()) {
-        if (isIdentChar(s[j]) || s[j] == QLatin1Char('.') || s[j] == QLatin1Char(':') ||
-            (s[j] == QLatin1Char('-') && j + 1 < s.size() && s[j + 1] == QLatin1Char('>')))
-            j += s[j] == QLatin1Char('-') ? 2 : 1;
-        else if (s[j] == QLatin1Char('('))
-            j = closingParen(s, j);
-        else
-            break;
-    }
-    end = j;
-    return s.mid(i, j - i);
-}
-
-// The operand that ends at i (inclusive).
-QString operandBefore(const QString& s, qsizetype i) {
-    qsizetype j = i;
-    if (j >= 0 && s[j] == QLatin1Char(')')) {
-        int depth = 0;
-        for (; j >= 0; --j) {
-            if (s[j] == QLatin1Char(')'))
-                ++depth;
-            else if (s[j] == QLatin1Char('(') && --depth == 0)
-                break;
-        }
-        --j;
-    }
-    while (j >= 0 && (isIdentChar(s[j]) || s[j] == QLatin1Char('.') || s[j] == QLatin1Char(':') ||
-                      s[j] == QLatin1Char('"') || s[j] == QLatin1Char('>')))
-        --j;
-    return s.mid(j + 1, i - j).trimmed();
-}
-
-int lineOf(const QString& s, qsizetype at) {
-    return static_cast<int>(QStringView(s).left(at).count(QLatin1Char('\n'))) + 1;
 }
 
 // "line: what" for every splice into a statement in one source text.
 QStringList findSplices(const QString& source) {
     const QString s = withoutComments(source);
+    const auto lineOf = [&](qsizetype at) { return QStringView(s).left(at).count(QLatin1Char('\n')) + 1; };
+    static const QRegularExpression before(
+        QStringLiteral(R"re((%1|"(?:\\.|[^"\\])*")\s*(?<!\+)\+\s*$)re").arg(kOperand));
+    static const QRegularExpression plus(
+        QStringLiteral(R"re(\G\s*\+(?![+=])\s*(%1|%2))re").arg(kLiteral.pattern(), kOperand));
+    static const QRegularExpression arg(QStringLiteral(R"re(\G\s*\.arg\()re"));
+    static const QRegularExpression assigned(QStringLiteral(R"re((\w+)\s*=\s*$)re"));
+    static const QRegularExpression placeholder(QStringLiteral("%[0-9]"));
     QStringList found;
     QSet<QString> statementVariables;
-    static const QRegularExpression assigned(QStringLiteral("(\\w+)\\s*=\\s*$"));
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        if (i > 0 && isIdentChar(s[i - 1]))
+    for (auto it = kLiteral.globalMatch(s); it.hasNext();) {
+        const QRegularExpressionMatch literal = it.next();
+        const QString content = literal.captured(1) + literal.captured(2);
+        if (!content.contains(kSqlWords))
             continue;
-        const auto literal = literalAt(s, i);
-        if (!literal)
-            continue;
-        const qsizetype next = literal->end;
-        if (!literal->content.contains(sqlWords())) {
-            i = next - 1;
-            continue;
-        }
-        const int line = lineOf(s, i);
-        // Spliced in front.
-        const qsizetype before = skipSpacesBack(s, i - 1);
-        if (before >= 1 && s[before] == QLatin1Char('+') && s[before - 1] != QLatin1Char('+')) {
-            const QString operand = operandBefore(s, skipSpacesBack(s, before - 1));
-            if (!isFixedExpression(operand))
-                found << QStringLiteral("%1: '%2' + statement").arg(line).arg(operand);
-        }
-        if (const auto match = assigned.match(s.left(i)); match.hasMatch())
-            statementVariables.insert(match.captured(1));
-        // Spliced behind, possibly in a chain.
+        const qsizetype line = lineOf(literal.capturedStart());
+        const QString ahead = s.mid(std::max<qsizetype>(0, literal.capturedStart() - 200),
+                                    std::min<qsizetype>(200, literal.capturedStart()));
+        if (const auto m = before.match(ahead); m.hasMatch() && !isFixed(m.captured(1)))
+            found << QStringLiteral("%1: '%2' + statement").arg(line).arg(m.captured(1));
+        if (const auto m = assigned.match(ahead); m.hasMatch())
+            statementVariables.insert(m.captured(1));
         bool filled = false;
-        qsizetype at = skipSpaces(s, next);
-        while (at < s.size()) {
-            if (QStringView(s).mid(at).startsWith(QLatin1String(".arg("))) {
-                const qsizetype open = at + 4;
-                const qsizetype close = closingParen(s, open);
-                for (const QString& argument : topLevelArguments(s, open, close)) {
-                    if (!isFixedExpression(argument))
+        for (qsizetype at = literal.capturedEnd();;) {
+            if (const auto m = arg.match(s, at); m.hasMatch()) {
+                for (const QString& argument : argumentsAt(s, m.capturedEnd() - 1, &at))
+                    if (!isFixed(argument))
                         found << QStringLiteral("%1: .arg(%2)").arg(line).arg(argument);
-                }
                 filled = true;
-                at = skipSpaces(s, close);
-            } else if (s[at] == QLatin1Char('+') && at + 1 < s.size() && s[at + 1] != QLatin1Char('+') &&
-                       s[at + 1] != QLatin1Char('=')) {
-                qsizetype end = 0;
-                const QString operand = operandAt(s, skipSpaces(s, at + 1), end);
-                if (!isFixedExpression(operand))
-                    found << QStringLiteral("%1: statement + '%2'").arg(line).arg(operand);
-                at = skipSpaces(s, end);
+            } else if (const auto m = plus.match(s, at); m.hasMatch()) {
+                if (!isFixed(m.captured(1)))
+                    found << QStringLiteral("%1: statement + '%2'").arg(line).arg(m.captured(1));
+                at = m.capturedEnd();
             } else {
                 break;
             }
         }
-        static const QRegularExpression placeholder(QStringLiteral("%[0-9]"));
-        if (!filled && literal->content.contains(placeholder))
+        if (!filled && content.contains(placeholder))
             found << QStringLiteral("%1: placeholder filled elsewhere").arg(line);
-        i = next - 1;
     }
     // Variables that hold a statement: what is added to them or filled into them later.
     for (const QString& variable : std::as_const(statementVariables)) {
-        const QRegularExpression later(QStringLiteral("\\b%1\\s*(\\+=|\\.arg\\(|\\+(?![+=]))").arg(variable));
+        const QRegularExpression later(
+            QStringLiteral(R"re(\b%1\s*(\+=|\.arg\(|\+(?![+=])))re").arg(variable));
         for (auto it = later.globalMatch(s); it.hasNext();) {
-            const QRegularExpressionMatch match = it.next();
+            const QRegularExpressionMatch m = it.next();
             qsizetype end = 0;
-            const qsizetype from = match.capturedEnd(0);
-            if (match.captured(1) == QLatin1String(".arg(")) {
-                const qsizetype close = closingParen(s, from - 1);
-                for (const QString& argument : topLevelArguments(s, from - 1, close))
-                    if (!isFixedExpression(argument))
-                        found
-                            << QStringLiteral("%1: %2.arg(%3)").arg(lineOf(s, from)).arg(variable, argument);
-                continue;
-            }
-            const QString operand = operandAt(s, skipSpaces(s, from), end);
-            if (!isFixedExpression(operand))
-                found << QStringLiteral("%1: %2 %3 '%4'")
-                             .arg(lineOf(s, from))
-                             .arg(variable, match.captured(1), operand);
+            const QStringList operands =
+                m.captured(1) == QLatin1String(".arg(")
+                    ? argumentsAt(s, m.capturedEnd() - 1, &end)
+                    : QStringList{
+                          QRegularExpression(QStringLiteral("^\\s*(%1|%2)").arg(kLiteral.pattern(), kOperand))
+                              .match(s.mid(m.capturedEnd(), 200))
+                              .captured(1)};
+            for (const QString& operand : operands)
+                if (!isFixed(operand))
+                    found << QStringLiteral("%1: %2 %3 '%4'")
+                                 .arg(lineOf(m.capturedStart()))
+                                 .arg(variable, m.captured(1), operand);
         }
     }
     return found;
 }
 
 QString sourceRoot() {
-    // tests/core/ -> the repository
-    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().absoluteFilePath(QStringLiteral("../../src"));
+    // The folder of the tests' sources, given by the build: __FILE__ may be relative to wherever the
+    // compiler ran, which is not where the test runs.
+    return QDir(QStringLiteral(QT_TESTCASE_SOURCEDIR)).absoluteFilePath(QStringLiteral("../src"));
 }
 
 } // namespace

@@ -32,7 +32,6 @@ private slots:
     void changesPassTheModelTester();
     void imageChangeSignalsThatNodeOnly();
     void moveIsReportedAsRowMove();
-    void indexOfFindsNestedNode();
     void flagsFollowTheKind();
     void dropOnANodeIsReportedNotApplied();
 };
@@ -121,19 +120,6 @@ void TestSystemTreeModel::moveIsReportedAsRowMove() {
     QCOMPARE(moved.front().at(4).toInt(), 1);
     QCOMPARE(model.rowCount(model.indexOf(from)), 0);
     QCOMPARE(model.index(1, 0, model.indexOf(to)).data().toString(), QStringLiteral("moving"));
-}
-
-void TestSystemTreeModel::indexOfFindsNestedNode() {
-    SystemTree tree;
-    SystemTreeModel model(tree);
-    addGroup(tree, QStringLiteral("One"));
-    TreeNode* two = addGroup(tree, QStringLiteral("Two"));
-    TreeNode* pc = addSystem(tree, two, QStringLiteral("pc"));
-    const QModelIndex at = model.indexOf(pc);
-    QCOMPARE(at.parent(), model.indexOf(two));
-    QCOMPARE(at.parent().row(), 1);
-    QCOMPARE(at.parent().parent(), model.index(0, 0));
-    QVERIFY(!model.indexOf(nullptr).isValid());
 }
 
 void TestSystemTreeModel::flagsFollowTheKind() {

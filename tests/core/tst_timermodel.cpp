@@ -1,5 +1,5 @@
 #include "ClientInbox.h"
-#include "LinkHarness.h"
+#include "LabScene.h"
 #include "PolicyRows.h"
 #include "SimulatedClient.h"
 #include "policy/SchedulePayload.h"
@@ -16,40 +16,21 @@ const QString kStamp = QStringLiteral("S|3/12/2026 10:00:02 AM|");
 
 // Lab keeps an OFF timer of 02:15; pc1 follows it and keeps an old ON timer of its own; pc2 has its own
 // ON timer of 00:45.
-struct Setup {
-    LinkHarness h;
-    int lab = 0;
-    QString labKey = PolicyRows::groupKey(QStringLiteral("Lab"));
-    QString pc1, pc2;
-    SimulatedClient* c1 = nullptr;
-    SimulatedClient* c2 = nullptr;
+struct Setup : LabScene {
     TimerModel model{h.db(), h.clock(), h.messenger()};
+    bool connected = false;
 
     Setup() {
-        Database& db = h.db();
-        lab = PolicyRows::addGroup(db, QStringLiteral("Lab"));
-        pc1 = PolicyRows::addSystem(db, QStringLiteral("id1"), QStringLiteral("pc1"), lab);
-        pc2 = PolicyRows::addSystem(db, QStringLiteral("id2"), QStringLiteral("pc2"), lab, true);
-        db.exec(QStringLiteral("UPDATE Group_Table SET Schedule_Type=1, OnInternet=1, Timer_Type='F', "
-                               "Timer_Starttime='2026-03-01 08:00:00', Timer_Period='02:15'"));
-        db.exec(
+        db().exec(QStringLiteral("UPDATE Group_Table SET Schedule_Type=1, OnInternet=1, Timer_Type='F', "
+                                 "Timer_Starttime='2026-03-01 08:00:00', Timer_Period='02:15'"));
+        db().exec(
             QStringLiteral("UPDATE System_Table SET Timer_Type='N', Timer_Starttime='2026-03-01 08:00:00', "
                            "Timer_Period='00:45'"));
-        h.loadTree();
-        c1 = h.connectIdentified(QStringLiteral("id1"), QStringLiteral("pc1"));
-        c2 = h.connectIdentified(QStringLiteral("id2"), QStringLiteral("pc2"));
+        connected = connect();
     }
 
-    bool ready() const { return c1 && c2; }
-    PolicyTarget group() const { return {labKey, QStringLiteral("Lab"), {}, {}}; }
-    PolicyTarget system(const QString& key, const QString& name) const {
-        return {labKey, QStringLiteral("Lab"), key, name};
-    }
+    bool ready() const { return connected; }
     QVariant value(const QString& sql, const QVariantList& values = {}) { return h.db().scalar(sql, values); }
-    QStringList dump() {
-        return PolicyRows::tableDump(h.db(), QStringLiteral("Group_Table")) +
-               PolicyRows::tableDump(h.db(), QStringLiteral("System_Table"));
-    }
 };
 
 QString shown(QString payload) {
@@ -69,7 +50,6 @@ private slots:
     void applyEnablingAndClear();
     void deletedMeanwhile_data();
     void deletedMeanwhile();
-    void databaseErrorLeavesDatabaseAsBefore();
 };
 
 void TestTimerModel::onTimerAppliedToGroupRunsForItsPeriod_data() {
@@ -199,21 +179,6 @@ void TestTimerModel::deletedMeanwhile() {
     QVERIFY(s.model.applyEnabled());
     QCOMPARE(s.model.ownerGoneMessage(), group ? QStringLiteral("The group 'Lab' no longer exists.")
                                                : QStringLiteral("The client 'pc1' no longer exists."));
-    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), QStringList());
-}
-
-void TestTimerModel::databaseErrorLeavesDatabaseAsBefore() {
-    Setup s;
-    QVERIFY(s.ready());
-    s.h.db().exec(
-        QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF Apply_Groupwise_Settings ON Group_Table "
-                       "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
-    s.model.open(s.system(s.pc1, QStringLiteral("pc1")));
-    s.model.setPeriod(QTime(1, 0));
-    const QStringList before = s.dump();
-    QVERIFY_THROWS_EXCEPTION(DatabaseError, s.model.apply());
-    QCOMPARE(s.dump(), before);
-    QVERIFY(s.model.applyEnabled());
     QCOMPARE(receivedBy(s.h, s.c1, s.pc1), QStringList());
 }
 

@@ -3,14 +3,13 @@
 // wholly absent: the database must equal a replay of the commands before it, or of those and it.
 //   KESTRAVA_CRASH_RUNS      number of kills (default 20)
 //   KESTRAVA_CRASH_MAX_DELAY longest time in ms between the driver's start of work and the kill (default 400)
-//   KESTRAVA_CRASH_SEED      seed of the run's random choices (default: from the clock; printed)
+//   KESTRAVA_CRASH_SEED      seed of the run's random choices (default 1, so that runs repeat their series)
 
 #include "CrashScript.h"
+#include "ProgramFolder.h"
 #include "TempDatabase.h"
-#include "policy/PolicyCommands.h"
 #include "store/Database.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QMap>
 #include <QProcess>
@@ -25,7 +24,6 @@ class TestCrashConsistency : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void halfACommandIsSeen();
     void killedCommandsAreWhollyThereOrAbsent();
 
 private:
@@ -98,38 +96,13 @@ void TestCrashConsistency::initTestCase() {
     db.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
 }
 
-// The comparison tells a command cut in two from the states before and after it.
-void TestCrashConsistency::halfACommandIsSeen() {
-    const QString groupKey = QStringLiteral("g\u00c7FLOOR 1");
-    Replay before(m_site, m_dir.filePath(QStringLiteral("before.tlmr")), 1);
-    Replay half(m_site, m_dir.filePath(QStringLiteral("half.tlmr")), 1);
-    Replay after(m_site, m_dir.filePath(QStringLiteral("after.tlmr")), 1);
-    after.db.exec(QStringLiteral("UPDATE System_Table SET Apply_Systemwise_Settings=1"));
-    half.db.exec(QStringLiteral("UPDATE System_Table SET Apply_Systemwise_Settings=1"));
-    before.db.exec(QStringLiteral("UPDATE System_Table SET Apply_Systemwise_Settings=1"));
-    SystemTree tree;
-    ConnectionManager connections(after.db, tree);
-    FixedClock clock(QDateTime(QDate(2026, 3, 13), QTime(8, 0)));
-    Messenger messenger(after.db, tree, connections, clock);
-    PolicyCommands(after.db, messenger).setInternet(groupKey, true);
-    // The group's row without its members' rows.
-    half.db.exec(QStringLiteral("UPDATE Group_Table SET Apply_Groupwise_Settings=1, Schedule_Type=1, "
-                                "OnInternet=1 WHERE Group_Key=?"),
-                 {groupKey});
-    const QString halfDump = CrashScript::dump(half.db);
-    QVERIFY(halfDump != CrashScript::dump(before.db));
-    QVERIFY(halfDump != CrashScript::dump(after.db));
-}
-
 void TestCrashConsistency::killedCommandsAreWhollyThereOrAbsent() {
     const int runs = setting("KESTRAVA_CRASH_RUNS", 20);
     const int maxDelay = setting("KESTRAVA_CRASH_MAX_DELAY", 400);
-    const quint32 seed = static_cast<quint32>(
-        setting("KESTRAVA_CRASH_SEED", static_cast<int>(QDateTime::currentMSecsSinceEpoch() & 0x7fffffff)));
+    const quint32 seed = static_cast<quint32>(setting("KESTRAVA_CRASH_SEED", 1));
     qInfo("seed %u, %d runs, kill within %d ms", seed, runs, maxDelay);
     std::mt19937 random(seed);
-    const QString driver =
-        qEnvironmentVariable("KESTRAVA_BIN_DIR") + QStringLiteral("/kestrava-crash-driver");
+    const QString driver = programInFolder(QStringLiteral("kestrava-crash-driver"));
     QVERIFY2(QFile::exists(driver), qPrintable(driver));
 
     int inside = 0;

@@ -2,6 +2,7 @@
 // clear message and a normal exit, never a crash, and leaves what was stored as it was.
 
 #include "CrashScript.h"
+#include "ProgramFolder.h"
 #include "TempDatabase.h"
 
 #include <QFile>
@@ -48,7 +49,7 @@ int lastEnded(const QString& journal) {
 } // namespace
 
 void TestEnvironment::initTestCase() {
-    m_binDir = qEnvironmentVariable("KESTRAVA_BIN_DIR");
+    m_binDir = programFolder();
     QVERIFY(QFile::exists(bin(QStringLiteral("kestrava"))));
     QVERIFY(QFile::exists(bin(QStringLiteral("kestrava-crash-driver"))));
     m_site = m_dir.filePath(QStringLiteral("site.tlmr"));

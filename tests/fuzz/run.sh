@@ -5,6 +5,8 @@
 #   FUZZ_BUILD_DIR  build folder (default build-fuzz)
 #   FUZZ_TARGETS    targets to run (default: every fuzz_*.cpp)
 #   FUZZ_BUILD_TYPE CMake build type (default RelWithDebInfo; Debug builds faster and fuzzes slower)
+#   FUZZ_SEED       libFuzzer's random seed (default 1, so that a run cannot fail by chance)
+#   FUZZ_RUNS       inputs per target; when set, the run ends after them instead of after FUZZ_SECONDS
 # Prints one line per target; exits non-zero when a target finds a crash or a broken invariant, and
 # leaves the input that did it in $FUZZ_BUILD_DIR/fuzz-findings/<target>/.
 set -e
@@ -13,6 +15,8 @@ seconds="${FUZZ_SECONDS:-20}"
 build="${FUZZ_BUILD_DIR:-$root/build-fuzz}"
 targets="${FUZZ_TARGETS:-$(cd "$root/tests/fuzz" && ls fuzz_*.cpp | sed 's/\.cpp$//')}"
 build_type="${FUZZ_BUILD_TYPE:-RelWithDebInfo}"
+seed="${FUZZ_SEED:-1}"
+if [ -n "$FUZZ_RUNS" ]; then bound="-runs=$FUZZ_RUNS"; else bound="-max_total_time=$seconds"; fi
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" -DCMAKE_C_COMPILER=clang \
   -DCMAKE_CXX_COMPILER=clang++ -DKESTRAVA_FUZZ=ON -DKESTRAVA_BENCH=OFF >/dev/null
@@ -21,7 +25,6 @@ cmake --build "$build" -j2 --target $targets
 
 # The targets keep their databases in temporary folders; memory is faster where there is some.
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then TMPDIR=/dev/shm; export TMPDIR; fi
-export QT_QPA_PLATFORM=offscreen QT_NO_GLIB=1
 failed=0
 for target in $targets; do
   scratch="$build/fuzz-scratch/$target"
@@ -29,11 +32,11 @@ for target in $targets; do
   rm -rf "$scratch" "$findings"
   mkdir -p "$scratch" "$findings"
   log="$build/fuzz-$target.log"
-  if nice -n 10 "$build/fuzz/$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 \
+  if nice -n 10 "$build/fuzz/$target" "$bound" -seed="$seed" -timeout=20 -rss_limit_mb=4096 \
       -print_final_stats=1 -close_fd_mask=1 -artifact_prefix="$findings/" \
       "$scratch" "$root/tests/fuzz/corpus/$target" >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-    echo "$target: $runs runs in $seconds s, 0 crashes"
+    echo "$target: $runs runs with seed $seed, 0 crashes"
   else
     echo "$target: FOUND A PROBLEM (input in $findings)"
     grep -E -A3 'invariant broken|ERROR:|SUMMARY' "$log" | head -20

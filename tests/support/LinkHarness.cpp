@@ -62,11 +62,13 @@ SimulatedClient* LinkHarness::connectIdentified(const QString& identifier, const
 }
 
 bool LinkHarness::waitForArrivals(SimulatedClient* client, int count) {
-    return QTest::qWaitFor([&] { return client->arrivals().size() >= count; }, kWaitMs);
+    return client && QTest::qWaitFor([&] { return client->arrivals().size() >= count; }, kWaitMs);
 }
 
 QStringList LinkHarness::shown(SimulatedClient* client) {
     QStringList texts;
+    if (!client)
+        return {QStringLiteral("no client")};
     for (const QString& message : client->arrivals())
         texts << SimulatedClient::displayText(message);
     return texts;

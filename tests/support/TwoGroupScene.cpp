@@ -1,9 +1,8 @@
 #include "TwoGroupScene.h"
 
+#include "ClientInbox.h"
 #include "PolicyRows.h"
 #include "SimulatedClient.h"
-
-#include <QTest>
 
 using namespace kestrava;
 
@@ -44,12 +43,5 @@ TwoGroupScene::TwoGroupScene() {
 }
 
 QStringList TwoGroupScene::received(SimulatedClient* client, const QString& key) {
-    const QString marker = QStringLiteral("Z-marker");
-    link.connections().Send_Data_To_System(key, marker);
-    if (!QTest::qWaitFor([&] { return client->lastArrival() == marker; }, 5000))
-        return {QStringLiteral("timeout")};
-    QStringList texts = LinkHarness::shown(client);
-    texts.removeLast();
-    client->clearArrivals();
-    return texts;
+    return receivedBy(link, client, key);
 }
