@@ -82,18 +82,17 @@ QString onOff(bool on) {
 std::optional<EffectivePolicy> readEffectivePolicy(Database& db, const QString& systemKey) {
     if (!Keys::Is_System_Key(systemKey))
         return std::nullopt;
-    static const QString columns = QStringLiteral(
-        "Schedule_Type, OnInternet, Block_Internet, Timer_Type, Timer_Starttime, Timer_Period");
     EffectivePolicy policy;
-    std::optional<QSqlRecord> row = db.firstRow(
-        QStringLiteral("SELECT System_ID AS Owner, ") + columns +
-            QStringLiteral(" FROM System_Table WHERE System_Key=? AND Apply_Systemwise_Settings<>0"),
-        {systemKey});
+    std::optional<QSqlRecord> row =
+        db.firstRow(QStringLiteral("SELECT System_ID AS Owner, Schedule_Type, OnInternet, Block_Internet, Timer_Type, "
+                                   "Timer_Starttime, Timer_Period FROM System_Table "
+                                   "WHERE System_Key=? AND Apply_Systemwise_Settings<>0"),
+                    {systemKey});
     policy.own = row.has_value();
     if (!row)
-        row = db.firstRow(QStringLiteral("SELECT Group_ID AS Owner, ") + columns +
-                              QStringLiteral(" FROM Group_Table WHERE Group_ID IN (SELECT Group_ID FROM "
-                                             "System_Table WHERE System_Key=?)"),
+        row = db.firstRow(QStringLiteral("SELECT Group_ID AS Owner, Schedule_Type, OnInternet, Block_Internet, "
+                                         "Timer_Type, Timer_Starttime, Timer_Period FROM Group_Table "
+                                         "WHERE Group_ID IN (SELECT Group_ID FROM System_Table WHERE System_Key=?)"),
                           {systemKey});
     if (!row)
         return std::nullopt;
