@@ -1,28 +1,17 @@
+#include "AnsweringQuestions.h"
 #include "LinkHarness.h"
 #include "PolicyRows.h"
 #include "SimulatedClient.h"
 #include "console/GroupSystemManager.h"
 #include "console/Keys.h"
-#include "console/Questions.h"
 #include "console/SystemListModel.h"
+#include "store/DatabaseError.h"
 
 #include <QTest>
 
 using namespace kestrava;
 
 namespace {
-
-// Answers every question with the answer set in advance and keeps every text it was shown.
-class AnsweringQuestions : public Questions {
-public:
-    void inform(const QString& text) override { shown << text; }
-    bool confirm(const QString& text) override {
-        shown << text;
-        return answer;
-    }
-    QStringList shown;
-    bool answer = false;
-};
 
 // A console link over a database with the groups Labs (two systems, one with settings of its own),
 // Office and Empty, and one system under the root.
@@ -74,6 +63,8 @@ private slots:
     void renamedGroupShowsItsChildrenWithTheNewName();
     void deletion_data();
     void deletion();
+    void deletingAGroupMovesItsSystemsToTheRoot_data();
+    void deletingAGroupMovesItsSystemsToTheRoot();
     void move_data();
     void move();
     void moveSeveralFromTheBottomUpWithTwoMessagesEach();
@@ -224,6 +215,45 @@ void TestGroupSystemManager::deletion() {
     const QString sql = system ? QStringLiteral("SELECT count(*) FROM System_Table WHERE System_Key=?")
                                : QStringLiteral("SELECT count(*) FROM Group_Table WHERE Group_Key=?");
     QCOMPARE(f.db().scalar(sql, {key}).toInt(), deleted ? 0 : 1);
+}
+
+void TestGroupSystemManager::deletingAGroupMovesItsSystemsToTheRoot_data() {
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<bool>("failing");
+    QTest::newRow("no") << false << false;
+    QTest::newRow("yes") << true << false;
+    QTest::newRow("database fails") << true << true;
+}
+
+void TestGroupSystemManager::deletingAGroupMovesItsSystemsToTheRoot() {
+    QFETCH(bool, yes);
+    QFETCH(bool, failing);
+    Fixture f;
+    f.questions.answer = yes;
+    if (failing)
+        f.db().exec(QStringLiteral("CREATE TRIGGER refuse BEFORE DELETE ON Group_Table BEGIN SELECT "
+                                   "RAISE(ABORT, 'locked'); END"));
+    bool deleted = false;
+    try {
+        deleted = f.manager.deleteGroupMovingSystems(f.group(QStringLiteral("Labs")));
+    } catch (const DatabaseError&) {
+        QVERIFY(failing);
+    }
+    const bool gone = yes && !failing;
+    QCOMPARE(f.questions.shown,
+             QStringList{QStringLiteral("Delete the group 'Labs' and move its systems to the root?")});
+    QCOMPARE(deleted, gone);
+    QCOMPARE(!f.group(QStringLiteral("Labs")), gone);
+    QCOMPARE(f.db()
+                 .scalar(QStringLiteral("SELECT count(*) FROM Group_Table WHERE Group_ID=?"), {f.labsId})
+                 .toInt(),
+             gone ? 0 : 1);
+    for (const QString& key : {f.pc1, f.pc2}) {
+        QCOMPARE(f.node(key)->parent == f.link.tree().root(), gone);
+        QCOMPARE(f.systemColumn(key, "Group_ID").toInt(), gone ? 0 : f.labsId);
+    }
+    // A system of its own keeps its settings at the root.
+    QCOMPARE(f.systemColumn(f.pc2, "Apply_Systemwise_Settings").toInt(), 1);
 }
 
 void TestGroupSystemManager::move_data() {
