@@ -3,16 +3,15 @@
 // read back otherwise, so after a restart the same computer failed its INSERT on every connection and
 // was never shown connected.
 
+#include "AnsweringQuestions.h"
 #include "LinkHarness.h"
+#include "OptionSwitches.h"
 #include "SimulatedClient.h"
 #include "console/GroupSystemManager.h"
-#include "console/Questions.h"
 #include "console/SystemListModel.h"
 #include "lists/ProgramCatalogue.h"
 #include "lists/UrlCatalogue.h"
-#include "options/AutoStartSwitch.h"
 #include "options/OptionsModel.h"
-#include "options/TraySwitch.h"
 #include "protocol/Fields.h"
 #include "protocol/WireCodec.h"
 #include "startup/ConsoleAccess.h"
@@ -37,21 +36,6 @@ private slots:
 };
 
 namespace {
-
-struct Tray final : TraySwitch {
-    bool isTrayIconVisible() const override { return true; }
-    void setTrayIconVisible(bool) override {}
-};
-
-struct AutoStart final : AutoStartSwitch {
-    bool isAutoStartSet() const override { return false; }
-    void setAutoStart(bool) override {}
-};
-
-struct Answers final : Questions {
-    void inform(const QString&) override {}
-    bool confirm(const QString&) override { return true; }
-};
 
 QString units(std::initializer_list<char16_t> codes) {
     QString text;
@@ -136,7 +120,7 @@ void TestStorableText::identificationFindsItsRowAfterARestart() {
 void TestStorableText::groupNameFindsItsRowAfterARestart() {
     LinkHarness link;
     SystemListModel list(link.tree());
-    Answers answers;
+    AnsweringQuestions answers(true);
     GroupSystemManager manager(link.db(), link.tree(), list, answers);
     const TreeNode* group = manager.Add_New_Group();
     const QString name = units({u'L', u'a', u'b', 0xFFFF});
@@ -149,8 +133,8 @@ void TestStorableText::groupNameFindsItsRowAfterARestart() {
 
 void TestStorableText::passwordWithNonCharacterStillOpens() {
     TempDatabase temp;
-    Tray tray;
-    AutoStart autoStart;
+    RememberedTray tray;
+    RememberedAutoStart autoStart;
     OptionsModel options(temp.db(), tray, autoStart, [](const QString&) {});
     OptionsValues values = options.load();
     values.oldPassword = QStringLiteral("Chief");
@@ -166,7 +150,7 @@ void TestStorableText::passwordWithNonCharacterStillOpens() {
 void TestStorableText::namesThatDifferAfterANulStayApart() {
     LinkHarness link;
     SystemListModel list(link.tree());
-    Answers answers;
+    AnsweringQuestions answers(true);
     GroupSystemManager manager(link.db(), link.tree(), list, answers);
     const TreeNode* first = manager.Add_New_Group();
     const TreeNode* second = manager.Add_New_Group();
