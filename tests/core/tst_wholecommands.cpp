@@ -2,6 +2,7 @@
 // trigger stands in for a full disk or a lock) must leave the database, the tree and the editor's
 // lists as they were before the command.
 
+#include "AnsweringQuestions.h"
 #include "CrashScript.h"
 #include "console/Keys.h"
 #include "console/TreeLoader.h"
@@ -48,14 +49,10 @@ struct Console {
         Load_Systems_Tree(db, tree);
         manager.setLink(&connections, &messenger);
     }
-    struct Answers final : Questions {
-        void inform(const QString&) override {}
-        bool confirm(const QString&) override { return true; }
-    };
     Database db;
     SystemTree tree;
     SystemListModel list{tree};
-    Answers answers;
+    AnsweringQuestions answers{true};
     FixedClock clock{QDateTime(QDate(2026, 3, 13), QTime(9, 0))};
     ConnectionManager connections{db, tree};
     Messenger messenger;
