@@ -1,3 +1,4 @@
+#include "PolicyRows.h"
 #include "TempDatabase.h"
 #include "console/Keys.h"
 #include "console/NodeRoles.h"
@@ -13,12 +14,6 @@
 using namespace kestrava;
 
 namespace {
-
-qint64 addGroup(Database& db, const QString& name) {
-    db.exec(QStringLiteral("INSERT INTO Group_Table(Group_Key,Group_Name) VALUES(?,?)"),
-            {Keys::Make_Group_Key(name), name});
-    return db.scalar(QStringLiteral("SELECT max(Group_ID) FROM Group_Table")).toLongLong();
-}
 
 QString addSystem(Database& db, const QString& id, const QString& name, const QString& alias,
                   qint64 groupId) {
@@ -48,9 +43,9 @@ struct Network {
 
     Network() {
         Database& db = temp.db();
-        const qint64 labs = addGroup(db, QStringLiteral("Labs"));
-        addGroup(db, QStringLiteral("Empty"));
-        const qint64 gone = addGroup(db, QStringLiteral("Gone"));
+        const qint64 labs = PolicyRows::addGroup(db, QStringLiteral("Labs"));
+        PolicyRows::addGroup(db, QStringLiteral("Empty"));
+        const qint64 gone = PolicyRows::addGroup(db, QStringLiteral("Gone"));
         pc1 = addSystem(db, QStringLiteral("ID1"), QStringLiteral("PC-ONE"), QStringLiteral("Front desk"),
                         labs);
         pc2 = addSystem(db, QStringLiteral("ID2"), QStringLiteral("PC-TWO"), QStringLiteral("Back office"),
@@ -71,14 +66,10 @@ class TestSystemListModel : public QObject {
     Q_OBJECT
 private slots:
     void rootListsGroupsThenSystemsWithoutGroup();
-    void groupRowsHaveNoSystemAndAreNotConnected();
     void groupListsItsSystems();
     void systemAloneShowsItsOwnGroup();
     void nullNodeLeavesListAsItIs();
-    void cutKeyGivesEmptySystemField();
-    void connectedRowsShowRemoteAddress();
     void rowFollowsImageAndTagOfItsNode();
-    void nodeAddedLaterIsNotListed();
     void removedNodeLosesItsRow();
     void sortsOnceByColumn();
     void passesTheModelTester();
@@ -87,6 +78,8 @@ private slots:
 
 void TestSystemListModel::rootListsGroupsThenSystemsWithoutGroup() {
     Network net;
+    net.list.setRemoteAddressLookup(
+        [](const QString&) { return std::optional<QString>(QStringLiteral("1.2.3.4")); });
     net.list.Show_Node_In_List(net.tree.root());
     QCOMPARE(column(net.list, SystemListModel::Alias),
              (QStringList{QStringLiteral("Labs"), QStringLiteral("Empty"), QStringLiteral("Loose"),
@@ -95,13 +88,7 @@ void TestSystemListModel::rootListsGroupsThenSystemsWithoutGroup() {
     QCOMPARE(cell(net.list, 2, SystemListModel::System), QStringLiteral("LOOSE"));
     QCOMPARE(net.list.index(0, 0).data(ImageRole).toInt(), 2);
     QCOMPARE(net.list.index(2, 0).data(ImageRole).toInt(), 4);
-}
-
-void TestSystemListModel::groupRowsHaveNoSystemAndAreNotConnected() {
-    Network net;
-    net.list.setRemoteAddressLookup(
-        [](const QString&) { return std::optional<QString>(QStringLiteral("1.2.3.4")); });
-    net.list.Show_Node_In_List(net.tree.root());
+    // Group rows have no system and are never connected.
     for (int row : {0, 1}) {
         QCOMPARE(cell(net.list, row, SystemListModel::System), QString());
         QCOMPARE(cell(net.list, row, SystemListModel::IpAddress), QString());
@@ -154,36 +141,6 @@ void TestSystemListModel::nullNodeLeavesListAsItIs() {
     QCOMPARE(shown.front().at(0).toString(), QStringLiteral("rComputers"));
 }
 
-void TestSystemListModel::cutKeyGivesEmptySystemField() {
-    TempDatabase temp;
-    const QString id(30, QLatin1Char('9'));
-    const QString key =
-        addSystem(temp.db(), id, QStringLiteral("A-NAME-OF-TWENTY-CHARS"), QStringLiteral("Long"), 0);
-    QCOMPARE(key.size(), 50);
-    QVERIFY(!key.endsWith(QChar(0xC7)));
-    SystemTree tree;
-    SystemListModel list(tree);
-    Load_Systems_Tree(temp.db(), tree);
-    list.Show_Node_In_List(tree.root());
-    QCOMPARE(cell(list, 0, SystemListModel::Alias), QStringLiteral("Long"));
-    QCOMPARE(cell(list, 0, SystemListModel::System), QString());
-}
-
-void TestSystemListModel::connectedRowsShowRemoteAddress() {
-    Network net;
-    const QString pc1 = net.pc1;
-    net.list.setRemoteAddressLookup([pc1](const QString& key) {
-        return key.compare(pc1, Qt::CaseInsensitive) == 0
-                   ? std::optional<QString>(QStringLiteral("192.168.1.20"))
-                   : std::nullopt;
-    });
-    net.list.Show_Node_In_List(net.group(QStringLiteral("Labs")));
-    QCOMPARE(column(net.list, SystemListModel::IpAddress),
-             (QStringList{QStringLiteral("192.168.1.20"), QString()}));
-    QCOMPARE(column(net.list, SystemListModel::ConnectionStatus),
-             (QStringList{QStringLiteral("Connected"), QStringLiteral("Not Connected")}));
-}
-
 void TestSystemListModel::rowFollowsImageAndTagOfItsNode() {
     Network net;
     std::optional<QString> address;
@@ -220,18 +177,6 @@ void TestSystemListModel::rowFollowsImageAndTagOfItsNode() {
     net.list.refreshKey(net.pc1.toLower());
     QCOMPARE(cell(net.list, 0, SystemListModel::IpAddress), QStringLiteral("10.0.0.8"));
     QCOMPARE(changed.count(), before + 1);
-}
-
-void TestSystemListModel::nodeAddedLaterIsNotListed() {
-    Network net;
-    net.list.Show_Node_In_List(net.group(QStringLiteral("Labs")));
-    net.tree.addNode(net.group(QStringLiteral("Labs")),
-                     Keys::Make_System_Key(QStringLiteral("N"), QStringLiteral("NEW")), QStringLiteral("NEW"),
-                     NodeImage::SystemOnline, NodeImage::SystemOnline);
-    QCOMPARE(net.list.rowCount(), 2);
-    net.list.Show_Node_In_List(net.group(QStringLiteral("Labs")));
-    QCOMPARE(net.list.rowCount(), 3);
-    QCOMPARE(cell(net.list, 2, SystemListModel::Alias), QStringLiteral("NEW"));
 }
 
 void TestSystemListModel::removedNodeLosesItsRow() {
