@@ -24,7 +24,6 @@ private slots:
     void remoteAddressOfConnectedSystem();
     void allConnectedSystemsInWalkOrder();
     void closeAllSockets();
-    void localPort();
     void portTakenIsReported();
     void portAboveSixteenBitsIsReported();
 };
@@ -226,14 +225,6 @@ void TestConnectionManager::closeAllSockets() {
     QVERIFY(link.connections().socketIndexes().empty());
     QVERIFY(!link.connections().isListening());
     QTRY_VERIFY(!a->isConnected() && !b->isConnected());
-}
-
-void TestConnectionManager::localPort() {
-    LinkHarness link;
-    link.db().exec(QStringLiteral("UPDATE Settings_Table SET LocalPort=1234"));
-    QCOMPARE(link.connections().Get_Local_Port(), 1234);
-    link.db().exec(QStringLiteral("DELETE FROM Settings_Table"));
-    QCOMPARE(link.connections().Get_Local_Port(), 8999);
 }
 
 void TestConnectionManager::portTakenIsReported() {

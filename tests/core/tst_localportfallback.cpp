@@ -14,19 +14,20 @@ private slots:
 };
 
 void TestLocalPortFallback::port_data() {
-    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QString>("change");
     QTest::addColumn<int>("port");
-    QTest::newRow("number") << QVariant(9000) << 9000;
-    QTest::newRow("NULL") << QVariant() << 8999;
-    QTest::newRow("not a number") << QVariant(QStringLiteral("abc")) << 8999;
-    QTest::newRow("empty text") << QVariant(QString()) << 8999;
+    QTest::newRow("number") << "UPDATE Settings_Table SET LocalPort=9000" << 9000;
+    QTest::newRow("NULL") << "UPDATE Settings_Table SET LocalPort=NULL" << 8999;
+    QTest::newRow("not a number") << "UPDATE Settings_Table SET LocalPort='abc'" << 8999;
+    QTest::newRow("empty text") << "UPDATE Settings_Table SET LocalPort=''" << 8999;
+    QTest::newRow("no settings row") << "DELETE FROM Settings_Table" << 8999;
 }
 
 void TestLocalPortFallback::port() {
-    QFETCH(QVariant, stored);
+    QFETCH(QString, change);
     QFETCH(int, port);
     TempDatabase temp;
-    temp.db().exec(QStringLiteral("UPDATE Settings_Table SET LocalPort=?"), {stored});
+    temp.db().exec(change);
     SystemTree tree;
     ConnectionManager connections(temp.db(), tree);
     QCOMPARE(connections.Get_Local_Port(), port);
