@@ -1,3 +1,4 @@
+#include "PolicyRows.h"
 #include "TempDatabase.h"
 #include "console/Keys.h"
 #include "lists/GroupProgramList.h"
@@ -9,13 +10,6 @@
 using namespace kestrava;
 
 namespace {
-
-qint64 addGroup(Database& db, const QString& name) {
-    db.exec(QStringLiteral("INSERT INTO Group_Table(Group_Key, Group_Name) VALUES(?,?)"),
-            {Keys::Make_Group_Key(name), name});
-    return db.scalar(QStringLiteral("SELECT Group_ID FROM Group_Table WHERE Group_Name=?"), {name})
-        .toLongLong();
-}
 
 qint64 addUrl(Database& db, const QString& url) {
     db.exec(QStringLiteral("INSERT INTO DNS_Lookup_Table(URL) VALUES(?)"), {url});
@@ -38,7 +32,7 @@ struct Fixture {
     GroupUrlList list{temp.db()};
 
     Fixture(int listed, int more) {
-        groupId = addGroup(temp.db(), QStringLiteral("Lab"));
+        groupId = PolicyRows::addGroup(temp.db(), QStringLiteral("Lab"));
         for (int i = 0; i < listed + more; ++i) {
             const qint64 id = addUrl(temp.db(), url(i));
             if (i < listed)
@@ -73,6 +67,7 @@ void TestGroupList::loadSplitsCatalogue() {
     QCOMPARE(f.list.listed(), (QStringList{url(0), url(1)}));
     QCOMPARE(f.list.available(), (QStringList{url(2), url(3), url(4)}));
     QVERIFY(!f.list.changed());
+    QVERIFY(f.list.keyToSendOnClose().isEmpty());
 }
 
 void TestGroupList::moveToWritesAndSetsChanged() {
@@ -86,6 +81,8 @@ void TestGroupList::moveToWritesAndSetsChanged() {
     QVERIFY(f.list.changed());
     QCOMPARE(rowsOfGroup(f.temp.db(), f.groupId), 2);
     QVERIFY(f.list.Is_In_White_List(url(2)));
+    // Closing the window sends the edited group its list.
+    QCOMPARE(f.list.keyToSendOnClose(), Keys::Make_Group_Key(QStringLiteral("Lab")));
 }
 
 void TestGroupList::limit_data() {
@@ -174,7 +171,7 @@ void TestGroupList::missingGroupIsAnError() {
 
 void TestGroupList::blockListKeepsCase() {
     TempDatabase temp;
-    const qint64 groupId = addGroup(temp.db(), QStringLiteral("Office"));
+    const qint64 groupId = PolicyRows::addGroup(temp.db(), QStringLiteral("Office"));
     temp.db().exec(QStringLiteral("INSERT INTO Program_Table(Program) VALUES(?),(?)"),
                    {QStringLiteral("CALC.EXE"), QStringLiteral(" ")});
     GroupProgramList list(temp.db());
