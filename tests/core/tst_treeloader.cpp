@@ -1,3 +1,4 @@
+#include "PolicyRows.h"
 #include "TempDatabase.h"
 #include "console/Keys.h"
 #include "console/SystemTree.h"
@@ -8,12 +9,6 @@
 using namespace kestrava;
 
 namespace {
-
-qint64 addGroup(Database& db, const QString& name) {
-    db.exec(QStringLiteral("INSERT INTO Group_Table(Group_Key,Group_Name) VALUES(?,?)"),
-            {Keys::Make_Group_Key(name), name});
-    return db.scalar(QStringLiteral("SELECT max(Group_ID) FROM Group_Table")).toLongLong();
-}
 
 void addSystem(Database& db, const QString& id, const QString& alias, qint64 groupId) {
     db.exec(QStringLiteral("INSERT INTO System_Table(System_Key,System_Name,Group_ID) VALUES(?,?,?)"),
@@ -32,27 +27,17 @@ QStringList texts(const TreeNode* node) {
 class TestTreeLoader : public QObject {
     Q_OBJECT
 private slots:
-    void emptyDatabaseGivesRootOnly();
     void groupsInIdOrderThenSystemsWithoutGroup();
     void imagesOfEachKind();
     void failedReadingLeavesPartialTree();
 };
 
-void TestTreeLoader::emptyDatabaseGivesRootOnly() {
-    TempDatabase temp;
-    SystemTree tree;
-    QVERIFY(Load_Systems_Tree(temp.db(), tree));
-    QCOMPARE(tree.count(), 1);
-    QCOMPARE(tree.root()->key, QStringLiteral("rComputers"));
-    QCOMPARE(tree.root()->text, QStringLiteral("Computers"));
-}
-
 void TestTreeLoader::groupsInIdOrderThenSystemsWithoutGroup() {
     TempDatabase temp;
     Database& db = temp.db();
-    const qint64 labs = addGroup(db, QStringLiteral("Labs"));
-    const qint64 gone = addGroup(db, QStringLiteral("Gone"));
-    const qint64 office = addGroup(db, QStringLiteral("Office"));
+    const qint64 labs = PolicyRows::addGroup(db, QStringLiteral("Labs"));
+    const qint64 gone = PolicyRows::addGroup(db, QStringLiteral("Gone"));
+    const qint64 office = PolicyRows::addGroup(db, QStringLiteral("Office"));
     addSystem(db, QStringLiteral("A1"), QStringLiteral("Alpha"), office);
     addSystem(db, QStringLiteral("O1"), QStringLiteral("Orphan zero"), 0);
     addSystem(db, QStringLiteral("L1"), QStringLiteral("Lab one"), labs);
@@ -75,7 +60,7 @@ void TestTreeLoader::groupsInIdOrderThenSystemsWithoutGroup() {
 void TestTreeLoader::imagesOfEachKind() {
     TempDatabase temp;
     addSystem(temp.db(), QStringLiteral("S"), QStringLiteral("Sys"),
-              addGroup(temp.db(), QStringLiteral("G")));
+              PolicyRows::addGroup(temp.db(), QStringLiteral("G")));
     SystemTree tree;
     QVERIFY(Load_Systems_Tree(temp.db(), tree));
     const TreeNode* group = tree.root()->children.front().get();
@@ -91,8 +76,8 @@ void TestTreeLoader::imagesOfEachKind() {
 
 void TestTreeLoader::failedReadingLeavesPartialTree() {
     TempDatabase temp;
-    addGroup(temp.db(), QStringLiteral("First"));
-    addGroup(temp.db(), QStringLiteral("Second"));
+    PolicyRows::addGroup(temp.db(), QStringLiteral("First"));
+    PolicyRows::addGroup(temp.db(), QStringLiteral("Second"));
     temp.db().exec(QStringLiteral("DROP TABLE System_Table"));
     SystemTree tree;
     QVERIFY(!Load_Systems_Tree(temp.db(), tree));
