@@ -18,7 +18,6 @@ const QString kStamp = QStringLiteral("S|3/12/2026 10:00:02 AM|");
 // Lab keeps two weekly ranges (Monday and Friday); pc1 follows it, pc2 has its own internet on.
 struct Setup : LabScene {
     ScheduleModel model{h.db(), h.clock(), h.messenger()};
-    bool connected = false;
 
     Setup() {
         db().exec(QStringLiteral("UPDATE System_Table SET Schedule_Type=1, OnInternet=1 WHERE System_Key=?"),
@@ -26,10 +25,9 @@ struct Setup : LabScene {
         db().exec(QStringLiteral("UPDATE Group_Table SET Schedule_Type=2, Block_Internet=1"));
         PolicyRows::addGroupRange(db(), lab, QStringLiteral("08:00 AM,09:00 AM,2,34,0"));
         PolicyRows::addGroupRange(db(), lab, QStringLiteral("01:00 PM,02:30 PM,2,34,0"));
-        connected = connect();
+        connect();
     }
 
-    bool ready() const { return connected; }
     void addRange(QTime start, QTime stop) {
         model.setStartTime(start);
         model.setStopTime(stop);
@@ -100,17 +98,12 @@ void TestScheduleModel::followingSystemShowsGroupAndApplyGivesItsOwn() {
     s.addRange(QTime(18, 0), QTime(19, 45));
     QCOMPARE(s.model.apply(), ScheduleModel::ApplyResult::Applied);
 
-    QCOMPARE(
-        s.h.db()
-            .scalar(QStringLiteral("SELECT Apply_Systemwise_Settings FROM System_Table WHERE System_Key=?"),
-                    {s.pc1})
-            .toInt(),
-        1);
-    QCOMPARE(s.h.db()
-                 .scalar(QStringLiteral("SELECT Schedule_Type FROM System_Table WHERE System_Key=?"), {s.pc1})
-                 .toInt(),
+    QCOMPARE(s.number(QStringLiteral("SELECT Apply_Systemwise_Settings FROM System_Table WHERE System_Key=?"),
+                      {s.pc1}),
+             1);
+    QCOMPARE(s.number(QStringLiteral("SELECT Schedule_Type FROM System_Table WHERE System_Key=?"), {s.pc1}),
              2);
-    QCOMPARE(s.h.db().scalar(QStringLiteral("SELECT Apply_Groupwise_Settings FROM Group_Table")).toInt(), 0);
+    QCOMPARE(s.number(QStringLiteral("SELECT Apply_Groupwise_Settings FROM Group_Table")), 0);
     QCOMPARE(s.ranges(QStringLiteral("System_Scheduler_Table")),
              (QStringList{u"08:00 AM-09:00 AM 2/34/0"_s, u"01:00 PM-02:30 PM 2/34/0"_s,
                           u"06:00 PM-07:45 PM 2/34/0"_s}));
@@ -208,24 +201,20 @@ void TestScheduleModel::storedMasks() {
                             QStringLiteral("|09:05 PM|11:59 PM|") + payloadKind + QStringLiteral("|0|");
     QCOMPARE(receivedBy(s.h, s.c1, s.pc1), QStringList{payload});
     QCOMPARE(receivedBy(s.h, s.c2, s.pc2), QStringList{payload});
-    QCOMPARE(
-        s.h.db().scalar(QStringLiteral("SELECT sum(Apply_Systemwise_Settings) FROM System_Table")).toInt(),
-        0);
+    QCOMPARE(s.number(QStringLiteral("SELECT sum(Apply_Systemwise_Settings) FROM System_Table")), 0);
 }
 
 void TestScheduleModel::applyReplacesRowsAndStoresBlockSet() {
     Setup s;
     s.model.open(s.group());
-    const int highestBefore =
-        s.h.db().scalar(QStringLiteral("SELECT max(ID) FROM Group_Scheduler_Table")).toInt();
+    const int highestBefore = s.number(QStringLiteral("SELECT max(ID) FROM Group_Scheduler_Table"));
     s.model.setBlockInternet(false);
     s.model.removeRanges({1});
     QCOMPARE(s.model.apply(), ScheduleModel::ApplyResult::Applied);
     QCOMPARE(s.ranges(QStringLiteral("Group_Scheduler_Table")), QStringList{u"08:00 AM-09:00 AM 2/34/0"_s});
-    QVERIFY(s.h.db().scalar(QStringLiteral("SELECT min(ID) FROM Group_Scheduler_Table")).toInt() >
-            highestBefore);
-    QCOMPARE(s.h.db().scalar(QStringLiteral("SELECT Block_Internet FROM Group_Table")).toInt(), 1);
-    QCOMPARE(s.h.db().scalar(QStringLiteral("SELECT Apply_Groupwise_Settings FROM Group_Table")).toInt(), 1);
+    QVERIFY(s.number(QStringLiteral("SELECT min(ID) FROM Group_Scheduler_Table")) > highestBefore);
+    QCOMPARE(s.number(QStringLiteral("SELECT Block_Internet FROM Group_Table")), 1);
+    QCOMPARE(s.number(QStringLiteral("SELECT Apply_Groupwise_Settings FROM Group_Table")), 1);
 }
 
 void TestScheduleModel::emptiedListAnsweredYes() {
@@ -235,7 +224,7 @@ void TestScheduleModel::emptiedListAnsweredYes() {
     s.model.removeRanges({0, 1});
     QVERIFY(s.model.applyNeedsAnswer());
     QCOMPARE(s.model.apply(ScheduleModel::EmptyAnswer::Yes), ScheduleModel::ApplyResult::Applied);
-    QCOMPARE(s.h.db().scalar(QStringLiteral("SELECT Schedule_Type FROM Group_Table")).toInt(), 0);
+    QCOMPARE(s.number(QStringLiteral("SELECT Schedule_Type FROM Group_Table")), 0);
     QCOMPARE(s.ranges(QStringLiteral("Group_Scheduler_Table")).size(), 2);
     QCOMPARE(s.model.recurrence(), ScheduleModel::Daily);
     QCOMPARE(s.model.weekDayMask(), 0);

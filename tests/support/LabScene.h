@@ -17,6 +17,12 @@ struct LabScene {
 
     // Call after writing the starting policies: loads the tree and connects pc1 and pc2.
     bool connect();
+    // Whether connect() connected both.
+    bool ready() const { return c1 && c2; }
+    // The first value an SQL query gives, as a number.
+    int number(const QString& sql, const QVariantList& values = {}) {
+        return db().scalar(sql, values).toInt();
+    }
     kestrava::Database& db() { return h.db(); }
     kestrava::PolicyTarget group() const;
     kestrava::PolicyTarget system(const QString& key, const QString& name) const;
