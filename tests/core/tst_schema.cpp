@@ -16,8 +16,6 @@ private slots:
     void createRefusesExistingFile();
     void openRefusesBadFiles_data();
     void openRefusesBadFiles();
-    void defaultsOfNewRows();
-    void namesMatchRegardlessOfCase();
     void transactionRollsBackOnError();
 };
 
@@ -89,32 +87,6 @@ void TestSchema::openRefusesBadFiles() {
         QCOMPARE(file.readAll(), content);
     }
     QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
-}
-
-void TestSchema::defaultsOfNewRows() {
-    TempDatabase temp;
-    Database& db = temp.db();
-    db.exec(
-        QStringLiteral("INSERT INTO System_Table (System_Key, System_Name, Group_ID) VALUES ('cX', 'X', 0)"));
-    QSqlQuery q = db.exec(QStringLiteral("SELECT * FROM System_Table"));
-    QVERIFY(q.next());
-    QCOMPARE(q.value(QStringLiteral("Schedule_Type")).toInt(), 0);
-    QCOMPARE(q.value(QStringLiteral("Apply_Systemwise_Settings")).toBool(), false);
-    QCOMPARE(q.value(QStringLiteral("Blank_Screen")).toBool(), false);
-    db.exec(QStringLiteral(
-        "INSERT INTO Group_Scheduler_Table (Group_ID, Start_Time, Stop_Time, DailyWeeklyMonthly) "
-        "VALUES (1, '09:00 AM', '10:00 AM', 1)"));
-    QSqlQuery s = db.exec(QStringLiteral("SELECT WeekDays, Months FROM Group_Scheduler_Table"));
-    QVERIFY(s.next());
-    QVERIFY(!s.value(0).isNull());
-    QCOMPARE(s.value(0).toInt(), 0);
-    QCOMPARE(s.value(1).toInt(), 0);
-}
-
-void TestSchema::namesMatchRegardlessOfCase() {
-    TempDatabase temp;
-    QCOMPARE(temp.db().scalar(QStringLiteral("SELECT count(*) FROM DNS_LookUP_Table")).toInt(), 0);
-    QCOMPARE(temp.db().scalar(QStringLiteral("SELECT LOCALPORT FROM settings_table")).toInt(), 8999);
 }
 
 void TestSchema::transactionRollsBackOnError() {
