@@ -8,7 +8,6 @@
 #include "protocol/Fields.h"
 #include "protocol/WireCodec.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTest>
@@ -50,16 +49,12 @@ QByteArray identification(const QString& id) {
                                   kFieldSeparator + QStringLiteral("1.4") + kFieldSeparator);
 }
 
-// "s" and the time until its answer arrived, in microseconds; -1 when none came.
-qint64 askScheduleTimed(SimulatedClient* client) {
+// Whether "s" is answered.
+bool answersSchedule(SimulatedClient* client) {
     client->clearArrivals();
     QSignalSpy arrived(client, &SimulatedClient::arrived);
-    QElapsedTimer timer;
-    timer.start();
     client->askSchedule();
-    if (!arrived.wait(kWaitMs))
-        return -1;
-    return timer.nsecsElapsed() / 1000;
+    return arrived.wait(kWaitMs);
 }
 
 } // namespace
@@ -81,7 +76,7 @@ void TestFloods::silentConnectionsAreClosedAfterTheTimeOut() {
     QTRY_VERIFY_WITH_TIMEOUT(!silent->isConnected() && !wrongVersion->isConnected(), kWaitMs);
     QCOMPARE(link.connections().socketIndexes().size(), std::size_t(1));
     QVERIFY(identified->isConnected());
-    QVERIFY(askScheduleTimed(identified) >= 0);
+    QVERIFY(answersSchedule(identified));
 }
 
 void TestFloods::onePeerCannotTakeMoreThanItsShare() {
@@ -118,8 +113,8 @@ void TestFloods::fullTableClosesNewConnectionsAtOnce() {
 
     const auto refused = connectFrom(QStringLiteral("127.0.0.1"), link.connections().listeningPort());
     QVERIFY(closedByConsole(refused.get()));
-    QVERIFY(askScheduleTimed(one) >= 0);
-    QVERIFY(askScheduleTimed(two) >= 0);
+    QVERIFY(answersSchedule(one));
+    QVERIFY(answersSchedule(two));
 
     // A slot that frees up is taken by the next connection.
     QSignalSpy closed(&link.connections(), &ConnectionManager::connectionClosed);
@@ -129,7 +124,7 @@ void TestFloods::fullTableClosesNewConnectionsAtOnce() {
 }
 
 // Hundreds of connections from a few addresses, some of them sending junk far over the arrival limit,
-// while an identified system keeps asking for its schedule. Prints the answer times it saw.
+// while identified systems keep asking for their schedules.
 void TestFloods::identifiedSystemsAreAnsweredDuringAFlood() {
     bool ok = false;
     int connections = qEnvironmentVariableIntValue("KESTRAVA_FLOOD_CONNECTIONS", &ok);
@@ -137,25 +132,21 @@ void TestFloods::identifiedSystemsAreAnsweredDuringAFlood() {
         connections = 600;
     LinkHarness link;
     link.connections().setUnidentifiedTimeout(2s);
-    // The systems take turns, so that each one's spacing between two messages is over by its next turn
-    // and the time measured is the console's own.
+    // The systems take turns, so that each one's spacing between two messages is over by its next turn.
     std::vector<SimulatedClient*> systems;
     for (int i = 0; i < 64; ++i)
         systems.push_back(
             link.connectIdentified(QStringLiteral("steady-%1").arg(i), QStringLiteral("STEADY")));
     QVERIFY(std::all_of(systems.begin(), systems.end(), [](SimulatedClient* s) { return s != nullptr; }));
     std::size_t turn = 0;
-    const auto askScheduleInTurn = [&] { return askScheduleTimed(systems[turn++ % systems.size()]); };
-    std::vector<qint64> quiet;
-    for (int i = 0; i < 64; ++i)
-        quiet.push_back(askScheduleInTurn());
+    int lost = 0;
+    const auto askScheduleInTurn = [&] { lost += answersSchedule(systems[turn++ % systems.size()]) ? 0 : 1; };
 
     const quint16 port = link.connections().listeningPort();
     QSignalSpy accepted(&link.connections(), &ConnectionManager::connectionAccepted);
     std::vector<std::unique_ptr<QTcpSocket>> flood;
     std::map<QString, int> perAddress;
     const QByteArray junk(100 * 1024, 'x');
-    std::vector<qint64> during;
     for (int i = 0; i < connections; ++i) {
         // Half of them from one address, which is held to its share; the rest from three others.
         const QString address = QStringLiteral("127.0.1.%1").arg(i % 2 == 0 ? 1 : 2 + i % 3);
@@ -165,7 +156,7 @@ void TestFloods::identifiedSystemsAreAnsweredDuringAFlood() {
         if (i % 10 == 0)
             QObject::connect(socket, &QTcpSocket::connected, socket, [socket, junk] { socket->write(junk); });
         if (i % 10 == 9)
-            during.push_back(askScheduleInTurn());
+            askScheduleInTurn();
     }
     QVERIFY(QTest::qWaitFor(
         [&] {
@@ -176,35 +167,19 @@ void TestFloods::identifiedSystemsAreAnsweredDuringAFlood() {
         },
         30000));
     for (int i = 0; i < 64; ++i)
-        during.push_back(askScheduleInTurn());
+        askScheduleInTurn();
     const int held = accepted.size();
     // The time-out empties the table again.
     QTRY_COMPARE_WITH_TIMEOUT(link.connections().socketIndexes().size(), systems.size(), 30000);
-    std::vector<qint64> after;
     for (int i = 0; i < 64; ++i)
-        after.push_back(askScheduleInTurn());
-
-    for (const auto* times : {&quiet, &during, &after})
-        QVERIFY2(std::none_of(times->begin(), times->end(), [](qint64 t) { return t < 0; }),
-                 "an answer was lost");
+        askScheduleInTurn();
+    QCOMPARE(lost, 0);
     // Each address keeps at most its share.
     int share = 0;
     for (const auto& [address, count] : perAddress)
         share += std::min(count, ConnectionManager::kMaxUnidentifiedPerAddress);
     QCOMPARE(held, share);
     QVERIFY(link.errors().isEmpty());
-    auto summary = [](std::vector<qint64> times) {
-        std::sort(times.begin(), times.end());
-        return QStringLiteral("median %1 us, max %2 us over %3")
-            .arg(times[times.size() / 2])
-            .arg(times.back())
-            .arg(times.size());
-    };
-    qInfo("flood of %d connections, half from one address (every tenth sending 100 KiB): %d accepted, %d "
-          "closed at "
-          "once; answer times before: %s; during: %s; after the time-out: %s",
-          connections, held, connections - held, qPrintable(summary(quiet)), qPrintable(summary(during)),
-          qPrintable(summary(after)));
 }
 
 QTEST_GUILESS_MAIN(TestFloods)
