@@ -89,10 +89,8 @@ struct Fixture {
 class TestCommandAvailability : public QObject {
     Q_OBJECT
 private slots:
-    void toolbarFollowsKind_data();
-    void toolbarFollowsKind();
-    void fileMenuFollowsKind_data();
-    void fileMenuFollowsKind();
+    void toolbarAndFileMenuFollowKind_data();
+    void toolbarAndFileMenuFollowKind();
     void popupVisibility();
     void policyMarks_data();
     void policyMarks();
@@ -102,62 +100,48 @@ private slots:
     void toolsMenuWithoutGroupOrSystem();
 };
 
-void TestCommandAvailability::toolbarFollowsKind_data() {
+void TestCommandAvailability::toolbarAndFileMenuFollowKind_data() {
     QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("enabled");
-    QTest::newRow("nothing") << 0 << QString();
-    QTest::newRow("root") << 1 << QString();
-    QTest::newRow("group") << 2 << QStringLiteral("internet scheduler timer white blocker");
-    QTest::newRow("system") << 3 << QStringLiteral("internet scheduler timer");
-}
-
-void TestCommandAvailability::toolbarFollowsKind() {
-    QFETCH(int, kind);
-    QFETCH(QString, enabled);
-    const ToolbarPolicyButtons b = CommandAvailability::Set_Toolbar_State(static_cast<SelectionKind>(kind));
-    QStringList on;
-    if (b.internetSetting)
-        on << QStringLiteral("internet");
-    if (b.scheduler)
-        on << QStringLiteral("scheduler");
-    if (b.timer)
-        on << QStringLiteral("timer");
-    if (b.whiteList)
-        on << QStringLiteral("white");
-    if (b.appBlocker)
-        on << QStringLiteral("blocker");
-    QCOMPARE(on.join(QLatin1Char(' ')), enabled);
-}
-
-void TestCommandAvailability::fileMenuFollowsKind_data() {
     QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("enabled");
-    QTest::newRow("nothing") << QString() << QString();
-    QTest::newRow("root") << QStringLiteral("rComputers") << QString();
-    QTest::newRow("group") << Keys::Make_Group_Key(QStringLiteral("g"))
+    QTest::addColumn<QString>("toolbar");
+    QTest::addColumn<QString>("fileMenu");
+    QTest::newRow("nothing") << 0 << QString() << QString() << QString();
+    QTest::newRow("root") << 1 << QStringLiteral("rComputers") << QString() << QString();
+    QTest::newRow("group") << 2 << Keys::Make_Group_Key(QStringLiteral("g"))
+                           << QStringLiteral("internet scheduler timer white blocker")
                            << QStringLiteral("delete white blocker properties rename synchronise");
-    QTest::newRow("system") << Keys::Make_System_Key(QStringLiteral("1"), QStringLiteral("pc"))
+    QTest::newRow("system") << 3 << Keys::Make_System_Key(QStringLiteral("1"), QStringLiteral("pc"))
+                            << QStringLiteral("internet scheduler timer")
                             << QStringLiteral("delete properties rename synchronise");
 }
 
-void TestCommandAvailability::fileMenuFollowsKind() {
+void TestCommandAvailability::toolbarAndFileMenuFollowKind() {
+    QFETCH(int, kind);
     QFETCH(QString, key);
-    QFETCH(QString, enabled);
+    QFETCH(QString, toolbar);
+    QFETCH(QString, fileMenu);
+    const ToolbarPolicyButtons b = CommandAvailability::Set_Toolbar_State(static_cast<SelectionKind>(kind));
     const FileMenuItems f = CommandAvailability::fileMenuState(key);
-    QStringList on;
-    if (f.deleteItem)
-        on << QStringLiteral("delete");
-    if (f.whiteList)
-        on << QStringLiteral("white");
-    if (f.appBlocker)
-        on << QStringLiteral("blocker");
-    if (f.properties)
-        on << QStringLiteral("properties");
-    if (f.rename)
-        on << QStringLiteral("rename");
-    if (f.synchronise)
-        on << QStringLiteral("synchronise");
-    QCOMPARE(on.join(QLatin1Char(' ')), enabled);
+    const auto on = [](std::initializer_list<std::pair<bool, const char*>> items) {
+        QStringList names;
+        for (const auto& [enabled, name] : items)
+            if (enabled)
+                names << QLatin1String(name);
+        return names.join(QLatin1Char(' '));
+    };
+    QCOMPARE(on({{b.internetSetting, "internet"},
+                 {b.scheduler, "scheduler"},
+                 {b.timer, "timer"},
+                 {b.whiteList, "white"},
+                 {b.appBlocker, "blocker"}}),
+             toolbar);
+    QCOMPARE(on({{f.deleteItem, "delete"},
+                 {f.whiteList, "white"},
+                 {f.appBlocker, "blocker"},
+                 {f.properties, "properties"},
+                 {f.rename, "rename"},
+                 {f.synchronise, "synchronise"}}),
+             fileMenu);
 }
 
 void TestCommandAvailability::popupVisibility() {
