@@ -14,9 +14,6 @@ QString wire(QString text) {
     return text.replace(QLatin1Char('|'), kFieldSeparator);
 }
 
-const QString kFactoryBody = QStringLiteral(
-    "|10|0|0|0|0|0|0|0|0|0|0|Your IT Adminstrator has prevented you from running \r\nthis application.\r\n|");
-
 void setDefaultPorts(Database& db) {
     db.exec(
         QStringLiteral("UPDATE Settings_Table SET HTTP=80, FTP=21, Telnet=23, SMTP=25, POP3=110, "
@@ -28,18 +25,12 @@ void setDefaultPorts(Database& db) {
 class TestSettingsPayload : public QObject {
     Q_OBJECT
 private slots:
-    void factorySettings();
     void blankScreenField_data();
     void blankScreenField();
     void noSettingsRow();
     void absentMessageIsEmpty();
     void absentPortIsAnError();
 };
-
-void TestSettingsPayload::factorySettings() {
-    TempDatabase temp;
-    QCOMPARE(Get_The_Settings(temp.db(), QString()), wire(kFactoryBody));
-}
 
 void TestSettingsPayload::blankScreenField_data() {
     QTest::addColumn<QString>("which");
