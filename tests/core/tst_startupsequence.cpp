@@ -3,7 +3,6 @@
 #include "startup/StartupSequence.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -46,7 +45,6 @@ private slots:
     void incompatibleVersionStops();
     void missingDatabaseFails_data();
     void missingDatabaseFails();
-    void corruptDatabaseFailsUntouched();
 };
 
 void TestStartupSequence::factoryDatabaseOpens_data() {
@@ -96,26 +94,6 @@ void TestStartupSequence::missingDatabaseFails() {
     QVERIFY(!run.ready);
     QVERIFY2(run.failure.startsWith(QStringLiteral("14: ")), qPrintable(run.failure));
     QVERIFY(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
-}
-
-void TestStartupSequence::corruptDatabaseFailsUntouched() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("kestrava.tlmr"));
-    const QByteArray junk(8192, 'j');
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(junk);
-    }
-    Database db;
-    Run run;
-    runSequence(db, path, kFriday, run);
-    QVERIFY(!run.failure.isEmpty());
-    QVERIFY(run.failure.contains(QStringLiteral(": ")));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), junk);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestStartupSequence)
