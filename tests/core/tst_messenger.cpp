@@ -15,7 +15,6 @@ private slots:
     void walks_data();
     void walks();
     void membersGetTheirOwnSchedules();
-    void whiteListOnRequestFollowsTheTree();
 };
 
 namespace {
@@ -106,14 +105,6 @@ void TestMessenger::membersGetTheirOwnSchedules() {
     QCOMPARE(s.received(s.a3, s.a3Key), QStringList{QStringLiteral("S|3/12/2026 10:00:02 AM|1|False|0|")});
     QCOMPARE(s.received(s.b1, s.b1Key), QStringList());
     QCOMPARE(s.received(s.r1, s.r1Key), QStringList());
-}
-
-void TestMessenger::whiteListOnRequestFollowsTheTree() {
-    TwoGroupScene s;
-    s.link.messenger().Send_URL_List_To_System(s.r1Key);
-    s.link.messenger().Send_URL_List_To_System(s.b1Key);
-    QCOMPARE(s.received(s.r1, s.r1Key), QStringList());
-    QCOMPARE(s.received(s.b1, s.b1Key), QStringList{QStringLiteral("P|1|www.two.com|")});
 }
 
 QTEST_GUILESS_MAIN(TestMessenger)
