@@ -60,13 +60,11 @@ void TestBadInput::badArrivals_data() {
 
     const QString longId = QStringLiteral("X").repeated(60);
     QTest::newRow("odd byte count") << QByteArray("s\0o", 3) << QStringList() << QStringList();
-    QTest::newRow("single byte") << QByteArray("\xC7") << QStringList() << QStringList();
     QTest::newRow("random bytes") << randomBytes(4096) << QStringList() << QStringList();
     QTest::newRow("1 MB flood") << QByteArray(1 << 20, 'A') << QStringList() << QStringList();
     QTest::newRow("1 MB of requests")
         << utf16(QStringLiteral("s")).repeated(1 << 19) << QStringList() << QStringList();
     QTest::newRow("unknown letters") << utf16(QStringLiteral("xyz")) << QStringList() << QStringList();
-    QTest::newRow("console letters") << utf16(QStringLiteral("F|3|")) << QStringList() << QStringList();
     QTest::newRow("status code only") << utf16(QStringLiteral("IN")) << QStringList() << QStringList();
     QTest::newRow("name with separator")
         << utf16(QStringLiteral("d|ID|na|me|1.4|")) << QStringList{QStringLiteral("T")} << QStringList();
