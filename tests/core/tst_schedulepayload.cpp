@@ -124,9 +124,6 @@ void TestSchedulePayload::payload_data() {
         << u"|3/12/2026 12:00:02 PM|3|"_s;
     QTest::newRow("other timer type, running") << false << 3 << false << false << u"X"_s << start << p130
                                                << noRanges << kTen << stamp + u"3|X|"_s + running;
-    QTest::newRow("timer start written with T")
-        << true << 3 << false << false << u"N"_s << u"2026-03-12T10:00:00"_s << p130 << noRanges << kTen
-        << stamp + u"3|N|"_s + running;
     QTest::newRow("timer period with seconds")
         << true << 3 << false << false << u"N"_s << start << u"01:30:00"_s << noRanges << kTen
         << stamp + u"3|N|"_s + running;
