@@ -33,23 +33,23 @@ void store(Database& db, const QString& table, const QString& keyColumn, const Q
              TimeText::storedDateTime(kNow.addSecs(p.startMinutes * 60)), p.period, key});
 }
 
-QString marks(const PolicyItems& items) {
-    QStringList out;
-    if (items.onChecked)
-        out << QStringLiteral("ON");
-    if (items.offChecked)
-        out << QStringLiteral("OFF");
-    if (items.schedulerChecked)
-        out << QStringLiteral("Scheduler");
-    if (items.timerChecked)
-        out << QStringLiteral("Timer");
-    if (items.clearEnabled)
-        out << QStringLiteral("clear");
-    if (items.inheritEnabled)
-        out << QStringLiteral("inherit");
-    if (items.setToClientsEnabled)
-        out << QStringLiteral("toClients");
-    return out.join(QLatin1Char(' '));
+// The names of the items that are on, in the order given.
+QString on(std::initializer_list<std::pair<bool, const char*>> items) {
+    QStringList names;
+    for (const auto& [enabled, name] : items)
+        if (enabled)
+            names << QLatin1String(name);
+    return names.join(QLatin1Char(' '));
+}
+
+QString marks(const PolicyItems& i) {
+    return on({{i.onChecked, "ON"},
+               {i.offChecked, "OFF"},
+               {i.schedulerChecked, "Scheduler"},
+               {i.timerChecked, "Timer"},
+               {i.clearEnabled, "clear"},
+               {i.inheritEnabled, "inherit"},
+               {i.setToClientsEnabled, "toClients"}});
 }
 
 // Group Labs with a system following it (FOLLOW) and one with its own policy (OWN); under the root a
@@ -122,13 +122,6 @@ void TestCommandAvailability::toolbarAndFileMenuFollowKind() {
     QFETCH(QString, fileMenu);
     const ToolbarPolicyButtons b = CommandAvailability::Set_Toolbar_State(static_cast<SelectionKind>(kind));
     const FileMenuItems f = CommandAvailability::fileMenuState(key);
-    const auto on = [](std::initializer_list<std::pair<bool, const char*>> items) {
-        QStringList names;
-        for (const auto& [enabled, name] : items)
-            if (enabled)
-                names << QLatin1String(name);
-        return names.join(QLatin1Char(' '));
-    };
     QCOMPARE(on({{b.internetSetting, "internet"},
                  {b.scheduler, "scheduler"},
                  {b.timer, "timer"},
