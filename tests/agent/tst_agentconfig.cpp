@@ -37,8 +37,6 @@ void TestAgentConfig::parse_data() {
         << QString() << 0 << QStringList();
     QTest::newRow("unknown key") << u"[console]\nhots=a\n"_s << u"f:2: unknown key 'hots' in [console]"_s
                                  << QString() << 0 << QStringList();
-    QTest::newRow("key outside") << u"host=a\n"_s << u"f:1: unknown key 'host' outside any section"_s
-                                 << QString() << 0 << QStringList();
     QTest::newRow("unknown section") << u"[server]\n"_s
                                      << u"f:1: unknown section [server] (known: [console], [agent])"_s
                                      << QString() << 0 << QStringList();

@@ -41,34 +41,24 @@ void TestConsoleSplitter::split_data() {
     };
     row("schedule then white list", "S|" STAMP "|1|True|0|P|1|a.org|", false,
         {"S|" STAMP "|1|True|0|", "P|1|a.org|"}, Rest::Empty);
-    row("settings with flag then terminate", "O|2|80|0|m|True|T", false, {"O|2|80|0|m|True|", "T"},
-        Rest::Empty);
     row("settings without flag, T and F", "O|1|80|m|TF|3|", false, {"O|1|80|m|", "T", "F|3|"}, Rest::Empty);
     row("T after settings may be its flag", "O|1|80|m|T", false, {}, Rest::MaybeComplete);
     row("final: T after settings terminates", "O|1|80|m|T", true, {"O|1|80|m|", "T"}, Rest::Empty);
-    row("cut flag after settings", "O|1|80|m|Tr", false, {}, Rest::MaybeComplete);
     row("final: cut flag is no order", "O|1|80|m|Tr", true, {}, Rest::Bad);
     row("empty settings with flag", "OFalse|V", false, {"OFalse|", "V"}, Rest::Empty);
     row("empty settings then flag order", "OF|7|", false, {"O", "F|7|"}, Rest::Empty);
-    row("empty schedule then visible", "SV", false, {"S", "V"}, Rest::Empty);
     row("empty schedule at the end", "L|True|S", false, {"L|True|"}, Rest::MaybeComplete);
     row("final: empty schedule", "S", true, {"S"}, Rest::Empty);
-    row("group without ranges", "S|" STAMP "|2|0|0|0|I", false, {"S|" STAMP "|2|0|0|0|", "I"}, Rest::Empty);
-    row("system without ranges", "S|" STAMP "|2|False|0|0|0|U", false, {"S|" STAMP "|2|False|0|0|0|", "U"},
-        Rest::Empty);
-    row("timer header then flag order", "S|" STAMP "|3|F|7|", false, {"S|" STAMP "|3|", "F|7|"}, Rest::Empty);
+    row("group, then system without ranges", "S|" STAMP "|2|0|0|0|S|" STAMP "|2|False|0|0|0|U", false,
+        {"S|" STAMP "|2|0|0|0|", "S|" STAMP "|2|False|0|0|0|", "U"}, Rest::Empty);
     row("timer header at the end", "S|" STAMP "|3|", false, {}, Rest::MaybeComplete);
     row("final: timer header alone", "S|" STAMP "|3|", true, {"S|" STAMP "|3|"}, Rest::Empty);
-    row("timer header then schedule", "S|" STAMP "|3|S|" STAMP "|0|", false,
-        {"S|" STAMP "|3|", "S|" STAMP "|0|"}, Rest::Empty);
     row("list still coming", "P|2|a.org|", false, {}, Rest::Incomplete);
     row("final: list cut off", "P|2|a.org|", true, {}, Rest::Bad);
     row("good message before an unknown letter", "VX", false, {"V"}, Rest::Bad);
     row("count over 1,000 before its separator", "P|1001", false, {}, Rest::Bad);
-    row("range count over 1,000", "S|" STAMP "|2|True|1001|", false, {}, Rest::Bad);
     row("schedule type 4", "S|" STAMP "|4|", false, {}, Rest::Bad);
     row("block flag neither True nor False", "S|" STAMP "|2|Yes|", false, {}, Rest::Bad);
-    row("flag order without separator", "Fx", false, {}, Rest::Bad);
     QTest::newRow("message over 1 MiB")
         << wire("P|1|") + QString(kMaxConsoleMessageChars, u'a') << false << QStringList() << int(Rest::Bad);
 }

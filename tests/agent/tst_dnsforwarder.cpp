@@ -1,12 +1,11 @@
 #include "PrivateNetwork.h"
 #include "enforce/DnsForwarder.h"
-#include "enforce/Nftables.h"
-#include "enforce/RulesetBuilder.h"
 
 #include <QNetworkDatagram>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
+#include <QUdpSocket>
 
 using namespace kestrava::agent;
 using namespace Qt::StringLiterals;
@@ -62,38 +61,28 @@ void TestDnsForwarder::whiteListHosts() {
     QCOMPARE(DnsForwarder::whiteListHosts(entries.split(u'|')).join(u'|'), hosts);
 }
 
+// Key arguments only: the rest is dnsmasq's own configuration.
 void TestDnsForwarder::arguments() {
     DnsForwarderConfig config{
         5453, u"dnsmasq"_s, {u"10.0.0.1"_s, u"2001:db8::53"_s}, {u"Example.org/x"_s, u"bad host"_s}};
-    QCOMPARE(DnsForwarder::dnsmasqArguments(config),
-             (QStringList{u"--keep-in-foreground"_s, u"--conf-file=/dev/null"_s, u"--pid-file="_s,
-                          u"--log-facility=-"_s, u"--no-hosts"_s, u"--no-resolv"_s, u"--cache-size=0"_s,
-                          u"--bind-interfaces"_s, u"--listen-address=127.0.0.1"_s, u"--listen-address=::1"_s,
-                          u"--port=5453"_s, u"--user=dnsmasq"_s, u"--server=10.0.0.1"_s,
-                          u"--server=2001:db8::53"_s, u"--address=/use-application-dns.net/"_s,
-                          u"--nftset=/example.org/4#inet#kestrava#allow4,6#inet#kestrava#allow6"_s}));
+    const QStringList arguments = DnsForwarder::dnsmasqArguments(config);
+    for (const QString& expected : {u"--no-resolv"_s, u"--port=5453"_s, u"--user=dnsmasq"_s,
+                                    u"--server=2001:db8::53"_s, u"--listen-address=::1"_s,
+                                    u"--nftset=/example.org/4#inet#kestrava#allow4,6#inet#kestrava#allow6"_s})
+        QVERIFY2(arguments.contains(expected), qPrintable(expected));
+    QCOMPARE(arguments.filter(u"--nftset"_s).size(), 1);
     config.ipv6 = false; // loopback without IPv6: dnsmasq would fail to bind ::1
     QVERIFY(!DnsForwarder::dnsmasqArguments(config).contains(u"--listen-address=::1"_s));
 }
 
-// A real dnsmasq in a namespace of the test's own. Its upstream is a second dnsmasq on 127.0.0.2 that
-// knows white.test; any other query reaching the internet side goes nowhere.
+// A real dnsmasq in a namespace of the test's own. The end-to-end test shows it resolving through the
+// rules; here, that it is restarted after an exit and on a change of its arguments only.
 void TestDnsForwarder::supervises() {
     if (QStandardPaths::findExecutable(u"dnsmasq"_s, {u"/usr/sbin"_s, u"/sbin"_s}).isEmpty())
         QSKIP("dnsmasq is not installed");
     const PrivateNetwork network;
     if (!network.reason().isEmpty())
         QSKIP(qPrintable(network.reason()));
-    for (const QString& command :
-         {u"addr add 127.0.0.2/8 dev lo"_s, u"link add kv0 type veth peer name kv1"_s,
-          u"addr add 10.0.0.2/24 dev kv0"_s, u"link set kv0 up"_s, u"link set kv1 up"_s,
-          u"route add default via 10.0.0.1"_s})
-        QVERIFY2(PrivateNetwork::ip(command), qPrintable(command));
-    QProcess upstream;
-    upstream.start(u"dnsmasq"_s,
-                   {u"-k"_s, u"-C/dev/null"_s, u"--pid-file="_s, u"--port=53"_s, u"-a127.0.0.2"_s, u"-z"_s,
-                    u"--address=/white.test/203.0.113.7"_s, u"--log-facility=/dev/null"_s});
-
     // The port is taken: dnsmasq cannot bind and exits, and the forwarder's readiness queries reach the
     // holder instead. A second launch (queries with a new id) shows the restart.
     auto holder = std::make_unique<QUdpSocket>();
@@ -121,27 +110,9 @@ void TestDnsForwarder::supervises() {
     QTRY_COMPARE_WITH_TIMEOUT(up.count(), 2, 10000);
     QCOMPARE(down.count(), 1);
 
-    // Internet off: a query to some resolver out there is redirected to the forwarder, whose own query
-    // upstream is not, and the answer for the white-listed name lands in allow4.
-    const RulesetInput input{true, {}, {}, {}, 8999, {}, true, forwarder.uid(), DnsForwarder::kPort, false};
-    QVERIFY(Nftables::run(RulesetBuilder::ruleset(input)));
-    QUdpSocket client;
-    const QByteArray query =
-        QByteArray::fromHex("4b56010000010000000000000377777705776869746504746573740000010001");
-    const auto allowed = [&] {
-        QProcess nft;
-        nft.start(u"nft"_s, {u"list"_s, u"set"_s, u"inet"_s, u"kestrava"_s, u"allow4"_s});
-        client.writeDatagram(query, QHostAddress(u"203.0.113.1"_s), 53);
-        return nft.waitForFinished(5000) && nft.readAllStandardOutput().contains("203.0.113.7");
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(allowed(), 10000);
-    QVERIFY(client.hasPendingDatagrams()); // the answer came back through the redirect
-
     forwarder.stop();
     QTRY_COMPARE_WITH_TIMEOUT(down.count(), 2, 10000);
     QCOMPARE(up.count(), 2);
-    upstream.kill();
-    upstream.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(TestDnsForwarder)

@@ -63,7 +63,6 @@ void TestOrderParser::accepted_data() {
     timer.schedule.timerEnd = at(2026, 12, 4, 0, 30);
     QTest::newRow("running timer") << wire("S|" STAMP "|3|F|12/3/2026 11:00:00 PM|12/4/2026 12:30:00 AM|0|")
                                    << timer;
-    QTest::newRow("timer header alone") << wire("S|" STAMP "|3|") << schedule(Schedule::Type::Timer);
     ConsoleOrder settings = order(MessageKind::Settings);
     settings.settings = {{80, 0, 65535}, QStringLiteral("Not now"), true, true};
     QTest::newRow("settings with flag") << wire("O|3|80|0|65535|Not now|True|") << settings;
@@ -74,9 +73,6 @@ void TestOrderParser::accepted_data() {
     ConsoleOrder list = order(MessageKind::WhiteList);
     list.entries = {QStringLiteral(" a.org "), QString()};
     QTest::newRow("entries as sent") << wire("P|2| a.org ||") << list;
-    ConsoleOrder flag = order(MessageKind::Flag);
-    flag.flagCode = 7;
-    QTest::newRow("moved") << wire("F|7|") << flag;
     ConsoleOrder blank = order(MessageKind::BlankScreen);
     blank.blank = true;
     QTest::newRow("blank") << wire("L|True|") << blank;
@@ -99,15 +95,12 @@ void TestOrderParser::refused_data() {
     QTest::newRow("on/off without trailer") << wire("S|" STAMP "|1|True|") << "3 fields where 4";
     QTest::newRow("24-hour range") << wire("S|" STAMP "|2|False|1|08:00|09:00 AM|1|0|0|0|")
                                    << "range 1: start";
-    QTest::newRow("repeat 4") << wire("S|" STAMP "|2|False|1|08:00 AM|09:00 AM|4|0|0|0|")
-                              << "range 1: repeat";
     QTest::newRow("week days 128") << wire("S|" STAMP "|2|False|1|08:00 AM|09:00 AM|2|128|0|0|")
                                    << "week days";
     QTest::newRow("range count off") << wire("S|" STAMP "|2|False|2|08:00 AM|09:00 AM|1|0|0|0|")
                                      << "fields where";
     QTest::newRow("timer end") << wire("S|" STAMP "|3|N|12/3/2026 11:00:00 PM|soon|0|") << "timer end";
     QTest::newRow("port 65536") << wire("O|1|65536|m|") << "port 1";
-    QTest::newRow("port with letter") << wire("O|2|80|8o|m|") << "port 2";
     QTest::newRow("list count off") << wire("P|2|a.org|") << "1 entries where the count says 2";
     QTest::newRow("blank Yes") << wire("L|Yes|") << "blank-screen flag";
     QTest::newRow("letter with payload") << wire("T|") << "carries";

@@ -50,11 +50,8 @@ private slots:
             << QStringList{u"  steam \t"_s} << process(1000, u"steam"_s, u""_s, u""_s) << u"steam"_s;
         QTest::newRow("blank entries match nothing")
             << QStringList{u""_s, u"   "_s} << process(1000, u""_s, u""_s, u""_s) << QString();
-        QTest::newRow("root") << games << process(0, u"steam"_s, u"steam"_s, u"steam"_s) << QString();
         QTest::newRow("system user") << games << process(999, u"steam"_s, u"steam"_s, u"steam"_s)
                                      << QString();
-        QTest::newRow("first user") << games << process(1000, u"steam"_s, u"steam"_s, u"steam"_s)
-                                    << u"steam"_s;
         QTest::newRow("the agent itself")
             << games << process(1000, u"steam"_s, u"steam"_s, u"steam"_s, 'S', kOwnPid) << QString();
         QTest::newRow("zombie") << games << process(1000, u"steam"_s, u""_s, u""_s, 'Z') << QString();

@@ -52,7 +52,6 @@ private slots:
         QTest::addColumn<QString>("missingFile");
         QTest::addColumn<QByteArray>("stat");
         QTest::newRow("ended") << QStringLiteral("") << QByteArray();
-        QTest::newRow("status gone") << QStringLiteral("status") << QByteArray();
         QTest::newRow("stat gone") << QStringLiteral("stat") << QByteArray();
         QTest::newRow("stat cut short") << QString() << QByteArray("300 (game) S 1 2 3\n");
     }

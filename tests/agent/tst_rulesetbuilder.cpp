@@ -45,12 +45,9 @@ add element inet kestrava console6 { fe80::5 }
 add element inet kestrava ports { 80, 443 }
 add rule inet kestrava dns_redirect meta skuid 999 return
 add rule inet kestrava dns_redirect meta l4proto { tcp, udp } th dport 53 redirect to :5453
-add chain inet kestrava output_filter { type filter hook output priority 0; policy accept; }
-output_filter oifname "lo" accept
 output_filter ip daddr @console4 tcp dport 7000 accept
 output_filter meta skuid 999 meta l4proto { tcp, udp } th dport 53 accept
 output_filter meta nfproto ipv4 udp dport { 67, 68 } accept
-output_filter ip daddr @always4 accept
 output_filter ip6 daddr @allow6 accept
 output_filter ip daddr @local4 tcp dport @ports reject with tcp reset
 output_filter ip daddr @local4 accept
@@ -59,17 +56,16 @@ output_filter reject with icmpx type admin-prohibited)"_s
 
     RulesetInput on = off;
     on.internetOff = false;
+    on.flushDnsSets = true; // the white list was replaced
     QTest::newRow("on")
         << on
-        << u"add rule inet kestrava dns_redirect meta l4proto { tcp, udp } th dport 53 redirect to :5453"_s
-        << QStringList{u"add rule inet kestrava output_filter"_s, u"flush set inet kestrava allow6"_s};
+        << u"flush set inet kestrava allow4\nflush set inet kestrava allow6\n"
+           "add rule inet kestrava dns_redirect meta l4proto { tcp, udp } th dport 53 redirect to :5453"_s
+        << QStringList{u"add rule inet kestrava output_filter"_s};
     RulesetInput withoutForwarder = off;
     withoutForwarder.dnsForwarderUp = false;
     QTest::newRow("off, no forwarder") << withoutForwarder << u"output_filter ip daddr @allow4 accept"_s
                                        << QStringList{u"skuid"_s, u"redirect to"_s};
-    on.flushDnsSets = true;
-    QTest::newRow("white list replaced")
-        << on << u"flush set inet kestrava allow4\nflush set inet kestrava allow6"_s << QStringList{};
     RulesetInput nothing;
     nothing.internetOff = true;
     QTest::newRow("nothing configured")

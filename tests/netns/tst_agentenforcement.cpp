@@ -53,25 +53,6 @@ private slots:
             m_logShown = m_agent->log().size();
     }
 
-    // What the cases below rely on: without the agent every way out is open.
-    void labWithoutAgent_data() {
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<quint16>("port");
-        QTest::newRow("internet") << NetLab::kWeb << kHttp;
-        QTest::newRow("internet IPv6") << NetLab::kWeb6 << kHttp;
-        QTest::newRow("LAN proxy") << NetLab::kLanHost << NetLab::kLanProxyPort;
-        QTest::newRow("proxy on the console's computer") << NetLab::kLan << NetLab::kLanProxyPort;
-        QTest::newRow("name through the upstream DNS") << QStringLiteral("www.allowed.test") << kHttp;
-    }
-
-    void labWithoutAgent() {
-        QFETCH(QString, host);
-        QFETCH(quint16, port);
-        QVERIFY(!m_agent->isRunning());
-        QVERIFY(m_lab.probe(host, port));
-        QVERIFY(!m_lab.probe(host, 81)); // and a probe tells a refusal
-    }
-
     void internetOffAndOn() {
         QVERIFY(connectedWithInternet(false));
         QVERIFY(!m_lab.probe(NetLab::kWeb, kHttp));
@@ -79,6 +60,7 @@ private slots:
         QVERIFY(m_lab.probe(NetLab::kLanHost, NetLab::kLanProxyPort));
         QVERIFY(m_console->setInternetReported(true));
         QVERIFY(m_lab.probe(NetLab::kWeb, kHttp));
+        QVERIFY(m_lab.probe(NetLab::kWeb6, kHttp));
     }
 
     void controlledPortToLan_data() {
