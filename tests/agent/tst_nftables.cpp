@@ -21,39 +21,38 @@ class TestNftables : public QObject {
     Q_OBJECT
 
 private slots:
-    void replacesTheTableKeepingDnsAnswers();
+    void replacesTheTableKeepingDnsAnswers() {
+        const PrivateNetwork network;
+        if (!network.reason().isEmpty())
+            QSKIP(qPrintable(network.reason()));
+        RulesetInput input{true, LocalNetworks::privateRanges(), {}, {}, 8999, {3128}, true, 999, 5453,
+                           false};
+        QString error;
+        QVERIFY(!Nftables::check(u"add rule inet kestrava output_filter ip daddr 10.0.0.300 drop"_s, &error));
+        QVERIFY2(error.contains(u"10.0.0.300"_s), qPrintable(error));
+        QVERIFY(Nftables::check(RulesetBuilder::ruleset(input)));
+        QCOMPARE(listing(), QString()); // a check changes nothing
+        QVERIFY2(Nftables::run(RulesetBuilder::ruleset(input), &error), qPrintable(error));
+        QVERIFY(Nftables::run(u"add element inet kestrava allow4 { 203.0.113.9 }"_s));
+        input.controlledPorts = {8080};
+        QVERIFY(Nftables::run(RulesetBuilder::ruleset(input)));
+        QString table = listing();
+        QVERIFY2(table.contains(u"203.0.113.9"_s) && table.contains(u"8080"_s) && !table.contains(u"3128"_s),
+                 qPrintable(table));
+
+        input.internetOff = false;
+        QVERIFY(Nftables::run(RulesetBuilder::ruleset(input)));
+        table = listing();
+        QVERIFY2(!table.contains(u"output_filter"_s) && table.contains(u"203.0.113.9"_s), qPrintable(table));
+        input.flushDnsSets = true;
+        QVERIFY(Nftables::run(RulesetBuilder::ruleset(input)));
+        QVERIFY(!listing().contains(u"203.0.113.9"_s));
+
+        QVERIFY(Nftables::run(RulesetBuilder::removal()));
+        QVERIFY(Nftables::run(RulesetBuilder::removal())); // already gone: no error
+        QCOMPARE(listing(), QString());
+    }
 };
-
-void TestNftables::replacesTheTableKeepingDnsAnswers() {
-    const PrivateNetwork network;
-    if (!network.reason().isEmpty())
-        QSKIP(qPrintable(network.reason()));
-    RulesetInput input{true, LocalNetworks::privateRanges(), {}, {}, 8999, {3128}, true, 999, 5453, false};
-    QString error;
-    QVERIFY(!Nftables::check(u"add rule inet kestrava output_filter ip daddr 10.0.0.300 drop"_s, &error));
-    QVERIFY2(error.contains(u"10.0.0.300"_s), qPrintable(error));
-    QVERIFY(Nftables::check(RulesetBuilder::ruleset(input)));
-    QCOMPARE(listing(), QString()); // a check changes nothing
-    QVERIFY2(Nftables::run(RulesetBuilder::ruleset(input), &error), qPrintable(error));
-    QVERIFY(Nftables::run(u"add element inet kestrava allow4 { 203.0.113.9 }"_s));
-    input.controlledPorts = {8080};
-    QVERIFY(Nftables::run(RulesetBuilder::ruleset(input)));
-    QString table = listing();
-    QVERIFY2(table.contains(u"203.0.113.9"_s) && table.contains(u"8080"_s) && !table.contains(u"3128"_s),
-             qPrintable(table));
-
-    input.internetOff = false;
-    QVERIFY(Nftables::run(RulesetBuilder::ruleset(input)));
-    table = listing();
-    QVERIFY2(!table.contains(u"output_filter"_s) && table.contains(u"203.0.113.9"_s), qPrintable(table));
-    input.flushDnsSets = true;
-    QVERIFY(Nftables::run(RulesetBuilder::ruleset(input)));
-    QVERIFY(!listing().contains(u"203.0.113.9"_s));
-
-    QVERIFY(Nftables::run(RulesetBuilder::removal()));
-    QVERIFY(Nftables::run(RulesetBuilder::removal())); // already gone: no error
-    QCOMPARE(listing(), QString());
-}
 
 QTEST_GUILESS_MAIN(TestNftables)
 #include "tst_nftables.moc"
