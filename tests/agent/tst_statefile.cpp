@@ -6,15 +6,6 @@
 
 using namespace kestrava::agent;
 
-class TestStateFile : public QObject {
-    Q_OBJECT
-
-private slots:
-    void roundTrip();
-    void damaged_data();
-    void damaged();
-};
-
 namespace {
 
 SavedState sample() {
@@ -36,42 +27,47 @@ SavedState sample() {
 
 } // namespace
 
-void TestStateFile::roundTrip() {
-    QTemporaryDir dir;
-    StateFile file(dir.filePath(QStringLiteral("state")));
-    QString error;
-    QVERIFY(file.save(sample(), &error));
-    const auto loaded = file.load(&error);
-    QVERIFY2(loaded, qPrintable(error));
-    QCOMPARE(loaded->orders, sample().orders);
-    QCOMPARE(QFile::permissions(file.path()) & 0x0077, QFile::Permissions());
-}
+class TestStateFile : public QObject {
+    Q_OBJECT
 
-// A damaged file falls back to the state before it; with neither readable, nothing is restored.
-void TestStateFile::damaged_data() {
-    QTest::addColumn<bool>("keepPrevious");
-    QTest::addColumn<bool>("restored");
-    QTest::newRow("previous good") << true << true;
-    QTest::newRow("nothing good") << false << false;
-}
+private slots:
+    void roundTrip() {
+        QTemporaryDir dir;
+        StateFile file(dir.filePath(QStringLiteral("state")));
+        QString error;
+        QVERIFY(file.save(sample(), &error));
+        const auto loaded = file.load(&error);
+        QVERIFY2(loaded, qPrintable(error));
+        QCOMPARE(loaded->orders, sample().orders);
+        QCOMPARE(QFile::permissions(file.path()) & 0x0077, QFile::Permissions());
+    }
 
-void TestStateFile::damaged() {
-    QFETCH(bool, keepPrevious);
-    QTemporaryDir dir;
-    StateFile file(dir.path());
-    QString error;
-    QVERIFY(file.save(sample(), &error));
-    QVERIFY(file.save(sample(), &error));
-    if (!keepPrevious)
-        QFile::remove(file.path() + QStringLiteral(".prev"));
-    QFile damaged(file.path());
-    QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    damaged.write("{\"orders\": {\"sched");
-    damaged.close();
-    const auto loaded = file.load(&error);
-    QTEST(loaded.has_value(), "restored");
-    QVERIFY(error.contains(QStringLiteral("damaged")));
-}
+    // A damaged file falls back to the state before it; with neither readable, nothing is restored.
+    void damaged_data() {
+        QTest::addColumn<bool>("keepPrevious");
+        QTest::addColumn<bool>("restored");
+        QTest::newRow("previous good") << true << true;
+        QTest::newRow("nothing good") << false << false;
+    }
+
+    void damaged() {
+        QFETCH(bool, keepPrevious);
+        QTemporaryDir dir;
+        StateFile file(dir.path());
+        QString error;
+        QVERIFY(file.save(sample(), &error));
+        QVERIFY(file.save(sample(), &error));
+        if (!keepPrevious)
+            QFile::remove(file.path() + QStringLiteral(".prev"));
+        QFile damaged(file.path());
+        QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write("{\"orders\": {\"sched");
+        damaged.close();
+        const auto loaded = file.load(&error);
+        QTEST(loaded.has_value(), "restored");
+        QVERIFY(error.contains(QStringLiteral("damaged")));
+    }
+};
 
 QTEST_APPLESS_MAIN(TestStateFile)
 #include "tst_statefile.moc"

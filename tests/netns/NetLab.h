@@ -15,12 +15,10 @@
 #include <sys/types.h>
 #include <vector>
 
-// A small network in two namespaces of this process's own, named after its pid: "kvl-<pid>-lan" holds
-// the console side, the LAN address and "the internet" (TEST-NET addresses with listeners on port 80
-// and an upstream DNS), "kvl-<pid>-pc" the controlled computer behind a veth pair. The process joins
-// the lan namespace before anything else (enterLan), so nothing it listens on or sends ever touches
-// the machine's own network. Everything is removed again in the destructor, and leftovers of runs that
-// died are removed on the next start.
+// Two namespaces named after this process's pid: "kvl-<pid>-lan" holds the console side and "the
+// internet" (TEST-NET listeners on port 80, an upstream DNS), "kvl-<pid>-pc" the controlled computer
+// behind a veth pair. The process joins the lan namespace first, so the machine's own network is never
+// touched. All is removed in the destructor, and leftovers of runs that died on the next start.
 class NetLab {
 public:
     static inline const QString kLan = QStringLiteral("10.77.1.1");
@@ -37,9 +35,8 @@ public:
     static inline const QString kDns = QStringLiteral("203.0.113.53");
     static inline const QString kWeb6 = QStringLiteral("2001:db8::10");
 
-    // Call first in main, before the application object: checks root and the tools, removes leftovers,
-    // creates the lan namespace and moves this process into it. Returns why the lab cannot run, or
-    // empty.
+    // First in main, while there is one thread: creates the lan namespace and joins it. Returns why
+    // the lab cannot run (not root, tools missing), or empty.
     static QString enterLan();
     static QString lanName();
     static QString pcName();
@@ -49,7 +46,6 @@ public:
     explicit NetLab(const QString& unavailable);
     ~NetLab();
 
-    // Why the lab cannot run on this machine (not root, tools missing): a reason to skip.
     const QString& unavailable() const { return m_unavailable; }
     // What failed while building it: a fault.
     const QString& error() const { return m_error; }
@@ -59,17 +55,15 @@ public:
     QByteArray inPc(const QString& command, bool* ok = nullptr) const;
     // A copy of /bin/sleep under this name that any user may run.
     QString copyOfSleep(const QString& name) const;
-    // program as the given user inside the pc namespace, started directly (no `ip netns exec`, which
-    // needs root); false when it did not start.
+    // program as the given user in the pc namespace, without `ip netns exec` (which needs root).
     bool startInPcAs(QProcess& process, const QString& program, const QStringList& arguments,
                      uid_t user) const;
     // `nft list table inet kestrava` in the pc namespace; empty when there is no such table.
     QString agentTable() const;
 
 private:
-    // The program with its arguments; ok tells exit code 0 within 20 s.
     static QByteArray run(const QStringList& command, bool* ok = nullptr, QByteArray* errors = nullptr);
-    // Each command line (words split at blanks, no shell) in turn; the first failure, or empty.
+    // Each command line (words split at blanks) in turn; the first failure, or empty.
     static QString runAll(const QStringList& commands);
     bool build();
     bool startUpstreamDns();
@@ -84,8 +78,7 @@ private:
     std::vector<std::unique_ptr<QTcpServer>> m_listeners;
 };
 
-// main() of a network lab test: a probe when asked for one (inside the pc namespace), otherwise the
-// process joins the lab's lan namespace while it has a single thread, then runs TestClass(lab).
+// main() of a network lab test: a probe when asked for one, otherwise TestClass(lab) in the lab.
 #define NETLAB_TEST_MAIN(TestClass)                                                                          \
     int main(int argc, char* argv[]) {                                                                       \
         if (const std::optional<int> probed = NetProbe::runFromArguments(argc, argv))                        \

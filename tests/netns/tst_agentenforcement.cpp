@@ -33,7 +33,6 @@ private slots:
         m_consoleNow =
             QDateTime(now.date(), QTime(now.time().hour() >= 8 && now.time().hour() < 12 ? 16 : 10, 0));
         m_console = std::make_unique<LabConsole>(m_consoleNow);
-        QVERIFY(m_console->listen());
         m_agent = std::make_unique<LabAgent>(LabConsole::kPort);
     }
 
@@ -53,45 +52,14 @@ private slots:
             m_logShown = m_agent->log().size();
     }
 
-    void labWithoutAgent_data() {
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<quint16>("port");
-        QTest::addColumn<bool>("reachable");
-        QTest::newRow("internet") << NetLab::kWeb << kHttp << true;
-        QTest::newRow("internet IPv6") << NetLab::kWeb6 << kHttp << true;
-        QTest::newRow("LAN proxy") << NetLab::kLanHost << NetLab::kLanProxyPort << true;
-        QTest::newRow("proxy on the console's computer") << NetLab::kLan << NetLab::kLanProxyPort << true;
-        QTest::newRow("name through the upstream DNS") << QStringLiteral("www.allowed.test") << kHttp << true;
-        QTest::newRow("port nobody listens on") << NetLab::kWeb << quint16(81) << false;
-        QTest::newRow("unknown name") << QStringLiteral("nowhere.invalid") << kHttp << false;
-    }
-
-    void labWithoutAgent() {
-        QFETCH(QString, host);
-        QFETCH(quint16, port);
-        QFETCH(bool, reachable);
-        QVERIFY(!m_agent->isRunning());
-        QCOMPARE(m_lab.probe(host, port), reachable);
-    }
-
-    void userProgramWithoutAgent() {
-        // What the block list case relies on: a user's program in the pc namespace runs to its end.
-        QProcess program;
-        QVERIFY(m_lab.startInPcAs(program, m_lab.copyOfSleep(QStringLiteral("blockme")),
-                                  {QStringLiteral("0.1")}, kUser));
-        QVERIFY(program.waitForFinished(5000));
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(program.exitCode(), 0);
-    }
-
     void internetOffAndOn() {
-        QVERIFY(agentConnected());
-        QVERIFY(m_console->setInternetReported(false));
+        QVERIFY(connectedWithInternet(false));
         QVERIFY(!m_lab.probe(NetLab::kWeb, kHttp));
         QVERIFY(!m_lab.probe(NetLab::kWeb6, kHttp));
         QVERIFY(m_lab.probe(NetLab::kLanHost, NetLab::kLanProxyPort));
         QVERIFY(m_console->setInternetReported(true));
         QVERIFY(m_lab.probe(NetLab::kWeb, kHttp));
+        QVERIFY(m_lab.probe(NetLab::kWeb6, kHttp));
     }
 
     void controlledPortToLan_data() {
@@ -102,8 +70,7 @@ private slots:
 
     void controlledPortToLan() {
         QFETCH(QString, proxy);
-        QVERIFY(agentConnected());
-        QVERIFY(m_console->setInternetReported(false));
+        QVERIFY(connectedWithInternet(false));
         m_console->setControlledPort(NetLab::kLanProxyPort);
         // "O" changes rules, not the state: nothing is reported.
         QTRY_VERIFY_WITH_TIMEOUT(!m_lab.probe(proxy, NetLab::kLanProxyPort), 10000);
@@ -122,8 +89,7 @@ private slots:
         QFETCH(bool, aroundConsoleTime);
         const bool reachable = !aroundConsoleTime;
         const QTime middle = aroundConsoleTime ? m_consoleNow.time() : QTime::currentTime();
-        QVERIFY(agentConnected());
-        QVERIFY(m_console->setInternetReported(!reachable));
+        QVERIFY(connectedWithInternet(!reachable));
         ScheduleModel schedule(m_console->db(), m_console->clock(), m_console->messenger());
         schedule.open(m_console->groupTarget());
         schedule.clear();
@@ -137,8 +103,7 @@ private slots:
     }
 
     void timerEndsByItself() {
-        QVERIFY(agentConnected());
-        QVERIFY(m_console->setInternetReported(false));
+        QVERIFY(connectedWithInternet(false));
         // A one-minute ON timer started 52 s before the console's time: 8 s of internet are left.
         m_console->clock().set(m_consoleNow.addSecs(-52));
         TimerModel timer(m_console->db(), m_console->clock(), m_console->messenger());
@@ -158,8 +123,7 @@ private slots:
     }
 
     void whiteListByName() {
-        QVERIFY(agentConnected());
-        QVERIFY(m_console->setInternetReported(false));
+        QVERIFY(connectedWithInternet(false));
         QVERIFY(!m_lab.probe(QStringLiteral("www.allowed.test"), kHttp));
         m_console->allowSite(QStringLiteral("allowed.test"));
         QTRY_VERIFY_WITH_TIMEOUT(m_lab.probe(QStringLiteral("www.allowed.test"), kHttp), 10000);
@@ -180,8 +144,7 @@ private slots:
     }
 
     void failClosedWithoutConsole() {
-        QVERIFY(agentConnected());
-        QVERIFY(m_console->setInternetReported(false));
+        QVERIFY(connectedWithInternet(false));
         m_console->stopListening();
         QVERIFY(!m_console->isConnected(LabAgent::systemKey()));
         QVERIFY(!m_lab.probe(NetLab::kWeb, kHttp));
@@ -195,8 +158,7 @@ private slots:
     }
 
     void terminateRemovesTable() {
-        QVERIFY(agentConnected());
-        QVERIFY(m_console->setInternetReported(false));
+        QVERIFY(connectedWithInternet(false));
         QVERIFY(!m_lab.agentTable().isEmpty());
         m_console->terminate(LabAgent::systemKey());
         QVERIFY(m_agent->waitForExit(10000));
@@ -206,6 +168,8 @@ private slots:
     }
 
 private:
+    bool connectedWithInternet(bool on) { return agentConnected() && m_console->setInternetReported(on); }
+
     bool agentConnected() {
         const QString key = LabAgent::systemKey();
         if (m_console->isConnected(key))
