@@ -53,6 +53,9 @@ private slots:
         row("final: list cut off", "P|2|a.org|", true, {}, Rest::Bad);
         row("good message before an unknown letter", "VX", false, {"V"}, Rest::Bad);
         row("count over 1,000 before its separator", "P|1001", false, {}, Rest::Bad);
+        // Fuzz finding: a blank-screen order carrying a time passed for the start of a running timer.
+        row("timer header, then a blank-screen order with no flag", "S|" STAMP "|3|L|0:00 PM|2|", false,
+            {"S|" STAMP "|3|"}, Rest::Bad);
         row("schedule type 4", "S|" STAMP "|4|", false, {}, Rest::Bad);
         row("block flag neither True nor False", "S|" STAMP "|2|Yes|", false, {}, Rest::Bad);
         QTest::newRow("message over 1 MiB") << wire("P|1|") + QString(kMaxConsoleMessageChars, u'a') << false

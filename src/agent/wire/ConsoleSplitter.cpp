@@ -2,6 +2,7 @@
 
 #include "protocol/Fields.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 namespace kestrava::agent {
@@ -216,7 +217,16 @@ Scan scanOneField(QStringView buffer, qsizetype start) {
     if (const Got got = r.separator(); got != Got::Yes)
         return r.stop(got);
     const Got got = r.field();
-    return got == Got::Yes ? complete(r.pos()) : r.stop(got);
+    if (got != Got::Yes)
+        return r.stop(got);
+    // Only a code or a flag: anything else is not the console's, and must not pass for part of a timer.
+    const QStringView value = buffer.sliced(start + 2, r.pos() - start - 3);
+    const bool valid = buffer[start] == u'L'
+                           ? isFlag(value, true)
+                           : !value.isEmpty() && value.size() <= 3 &&
+                                 std::all_of(value.begin(), value.end(), [](QChar c) { return c.isDigit(); });
+    return valid ? complete(r.pos())
+                 : bad(QStringLiteral("\"%1\" does not carry a code or a flag").arg(buffer[start]));
 }
 
 Scan scanMessage(QStringView buffer, qsizetype start) {
