@@ -26,9 +26,9 @@ private slots:
                                   << u"f:3: port must be a number from 1 to 65535, not '99999'"_s << QString()
                                   << 0 << QStringList();
         QTest::newRow("bad network")
-            << u"[agent]\nalways_allow = 10.0.0.0/33\n"_s
-            << u"f:2: '10.0.0.0/33' in always_allow is not an address or a network such as 10.0.0.0/8"_s
-            << QString() << 0 << QStringList();
+            << u"[agent]\nalways_allow = 10.1, 10.0.0.0/33\n"_s
+            << u"f:2: '10.1' in always_allow is not an address or a network such as 10.0.0.0/8"_s << QString()
+            << 0 << QStringList();
         QTest::newRow("unknown key") << u"[console]\nhots=a\n"_s << u"f:2: unknown key 'hots' in [console]"_s
                                      << QString() << 0 << QStringList();
         QTest::newRow("unknown section")

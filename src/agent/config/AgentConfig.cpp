@@ -1,7 +1,8 @@
 #include "config/AgentConfig.h"
 
+#include "enforce/Cidr.h"
+
 #include <QFile>
-#include <QHostAddress>
 #include <QHostInfo>
 #include <QRegularExpression>
 
@@ -17,22 +18,17 @@ std::optional<int> portNumber(const QString& text) {
     return port;
 }
 
-// Addresses or CIDRs separated by commas or blanks; the first bad one is returned in bad.
+// Addresses or CIDRs separated by commas or blanks, read as the rules will read them; the first bad
+// one is returned in bad.
 QStringList networkList(const QString& text, QString* bad) {
-    QStringList result;
-    const auto items = text.split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts);
+    const QStringList items = text.split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts);
     for (const QString& item : items) {
-        const bool isSubnet = item.contains(QLatin1Char('/'));
-        const bool valid = isSubnet ? QHostAddress::parseSubnet(item).first.protocol() !=
-                                          QAbstractSocket::UnknownNetworkLayerProtocol
-                                    : !QHostAddress(item).isNull();
-        if (!valid) {
+        if (!Cidr::parse(item)) {
             *bad = item;
             return {};
         }
-        result << item;
     }
-    return result;
+    return items;
 }
 
 } // namespace
