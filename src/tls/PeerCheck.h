@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QSslCertificate>
+#include <QString>
+
+namespace kestrava::PeerCheck {
+
+// Why the certificate that a peer proved in its handshake is refused, or empty when it is accepted.
+// The handshake itself does not verify chains (both sides use self-signed certificates), so this is
+// the whole check: a certificate that is present, within its validity at now, and, when pinned is
+// not empty, whose SHA-256 is pinned.
+QString refusal(const QSslCertificate& peer, const QByteArray& pinned, const QDateTime& now);
+
+} // namespace kestrava::PeerCheck
