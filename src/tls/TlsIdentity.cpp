@@ -15,6 +15,10 @@ namespace kestrava {
 
 namespace {
 
+// A certificate is valid from a day before it was made, so a peer whose clock is somewhat behind
+// still accepts it.
+constexpr long kClockSlack = 24 * 3600;
+
 template <auto Free> struct Deleter {
     template <typename T> void operator()(T* p) const { Free(p); }
 };
@@ -40,7 +44,7 @@ bool makeSelfSigned(const QString& commonName, QByteArray& keyPem, QByteArray& c
     const long validity = long(TlsIdentity::kValidityYears) * 365 * 24 * 3600;
     if (!X509_set_version(x509.get(), 2) ||
         !BN_to_ASN1_INTEGER(serial.get(), X509_get_serialNumber(x509.get())) ||
-        !X509_gmtime_adj(X509_getm_notBefore(x509.get()), 0) ||
+        !X509_gmtime_adj(X509_getm_notBefore(x509.get()), -kClockSlack) ||
         !X509_gmtime_adj(X509_getm_notAfter(x509.get()), validity) ||
         !X509_set_pubkey(x509.get(), key.get()) ||
         !X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_UTF8,
