@@ -41,13 +41,13 @@ struct ConsoleFolder {
     quint16 port = 0;
     bool ok = false;
 
-    ConsoleFolder(const BenchConfig& config, int groups = 1, int systems = 0) {
+    ConsoleFolder(const BenchConfig& config, int groups = 1, int systems = 0, bool groupTimer = false) {
         port = pickFreePort();
         ok = dir.isValid() && port != 0 &&
              QFile::copy(config.binDir + QStringLiteral("/kestrava"),
                          dir.path() + QStringLiteral("/kestrava")) &&
              prepareDatabase(config.binDir + QStringLiteral("/kestrava-initdb"), databasePath(), port, groups,
-                             systems);
+                             systems, groupTimer);
     }
     QString databasePath() const { return dir.path() + QStringLiteral("/kestrava.tlmr"); }
 };
@@ -189,10 +189,11 @@ MixFigures runMix(WorkerPool& pool, const BenchConfig& config, int thinkMs) {
 
 } // namespace
 
-QJsonObject runIdentificationStorm(const BenchConfig& config, int n) {
+QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupTimer) {
     QJsonObject result{{QStringLiteral("scenario"), QStringLiteral("identification_storm")},
-                       {QStringLiteral("n"), n}};
-    ConsoleFolder folder(config);
+                       {QStringLiteral("n"), n},
+                       {QStringLiteral("group_timer"), groupTimer}};
+    ConsoleFolder folder(config, 1, 0, groupTimer);
     auto console = startAnsweringConsole(folder);
     if (!console) {
         result[QStringLiteral("error")] = QStringLiteral("console did not start");
