@@ -201,8 +201,11 @@ QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupT
     }
     WorkerPool pool(poolSettings(config, folder.port, n));
     progress(QStringLiteral("storm of %1 new systems").arg(n));
+    // The console's own CPU time: unlike the wall times it does not move with what else runs.
+    qint64 cpuBefore = console->cpuNs();
     const StormSum fresh =
         sumStorm(pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
+    result[QStringLiteral("new_cpu_s")] = rounded(seconds(console->cpuNs() - cpuBefore));
     result[QStringLiteral("accepted_s")] = rounded(seconds(fresh.connectLast - fresh.start));
     result[QStringLiteral("accepted")] = fresh.connected;
     const QJsonObject freshFigures = stormFigures(fresh, n, QStringLiteral("new"));
@@ -212,8 +215,10 @@ QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupT
     pool.command(QStringLiteral("drop"), QStringLiteral("dropped"), 60'000);
     waitForDescriptorsBelow(*console, baseline + 10, 60'000);
     progress(QStringLiteral("storm of %1 known systems").arg(n));
+    cpuBefore = console->cpuNs();
     const StormSum known =
         sumStorm(pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
+    result[QStringLiteral("known_cpu_s")] = rounded(seconds(console->cpuNs() - cpuBefore));
     const QJsonObject knownFigures = stormFigures(known, n, QStringLiteral("known"));
     for (auto it = knownFigures.begin(); it != knownFigures.end(); ++it)
         result[it.key()] = it.value();
@@ -271,8 +276,12 @@ QJsonObject runRequestMix(const BenchConfig& config, int n) {
         const qint64 cpuBefore = console->cpuNs();
         const qint64 wallBefore = nowNs();
         ours = runBothMixes(pool, config, n, QStringLiteral("the console"));
-        result[QStringLiteral("console_cpu_share")] = rounded(
-            static_cast<double>(console->cpuNs() - cpuBefore) / static_cast<double>(nowNs() - wallBefore));
+        const qint64 cpu = console->cpuNs() - cpuBefore;
+        result[QStringLiteral("console_cpu_share")] =
+            rounded(static_cast<double>(cpu) / static_cast<double>(nowNs() - wallBefore));
+        const qint64 answers = ours.saturated.answers + ours.paced.answers;
+        result[QStringLiteral("console_cpu_us_per_answer")] =
+            answers > 0 ? rounded(static_cast<double>(cpu) / 1e3 / static_cast<double>(answers), 1) : 0.0;
     }
     MixPair reference;
     {
