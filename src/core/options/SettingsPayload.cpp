@@ -3,7 +3,6 @@
 #include "console/Keys.h"
 #include "protocol/Fields.h"
 #include "store/Database.h"
-#include "store/PayloadCache.h"
 
 #include <QSqlRecord>
 #include <iterator>
@@ -49,13 +48,10 @@ QString blankScreenField(Database& db, const QString& key) {
 } // namespace
 
 QString Get_The_Settings(Database& db, const QString& key) {
-    thread_local PayloadCache<QString> cache;
-    return cache.get(db, key, [&] {
-        QString payload = portsAndMessage(db);
-        if (!key.isEmpty())
-            payload += blankScreenField(db, key);
-        return payload;
-    });
+    QString payload = portsAndMessage(db);
+    if (!key.isEmpty())
+        payload += blankScreenField(db, key);
+    return payload;
 }
 
 } // namespace kestrava

@@ -1,6 +1,5 @@
 #include "policy/StoredTimer.h"
 
-#include "startup/LocalTimes.h"
 #include "startup/TimeText.h"
 
 namespace kestrava {
@@ -14,7 +13,7 @@ QTime periodFrom(const QVariant& value) {
         return QTime(0, 0);
     QTime period = TimeText::parseTimerPeriod(text);
     if (!period.isValid())
-        period = TimeText::parsePeriodWithSeconds(text);
+        period = QTime::fromString(text, QStringLiteral("HH:mm:ss"));
     if (!period.isValid())
         period = TimeText::parseStoredDateTime(text).time();
     return period.isValid() ? period : QTime(0, 0);
@@ -31,7 +30,7 @@ StoredTimer StoredTimer::fromColumns(const QVariant& type, const QVariant& start
 }
 
 QDateTime StoredTimer::end() const {
-    return LocalTimes::addSecs(start, QTime(0, 0).secsTo(period));
+    return start.addSecs(QTime(0, 0).secsTo(period));
 }
 
 bool StoredTimer::runsAt(const QDateTime& now) const {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "startup/LocalTimes.h"
-
 #include <QDateTime>
 
 namespace kestrava {
@@ -13,10 +11,9 @@ public:
     virtual QDateTime now() const = 0;
 };
 
-// Local time with the offset from UTC taken once per second, not on every call.
 class SystemClock final : public Clock {
 public:
-    QDateTime now() const override { return LocalTimes::now(); }
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
 };
 
 class FixedClock final : public Clock {
