@@ -92,26 +92,8 @@ QString schedulesBody(Database& db, const QSqlRecord& source, bool systemSource)
     return boolField(source.value(QStringLiteral("Block_Internet"))) + field(0) + field(0) + field(0);
 }
 
-SchedulePolicy readPolicy(Database& db, const QString& systemKey) {
-    bool systemSource = true;
-    std::optional<QSqlRecord> found =
-        db.firstRow(QStringLiteral("SELECT System_ID, Group_ID, Schedule_Type, OnInternet, Block_Internet, "
-                                   "Timer_Type, Timer_Starttime, Timer_Period FROM System_Table "
-                                   "WHERE System_Key=? AND Apply_Systemwise_Settings<>0"),
-                    {systemKey});
-    if (!found) {
-        systemSource = false;
-        found = db.firstRow(QStringLiteral("SELECT Group_ID, Schedule_Type, OnInternet, Block_Internet, "
-                                           "Timer_Type, Timer_Starttime, Timer_Period FROM Group_Table "
-                                           "WHERE Group_ID IN (SELECT Group_ID FROM System_Table "
-                                           "WHERE System_Key=?)"),
-                            {systemKey});
-        if (!found)
-            return {};
-    }
-    const QSqlRecord& source = *found;
-    const qint64 scheduleType = source.value(QStringLiteral("Schedule_Type")).toLongLong();
-    switch (scheduleType) {
+SchedulePolicy policyOf(Database& db, const QSqlRecord& source, bool systemSource) {
+    switch (source.value(QStringLiteral("Schedule_Type")).toLongLong()) {
     case 0:
         return {0, {}, {}};
     case 1:
@@ -125,17 +107,38 @@ SchedulePolicy readPolicy(Database& db, const QString& systemKey) {
     }
 }
 
+// Read once for all the members that follow the group.
+SchedulePolicy groupPolicy(Database& db, const QVariant& groupId) {
+    thread_local PayloadCache<SchedulePolicy> groups;
+    return groups.get(db, groupId.toString(), [&] {
+        const std::optional<QSqlRecord> found = db.firstRow(
+            QStringLiteral("SELECT Group_ID, Schedule_Type, OnInternet, Block_Internet, Timer_Type, "
+                           "Timer_Starttime, Timer_Period FROM Group_Table WHERE Group_ID=?"),
+            {groupId});
+        return found ? policyOf(db, *found, false) : SchedulePolicy{};
+    });
+}
+
+SchedulePolicy readPolicy(Database& db, const QString& systemKey) {
+    const std::optional<QSqlRecord> system =
+        db.firstRow(QStringLiteral("SELECT System_ID, Group_ID, Schedule_Type, OnInternet, Block_Internet, "
+                                   "Timer_Type, Timer_Starttime, Timer_Period, Apply_Systemwise_Settings<>0 "
+                                   "FROM System_Table WHERE System_Key=?"),
+                    {systemKey});
+    if (!system)
+        return {};
+    if (system->value(8).toBool())
+        return policyOf(db, *system, true);
+    return groupPolicy(db, system->value(QStringLiteral("Group_ID")));
+}
+
 } // namespace
 
 QString Get_System_Schedule(Database& db, const Clock& clock, const QString& systemKey) {
     if (!Keys::Is_System_Key(systemKey))
         return {};
     thread_local PayloadCache<SchedulePolicy> cache;
-    const SchedulePolicy policy = cache.get(db, systemKey, [&] {
-        SchedulePolicy read = readPolicy(db, systemKey);
-        read.body = cache.shared(read.body);
-        return read;
-    });
+    const SchedulePolicy policy = cache.get(db, systemKey, [&] { return readPolicy(db, systemKey); });
     switch (policy.type) {
     case -1:
         return {};
