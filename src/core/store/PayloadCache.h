@@ -30,6 +30,7 @@ public:
         return payload;
     }
 
+private:
     // One copy of text for all equal texts.
     QString shared(const QString& text) {
         const auto it = m_shared.constFind(text);
@@ -39,7 +40,6 @@ public:
         return text;
     }
 
-private:
     static constexpr qsizetype kMaxKept = 200'000;
     quint64 m_version = 0;
     QHash<QString, Payload> m_payloads;
