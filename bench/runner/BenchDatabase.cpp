@@ -1,6 +1,7 @@
 #include "BenchDatabase.h"
 
 #include "console/Keys.h"
+#include "startup/TimeText.h"
 #include "store/Database.h"
 
 #include <QProcess>
@@ -10,7 +11,8 @@
 
 namespace kestrava::bench {
 
-bool prepareDatabase(const QString& initdb, const QString& path, quint16 port, int groups, int systems) {
+bool prepareDatabase(const QString& initdb, const QString& path, quint16 port, int groups, int systems,
+                     bool groupTimer) {
     if (QProcess::execute(initdb, {path}) != 0) {
         std::fprintf(stderr, "bench: %s failed\n", qPrintable(initdb));
         return false;
@@ -26,6 +28,10 @@ bool prepareDatabase(const QString& initdb, const QString& path, quint16 port, i
                 db.exec(QStringLiteral("INSERT INTO Group_Table (Group_Key, Group_Name) VALUES (?, ?)"),
                         {Keys::Make_Group_Key(name), name});
             }
+            if (groupTimer)
+                db.exec(QStringLiteral("UPDATE Group_Table SET Schedule_Type=3, Timer_Type='N', "
+                                       "Timer_Starttime=?, Timer_Period='23:59' WHERE Group_Name='Bench'"),
+                        {TimeText::storedDateTime(QDateTime::currentDateTime().addSecs(-60))});
             for (int s = 1; s <= systems; ++s) {
                 const QString name = QStringLiteral("PC%1").arg(s);
                 db.exec(QStringLiteral("INSERT INTO System_Table (System_Key, System_Name, Group_ID) "

@@ -41,13 +41,13 @@ struct ConsoleFolder {
     quint16 port = 0;
     bool ok = false;
 
-    ConsoleFolder(const BenchConfig& config, int groups = 1, int systems = 0) {
+    ConsoleFolder(const BenchConfig& config, int groups = 1, int systems = 0, bool groupTimer = false) {
         port = pickFreePort();
         ok = dir.isValid() && port != 0 &&
              QFile::copy(config.binDir + QStringLiteral("/kestrava"),
                          dir.path() + QStringLiteral("/kestrava")) &&
              prepareDatabase(config.binDir + QStringLiteral("/kestrava-initdb"), databasePath(), port, groups,
-                             systems);
+                             systems, groupTimer);
     }
     QString databasePath() const { return dir.path() + QStringLiteral("/kestrava.tlmr"); }
 };
@@ -189,10 +189,11 @@ MixFigures runMix(WorkerPool& pool, const BenchConfig& config, int thinkMs) {
 
 } // namespace
 
-QJsonObject runIdentificationStorm(const BenchConfig& config, int n) {
+QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupTimer) {
     QJsonObject result{{QStringLiteral("scenario"), QStringLiteral("identification_storm")},
-                       {QStringLiteral("n"), n}};
-    ConsoleFolder folder(config);
+                       {QStringLiteral("n"), n},
+                       {QStringLiteral("group_timer"), groupTimer}};
+    ConsoleFolder folder(config, 1, 0, groupTimer);
     auto console = startAnsweringConsole(folder);
     if (!console) {
         result[QStringLiteral("error")] = QStringLiteral("console did not start");
@@ -200,8 +201,11 @@ QJsonObject runIdentificationStorm(const BenchConfig& config, int n) {
     }
     WorkerPool pool(poolSettings(config, folder.port, n));
     progress(QStringLiteral("storm of %1 new systems").arg(n));
+    // The console's own CPU time: unlike the wall times it does not move with what else runs.
+    qint64 cpuBefore = console->cpuNs();
     const StormSum fresh =
         sumStorm(pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
+    result[QStringLiteral("new_cpu_s")] = rounded(seconds(console->cpuNs() - cpuBefore));
     result[QStringLiteral("accepted_s")] = rounded(seconds(fresh.connectLast - fresh.start));
     result[QStringLiteral("accepted")] = fresh.connected;
     const QJsonObject freshFigures = stormFigures(fresh, n, QStringLiteral("new"));
@@ -211,8 +215,10 @@ QJsonObject runIdentificationStorm(const BenchConfig& config, int n) {
     pool.command(QStringLiteral("drop"), QStringLiteral("dropped"), 60'000);
     waitForDescriptorsBelow(*console, baseline + 10, 60'000);
     progress(QStringLiteral("storm of %1 known systems").arg(n));
+    cpuBefore = console->cpuNs();
     const StormSum known =
         sumStorm(pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
+    result[QStringLiteral("known_cpu_s")] = rounded(seconds(console->cpuNs() - cpuBefore));
     const QJsonObject knownFigures = stormFigures(known, n, QStringLiteral("known"));
     for (auto it = knownFigures.begin(); it != knownFigures.end(); ++it)
         result[it.key()] = it.value();
@@ -270,8 +276,12 @@ QJsonObject runRequestMix(const BenchConfig& config, int n) {
         const qint64 cpuBefore = console->cpuNs();
         const qint64 wallBefore = nowNs();
         ours = runBothMixes(pool, config, n, QStringLiteral("the console"));
-        result[QStringLiteral("console_cpu_share")] = rounded(
-            static_cast<double>(console->cpuNs() - cpuBefore) / static_cast<double>(nowNs() - wallBefore));
+        const qint64 cpu = console->cpuNs() - cpuBefore;
+        result[QStringLiteral("console_cpu_share")] =
+            rounded(static_cast<double>(cpu) / static_cast<double>(nowNs() - wallBefore));
+        const qint64 answers = ours.saturated.answers + ours.paced.answers;
+        result[QStringLiteral("console_cpu_us_per_answer")] =
+            answers > 0 ? rounded(static_cast<double>(cpu) / 1e3 / static_cast<double>(answers), 1) : 0.0;
     }
     MixPair reference;
     {

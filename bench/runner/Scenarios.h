@@ -16,8 +16,9 @@ struct BenchConfig {
     int timeoutMs = 120'000;
 };
 
-// 1: n new systems connect at once and identify; then the same n again as known systems.
-QJsonObject runIdentificationStorm(const BenchConfig& config, int n);
+// 1: n new systems connect at once and identify; then the same n again as known systems. With groupTimer
+// their group has a running timer, whose start every schedule payload reads.
+QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupTimer = false);
 // 2: n identified clients loop s, o, r, b and a status report; the same against the epoll reference.
 QJsonObject runRequestMix(const BenchConfig& config, int n);
 // 3: a group of n connected members gets a new policy; then every system gets new settings.

@@ -3,6 +3,7 @@
 #include "console/Keys.h"
 #include "lists/ListPayload.h"
 #include "store/Database.h"
+#include "store/PayloadCache.h"
 
 namespace kestrava {
 
@@ -16,11 +17,14 @@ QString Get_Program_List(Database& db, const QString& key) {
                                "(SELECT Group_ID FROM System_Table WHERE System_Key=?)");
     else
         return {};
-    return listPayload(
-        db.rows(QStringLiteral("SELECT Program FROM Program_Table WHERE Program_ID IN "
-                               "(SELECT Program_ID FROM Group_Program_Table WHERE Group_ID=(") +
-                    owner + QStringLiteral(")) GROUP BY Program ORDER BY min(Program_ID)"),
-                {key}));
+    thread_local PayloadCache<QString> cache;
+    return cache.get(db, key, [&] {
+        return listPayload(
+            db.rows(QStringLiteral("SELECT Program FROM Program_Table WHERE Program_ID IN "
+                                   "(SELECT Program_ID FROM Group_Program_Table WHERE Group_ID=(") +
+                        owner + QStringLiteral(")) GROUP BY Program ORDER BY min(Program_ID)"),
+                    {key}));
+    });
 }
 
 } // namespace kestrava

@@ -3,6 +3,7 @@
 #include "console/Keys.h"
 #include "lists/ListPayload.h"
 #include "store/Database.h"
+#include "store/PayloadCache.h"
 
 namespace kestrava {
 
@@ -16,10 +17,13 @@ QString Get_URL_List(Database& db, const QString& key) {
                                "(SELECT Group_ID FROM System_Table WHERE System_Key=?)");
     else
         return {};
-    return listPayload(db.rows(QStringLiteral("SELECT URL FROM DNS_Lookup_Table WHERE URL_ID IN "
-                                              "(SELECT URL_ID FROM Group_URL_Table WHERE Group_ID=(") +
-                                   owner + QStringLiteral(")) GROUP BY URL ORDER BY min(URL_ID)"),
-                               {key}));
+    thread_local PayloadCache<QString> cache;
+    return cache.get(db, key, [&] {
+        return listPayload(db.rows(QStringLiteral("SELECT URL FROM DNS_Lookup_Table WHERE URL_ID IN "
+                                                  "(SELECT URL_ID FROM Group_URL_Table WHERE Group_ID=(") +
+                                       owner + QStringLiteral(")) GROUP BY URL ORDER BY min(URL_ID)"),
+                                   {key}));
+    });
 }
 
 } // namespace kestrava

@@ -3,6 +3,7 @@
 #include "console/Keys.h"
 #include "protocol/Fields.h"
 #include "store/Database.h"
+#include "store/PayloadCache.h"
 
 #include <QSqlRecord>
 #include <iterator>
@@ -48,10 +49,13 @@ QString blankScreenField(Database& db, const QString& key) {
 } // namespace
 
 QString Get_The_Settings(Database& db, const QString& key) {
-    QString payload = portsAndMessage(db);
-    if (!key.isEmpty())
-        payload += blankScreenField(db, key);
-    return payload;
+    thread_local PayloadCache<QString> cache;
+    return cache.get(db, key, [&] {
+        QString payload = portsAndMessage(db);
+        if (!key.isEmpty())
+            payload += blankScreenField(db, key);
+        return payload;
+    });
 }
 
 } // namespace kestrava

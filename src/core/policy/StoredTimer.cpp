@@ -1,5 +1,6 @@
 #include "policy/StoredTimer.h"
 
+#include "startup/LocalTimes.h"
 #include "startup/TimeText.h"
 
 namespace kestrava {
@@ -13,7 +14,7 @@ QTime periodFrom(const QVariant& value) {
         return QTime(0, 0);
     QTime period = TimeText::parseTimerPeriod(text);
     if (!period.isValid())
-        period = QTime::fromString(text, QStringLiteral("HH:mm:ss"));
+        period = TimeText::parsePeriodWithSeconds(text);
     if (!period.isValid())
         period = TimeText::parseStoredDateTime(text).time();
     return period.isValid() ? period : QTime(0, 0);
@@ -30,7 +31,7 @@ StoredTimer StoredTimer::fromColumns(const QVariant& type, const QVariant& start
 }
 
 QDateTime StoredTimer::end() const {
-    return start.addSecs(QTime(0, 0).secsTo(period));
+    return LocalTimes::addSecs(start, QTime(0, 0).secsTo(period));
 }
 
 bool StoredTimer::runsAt(const QDateTime& now) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "startup/LocalTimes.h"
+
 #include <QDateTime>
 
 namespace kestrava {
@@ -11,9 +13,10 @@ public:
     virtual QDateTime now() const = 0;
 };
 
+// Local time with the offset from UTC taken once per second, not on every call.
 class SystemClock final : public Clock {
 public:
-    QDateTime now() const override { return QDateTime::currentDateTime(); }
+    QDateTime now() const override { return LocalTimes::now(); }
 };
 
 class FixedClock final : public Clock {

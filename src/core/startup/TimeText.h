@@ -19,7 +19,10 @@ QTime parseScheduleTime(const QString& text);
 // Timer period "HH:mm".
 QString timerPeriod(const QTime& period);
 QTime parseTimerPeriod(const QString& text);
+// A period with seconds, "HH:mm:ss".
+QTime parsePeriodWithSeconds(const QString& text);
 // Stored date-times: "YYYY-MM-DD HH:MM:SS" local time; a 'T' between date and time is accepted too.
+// Parsed without QLocale and without asking the system for the time zone on each call.
 QString storedDateTime(const QDateTime& at);
 QDateTime parseStoredDateTime(const QString& text);
 

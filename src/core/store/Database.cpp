@@ -1,11 +1,13 @@
 #include "store/Database.h"
 
+#include "platform/FileChanges.h"
 #include "store/Schema.h"
 
 #include <QAtomicInt>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
+#include <atomic>
 
 namespace kestrava {
 
@@ -16,6 +18,12 @@ QString nextConnectionName() {
     return QStringLiteral("kestrava-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
+// Unique over every connection of the process, so that no two states of two databases share one.
+quint64 nextVersion() {
+    static std::atomic<quint64> counter{0};
+    return ++counter;
+}
+
 // Numbers for failures that happen before SQLite is asked; they follow SQLite's own codes.
 const QString kCantOpen = QStringLiteral("14");
 const QString kNotADatabase = QStringLiteral("26");
@@ -24,7 +32,8 @@ const QString kNotADatabase = QStringLiteral("26");
 
 Database::Database()
     : m_connectionName(nextConnectionName())
-    , m_db(addConnection(m_connectionName)) {}
+    , m_db(addConnection(m_connectionName))
+    , m_version(nextVersion()) {}
 
 Database::~Database() {
     close();
@@ -46,6 +55,7 @@ void Database::open(const QString& path) {
     if (info.size() == 0)
         throw DatabaseError(kNotADatabase, QStringLiteral("'%1' is not a database.").arg(path));
 
+    m_version = nextVersion();
     m_db.setDatabaseName(path);
     // A database held by another program fails fast instead of freezing the window; callers retry.
     m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=250"));
@@ -97,6 +107,8 @@ bool Database::isOpen() const {
 }
 
 void Database::close() {
+    m_version = nextVersion();
+    m_fileChanges.reset();
     m_prepared.clear();
     if (m_db.isOpen())
         m_db.close();
@@ -105,6 +117,8 @@ void Database::close() {
 }
 
 QSqlQuery Database::exec(const QString& sql, const QVariantList& values) {
+    if (!sql.startsWith(QLatin1String("SELECT ")))
+        m_version = nextVersion();
     // Writes finish inside exec, so their statements can stay prepared for the next call; a new system
     // is one INSERT, and thousands may arrive at once.
     const bool write = sql.startsWith(QLatin1String("INSERT ")) || sql.startsWith(QLatin1String("UPDATE ")) ||
@@ -203,14 +217,29 @@ void Database::transaction(const std::function<void()>& work) {
     } catch (...) {
         m_transactionDepth = 0;
         m_db.rollback();
+        m_version = nextVersion();
         throw;
     }
     m_transactionDepth = 0;
     if (!m_db.commit()) {
         const QSqlError error = m_db.lastError();
         m_db.rollback();
+        m_version = nextVersion();
         throwLastError(error);
     }
+}
+
+quint64 Database::version() {
+    if (!m_db.isOpen())
+        return m_version;
+    // Watched from the first question on: a watch started later sees none of the changes before it.
+    if (!m_fileChanges) {
+        m_fileChanges = std::make_unique<FileChanges>(m_path);
+        m_version = nextVersion();
+    } else if (m_fileChanges->take()) {
+        m_version = nextVersion();
+    }
+    return m_version;
 }
 
 void Database::throwLastError(const QSqlError& error) const {

@@ -10,9 +10,12 @@
 #include <QString>
 #include <QVariant>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace kestrava {
+
+class FileChanges;
 
 // The one connection to the policy database. Every statement is prepared with bound values;
 // a failing statement throws DatabaseError.
@@ -50,6 +53,12 @@ public:
 
     QSqlDatabase& connection() { return m_db; }
 
+    // Changes whenever what the file holds may have changed: with each of our own writes (every statement
+    // but a SELECT), a rollback, an open or close, and any write to the file or its side files by another
+    // program, seen the moment it happens. Equal only for the same connection with the same data, so
+    // payloads built while it holds can be sent again.
+    quint64 version();
+
 private:
     static QSqlDatabase addConnection(const QString& name);
     QSqlQuery& preparedStatement(const QString& sql);
@@ -60,6 +69,8 @@ private:
     QSqlDatabase m_db;
     QString m_path;
     int m_transactionDepth = 0;
+    quint64 m_version;
+    std::unique_ptr<FileChanges> m_fileChanges;
     // Statements kept prepared: the reads of firstRow and rows, and every write.
     QHash<QString, QSqlQuery> m_prepared;
 };

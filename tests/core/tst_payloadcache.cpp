@@ -1,0 +1,111 @@
+#include "PolicyRows.h"
+#include "TempDatabase.h"
+#include "lists/ProgramListPayload.h"
+#include "lists/UrlListPayload.h"
+#include "options/SettingsPayload.h"
+#include "policy/SchedulePayload.h"
+#include "startup/Clock.h"
+#include "store/Database.h"
+
+#include <QTest>
+
+using namespace kestrava;
+using namespace Qt::StringLiterals;
+
+// Payloads are kept between requests; after any change, by the console or by another program, the next
+// payload must be the one a connection that kept nothing builds.
+class TestPayloadCache : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void nextPayloadFollowsChange_data();
+    void nextPayloadFollowsChange();
+
+private:
+    QStringList payloads(Database& db);
+
+    std::unique_ptr<TempDatabase> m_temp;
+    FixedClock m_clock{QDateTime(QDate(2026, 3, 12), QTime(10, 0, 0))};
+    int m_g1 = 0, m_g2 = 0;
+    QString m_follower, m_own;
+};
+
+void TestPayloadCache::init() {
+    m_temp = std::make_unique<TempDatabase>();
+    Database& db = m_temp->db();
+    m_g1 = PolicyRows::addGroup(db, u"G1"_s);
+    m_g2 = PolicyRows::addGroup(db, u"G2"_s);
+    m_follower = PolicyRows::addSystem(db, u"A"_s, u"PCA"_s, m_g1);
+    m_own = PolicyRows::addSystem(db, u"B"_s, u"PCB"_s, m_g1, true);
+    db.exec(u"UPDATE Group_Table SET Schedule_Type=1, OnInternet=Group_ID=?"_s, {m_g1});
+    db.exec(u"UPDATE System_Table SET Schedule_Type=2 WHERE System_Key=?"_s, {m_own});
+    PolicyRows::addSystemRange(db, PolicyRows::systemId(db, m_own), u"08:00 AM,09:00 AM,0"_s);
+    db.exec(u"INSERT INTO DNS_Lookup_Table (URL) VALUES ('www.one.com')"_s);
+    db.exec(u"INSERT INTO Group_URL_Table (Group_ID, URL_ID) SELECT Group_ID, 1 FROM Group_Table"_s);
+    db.exec(u"INSERT INTO Program_Table (Program) VALUES ('one.exe')"_s);
+    db.exec(u"INSERT INTO Group_Program_Table (Group_ID, Program_ID) SELECT Group_ID, 1 FROM Group_Table"_s);
+}
+
+QStringList TestPayloadCache::payloads(Database& db) {
+    QStringList all;
+    for (const QString& key : {m_follower, m_own, PolicyRows::groupKey(u"G1"_s)}) {
+        all << Get_System_Schedule(db, m_clock, key) << Get_The_Settings(db, key) << Get_URL_List(db, key)
+            << Get_Program_List(db, key);
+    }
+    return all;
+}
+
+void TestPayloadCache::nextPayloadFollowsChange_data() {
+    QTest::addColumn<bool>("outside");
+    QTest::addColumn<QStringList>("statements");
+    const QList<std::pair<const char*, QStringList>> changes = {
+        {"own policy on", {u"UPDATE System_Table SET Apply_Systemwise_Settings=1 WHERE System_Key='%A'"_s}},
+        {"own policy off", {u"UPDATE System_Table SET Apply_Systemwise_Settings=0 WHERE System_Key='%B'"_s}},
+        {"group policy", {u"UPDATE Group_Table SET Schedule_Type=0 WHERE Group_ID=%G1"_s}},
+        {"on/off", {u"UPDATE Group_Table SET OnInternet=0 WHERE Group_ID=%G1"_s}},
+        {"own range", {u"UPDATE System_Scheduler_Table SET Stop_Time='10:00 AM'"_s}},
+        {"group ranges",
+         {u"UPDATE Group_Table SET Schedule_Type=2 WHERE Group_ID=%G1"_s,
+          u"INSERT INTO Group_Scheduler_Table (Group_ID, Start_Time, Stop_Time, DailyWeeklyMonthly) "
+          "VALUES (%G1, '01:00 PM', '02:00 PM', 0)"_s}},
+        {"timer",
+         {u"UPDATE Group_Table SET Schedule_Type=3, Timer_Type='N', Timer_Starttime='2026-03-12 09:50:00', "
+          "Timer_Period='01:00' WHERE Group_ID=%G1"_s}},
+        {"ports and message", {u"UPDATE Settings_Table SET HTTP=8080, AppBlockerMessage='Not now'"_s}},
+        {"blank screen", {u"UPDATE Group_Table SET Blank_Screen=1 WHERE Group_ID=%G1"_s}},
+        {"white list",
+         {u"INSERT INTO DNS_Lookup_Table (URL) VALUES ('www.two.com')"_s,
+          u"INSERT INTO Group_URL_Table (Group_ID, URL_ID) VALUES (%G1, 2)"_s}},
+        {"block list", {u"DELETE FROM Group_Program_Table WHERE Group_ID=%G1"_s}},
+        {"system moved", {u"UPDATE System_Table SET Group_ID=%G2 WHERE System_Key='%A'"_s}},
+        {"system deleted", {u"DELETE FROM System_Table WHERE System_Key='%A'"_s}},
+        {"group deleted", {u"DELETE FROM Group_Table WHERE Group_ID=%G1"_s}},
+    };
+    for (const auto& [name, statements] : changes) {
+        QTest::addRow("%s, by the console", name) << false << statements;
+        QTest::addRow("%s, by another program", name) << true << statements;
+    }
+}
+
+void TestPayloadCache::nextPayloadFollowsChange() {
+    QFETCH(bool, outside);
+    QFETCH(QStringList, statements);
+    Database& db = m_temp->db();
+    Database other;
+    other.open(m_temp->path());
+    const QStringList before = payloads(db);
+    QCOMPARE(payloads(db), before);
+    for (QString statement : statements) {
+        statement.replace(u"%G1"_s, QString::number(m_g1))
+            .replace(u"%G2"_s, QString::number(m_g2))
+            .replace(u"%A"_s, m_follower)
+            .replace(u"%B"_s, m_own);
+        (outside ? other : db).exec(statement);
+    }
+    const QStringList next = payloads(db);
+    QVERIFY(next != before);
+    QCOMPARE(next, payloads(other));
+}
+
+QTEST_GUILESS_MAIN(TestPayloadCache)
+#include "tst_payloadcache.moc"
