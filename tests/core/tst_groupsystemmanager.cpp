@@ -2,7 +2,7 @@
 #include "LinkHarness.h"
 #include "PolicyRows.h"
 #include "SimulatedClient.h"
-#include "console/GroupSystemManager.h"
+#include "management/GroupSystemManager.h"
 #include "console/Keys.h"
 #include "console/SystemListModel.h"
 #include "store/DatabaseError.h"

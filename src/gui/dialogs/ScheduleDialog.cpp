@@ -2,6 +2,7 @@
 
 #include "AmPmTimeEdit.h"
 #include "Prompt.h"
+#include "link/Messenger.h"
 #include "store/DatabaseError.h"
 
 #include <QCheckBox>

@@ -1,6 +1,7 @@
 #include "TimerDialog.h"
 
 #include "Prompt.h"
+#include "link/Messenger.h"
 #include "store/DatabaseError.h"
 
 #include <QGridLayout>

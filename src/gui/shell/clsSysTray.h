@@ -1,6 +1,6 @@
 #pragma once
 
-#include "options/TraySwitch.h"
+#include "platform/TraySwitch.h"
 
 #include <QIcon>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "console/GroupSystemManager.h"
+#include "management/GroupSystemManager.h"
 
 #include "console/Keys.h"
 #include "console/Questions.h"
