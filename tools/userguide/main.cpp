@@ -3,14 +3,16 @@
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QTextDocument>
+#include <QUrl>
 #include <cstdio>
 
-// Turns the user guide's Markdown into the PDF that ships beside the program.
+// Turns the user guide's Markdown, with its images from the image folder, into the PDF that ships beside
+// the program.
 int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 3) {
-        std::fputs("usage: kestrava-userguide <guide.md> <guide.pdf>\n", stderr);
+    if (args.size() != 4) {
+        std::fputs("usage: kestrava-userguide <guide.md> <image folder> <guide.pdf>\n", stderr);
         return 2;
     }
     QFile source(args.at(1));
@@ -19,8 +21,9 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     QTextDocument document;
+    document.setBaseUrl(QUrl::fromLocalFile(args.at(2) + QLatin1Char('/')));
     document.setMarkdown(QString::fromUtf8(source.readAll()));
-    QPdfWriter writer(args.at(2));
+    QPdfWriter writer(args.at(3));
     writer.setTitle(QStringLiteral("Kestrava User Guide"));
     writer.setCreator(QStringLiteral("Kestrava"));
     writer.setPageSize(QPageSize(QPageSize::A4));
