@@ -1,7 +1,9 @@
 #include <QFile>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QUrl>
 #include <cstdio>
@@ -21,8 +23,22 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     QTextDocument document;
-    document.setBaseUrl(QUrl::fromLocalFile(args.at(2) + QLatin1Char('/')));
     document.setMarkdown(QString::fromUtf8(source.readAll()));
+    // Printing works on a copy of the document, which keeps added resources but loads no files.
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (!format.isImageFormat())
+                continue;
+            const QString name = format.toImageFormat().name();
+            const QImage image(args.at(2) + QLatin1Char('/') + name);
+            if (image.isNull()) {
+                std::fprintf(stderr, "no image %s\n", qPrintable(name));
+                return 1;
+            }
+            document.addResource(QTextDocument::ImageResource, QUrl(name), image);
+        }
+    }
     QPdfWriter writer(args.at(3));
     writer.setTitle(QStringLiteral("Kestrava User Guide"));
     writer.setCreator(QStringLiteral("Kestrava"));
