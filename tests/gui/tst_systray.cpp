@@ -13,7 +13,8 @@ private slots:
 
 void TestSysTray::iconComesWithALateNotificationArea() {
     bool available = false;
-    clsSysTray tray(nullptr, [&available] { return available; }, std::chrono::milliseconds(10));
+    clsSysTray tray(
+        nullptr, [&available] { return available; }, std::chrono::milliseconds(10));
     QSignalSpy late(&tray, &clsSysTray::iconAddedLate);
     QVERIFY(!tray.AddIcon());
     available = true;
