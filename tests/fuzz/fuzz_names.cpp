@@ -4,12 +4,12 @@
 
 #include "FuzzSupport.h"
 #include "TempDatabase.h"
-#include "console/GroupSystemManager.h"
 #include "console/Keys.h"
 #include "console/Questions.h"
 #include "console/SystemListModel.h"
 #include "console/SystemTree.h"
 #include "console/TreeLoader.h"
+#include "management/GroupSystemManager.h"
 #include "store/StorableText.h"
 
 #include <QSqlQuery>

@@ -5,10 +5,10 @@
 
 #include "FuzzSupport.h"
 #include "TempDatabase.h"
-#include "options/AutoStartSwitch.h"
 #include "options/OptionsModel.h"
 #include "options/SettingsPayload.h"
-#include "options/TraySwitch.h"
+#include "platform/AutoStartSwitch.h"
+#include "platform/TraySwitch.h"
 #include "protocol/Messages.h"
 #include "protocol/WireCodec.h"
 #include "startup/CommandLine.h"

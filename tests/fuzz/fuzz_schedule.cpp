@@ -10,11 +10,11 @@
 #include "link/Messenger.h"
 #include "policy/ScheduleModel.h"
 #include "policy/SchedulePayload.h"
-#include "policy/StoredTimer.h"
 #include "policy/TimerModel.h"
 #include "protocol/Messages.h"
 #include "protocol/WireCodec.h"
 #include "startup/Clock.h"
+#include "startup/StoredTimer.h"
 #include "startup/TimeText.h"
 
 using namespace kestrava;

@@ -41,6 +41,7 @@ private slots:
     void deletingAGroupAsksAndMovesItsSystems();
     void commandStatesFollowTheSelection();
     void dropNearTheEdgeOfAGroupRowMovesThere();
+    void dropBetweenTheRowsOfAGroupMovesIntoIt();
     void largeIconsKeepNamesApart();
     void findLineHidesOtherRows();
     void layoutIsRemembered();
@@ -182,25 +183,37 @@ void TestMainWindow::commandStatesFollowTheSelection() {
     QVERIFY(!menus.mnuPUWhiteList->isVisible());
 }
 
+// Drags the list items of keys to at in the tree and drops them there, as the mouse would.
+static void dropInTree(QTreeView& tree, QPoint at, const QStringList& keys) {
+    std::unique_ptr<QMimeData> data(DragKeys::pack(DragKeys::listFormat(), keys));
+    QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree.viewport(), &enter);
+    QDragMoveEvent move(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree.viewport(), &move);
+    QDropEvent drop(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree.viewport(), &drop);
+}
+
 void TestMainWindow::dropNearTheEdgeOfAGroupRowMovesThere() {
     ConsoleWindow c;
     c.window->selectNode(c.node(c.labs));
     QTreeView& tree = c.treeView();
     const QModelIndex empty = tree.model()->index(1, 0, tree.model()->index(0, 0));
     QCOMPARE(empty.data(KeyRole).toString(), c.empty);
-    std::unique_ptr<QMimeData> data(DragKeys::pack(DragKeys::listFormat(), {c.pc1}));
     // The top pixel of the row, which counts as a gap between rows unless a row takes every drop.
-    QDropEvent drop(tree.visualRect(empty).topLeft() + QPointF(20, 1), Qt::MoveAction, data.get(),
-                    Qt::LeftButton, Qt::NoModifier);
-    QDragEnterEvent enter(drop.position().toPoint(), Qt::MoveAction, data.get(), Qt::LeftButton,
-                          Qt::NoModifier);
-    QApplication::sendEvent(tree.viewport(), &enter);
-    QDragMoveEvent move(drop.position().toPoint(), Qt::MoveAction, data.get(), Qt::LeftButton,
-                        Qt::NoModifier);
-    QApplication::sendEvent(tree.viewport(), &move);
-    QApplication::sendEvent(tree.viewport(), &drop);
+    dropInTree(tree, tree.visualRect(empty).topLeft() + QPoint(20, 1), {c.pc1});
     QTRY_COMPARE(c.node(c.pc1)->parent, c.node(c.empty));
     QCOMPARE(c.listColumn(), QStringList{QStringLiteral("PC2")});
+}
+
+void TestMainWindow::dropBetweenTheRowsOfAGroupMovesIntoIt() {
+    ConsoleWindow c;
+    QTreeView& tree = c.treeView();
+    tree.expandAll();
+    const QModelIndex pc2 = tree.model()->index(1, 0, tree.model()->index(0, 0, tree.model()->index(0, 0)));
+    QCOMPARE(pc2.data(KeyRole).toString(), c.pc2);
+    dropInTree(tree, tree.visualRect(pc2).center(), {c.loose});
+    QTRY_COMPARE(c.node(c.loose)->parent, c.node(c.labs));
 }
 
 void TestMainWindow::largeIconsKeepNamesApart() {

@@ -2,8 +2,8 @@
 #include "RecordingPrompt.h"
 #include "TempDatabase.h"
 #include "console/Keys.h"
-#include "options/AutoStartSwitch.h"
-#include "options/TraySwitch.h"
+#include "platform/AutoStartSwitch.h"
+#include "platform/TraySwitch.h"
 #include "protocol/Fields.h"
 
 #include <QCheckBox>

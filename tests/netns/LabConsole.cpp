@@ -6,9 +6,9 @@
 #include "lists/GroupUrlList.h"
 #include "lists/ProgramCatalogue.h"
 #include "lists/UrlCatalogue.h"
-#include "options/AutoStartSwitch.h"
 #include "options/OptionsModel.h"
-#include "options/TraySwitch.h"
+#include "platform/AutoStartSwitch.h"
+#include "platform/TraySwitch.h"
 #include "protocol/Messages.h"
 
 #include <QDebug>

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "console/GroupSystemManager.h"
 #include "console/Questions.h"
 #include "console/SystemListModel.h"
 #include "console/SystemTree.h"
@@ -8,6 +7,7 @@
 #include "link/IncomingMessages.h"
 #include "link/Messenger.h"
 #include "link/ServiceCommands.h"
+#include "management/GroupSystemManager.h"
 #include "policy/PolicyCommands.h"
 #include "policy/PolicyTarget.h"
 #include "startup/Clock.h"

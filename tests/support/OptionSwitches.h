@@ -1,7 +1,7 @@
 #pragma once
 
-#include "options/AutoStartSwitch.h"
-#include "options/TraySwitch.h"
+#include "platform/AutoStartSwitch.h"
+#include "platform/TraySwitch.h"
 
 // Stand-ins for the tray icon and the autostart entry that only remember what they were told.
 struct RememberedTray final : kestrava::TraySwitch {

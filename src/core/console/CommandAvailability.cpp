@@ -2,8 +2,8 @@
 
 #include "console/Keys.h"
 #include "console/TreeNode.h"
-#include "policy/StoredTimer.h"
 #include "startup/Clock.h"
+#include "startup/StoredTimer.h"
 #include "store/Database.h"
 
 #include <QSqlQuery>

@@ -131,10 +131,11 @@ Qt::DropActions SystemTreeModel::supportedDragActions() const {
     return Qt::MoveAction;
 }
 
-bool SystemTreeModel::dropMimeData(const QMimeData* data, Qt::DropAction, int row, int,
+bool SystemTreeModel::dropMimeData(const QMimeData* data, Qt::DropAction, int, int,
                                    const QModelIndex& parent) {
+    // On a node's row (row -1) that node; between the rows of a node's children, that node.
     const TreeNode* target = nodeAt(parent);
-    if (row != -1 || !target)
+    if (!target)
         return false;
     const bool fromList = data->hasFormat(DragKeys::listFormat());
     const QStringList keys =

@@ -29,7 +29,7 @@ public:
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
     Qt::DropActions supportedDropActions() const override;
     Qt::DropActions supportedDragActions() const override;
-    // A drop on a node is reported, never applied here; drops between nodes are refused.
+    // A drop on a node, or between the rows of its children, is reported for that node, never applied here.
     bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
                       const QModelIndex& parent) override;
 

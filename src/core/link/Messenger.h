@@ -1,5 +1,7 @@
 #pragma once
 
+#include "policy/ScheduleSender.h"
+
 #include <QByteArray>
 #include <QSet>
 #include <QString>
@@ -15,17 +17,15 @@ struct TreeNode;
 // Builds messages afresh from the database and delivers them to the connected systems that a tree
 // node stands for. Nothing is sent to a system that is not connected. Payload builders throw
 // DatabaseError; a walk stops at the member whose message failed.
-class Messenger {
+class Messenger final : public ScheduleSender {
 public:
     Messenger(Database& db, SystemTree& tree, ConnectionManager& connections, const Clock& clock);
 
     // A system: itself while connected; a group: its connected direct children; the root: every
     // connected system in walk order.
     void Enumerate_Childs_And_Send_Message(const QString& key, const QString& message);
-    // Each connected direct child of the group gets "S" and its own schedule.
-    void Enumerate_Childs_And_Send_Scheduler(const QString& groupKey);
-    // "S" and the system's schedule to one system.
-    void sendScheduleToSystem(const QString& systemKey);
+    void Enumerate_Childs_And_Send_Scheduler(const QString& groupKey) override;
+    void sendScheduleToSystem(const QString& systemKey) override;
     // "P" with the white list: the root sends every group its own, a group its members, a system
     // the list of the group that System_Table names for it.
     void Enumerate_Childs_And_Send_URL(const QString& key);

@@ -1,8 +1,8 @@
 #include "options/OptionsModel.h"
 
-#include "options/AutoStartSwitch.h"
 #include "options/SettingsPayload.h"
-#include "options/TraySwitch.h"
+#include "platform/AutoStartSwitch.h"
+#include "platform/TraySwitch.h"
 #include "protocol/SendableText.h"
 #include "store/Database.h"
 #include "store/Schema.h"

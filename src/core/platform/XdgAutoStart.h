@@ -1,6 +1,6 @@
 #pragma once
 
-#include "options/AutoStartSwitch.h"
+#include "platform/AutoStartSwitch.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 #include "policy/PolicyCommands.h"
 
 #include "console/Keys.h"
-#include "link/Messenger.h"
 #include "policy/PolicyOwners.h"
+#include "policy/ScheduleSender.h"
 #include "store/Database.h"
 
 namespace kestrava {
@@ -18,7 +18,7 @@ const QString kGroupNoLongerGroupwise =
 
 } // namespace
 
-PolicyCommands::PolicyCommands(Database& db, Messenger& messenger)
+PolicyCommands::PolicyCommands(Database& db, ScheduleSender& messenger)
     : m_db(db)
     , m_messenger(messenger) {}
 

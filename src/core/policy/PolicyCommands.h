@@ -6,7 +6,7 @@
 namespace kestrava {
 
 class Database;
-class Messenger;
+class ScheduleSender;
 
 // The direct policy commands, given the key of the chosen group or system. Each stores its change in
 // one transaction and then sends the schedule message to whoever it reaches. Questions are the
@@ -19,7 +19,7 @@ public:
         OwnerMissing,  // the group or system is not in the database: nothing written or sent
     };
 
-    PolicyCommands(Database& db, Messenger& messenger);
+    PolicyCommands(Database& db, ScheduleSender& messenger);
 
     Outcome setInternet(const QString& key, bool on);
     Outcome clearInternetSettings(const QString& key);
@@ -38,7 +38,7 @@ private:
     Outcome changeSystem(const QString& key, const QString& systemUpdate, const QVariantList& values);
 
     Database& m_db;
-    Messenger& m_messenger;
+    ScheduleSender& m_messenger;
 };
 
 } // namespace kestrava

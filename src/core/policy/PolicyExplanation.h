@@ -1,6 +1,6 @@
 #pragma once
 
-#include "policy/StoredTimer.h"
+#include "startup/StoredTimer.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "policy/ScheduleModel.h"
 
-#include "link/Messenger.h"
 #include "policy/PolicyOwners.h"
+#include "policy/ScheduleSender.h"
 #include "startup/Clock.h"
 #include "startup/TimeText.h"
 #include "store/Database.h"
@@ -25,7 +25,7 @@ QString rangeText(const QString& stored) {
 
 } // namespace
 
-ScheduleModel::ScheduleModel(Database& db, const Clock& clock, Messenger& messenger)
+ScheduleModel::ScheduleModel(Database& db, const Clock& clock, ScheduleSender& messenger)
     : m_db(db)
     , m_clock(clock)
     , m_messenger(messenger) {

@@ -13,7 +13,7 @@ namespace kestrava {
 
 class Clock;
 class Database;
-class Messenger;
+class ScheduleSender;
 
 // The schedule editor's state: up to ten time ranges sharing one recurrence, the week days or months,
 // the two time pickers and whether Apply is offered. Loads from and applies to the policy database.
@@ -31,7 +31,7 @@ public:
         QString stop;
     };
 
-    ScheduleModel(Database& db, const Clock& clock, Messenger& messenger);
+    ScheduleModel(Database& db, const Clock& clock, ScheduleSender& messenger);
 
     // Takes the chosen group or system and reads what governs it. Throws DatabaseError.
     void open(const PolicyTarget& target);
@@ -90,7 +90,7 @@ private:
 
     Database& m_db;
     const Clock& m_clock;
-    Messenger& m_messenger;
+    ScheduleSender& m_messenger;
     PolicyTarget m_target;
     QList<Range> m_ranges;
     Recurrence m_recurrence = Daily;

@@ -1,10 +1,10 @@
 #include "policy/SchedulePayload.h"
 
 #include "console/Keys.h"
-#include "policy/StoredTimer.h"
 #include "protocol/Fields.h"
 #include "startup/Clock.h"
 #include "startup/LocalTimes.h"
+#include "startup/StoredTimer.h"
 #include "startup/TimeText.h"
 #include "store/Database.h"
 #include "store/PayloadCache.h"

@@ -1,9 +1,9 @@
 #include "policy/TimerModel.h"
 
-#include "link/Messenger.h"
 #include "policy/PolicyOwners.h"
-#include "policy/StoredTimer.h"
+#include "policy/ScheduleSender.h"
 #include "startup/Clock.h"
+#include "startup/StoredTimer.h"
 #include "startup/TimeText.h"
 #include "store/Database.h"
 
@@ -11,7 +11,7 @@
 
 namespace kestrava {
 
-TimerModel::TimerModel(Database& db, const Clock& clock, Messenger& messenger)
+TimerModel::TimerModel(Database& db, const Clock& clock, ScheduleSender& messenger)
     : m_db(db)
     , m_clock(clock)
     , m_messenger(messenger) {}

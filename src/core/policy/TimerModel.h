@@ -11,7 +11,7 @@ namespace kestrava {
 
 class Clock;
 class Database;
-class Messenger;
+class ScheduleSender;
 
 // The timer editor's state: ON or OFF timer, its period (at most 23:59) and whether Apply is offered.
 // Apply starts the timer at that moment.
@@ -19,7 +19,7 @@ class TimerModel {
 public:
     enum class ApplyResult { Applied, OwnerMissing, NothingChosen };
 
-    TimerModel(Database& db, const Clock& clock, Messenger& messenger);
+    TimerModel(Database& db, const Clock& clock, ScheduleSender& messenger);
 
     // Takes the chosen group or system and shows the timer last stored for what governs it (a system
     // that follows its group shows the group's). Throws DatabaseError.
@@ -46,7 +46,7 @@ private:
 
     Database& m_db;
     const Clock& m_clock;
-    Messenger& m_messenger;
+    ScheduleSender& m_messenger;
     PolicyTarget m_target;
     bool m_onTimer = true;
     QTime m_period{0, 0};

@@ -11,7 +11,7 @@
 #include "console/Keys.h"
 #include "link/ConnectionManager.h"
 #include "link/Messenger.h"
-#include "options/TraySwitch.h"
+#include "platform/TraySwitch.h"
 #include "platform/XdgAutoStart.h"
 
 #include <QAction>

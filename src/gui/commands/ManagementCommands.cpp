@@ -8,12 +8,12 @@
 #include "PromptQuestions.h"
 #include "PropertiesDialog.h"
 #include "SystemListView.h"
-#include "console/GroupSystemManager.h"
 #include "console/Keys.h"
 #include "console/NodeRoles.h"
 #include "console/SystemListModel.h"
 #include "console/SystemTree.h"
 #include "console/SystemTreeModel.h"
+#include "management/GroupSystemManager.h"
 #include "startup/ConsoleServices.h"
 #include "store/DatabaseError.h"
 

@@ -6,6 +6,7 @@
 #include "ScheduleDialog.h"
 #include "TimerDialog.h"
 #include "console/Keys.h"
+#include "link/Messenger.h"
 #include "policy/PolicyOwners.h"
 #include "store/DatabaseError.h"
 

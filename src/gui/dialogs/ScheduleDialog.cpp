@@ -50,7 +50,7 @@ QGroupBox* frame(const QString& name, const QString& caption, QWidget* parent) {
 
 } // namespace
 
-ScheduleDialog::ScheduleDialog(Database& db, const Clock& clock, Messenger& messenger, Prompt& prompt,
+ScheduleDialog::ScheduleDialog(Database& db, const Clock& clock, ScheduleSender& messenger, Prompt& prompt,
                                QWidget* parent)
     : QDialog(parent)
     , m_model(db, clock, messenger)

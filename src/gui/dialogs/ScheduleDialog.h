@@ -24,7 +24,8 @@ class Prompt;
 class ScheduleDialog final : public QDialog {
     Q_OBJECT
 public:
-    ScheduleDialog(Database& db, const Clock& clock, Messenger& messenger, Prompt& prompt, QWidget* parent);
+    ScheduleDialog(Database& db, const Clock& clock, ScheduleSender& messenger, Prompt& prompt,
+                   QWidget* parent);
 
     // Reads what governs the target. Throws DatabaseError.
     void load(const PolicyTarget& target);

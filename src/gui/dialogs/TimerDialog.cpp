@@ -39,7 +39,7 @@ QLineEdit* nameBox(const QString& name, QWidget* parent) {
 
 } // namespace
 
-TimerDialog::TimerDialog(Database& db, const Clock& clock, Messenger& messenger, Prompt& prompt,
+TimerDialog::TimerDialog(Database& db, const Clock& clock, ScheduleSender& messenger, Prompt& prompt,
                          QWidget* parent)
     : QDialog(parent)
     , m_model(db, clock, messenger)

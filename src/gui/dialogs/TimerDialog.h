@@ -18,7 +18,7 @@ class Prompt;
 class TimerDialog final : public QDialog {
     Q_OBJECT
 public:
-    TimerDialog(Database& db, const Clock& clock, Messenger& messenger, Prompt& prompt, QWidget* parent);
+    TimerDialog(Database& db, const Clock& clock, ScheduleSender& messenger, Prompt& prompt, QWidget* parent);
 
     // Reads the timer that governs the target. Throws DatabaseError.
     void load(const PolicyTarget& target);

@@ -10,6 +10,7 @@
 #include "ManagementCommands.h"
 #include "MessageBoxPrompt.h"
 #include "NodeIconProxy.h"
+#include "OffsetDragView.h"
 #include "PolicyColumnProxy.h"
 #include "PolicyMenuCommands.h"
 #include "ServiceMenuCommands.h"
@@ -128,7 +129,7 @@ void MainWindow::buildViews() {
     m_splitter = splitter;
     splitter->setObjectName(QStringLiteral("splMain"));
     splitter->setChildrenCollapsible(false);
-    m_treSystems = new QTreeView(splitter);
+    m_treSystems = new OffsetDragView<QTreeView>(splitter);
     m_treSystems->setObjectName(QStringLiteral("treSystems"));
     m_treSystems->setHeaderHidden(true);
     m_treSystems->setModel(m_treeIcons);

@@ -1,5 +1,6 @@
 #include "SystemListView.h"
 
+#include "OffsetDragView.h"
 #include "console/NodeRoles.h"
 
 #include <QHeaderView>
@@ -20,7 +21,7 @@ SystemListView::SystemListView(QWidget* parent)
     m_find->setClearButtonEnabled(true);
     connect(m_find, &QLineEdit::textChanged, this, &SystemListView::applyFilter);
     m_stack = new QStackedWidget(this);
-    m_icons = new QListView(m_stack);
+    m_icons = new OffsetDragView<QListView>(m_stack);
     m_icons->setObjectName(QStringLiteral("lvwSystemsIcons"));
     m_icons->setResizeMode(QListView::Adjust);
     m_icons->setWrapping(true);
@@ -29,7 +30,7 @@ SystemListView::SystemListView(QWidget* parent)
     m_icons->setTextElideMode(Qt::ElideMiddle);
     // Icons stay in their places; a drop on an item is a move to another group.
     m_icons->setMovement(QListView::Static);
-    m_details = new QTreeView(m_stack);
+    m_details = new OffsetDragView<QTreeView>(m_stack);
     m_details->setObjectName(QStringLiteral("lvwSystemsDetails"));
     m_details->setRootIsDecorated(false);
     m_details->setItemsExpandable(false);

@@ -36,6 +36,11 @@ ConsoleShell::ConsoleShell(ConsoleServices& services, MainWindow& window, Prompt
             callUp();
     });
     connect(&m_sysTray->mnuSystrayRestore(), &QAction::triggered, this, &ConsoleShell::callUp);
+    // Once the icon is there, a minimised window leaves the task bar as it would have at start.
+    connect(m_sysTray, &clsSysTray::iconAddedLate, this, [this] {
+        if (m_window.isMinimized())
+            m_window.hide();
+    });
     // "Open" means nothing while the window is already shown and in front.
     connect(&m_sysTray->mnuSysTray(), &QMenu::aboutToShow, this, [this] {
         m_sysTray->mnuSystrayRestore().setEnabled(isHiddenOrMinimised() || !m_window.isActiveWindow());

@@ -6,9 +6,18 @@
 
 namespace kestrava {
 
-clsSysTray::clsSysTray(QObject* parent)
+clsSysTray::clsSysTray(QObject* parent, Availability available, std::chrono::milliseconds watchInterval)
     : QObject(parent)
-    , m_mnuSysTray(std::make_unique<QMenu>(QStringLiteral("&Systray"))) {
+    , m_mnuSysTray(std::make_unique<QMenu>(QStringLiteral("&Systray")))
+    , m_available(std::move(available)) {
+    m_trayWatch.setInterval(watchInterval);
+    connect(&m_trayWatch, &QTimer::timeout, this, [this] {
+        if (!m_available())
+            return;
+        m_trayWatch.stop();
+        m_bVisible = true;
+        emit iconAddedLate();
+    });
     m_mnuSysTray->setObjectName(QStringLiteral("mnuSysTray"));
     m_mnuSystrayRestore = m_mnuSysTray->addAction(QStringLiteral("&Open"));
     m_mnuSystrayRestore->setObjectName(QStringLiteral("mnuSystrayRestore"));
@@ -37,23 +46,27 @@ QString clsSysTray::tip() const {
 bool clsSysTray::AddIcon() {
     m_icon->setIcon(m_image);
     m_icon->setToolTip(m_tip);
-    // Shown even without a notification area: Qt watches for one and adds the icon when a late panel
-    // brings it.
+    // Shown even without a notification area: Qt adds the icon itself when a late panel brings one, and
+    // the watch then marks it visible.
     m_icon->show();
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (!m_available()) {
+        m_trayWatch.start();
         emit NIError(kNoTrayError);
         return false;
     }
+    m_trayWatch.stop();
     m_bVisible = true;
     return true;
 }
 
 bool clsSysTray::HideIcon() {
+    // An icon still waiting for a notification area is no longer wanted either.
+    m_trayWatch.stop();
+    m_icon->hide();
     if (!m_bVisible) {
         emit NIError(kNoTrayError);
         return false;
     }
-    m_icon->hide();
     m_bVisible = false;
     return true;
 }

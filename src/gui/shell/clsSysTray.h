@@ -1,20 +1,24 @@
 #pragma once
 
-#include "options/TraySwitch.h"
+#include "platform/TraySwitch.h"
 
 #include <QIcon>
 #include <QObject>
 #include <QString>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <chrono>
+#include <functional>
 #include <memory>
 
 class QAction;
 class QMenu;
-class QSystemTrayIcon;
 
 namespace kestrava {
 
 // The console's icon in the notification area, with its menu mnuSysTray ("&Open").
-// The visible flag follows only successful additions and removals.
+// The visible flag follows only successful additions and removals. An icon asked for while the desktop
+// has no notification area is added when one appears (panels often start after the console).
 class clsSysTray final : public QObject, public TraySwitch {
     Q_OBJECT
 public:
@@ -22,7 +26,13 @@ public:
     // What NIError carries when the desktop has no notification area.
     static constexpr int kNoTrayError = 1;
 
-    explicit clsSysTray(QObject* parent = nullptr);
+    // Whether the desktop has a notification area now.
+    using Availability = std::function<bool()>;
+    static constexpr std::chrono::milliseconds kTrayWatchInterval{2000};
+
+    explicit clsSysTray(QObject* parent = nullptr,
+                        Availability available = &QSystemTrayIcon::isSystemTrayAvailable,
+                        std::chrono::milliseconds watchInterval = kTrayWatchInterval);
     ~clsSysTray() override;
 
     // The tip that the owner sets before Initialize.
@@ -47,11 +57,16 @@ public:
 signals:
     void NIError(int ErrorNumber);
     void doubleClicked();
+    // A notification area appeared after the icon was asked for, and the icon is there now.
+    void iconAddedLate();
 
 private:
     std::unique_ptr<QMenu> m_mnuSysTray;
     QAction* m_mnuSystrayRestore = nullptr;
     QSystemTrayIcon* m_icon = nullptr;
+    Availability m_available;
+    // Runs while the icon is wanted but the desktop has no notification area.
+    QTimer m_trayWatch;
     QIcon m_image;
     QString m_tip;
     bool m_bVisible = false;

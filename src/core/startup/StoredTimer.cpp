@@ -1,4 +1,4 @@
-#include "policy/StoredTimer.h"
+#include "startup/StoredTimer.h"
 
 #include "startup/LocalTimes.h"
 #include "startup/TimeText.h"

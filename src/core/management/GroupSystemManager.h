@@ -27,9 +27,9 @@ public:
 
     // The first "NewGroup(n)" that no group has, as a new group under the root.
     TreeNode* Add_New_Group();
-    // Checks the name and gives the group or system of key its new name; refreshList shows the group's
-    // children again so that their Group column follows. False when the name is refused (after saying why)
-    // or the key is the root's.
+    // Checks the name and gives the group or system of key its new name; a group's own name in other
+    // letter case is no conflict. refreshList shows the group's children again so that their Group column
+    // follows. False when the name is refused (after saying why) or the key is the root's.
     bool Change_Group_Or_System_Name(const QString& key, const QString& newName, bool refreshList);
     // An empty group goes at once; a group with systems and a connected system are refused; any other
     // system is deleted after the question. True only when a group was deleted.

@@ -1,4 +1,4 @@
-#include "console/GroupSystemManager.h"
+#include "management/GroupSystemManager.h"
 
 #include "console/Keys.h"
 #include "console/Questions.h"
@@ -94,7 +94,9 @@ bool GroupSystemManager::Change_Group_Or_System_Name(const QString& key, const Q
     const QString name = StorableText::of(newName);
     if (Keys::Is_Group_Key(key)) {
         const QString newKey = Keys::Make_Group_Key(name);
-        if (m_tree.Get_Node_Index_From_Key(newKey)) {
+        // Keys ignore case, so a change of letter case alone finds the group itself: no conflict.
+        const TreeNode* holder = m_tree.Get_Node_Index_From_Key(newKey);
+        if (holder && holder != node) {
             m_questions.inform(groupNotUniqueText());
             return false;
         }
