@@ -7,8 +7,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace kestrava;
-
 namespace {
 
 // A copy of the program with a database of its own, and the user folders of a user of its own.
