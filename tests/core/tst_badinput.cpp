@@ -4,7 +4,6 @@
 #include "protocol/Fields.h"
 #include "protocol/WireCodec.h"
 
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTest>
@@ -41,14 +40,6 @@ QStringList recordedKeys(Database& db) {
     return keys;
 }
 
-QByteArray randomBytes(int count) {
-    QRandomGenerator random(7);
-    QByteArray bytes(count, Qt::Uninitialized);
-    for (char& b : bytes)
-        b = static_cast<char>(random.bounded(256));
-    return bytes;
-}
-
 } // namespace
 
 void TestBadInput::badArrivals_data() {
@@ -60,7 +51,6 @@ void TestBadInput::badArrivals_data() {
 
     const QString longId = QStringLiteral("X").repeated(60);
     QTest::newRow("odd byte count") << QByteArray("s\0o", 3) << QStringList() << QStringList();
-    QTest::newRow("random bytes") << randomBytes(4096) << QStringList() << QStringList();
     QTest::newRow("1 MB flood") << QByteArray(1 << 20, 'A') << QStringList() << QStringList();
     QTest::newRow("1 MB of requests")
         << utf16(QStringLiteral("s")).repeated(1 << 19) << QStringList() << QStringList();

@@ -176,14 +176,11 @@ void TestCommandAvailability::policyMarks_data() {
                                << QStringLiteral("OFF clear toClients");
     QTest::newRow("group scheduler") << g << g << 2 << false << QString() << 0 << QString()
                                      << QStringLiteral("Scheduler clear toClients");
+    // When a timer runs is the stored timer's rule, tested with the policy explanation; one of each here.
     QTest::newRow("timer running") << g << g << 3 << false << QStringLiteral("N") << -10
                                    << QStringLiteral("00:30") << QStringLiteral("Timer clear toClients");
-    QTest::newRow("timer starts now") << g << g << 3 << false << QStringLiteral("F") << 0
-                                      << QStringLiteral("00:30") << QStringLiteral("Timer clear toClients");
     QTest::newRow("ON timer over") << g << g << 3 << false << QStringLiteral("N") << -30
                                    << QStringLiteral("00:30") << QStringLiteral("OFF clear toClients");
-    QTest::newRow("OFF timer over") << g << g << 3 << false << QStringLiteral("F") << -90
-                                    << QStringLiteral("01:00") << QStringLiteral("ON clear toClients");
     QTest::newRow("ON timer not started") << g << g << 3 << false << QStringLiteral("N") << 5
                                           << QStringLiteral("00:30") << QStringLiteral("OFF clear toClients");
     QTest::newRow("system follows group") << g << QStringLiteral("follow") << 2 << false << QString() << 0

@@ -154,10 +154,6 @@ void TestIncomingMessages::statusTexts_data() {
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("text");
     QTest::newRow("IN") << QStringLiteral("IN") << QStringLiteral("Internet ON ");
-    QTest::newRow("IF") << QStringLiteral("IF") << QStringLiteral("Internet OFF ");
-    QTest::newRow("SN") << QStringLiteral("SN") << QStringLiteral("Scheduler Started ");
-    QTest::newRow("SF") << QStringLiteral("SF") << QStringLiteral("Scheduler Stopped ");
-    QTest::newRow("TN") << QStringLiteral("TN") << QStringLiteral("Timer Started ");
     QTest::newRow("TF") << QStringLiteral("TF") << QStringLiteral("Timer Stopped ");
     QTest::newRow("unknown what") << QStringLiteral("XN") << QString();
 }

@@ -17,7 +17,6 @@ private slots:
     void password();
     void dataAccessVersion_data();
     void dataAccessVersion();
-    void thisMachinePasses();
 };
 
 void TestStartupChecks::databaseVersion_data() {
@@ -109,11 +108,6 @@ void TestStartupChecks::dataAccessVersion() {
     QFETCH(QString, version);
     QFETCH(bool, sufficient);
     QCOMPARE(Is_Data_Access_Version_Sufficient(version), sufficient);
-}
-
-void TestStartupChecks::thisMachinePasses() {
-    QVERIFY(Check_OS_Version());
-    QVERIFY(Check_Data_Access_Version());
 }
 
 QTEST_GUILESS_MAIN(TestStartupChecks)

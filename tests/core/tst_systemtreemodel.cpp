@@ -27,7 +27,6 @@ TreeNode* addSystem(SystemTree& tree, TreeNode* parent, const QString& name) {
 class TestSystemTreeModel : public QObject {
     Q_OBJECT
 private slots:
-    void rootIsTheOnlyTopLevelRow();
     void rolesCarryKeyImagesAndTag();
     void changesPassTheModelTester();
     void imageChangeSignalsThatNodeOnly();
@@ -35,17 +34,6 @@ private slots:
     void flagsFollowTheKind();
     void dropOnANodeIsReportedNotApplied();
 };
-
-void TestSystemTreeModel::rootIsTheOnlyTopLevelRow() {
-    SystemTree tree;
-    SystemTreeModel model(tree);
-    QCOMPARE(model.rowCount(), 1);
-    const QModelIndex root = model.index(0, 0);
-    QCOMPARE(root.data().toString(), QStringLiteral("Computers"));
-    QCOMPARE(root.data(ImageRole).toInt(), 1);
-    QVERIFY(!model.index(1, 0).isValid());
-    QCOMPARE(model.rowCount(root), 0);
-}
 
 void TestSystemTreeModel::rolesCarryKeyImagesAndTag() {
     SystemTree tree;

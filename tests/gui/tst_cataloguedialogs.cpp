@@ -1,3 +1,4 @@
+#include "Control.h"
 #include "ProgramCatalogueDialog.h"
 #include "RecordingPrompt.h"
 #include "TempDatabase.h"
@@ -15,13 +16,6 @@
 using namespace kestrava;
 
 namespace {
-
-template <typename T> T* control(QWidget* window, const char* name) {
-    T* found = window->findChild<T*>(QLatin1String(name));
-    if (!found)
-        qFatal("no control %s", name);
-    return found;
-}
 
 QStringList items(QTreeWidget* list) {
     QStringList texts;

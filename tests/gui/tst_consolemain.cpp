@@ -4,7 +4,6 @@
 #include "RecordingPrompt.h"
 #include "SplashWindow.h"
 #include "console/SystemTree.h"
-#include "platform/clsRegistry.h"
 #include "startup/Clock.h"
 #include "startup/ConsoleServices.h"
 #include "startup/ProgramFiles.h"
@@ -13,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProgressBar>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -63,9 +63,9 @@ void TestConsoleMain::loadsMainWindowHidden() {
     QCOMPARE(s.console.mainWindow()->windowTitle(), QStringLiteral("Kestrava      "));
     QVERIFY(s.db.isOpen());
     QVERIFY(s.prompt.entries.isEmpty());
-    clsRegistry registry(s.registryFile);
-    QCOMPARE(registry.RegQueryKeyValue(HKEY_LOCAL_MACHINE, QLatin1String(kServerKeyPath),
-                                       QLatin1String(kInstallPathValue)),
+    const QSettings registry(s.registryFile, QSettings::IniFormat);
+    QCOMPARE(registry.value(QStringLiteral("HKEY_LOCAL_MACHINE/SOFTWARE/Talmerin/Kestrava/Server/Path"))
+                 .toString(),
              s.dir.path());
     QVERIFY(s.console.shell()->Handle_Copy_Data(QStringLiteral("-v Chief")));
 }

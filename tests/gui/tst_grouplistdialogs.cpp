@@ -1,4 +1,5 @@
 #include "BlockListDialog.h"
+#include "Control.h"
 #include "RecordingPrompt.h"
 #include "TempDatabase.h"
 #include "WhiteListDialog.h"
@@ -14,22 +15,6 @@
 using namespace kestrava;
 
 namespace {
-
-template <typename T> T* control(QWidget* window, const char* name) {
-    T* found = window->findChild<T*>(QLatin1String(name));
-    if (!found)
-        qFatal("no control %s", name);
-    return found;
-}
-
-// One entry of a control array: the controls share the name and differ in their index.
-QListWidget* listAt(QWidget* window, const char* name, int index) {
-    for (QListWidget* list : window->findChildren<QListWidget*>(QLatin1String(name))) {
-        if (list->property("index").toInt() == index)
-            return list;
-    }
-    qFatal("no list %s(%d)", name, index);
-}
 
 QStringList texts(QListWidget* list) {
     QStringList found;
@@ -73,8 +58,8 @@ struct WhiteFixture {
         dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
     }
-    QListWidget* available() { return listAt(dialog.get(), "lstURLs", 0); }
-    QListWidget* listed() { return listAt(dialog.get(), "lstURLs", 1); }
+    QListWidget* available() { return control<QListWidget>(dialog.get(), "lstURLs", 0); }
+    QListWidget* listed() { return control<QListWidget>(dialog.get(), "lstURLs", 1); }
     QString count() { return control<QLabel>(dialog.get(), "lblNoWhiteList")->text(); }
     int stored() { return temp.db().scalar(QStringLiteral("SELECT count(*) FROM Group_URL_Table")).toInt(); }
 };

@@ -11,9 +11,6 @@ namespace kestrava {
 
 namespace {
 
-// Marks a key that exists without values, so that an empty key survives in the file.
-const QString kKeyMarker = QStringLiteral(".");
-
 std::optional<QString> rootName(quint32 root) {
     switch (root) {
     case HKEY_CLASSES_ROOT:
@@ -30,8 +27,7 @@ std::optional<QString> rootName(quint32 root) {
 }
 
 bool isValidName(const QString& name) {
-    return !name.isEmpty() && name != kKeyMarker && !name.contains(QLatin1Char('/')) &&
-           !name.contains(QLatin1Char('\\'));
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
 }
 
 QString matchIgnoringCase(const QStringList& candidates, const QString& name) {
@@ -49,29 +45,19 @@ public:
         const std::optional<QString> name = rootName(root);
         if (!name)
             return;
-        m_depth = 1;
         m_settings.beginGroup(*name);
         for (const QString& part : path.split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
             if (part.contains(QLatin1Char('/')))
                 return;
             const QString stored = matchIgnoringCase(m_settings.childGroups(), part);
-            ++m_depth;
             m_settings.beginGroup(stored);
         }
         m_valid = true;
     }
 
     bool valid() const { return m_valid; }
-    bool exists() const { return m_valid && (m_depth == 1 || !m_settings.allKeys().isEmpty()); }
     QSettings& settings() { return m_settings; }
     QString valueName(const QString& name) const { return matchIgnoringCase(m_settings.childKeys(), name); }
-    bool hasValue(const QString& name) const { return m_settings.childKeys().contains(valueName(name)); }
-
-    // Writes the marker so that the key goes on existing when its last value or subkey goes.
-    void create() {
-        if (m_depth > 1 && !m_settings.childKeys().contains(kKeyMarker))
-            m_settings.setValue(kKeyMarker, QString());
-    }
     bool save() {
         m_settings.sync();
         return m_settings.status() == QSettings::NoError;
@@ -79,7 +65,6 @@ public:
 
 private:
     QSettings m_settings;
-    int m_depth = 0;
     bool m_valid = false;
 };
 
@@ -129,11 +114,6 @@ QString trimBlanks(const QString& text) {
     return text.mid(first, last - first);
 }
 
-QString cutAtZero(const QString& text) {
-    const qsizetype zero = text.indexOf(QChar(0));
-    return zero < 0 ? text : text.left(zero);
-}
-
 } // namespace
 
 clsRegistry::clsRegistry()
@@ -147,58 +127,6 @@ QString clsRegistry::defaultStoreFile() {
            QStringLiteral("/kestrava/registry.ini");
 }
 
-bool clsRegistry::CreateKey(quint32 lngRootKey, const QString& strRegKeyPath) {
-    KeyAccess key(m_storeFile, lngRootKey, strRegKeyPath);
-    if (!key.valid())
-        return false;
-    key.create();
-    return key.save();
-}
-
-bool clsRegistry::DeleteKey(quint32 lngRootKey, const QString& strRegKeyPath, const QString& strRegSubKey) {
-    if (!RegKeyExists(lngRootKey, strRegKeyPath) || !isValidName(strRegSubKey))
-        return false;
-    KeyAccess key(m_storeFile, lngRootKey, strRegKeyPath);
-    QSettings& settings = key.settings();
-    const QString subKey = matchIgnoringCase(settings.childGroups(), strRegSubKey);
-    if (!settings.childGroups().contains(subKey))
-        return false;
-    // Like the registry, a key that still has subkeys of its own is not deleted.
-    settings.beginGroup(subKey);
-    const bool hasSubKeys = !settings.childGroups().isEmpty();
-    settings.endGroup();
-    if (hasSubKeys)
-        return false;
-    settings.remove(subKey);
-    key.create();
-    return key.save();
-}
-
-bool clsRegistry::RegDeleteKeyValue(quint32 lngRootKey, const QString& strRegKeyPath,
-                                    const QString& strRegKeyName) {
-    if (!RegKeyExists(lngRootKey, strRegKeyPath) || !isValidName(strRegKeyName))
-        return false;
-    KeyAccess key(m_storeFile, lngRootKey, strRegKeyPath);
-    if (!key.hasValue(strRegKeyName))
-        return false;
-    const QString name = key.valueName(strRegKeyName);
-    key.create();
-    key.settings().remove(name);
-    return key.save();
-}
-
-QString clsRegistry::RegQueryKeyValue(quint32 lngRootKey, const QString& strRegKeyPath,
-                                      const QString& strRegKeyName) {
-    KeyAccess key(m_storeFile, lngRootKey, strRegKeyPath);
-    if (!key.exists() || !isValidName(strRegKeyName) || !key.hasValue(strRegKeyName))
-        return QString();
-    const QVariant data = key.settings().value(key.valueName(strRegKeyName));
-    // A number comes back as its four bytes read as single-byte characters.
-    if (data.typeId() == QMetaType::QByteArray)
-        return cutAtZero(QString::fromLatin1(data.toByteArray()));
-    return cutAtZero(data.toString());
-}
-
 bool clsRegistry::RegSetKeyValue(quint32 lngRootKey, const QString& strRegKeyPath,
                                  const QString& strRegKeyName, const QVariant& varRegData) {
     if (!isValidName(strRegKeyName))
@@ -207,7 +135,6 @@ bool clsRegistry::RegSetKeyValue(quint32 lngRootKey, const QString& strRegKeyPat
     if (!key.valid())
         return false;
     const QString name = key.valueName(strRegKeyName);
-    key.create();
     if (const std::optional<qint32> number = asRegistryNumber(varRegData)) {
         QByteArray bytes(sizeof(qint32), '\0');
         qToLittleEndian(*number, bytes.data());
@@ -216,10 +143,6 @@ bool clsRegistry::RegSetKeyValue(quint32 lngRootKey, const QString& strRegKeyPat
         key.settings().setValue(name, trimBlanks(varRegData.toString()));
     }
     return key.save();
-}
-
-bool clsRegistry::RegKeyExists(quint32 lngRootKey, const QString& strRegKeyPath) {
-    return KeyAccess(m_storeFile, lngRootKey, strRegKeyPath).exists();
 }
 
 } // namespace kestrava

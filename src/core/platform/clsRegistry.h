@@ -13,7 +13,7 @@ inline constexpr quint32 HKEY_USERS = 0x80000003;
 
 // Named values under registry-style key paths ("SOFTWARE\Talmerin\Kestrava\Server"), kept in an INI file.
 // Key paths and value names match regardless of letter case, as in the registry. No method throws:
-// a failure gives false, or the empty text for RegQueryKeyValue.
+// a failure gives false.
 class clsRegistry {
 public:
     // The store of this user: <config>/kestrava/registry.ini.
@@ -23,14 +23,9 @@ public:
     static QString defaultStoreFile();
     QString storeFile() const { return m_storeFile; }
 
-    bool CreateKey(quint32 lngRootKey, const QString& strRegKeyPath);
-    bool DeleteKey(quint32 lngRootKey, const QString& strRegKeyPath, const QString& strRegSubKey);
-    bool RegDeleteKeyValue(quint32 lngRootKey, const QString& strRegKeyPath, const QString& strRegKeyName);
-    QString RegQueryKeyValue(quint32 lngRootKey, const QString& strRegKeyPath, const QString& strRegKeyName);
     // Numbers (and texts that read as numbers) are stored as 32-bit numbers, everything else as trimmed text.
     bool RegSetKeyValue(quint32 lngRootKey, const QString& strRegKeyPath, const QString& strRegKeyName,
                         const QVariant& varRegData);
-    bool RegKeyExists(quint32 lngRootKey, const QString& strRegKeyPath);
 
 private:
     QString m_storeFile;
