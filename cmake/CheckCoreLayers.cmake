@@ -1,8 +1,8 @@
 # Fails when a file of the core includes a folder of its own layer or one above it (docs/architecture.md).
 # Run with: cmake -DCORE=<src/core> -P CheckCoreLayers.cmake
 set(rank_protocol 0)
-set(rank_store 0)
-set(rank_platform 1)
+set(rank_platform 0)
+set(rank_store 1)
 set(rank_startup 2)
 set(rank_console 3)
 set(rank_lists 4)
