@@ -1,5 +1,6 @@
 // kestrava-bench: runs the scenarios against the real console and prints one JSON line per scenario.
 #include "Scenarios.h"
+#include "WindowScenarios.h"
 #include "platform/OpenFileLimit.h"
 
 #include <QCommandLineParser>
@@ -14,8 +15,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Benchmarks of the Kestrava console. Scenarios: storm, storm-timer, mix, broadcast, startup, memory. "
-        "Every "
+        "Benchmarks of the Kestrava console. Scenarios: storm, storm-timer, mix, broadcast, startup, memory, "
+        "window, listshow. Every "
         "connection stays inside 127.0.0.0/8; every scenario ends by itself."));
     parser.addHelpOption();
     auto option = [&](const char* name, const char* help, const QString& fallback) {
@@ -26,7 +27,7 @@ int main(int argc, char* argv[]) {
     };
     const auto n = option("n", "Connected clients where a scenario needs them.", QStringLiteral("19000"));
     const auto scenarios = option("scenarios", "Comma-separated scenarios to run.",
-                                  QStringLiteral("storm,mix,broadcast,startup,memory"));
+                                  QStringLiteral("storm,mix,broadcast,startup,memory,window,listshow"));
     const auto processes = option("processes", "Load processes.", QStringLiteral("4"));
     const auto mixSeconds = option("mix-seconds", "Length of the request mix.", QStringLiteral("10"));
     const auto paced =
@@ -81,6 +82,10 @@ int main(int argc, char* argv[]) {
         } else if (scenario == QLatin1String("memory")) {
             for (int size : {parser.value(memorySmall).toInt(), clients})
                 print(runMemory(config, size));
+        } else if (scenario == QLatin1String("window")) {
+            print(runWindowDrop(config, clients));
+        } else if (scenario == QLatin1String("listshow")) {
+            print(runListShow(config, clients));
         } else {
             std::fprintf(stderr, "bench: unknown scenario %s\n", qPrintable(scenario));
             return 2;

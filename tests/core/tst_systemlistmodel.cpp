@@ -176,7 +176,9 @@ void TestSystemListModel::rowFollowsImageAndTagOfItsNode() {
     address = QStringLiteral("10.0.0.8");
     net.list.refreshKey(net.pc1.toLower());
     QCOMPARE(cell(net.list, 0, SystemListModel::IpAddress), QStringLiteral("10.0.0.8"));
-    QCOMPARE(changed.count(), before + 1);
+    // Later changes of one pass arrive together, once control is back in the event loop.
+    QTRY_COMPARE(changed.count(), before + 1);
+    QCOMPARE(changed.back().at(0).toModelIndex().row(), 0);
 }
 
 void TestSystemListModel::removedNodeLosesItsRow() {

@@ -6,7 +6,7 @@
 
 namespace kestrava {
 
-// One item of the list: a copy of what the list shows for a node, refreshed when the node changes.
+// One item of the list: what the list shows for a node, read from the node when asked.
 struct ListRow {
     const TreeNode* node = nullptr;
     QString key;

@@ -14,6 +14,8 @@ namespace kestrava {
 SystemListModel::SystemListModel(SystemTree& tree, QObject* parent)
     : QAbstractTableModel(parent)
     , m_tree(tree) {
+    m_changePass.setSingleShot(true);
+    connect(&m_changePass, &QTimer::timeout, this, &SystemListModel::flushChanges);
     connect(&m_tree, &SystemTree::nodeChanged, this, &SystemListModel::Refresh_List_Item);
     connect(&m_tree, &SystemTree::nodeAboutToBeRemoved, this, &SystemListModel::forgetSubtree);
     connect(&m_tree, &SystemTree::aboutToReset, this, &SystemListModel::clear);
@@ -31,73 +33,98 @@ void SystemListModel::setRemoteAddressLookup(RemoteAddressLookup lookup) {
     m_lookup = std::move(lookup);
 }
 
-void SystemListModel::fillConnection(ListRow& row) const {
-    const std::optional<QString> address =
-        Keys::Is_System_Key(row.key) && m_lookup ? m_lookup(row.key) : std::nullopt;
-    row.ipAddress = address.value_or(QString());
-    row.connectionStatus = address ? connectedText() : notConnectedText();
+std::optional<QString> SystemListModel::addressOf(const TreeNode* node) const {
+    return Keys::Is_System_Key(node->key) && m_lookup ? m_lookup(node->key) : std::nullopt;
 }
 
-ListRow SystemListModel::makeRow(const TreeNode* node, const QString& groupText) const {
+ListRow SystemListModel::rowAt(int at) const {
+    const TreeNode* node = m_nodes[static_cast<std::size_t>(at)];
     ListRow row;
     row.node = node;
     row.key = node->key;
     row.text = node->text;
     row.image = node->image;
     row.system = Keys::Get_System_Field_From_Key(node->key);
-    row.group = groupText;
+    row.group = m_groupText;
     row.internetStatus = node->tag;
-    fillConnection(row);
+    const std::optional<QString> address = addressOf(node);
+    row.ipAddress = address.value_or(QString());
+    row.connectionStatus = address ? connectedText() : notConnectedText();
+    if (m_alone)
+        row.tag = node->tag;
     return row;
+}
+
+void SystemListModel::setNodes(std::vector<const TreeNode*> nodes) {
+    flushChanges();
+    beginResetModel();
+    m_nodes = std::move(nodes);
+    m_rowOfNode.clear();
+    m_indexed = false;
+    endResetModel();
 }
 
 void SystemListModel::Show_Node_In_List(const TreeNode* node) {
     if (!node)
         return;
-    beginResetModel();
-    m_rows.clear();
-    if (Keys::Is_System_Key(node->key)) {
-        ListRow row = makeRow(node, node->parent ? node->parent->text : QString());
-        row.tag = node->tag;
-        m_rows.push_back(std::move(row));
+    std::vector<const TreeNode*> nodes;
+    m_alone = Keys::Is_System_Key(node->key);
+    if (m_alone) {
+        m_groupText = node->parent ? node->parent->text : QString();
+        nodes.push_back(node);
     } else if (Keys::Is_Root_Key(node->key) || Keys::Is_Group_Key(node->key)) {
-        m_rows.reserve(node->children.size());
+        m_groupText = node->text;
+        nodes.reserve(node->children.size());
         for (const auto& child : node->children)
-            m_rows.push_back(makeRow(child.get(), node->text));
+            nodes.push_back(child.get());
     }
-    reindex();
-    endResetModel();
+    setNodes(std::move(nodes));
     emit nodeShown(node->key);
 }
 
 void SystemListModel::clear() {
-    beginResetModel();
-    m_rows.clear();
-    reindex();
-    endResetModel();
+    setNodes({});
+}
+
+int SystemListModel::rowOfNode(const TreeNode* node) const {
+    if (!m_indexed) {
+        m_rowOfNode.clear();
+        m_rowOfNode.reserve(static_cast<qsizetype>(m_nodes.size()));
+        for (std::size_t i = 0; i < m_nodes.size(); ++i)
+            m_rowOfNode.insert(m_nodes[i], static_cast<int>(i));
+        m_indexed = true;
+    }
+    return m_rowOfNode.value(node, -1);
 }
 
 int SystemListModel::Get_List_Index_From_Key(const QString& key) const {
-    const auto it = m_rowOfKey.constFind(key.toUpper());
-    return it == m_rowOfKey.constEnd() ? 0 : *it + 1;
+    const TreeNode* node = m_tree.Get_Node_Index_From_Key(key);
+    return node ? rowOfNode(node) + 1 : 0;
 }
 
 void SystemListModel::Refresh_List_Item(const TreeNode* node) {
-    const auto it = m_rowOfNode.constFind(node);
-    if (it == m_rowOfNode.constEnd())
+    if (m_nodes.empty())
         return;
-    const int at = *it;
-    ListRow& row = m_rows[static_cast<std::size_t>(at)];
-    if (row.key != node->key) {
-        m_rowOfKey.remove(row.key.toUpper());
-        row.key = node->key;
-        m_rowOfKey.insert(row.key.toUpper(), at);
+    const int at = rowOfNode(node);
+    if (at < 0)
+        return;
+    if (!m_changePass.isActive()) {
+        m_changePass.start(0);
+        emit dataChanged(index(at, 0), index(at, ColumnCount - 1));
+        return;
     }
-    row.text = node->text;
-    row.image = node->image;
-    row.internetStatus = node->tag;
-    fillConnection(row);
-    emit dataChanged(index(at, 0), index(at, ColumnCount - 1));
+    m_firstChanged = m_firstChanged < 0 ? at : std::min(m_firstChanged, at);
+    m_lastChanged = std::max(m_lastChanged, at);
+}
+
+void SystemListModel::flushChanges() {
+    if (m_firstChanged < 0)
+        return;
+    const int first = m_firstChanged;
+    const int last = std::min(m_lastChanged, count() - 1);
+    m_firstChanged = m_lastChanged = -1;
+    if (first <= last)
+        emit dataChanged(index(first, 0), index(last, ColumnCount - 1));
 }
 
 void SystemListModel::refreshKey(const QString& key) {
@@ -109,26 +136,18 @@ void SystemListModel::removeRowOfKey(const QString& key) {
     const int at = Get_List_Index_From_Key(key) - 1;
     if (at < 0)
         return;
+    flushChanges();
     beginRemoveRows({}, at, at);
-    m_rows.erase(m_rows.begin() + at);
-    reindex();
+    m_nodes.erase(m_nodes.begin() + at);
+    m_indexed = false;
     endRemoveRows();
 }
 
 void SystemListModel::forgetSubtree(const TreeNode* node) {
     for (const auto& child : node->children)
         forgetSubtree(child.get());
-    if (m_rowOfNode.contains(node))
-        removeRowOfKey(m_rows[static_cast<std::size_t>(m_rowOfNode.value(node))].key);
-}
-
-void SystemListModel::reindex() {
-    m_rowOfKey.clear();
-    m_rowOfNode.clear();
-    for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        m_rowOfKey.insert(m_rows[i].key.toUpper(), static_cast<int>(i));
-        m_rowOfNode.insert(m_rows[i].node, static_cast<int>(i));
-    }
+    if (rowOfNode(node) >= 0)
+        removeRowOfKey(node->key);
 }
 
 int SystemListModel::rowCount(const QModelIndex& parent) const {
@@ -139,20 +158,21 @@ int SystemListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QString SystemListModel::columnText(const ListRow& row, int column) {
+QString SystemListModel::columnText(int at, int column) const {
+    const TreeNode* node = m_nodes[static_cast<std::size_t>(at)];
     switch (column) {
     case Alias:
-        return row.text;
+        return node->text;
     case System:
-        return row.system;
+        return Keys::Get_System_Field_From_Key(node->key);
     case Group:
-        return row.group;
+        return m_groupText;
     case IpAddress:
-        return row.ipAddress;
+        return addressOf(node).value_or(QString());
     case ConnectionStatus:
-        return row.connectionStatus;
+        return addressOf(node) ? connectedText() : notConnectedText();
     case InternetStatus:
-        return row.internetStatus;
+        return node->tag;
     default:
         return {};
     }
@@ -161,19 +181,19 @@ QString SystemListModel::columnText(const ListRow& row, int column) {
 QVariant SystemListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= count())
         return {};
-    const ListRow& row = rowAt(index.row());
+    const TreeNode* node = m_nodes[static_cast<std::size_t>(index.row())];
     switch (role) {
     case Qt::DisplayRole:
-        return columnText(row, index.column());
+        return columnText(index.row(), index.column());
     case Qt::EditRole:
-        return index.column() == Alias ? QVariant(row.text) : QVariant();
+        return index.column() == Alias ? QVariant(node->text) : QVariant();
     case KeyRole:
-        return row.key;
+        return node->key;
     case ImageRole:
     case SelectedImageRole:
-        return index.column() == Alias ? QVariant(static_cast<int>(row.image)) : QVariant();
+        return index.column() == Alias ? QVariant(static_cast<int>(node->image)) : QVariant();
     case TagRole:
-        return row.tag;
+        return m_alone ? node->tag : QString();
     default:
         return {};
     }
@@ -195,7 +215,7 @@ Qt::ItemFlags SystemListModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     if (index.column() == Alias)
         flags |= Qt::ItemIsEditable;
-    const QString& key = rowAt(index.row()).key;
+    const QString& key = m_nodes[static_cast<std::size_t>(index.row())]->key;
     if (Keys::Is_System_Key(key))
         flags |= Qt::ItemIsDragEnabled;
     else if (Keys::Is_Group_Key(key))
@@ -217,7 +237,7 @@ QMimeData* SystemListModel::mimeData(const QModelIndexList& indexes) const {
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     QStringList keys;
     for (int row : rows)
-        keys << rowAt(row).key;
+        keys << m_nodes[static_cast<std::size_t>(row)]->key;
     return DragKeys::pack(DragKeys::listFormat(), keys);
 }
 
@@ -235,29 +255,34 @@ bool SystemListModel::dropMimeData(const QMimeData* data, Qt::DropAction, int ro
         return false;
     const QStringList keys = DragKeys::unpack(data, DragKeys::listFormat());
     if (!keys.isEmpty())
-        emit keysDropped(keys, rowAt(parent.row()).key);
+        emit keysDropped(keys, m_nodes[static_cast<std::size_t>(parent.row())]->key);
     return false;
 }
 
 void SystemListModel::sort(int column, Qt::SortOrder) {
     if (column < 0 || column >= ColumnCount)
         return;
+    flushChanges();
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     std::vector<const TreeNode*> nodesBefore;
     for (const QModelIndex& at : before)
-        nodesBefore.push_back(m_rows[static_cast<std::size_t>(at.row())].node);
+        nodesBefore.push_back(m_nodes[static_cast<std::size_t>(at.row())]);
+    // Each text once: a cell's text may ask the connection table.
+    std::vector<std::pair<QString, const TreeNode*>> keyed;
+    keyed.reserve(m_nodes.size());
+    for (std::size_t i = 0; i < m_nodes.size(); ++i)
+        keyed.emplace_back(columnText(static_cast<int>(i), column), m_nodes[i]);
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(m_rows.begin(), m_rows.end(), [&](const ListRow& a, const ListRow& b) {
-        return collator.compare(columnText(a, column), columnText(b, column)) < 0;
-    });
-    reindex();
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [&](const auto& a, const auto& b) { return collator.compare(a.first, b.first) < 0; });
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+        m_nodes[i] = keyed[i].second;
+    m_indexed = false;
     QModelIndexList after;
-    for (qsizetype i = 0; i < before.size(); ++i) {
-        const int row = m_rowOfNode.value(nodesBefore[static_cast<std::size_t>(i)]);
-        after.push_back(index(row, before[i].column()));
-    }
+    for (qsizetype i = 0; i < before.size(); ++i)
+        after.push_back(index(rowOfNode(nodesBefore[static_cast<std::size_t>(i)]), before[i].column()));
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <QTimer>
 #include <vector>
 
 namespace kestrava {
@@ -13,7 +14,10 @@ class SystemTree;
 
 // The list of the node last chosen: its children, or a system alone, in six columns. Rows are filled by
 // Show_Node_In_List and then only follow the state of the nodes they show (connection, status, text);
-// nodes added to the tree later appear at the next filling.
+// nodes added to the tree later appear at the next filling. A row holds only its node: its cells are
+// read from the node when the view asks, so filling a list of thousands costs one pointer each. The
+// first change in a pass of the event loop is signalled at once, later ones in the same pass as one
+// range when control is back in the loop: a mass drop of connections must not signal each row alone.
 class SystemListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -32,8 +36,8 @@ public:
     void clear();
     // 1-based index of the row whose key equals key ignoring case; 0 when there is none.
     int Get_List_Index_From_Key(const QString& key) const;
-    const ListRow& rowAt(int row) const { return m_rows[static_cast<std::size_t>(row)]; }
-    int count() const { return static_cast<int>(m_rows.size()); }
+    ListRow rowAt(int row) const;
+    int count() const { return static_cast<int>(m_nodes.size()); }
 
     // Recomputes a node's row from the node and the connection lookup (text, image, IP address,
     // connection and internet status); nothing when the node is not listed.
@@ -66,17 +70,27 @@ signals:
     void nodeShown(const QString& key);
 
 private:
-    ListRow makeRow(const TreeNode* node, const QString& groupText) const;
-    void fillConnection(ListRow& row) const;
     void forgetSubtree(const TreeNode* node);
-    void reindex();
-    static QString columnText(const ListRow& row, int column);
+    // -1 when the node is not listed. The index is built on first use after a change of the rows.
+    int rowOfNode(const TreeNode* node) const;
+    void setNodes(std::vector<const TreeNode*> nodes);
+    void flushChanges();
+    std::optional<QString> addressOf(const TreeNode* node) const;
+    QString columnText(int row, int column) const;
 
     SystemTree& m_tree;
     RemoteAddressLookup m_lookup;
-    std::vector<ListRow> m_rows;
-    QHash<QString, int> m_rowOfKey;
-    QHash<const TreeNode*, int> m_rowOfNode;
+    std::vector<const TreeNode*> m_nodes;
+    // The Group column of every row, as it was when the list was filled.
+    QString m_groupText;
+    // A system shown alone: its row also carries its node's tag.
+    bool m_alone = false;
+    mutable QHash<const TreeNode*, int> m_rowOfNode;
+    mutable bool m_indexed = false;
+    // Active from the first change signalled in a pass until the rest of the pass is signalled.
+    QTimer m_changePass;
+    int m_firstChanged = -1;
+    int m_lastChanged = -1;
 };
 
 } // namespace kestrava

@@ -6,35 +6,66 @@
 #include "console/SystemTree.h"
 
 #include <QMimeData>
+#include <utility>
+
 namespace kestrava {
 
 SystemTreeModel::SystemTreeModel(SystemTree& tree, QObject* parent)
     : QAbstractItemModel(parent)
     , m_tree(tree) {
+    m_changePass.setSingleShot(true);
+    connect(&m_changePass, &QTimer::timeout, this, &SystemTreeModel::flushChanges);
     connectTree();
 }
 
 void SystemTreeModel::connectTree() {
-    connect(&m_tree, &SystemTree::aboutToReset, this, [this] { beginResetModel(); });
+    // Gathered changes are signalled before the rows they name can move.
+    connect(&m_tree, &SystemTree::aboutToReset, this, [this] {
+        flushChanges();
+        beginResetModel();
+    });
     connect(&m_tree, &SystemTree::resetDone, this, [this] { endResetModel(); });
-    connect(&m_tree, &SystemTree::nodeAboutToBeAdded, this,
-            [this](TreeNode* parent, int row) { beginInsertRows(indexOf(parent), row, row); });
+    connect(&m_tree, &SystemTree::nodeAboutToBeAdded, this, [this](TreeNode* parent, int row) {
+        flushChanges();
+        beginInsertRows(indexOf(parent), row, row);
+    });
     connect(&m_tree, &SystemTree::nodeAdded, this, [this] { endInsertRows(); });
     connect(&m_tree, &SystemTree::nodeAboutToBeRemoved, this, [this](TreeNode* node) {
+        flushChanges();
         const int row = node->row();
         beginRemoveRows(indexOf(node->parent), row, row);
     });
     connect(&m_tree, &SystemTree::nodeRemoved, this, [this] { endRemoveRows(); });
     connect(&m_tree, &SystemTree::nodeAboutToBeMoved, this, [this](TreeNode* node, TreeNode* newParent) {
+        flushChanges();
         const int row = node->row();
         beginMoveRows(indexOf(node->parent), row, row, indexOf(newParent),
                       static_cast<int>(newParent->children.size()));
     });
     connect(&m_tree, &SystemTree::nodeMoved, this, [this] { endMoveRows(); });
-    connect(&m_tree, &SystemTree::nodeChanged, this, [this](TreeNode* node) {
-        const QModelIndex at = indexOf(node);
+    connect(&m_tree, &SystemTree::nodeChanged, this, &SystemTreeModel::nodeChanged);
+}
+
+void SystemTreeModel::nodeChanged(const TreeNode* node) {
+    const QModelIndex at = indexOf(node);
+    if (!m_changePass.isActive()) {
+        m_changePass.start(0);
         emit dataChanged(at, at);
-    });
+        return;
+    }
+    const auto it = m_changed.find(node->parent);
+    if (it == m_changed.end())
+        m_changed.insert(node->parent, {at.row(), at.row()});
+    else
+        *it = {std::min(it->first, at.row()), std::max(it->second, at.row())};
+}
+
+void SystemTreeModel::flushChanges() {
+    const auto changed = std::exchange(m_changed, {});
+    for (auto it = changed.cbegin(); it != changed.cend(); ++it) {
+        const QModelIndex parent = indexOf(it.key());
+        emit dataChanged(index(it->first, 0, parent), index(it->second, 0, parent));
+    }
 }
 
 QModelIndex SystemTreeModel::indexOf(const TreeNode* node) const {

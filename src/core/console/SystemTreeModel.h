@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <QHash>
+#include <QTimer>
 
 namespace kestrava {
 
@@ -8,7 +10,10 @@ class SystemTree;
 struct TreeNode;
 
 // The tree of groups and systems as an item model: one column, the node's text, with its key, images and
-// tag in the roles of NodeRoles.h. Follows every change of the tree through its signals.
+// tag in the roles of NodeRoles.h. Follows every change of the tree through its signals. The first node
+// change in a pass of the event loop is signalled at once, later ones of the same pass as one range per
+// parent when control is back in the loop: a view without uniform rows locates each changed row by
+// walking the rows above it, so thousands of systems dropping at once must not be signalled one by one.
 class SystemTreeModel : public QAbstractItemModel {
     Q_OBJECT
 public:
@@ -39,8 +44,13 @@ signals:
 
 private:
     void connectTree();
+    void nodeChanged(const TreeNode* node);
+    void flushChanges();
 
     SystemTree& m_tree;
+    QTimer m_changePass;
+    // Parent -> first and last row changed since the first change of the pass.
+    QHash<const TreeNode*, std::pair<int, int>> m_changed;
 };
 
 } // namespace kestrava

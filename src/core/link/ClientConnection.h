@@ -4,20 +4,23 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 #include <chrono>
 #include <deque>
-
-class QTcpSocket;
+#include <memory>
 
 namespace kestrava {
 
-// One slot of the connection table: an accepted socket, the system key it is tied to (its tag), the
-// splitting of what it receives and the queue of what it sends. Client services read one message per
-// arrival, so a message leaves only after the previous one was handed to the kernel and the spacing
-// interval has passed since; other connections never wait for this one.
+// One slot of the connection table: an accepted socket descriptor, the system key it is tied to (its
+// tag), the splitting of what it receives and the queue of what it sends. Client services read one
+// message per arrival, so a message leaves only after the previous one was handed to the kernel and the
+// spacing interval has passed since; other connections never wait for this one. The descriptor is held
+// directly (one notifier, no socket object): at tens of thousands of clients a socket object's memory
+// and its close inside the read of the peer's end dominate.
 class ClientConnection : public QObject {
     Q_OBJECT
 public:
@@ -29,8 +32,8 @@ public:
         std::chrono::milliseconds identificationWait;
     };
 
-    // Takes the socket over.
-    ClientConnection(int index, QTcpSocket* socket, Timing timing, QObject* parent = nullptr);
+    // Takes the connected descriptor over; the destructor closes it.
+    ClientConnection(int index, qintptr descriptor, Timing timing, QObject* parent = nullptr);
     ~ClientConnection() override;
 
     int index() const { return m_index; }
@@ -38,13 +41,14 @@ public:
     void setTag(const QString& tag) { m_tag = tag; }
 
     // Open and not failed: the only state in which anything is sent.
-    bool isConnected() const;
+    bool isConnected() const { return !m_failed && !m_shutDown && !m_ended; }
     // Closed or failed: the slot may be cleaned up and reused.
     bool isDead() const { return !isConnected(); }
     // An error that did not end the connection still leaves the slot unusable.
     void markFailed() { m_failed = true; }
+    QHostAddress peerAddress() const { return peerAddressOf(m_descriptor); }
+    static QHostAddress peerAddressOf(qintptr descriptor);
     QString remoteAddress() const;
-    QTcpSocket* socket() const { return m_socket; }
 
     // Queues one message; it leaves as one write. Dropped when the queue is full.
     void send(const QByteArray& message);
@@ -52,8 +56,8 @@ public:
     bool enqueue(const QByteArray& message);
     void writeQueued() { writeNext(); }
     qsizetype queuedCount() const { return static_cast<qsizetype>(m_queue.size()); }
-    // Drops the connection and every queued message. Signals stop at once; the object deletes itself
-    // when control is back in the event loop, so callers further up the stack stay safe.
+    // Drops every queued message and stops all signals and notifications at once; the descriptor stays
+    // open until the object is destroyed, which the owner does later, outside the caller's stack.
     void shutDown();
 
 signals:
@@ -62,21 +66,29 @@ signals:
     void failed(int index, int number);
 
 private:
-    void onReadyRead();
+    void onReadable();
+    void onWritable();
     void onBytesWritten();
     void writeNext();
     bool handOver(const QByteArray& message);
+    void reportLater(int number);
     void deliver(const QStringList& messages);
 
     int m_index;
-    QTcpSocket* m_socket;
+    int m_descriptor;
     Timing m_timing;
     QString m_tag;
     bool m_failed = false;
     bool m_shutDown = false;
+    // The peer closed or the socket failed.
+    bool m_ended = false;
+    bool m_writing = false;
+    QSocketNotifier m_readable;
+    // Only while a message waits for room in the kernel's buffer.
+    std::unique_ptr<QSocketNotifier> m_writable;
+    QByteArray m_unsent;
     InboundSplitter m_splitter;
     std::deque<QByteArray> m_queue;
-    bool m_writing = false;
     QElapsedTimer m_sinceHandedOver;
     QTimer m_spacing;
 };

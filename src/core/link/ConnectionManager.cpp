@@ -10,8 +10,8 @@
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QSqlQuery>
-#include <QTcpSocket>
 #include <QTimer>
+#include <unistd.h>
 
 namespace kestrava {
 
@@ -24,6 +24,8 @@ ConnectionManager::ConnectionManager(Database& db, SystemTree& tree, QObject* pa
     connect(&m_server, &QTcpServer::newConnection, this, &ConnectionManager::onNewConnection);
     m_writePass.setSingleShot(true);
     connect(&m_writePass, &QTimer::timeout, this, &ConnectionManager::writePass);
+    m_closePass.setSingleShot(true);
+    connect(&m_closePass, &QTimer::timeout, this, &ConnectionManager::closePass);
     m_silenceCheck.setSingleShot(true);
     connect(&m_silenceCheck, &QTimer::timeout, this, &ConnectionManager::closeSilentConnections);
     connect(&m_server, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) {
@@ -82,30 +84,31 @@ int ConnectionManager::Get_Free_Socket_Index() {
 }
 
 void ConnectionManager::onNewConnection() {
-    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-        const QHostAddress address = socket->peerAddress();
+    for (qintptr descriptor = m_server.takeDescriptor(); descriptor >= 0;
+         descriptor = m_server.takeDescriptor()) {
+        const QHostAddress address = ClientConnection::peerAddressOf(descriptor);
         const int index =
             m_unidentifiedCount.value(address) < m_maxUnidentifiedPerAddress ? Get_Free_Socket_Index() : 0;
         if (index == 0) {
-            socket->abort();
-            socket->deleteLater();
+            ::close(static_cast<int>(descriptor));
             continue;
         }
-        install(index, socket);
+        install(index, descriptor);
         watchUnidentified(index, address);
         emit connectionAccepted(index);
     }
 }
 
-void ConnectionManager::install(int index, QTcpSocket* socket) {
+void ConnectionManager::install(int index, qintptr descriptor) {
     if (index >= static_cast<int>(m_slots.size())) {
         for (int i = static_cast<int>(m_slots.size()); i < index; ++i)
             m_gaps.insert(i);
-        m_slots.resize(static_cast<std::size_t>(index) + 1, nullptr);
+        m_slots.resize(static_cast<std::size_t>(index) + 1);
     }
     m_gaps.erase(index);
-    auto* connection = new ClientConnection(index, socket, m_timing, this);
-    m_slots[static_cast<std::size_t>(index)] = connection;
+    auto& slot = m_slots[static_cast<std::size_t>(index)];
+    slot = std::make_unique<ClientConnection>(index, descriptor, m_timing);
+    ClientConnection* connection = slot.get();
     connect(connection, &ClientConnection::messageReceived, this, &ConnectionManager::messageReceived);
     connect(connection, &ClientConnection::closed, this, &ConnectionManager::Handle_Socket_Close);
     connect(connection, &ClientConnection::failed, this, &ConnectionManager::Handle_Socket_Error);
@@ -114,7 +117,7 @@ void ConnectionManager::install(int index, QTcpSocket* socket) {
 ClientConnection* ConnectionManager::connectionAt(int index) const {
     if (index <= 0 || index >= static_cast<int>(m_slots.size()))
         return nullptr;
-    return m_slots[static_cast<std::size_t>(index)];
+    return m_slots[static_cast<std::size_t>(index)].get();
 }
 
 void ConnectionManager::watchUnidentified(int index, const QHostAddress& address) {
@@ -155,7 +158,11 @@ void ConnectionManager::release(int index) {
     if (!connection->tag().isEmpty() && m_slotOfKey.value(hash) == index)
         m_slotOfKey.remove(hash);
     m_dead.erase(index);
-    m_slots[static_cast<std::size_t>(index)] = nullptr;
+    connection->disconnect(this);
+    connection->shutDown();
+    m_closing.push_back(std::move(m_slots[static_cast<std::size_t>(index)]));
+    if (!m_closePass.isActive())
+        m_closePass.start(0);
     if (index == static_cast<int>(m_slots.size()) - 1) {
         while (m_slots.size() > 1 && m_slots.back() == nullptr) {
             m_slots.pop_back();
@@ -164,8 +171,15 @@ void ConnectionManager::release(int index) {
     } else {
         m_gaps.insert(index);
     }
-    connection->disconnect(this);
-    connection->shutDown();
+}
+
+void ConnectionManager::closePass() {
+    QElapsedTimer slice;
+    slice.start();
+    while (!m_closing.empty() && slice.elapsed() < kCloseSlice.count())
+        m_closing.pop_front();
+    if (!m_closing.empty())
+        m_closePass.start(0);
 }
 
 void ConnectionManager::Handle_Socket_Close(int index) {

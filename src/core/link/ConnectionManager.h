@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/ClientConnection.h"
+#include "link/DescriptorServer.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -9,11 +10,11 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QTcpServer>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <set>
 #include <vector>
@@ -38,6 +39,8 @@ public:
     static constexpr std::chrono::milliseconds kAcceptRetry{1000};
     // The longest a write pass keeps the event loop.
     static constexpr std::chrono::milliseconds kWriteSlice{10};
+    // The longest a pass that closes released connections keeps the event loop.
+    static constexpr std::chrono::milliseconds kCloseSlice{10};
     // A connection that has not identified itself by then is closed: silent peers do not keep slots.
     static constexpr std::chrono::milliseconds kUnidentifiedTimeout{60000};
     // Further connections from an address that holds this many unidentified ones are closed at once,
@@ -102,6 +105,8 @@ public:
     // The slots in use, ascending.
     std::vector<int> socketIndexes() const;
     ClientConnection* connectionAt(int index) const;
+    // Released connections whose descriptors are not closed yet.
+    std::size_t closingCount() const { return m_closing.size(); }
 
 signals:
     void connectionAccepted(int index);
@@ -114,10 +119,11 @@ signals:
 
 private:
     void onNewConnection();
-    void install(int index, QTcpSocket* socket);
+    void install(int index, qintptr descriptor);
     void release(int index);
     void markNotConnected(const QString& key);
     void writePass();
+    void closePass();
     void watchUnidentified(int index, const QHostAddress& address);
     void forgetUnidentified(int index);
     void closeSilentConnections();
@@ -125,12 +131,19 @@ private:
 
     Database& m_db;
     SystemTree& m_tree;
-    QTcpServer m_server;
+    DescriptorServer m_server;
     QString m_listenError;
     bool m_warnedLocalPort = false;
     ClientConnection::Timing m_timing{kSendSpacing, InboundSplitter::kIdentificationWait};
-    // Index 0 stands for the listening socket and is never a slot.
-    std::vector<ClientConnection*> m_slots{nullptr};
+    // Index 0 stands for the listening socket and is never a slot. The table owns its connections
+    // itself: as children of this object, the removal of each from the child list made a mass drop
+    // quadratic.
+    std::vector<std::unique_ptr<ClientConnection>> m_slots =
+        std::vector<std::unique_ptr<ClientConnection>>(1);
+    // Released connections, destroyed (their descriptors closed) in slices by the close pass: a close
+    // costs as much as everything else of a dropped connection together.
+    std::deque<std::unique_ptr<ClientConnection>> m_closing;
+    QTimer m_closePass;
     std::set<int> m_gaps;
     std::set<int> m_dead;
     QHash<QString, int> m_slotOfKey;

@@ -1,5 +1,7 @@
 #include "link/SocketErrors.h"
 
+#include <cerrno>
+
 namespace kestrava::SocketErrors {
 
 int numberOf(QAbstractSocket::SocketError error) {
@@ -28,6 +30,27 @@ int numberOf(QAbstractSocket::SocketError error) {
         return 10045;
     default:
         return 10000 + static_cast<int>(error);
+    }
+}
+
+int numberOfErrno(int error) {
+    switch (error) {
+    case ECONNRESET:
+    case EPIPE:
+        return kConnectionReset;
+    case ECONNABORTED:
+        return kConnectionAborted;
+    case ENETRESET:
+        return kNetworkReset;
+    case ETIMEDOUT:
+        return kTimedOut;
+    case ECONNREFUSED:
+        return kConnectionRefused;
+    case ENOBUFS:
+    case ENOMEM:
+        return numberOf(QAbstractSocket::SocketResourceError);
+    default:
+        return kNetworkDown;
     }
 }
 

@@ -18,6 +18,8 @@ inline constexpr int kNoRecovery = 11003;
 inline constexpr int kOverflow = 6;
 
 int numberOf(QAbstractSocket::SocketError error);
+// The same for an errno of a failed read or write on a connected socket.
+int numberOfErrno(int error);
 // Whether an error of this number ends the connection of its slot at once.
 bool closesConnection(int number);
 

@@ -132,6 +132,9 @@ void MainWindow::buildViews() {
     m_treSystems = new OffsetDragView<QTreeView>(splitter);
     m_treSystems->setObjectName(QStringLiteral("treSystems"));
     m_treSystems->setHeaderHidden(true);
+    // Every node is one line: without this the view measures each changed row and walks the rows above
+    // it, which thousands of systems changing at once turn into seconds.
+    m_treSystems->setUniformRowHeights(true);
     m_treSystems->setModel(m_treeIcons);
     m_lvwSystems = new SystemListView(splitter);
     m_lvwSystems->setModel(m_listPolicy);

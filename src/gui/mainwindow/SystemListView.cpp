@@ -61,7 +61,11 @@ void SystemListView::setModel(QAbstractItemModel* model) {
     m_details->setModel(model);
     m_icons->setModel(model);
     m_icons->setSelectionModel(m_details->selectionModel());
-    connect(model, &QAbstractItemModel::modelReset, this, &SystemListView::applyFilter);
+    // A reset shows every row again in both views.
+    connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        m_anyHidden = false;
+        applyFilter();
+    });
     connect(model, &QAbstractItemModel::layoutChanged, this, &SystemListView::applyFilter);
     connect(model, &QAbstractItemModel::rowsInserted, this, &SystemListView::applyFilter);
 }
@@ -71,6 +75,10 @@ void SystemListView::applyFilter() {
     if (!model)
         return;
     const QString text = m_find->text().trimmed();
+    // Only the rows on screen are asked for their cells when nothing is filtered.
+    if (text.isEmpty() && !m_anyHidden)
+        return;
+    m_anyHidden = false;
     for (int row = 0; row < model->rowCount(); ++row) {
         bool shown = text.isEmpty();
         for (int column = 0; !shown && column < 2; ++column)
@@ -78,6 +86,7 @@ void SystemListView::applyFilter() {
         // The key holds the identifier.
         if (!shown)
             shown = model->index(row, 0).data(KeyRole).toString().contains(text, Qt::CaseInsensitive);
+        m_anyHidden = m_anyHidden || !shown;
         m_details->setRowHidden(row, QModelIndex(), !shown);
         m_icons->setRowHidden(row, !shown);
     }

@@ -51,6 +51,8 @@ private:
     QTreeView* m_details = nullptr;
     int m_view = Details;
     bool m_dragAndDrop = false;
+    // Whether the filter hides any row; without, an empty filter has nothing to show again.
+    bool m_anyHidden = false;
 };
 
 } // namespace kestrava

@@ -1,0 +1,262 @@
+#include "WindowScenarios.h"
+
+#include "AnswerGapProbe.h"
+#include "BenchClock.h"
+#include "BenchDatabase.h"
+#include "KeyValueLine.h"
+#include "TargetProcess.h"
+#include "WorkerPool.h"
+#include "console/Keys.h"
+#include "store/Database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cmath>
+#include <cstdio>
+
+namespace kestrava::bench {
+
+namespace {
+
+void progress(const QString& text) {
+    std::fprintf(stderr, "bench: %s\n", qPrintable(text));
+}
+
+double rounded(double value, int digits = 2) {
+    const double scale = std::pow(10.0, digits);
+    return std::round(value * scale) / scale;
+}
+
+// A copy of the console beside a database that knows the load's systems B1..Bn, directly under the
+// root: the list the window shows at start holds them all.
+struct ListedFolder {
+    QTemporaryDir dir{QDir::tempPath() + QStringLiteral("/kestrava-bench-XXXXXX")};
+    quint16 port = pickFreePort();
+    bool ok = false;
+
+    ListedFolder(const BenchConfig& config, int systems) {
+        const QString database = dir.path() + QStringLiteral("/kestrava.tlmr");
+        ok = dir.isValid() && port != 0 &&
+             QFile::copy(config.binDir + QStringLiteral("/kestrava"),
+                         dir.path() + QStringLiteral("/kestrava")) &&
+             prepareDatabase(config.binDir + QStringLiteral("/kestrava-initdb"), database, port, 1, 0) &&
+             addSystems(database, systems);
+    }
+
+    static bool addSystems(const QString& path, int systems) {
+        try {
+            Database db;
+            db.open(path);
+            db.transaction([&] {
+                db.exec(QStringLiteral("UPDATE Settings_Table SET AddToGroup=''"));
+                for (int s = 1; s <= systems; ++s) {
+                    db.exec(
+                        QStringLiteral("INSERT INTO System_Table (System_Key, System_Name, Group_ID) VALUES "
+                                       "(?, ?, 0)"),
+                        {Keys::Make_System_Key(QStringLiteral("B%1").arg(s), QStringLiteral("PC%1").arg(s)),
+                         QStringLiteral("PC%1").arg(s)});
+                }
+            });
+        } catch (const DatabaseError& error) {
+            std::fprintf(stderr, "bench: %s\n", qPrintable(error.toMessage()));
+            return false;
+        }
+        return true;
+    }
+};
+
+int descriptorsOf(qint64 pid) {
+    return static_cast<int>(
+        QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::Files | QDir::System).size());
+}
+
+bool waitUntilListening(quint16 port, const TargetProcess& target) {
+    const qint64 deadline = nowNs() + 60'000'000'000LL;
+    while (nowNs() < deadline && target.isRunning()) {
+        QTcpSocket probe;
+        probe.connectToHost(QStringLiteral("127.0.0.1"), port);
+        if (probe.waitForConnected(200))
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+// Calls the window up as an administrator does from a shell: a second start with the password, on the
+// display and in the home of the first.
+bool showWindow(const QString& folder, const TargetProcess& console) {
+    QFile environ(QStringLiteral("/proc/%1/environ").arg(console.pid()));
+    if (!environ.open(QIODevice::ReadOnly))
+        return false;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QByteArray& entry : environ.readAll().split('\0')) {
+        const qsizetype equals = entry.indexOf('=');
+        if (equals > 0)
+            env.insert(QString::fromLocal8Bit(entry.left(equals)),
+                       QString::fromLocal8Bit(entry.mid(equals + 1)));
+    }
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.setWorkingDirectory(folder);
+    second.setProcessChannelMode(QProcess::ForwardedChannels);
+    second.start(folder + QStringLiteral("/kestrava"), {QStringLiteral("-v"), QStringLiteral("Chief")});
+    if (!second.waitForFinished(20'000)) {
+        second.kill();
+        second.waitForFinished();
+        return false;
+    }
+    QThread::msleep(2'000);
+    return true;
+}
+
+std::unique_ptr<TargetProcess> startWithWindow(const ListedFolder& folder) {
+    if (!folder.ok)
+        return nullptr;
+    auto console = TargetProcess::startConsole(folder.dir.path());
+    if (!console || !waitUntilListening(folder.port, *console) || !showWindow(folder.dir.path(), *console))
+        return nullptr;
+    return console;
+}
+
+WorkerPool::Settings loadFor(const BenchConfig& config, quint16 port, int n) {
+    WorkerPool::Settings settings;
+    settings.program = config.binDir + QStringLiteral("/kestrava-bench-load");
+    settings.port = port;
+    settings.clients = n;
+    settings.processes = config.processes;
+    settings.thinkMs = config.thinkMs;
+    settings.timeoutMs = config.timeoutMs;
+    return settings;
+}
+
+qint64 answered(const std::vector<KeyValueLine>& replies) {
+    qint64 done = 0;
+    for (const KeyValueLine& r : replies)
+        done += r.number(QStringLiteral("done"));
+    return done;
+}
+
+struct Drop {
+    double holdMs = -1;
+    double quietGapMs = -1;
+    double seconds = -1;
+};
+
+// All clients of the pool drop at once while the probe asks; the target has handled the drop when its
+// descriptors are back to what they were before the clients came.
+Drop dropAll(WorkerPool& pool, const TargetProcess& target, quint16 port, int descriptorsBefore) {
+    Drop drop;
+    AnswerGapProbe probe;
+    if (!probe.start(port))
+        return drop;
+    QThread::msleep(1'000);
+    drop.quietGapMs = probe.longestGapMs();
+    probe.resetLongest();
+    const qint64 start = nowNs();
+    pool.command(QStringLiteral("drop"), QStringLiteral("dropped"), 60'000);
+    const int probeDescriptors = 8;
+    while (nowNs() - start < 60'000'000'000LL &&
+           descriptorsOf(target.pid()) > descriptorsBefore + probeDescriptors + 2)
+        QThread::msleep(5);
+    drop.seconds = static_cast<double>(nowNs() - start) / 1e9;
+    QThread::msleep(500);
+    drop.holdMs = probe.longestGapMs();
+    probe.stop();
+    return drop;
+}
+
+} // namespace
+
+QJsonObject runWindowDrop(const BenchConfig& config, int n) {
+    QJsonObject result{{QStringLiteral("scenario"), QStringLiteral("window_drop")}, {QStringLiteral("n"), n}};
+    qint64 emptyRss = -1;
+    {
+        ListedFolder empty(config, 0);
+        auto console = startWithWindow(empty);
+        if (!console) {
+            result[QStringLiteral("error")] = QStringLiteral("console did not start");
+            return result;
+        }
+        emptyRss = console->rssKib();
+    }
+    ListedFolder folder(config, n);
+    progress(QStringLiteral("window with %1 listed systems").arg(n));
+    auto console = startWithWindow(folder);
+    if (!console) {
+        result[QStringLiteral("error")] = QStringLiteral("console did not start");
+        return result;
+    }
+    const qint64 listedRss = console->rssKib();
+    const int descriptorsBefore = descriptorsOf(console->pid());
+    {
+        WorkerPool pool(loadFor(config, folder.port, n));
+        result[QStringLiteral("held")] = answered(
+            pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
+        pool.command(QStringLiteral("exchange"), QStringLiteral("exchange"), config.timeoutMs);
+        QThread::msleep(1'000);
+        const qint64 connectedRss = console->rssKib();
+        result[QStringLiteral("rss_empty_window_kib")] = emptyRss;
+        result[QStringLiteral("rss_listed_kib")] = listedRss;
+        result[QStringLiteral("rss_connected_kib")] = connectedRss;
+        result[QStringLiteral("kib_per_client")] = rounded(static_cast<double>(connectedRss - emptyRss) / n);
+        result[QStringLiteral("connection_kib_per_client")] =
+            rounded(static_cast<double>(connectedRss - listedRss) / n);
+        progress(QStringLiteral("%1 systems drop at once, list shown").arg(n));
+        const Drop ours = dropAll(pool, *console, folder.port, descriptorsBefore);
+        result[QStringLiteral("drop_hold_ms")] = rounded(ours.holdMs, 1);
+        result[QStringLiteral("quiet_gap_ms")] = rounded(ours.quietGapMs, 1);
+        result[QStringLiteral("drop_s")] = rounded(ours.seconds, 3);
+    }
+    console.reset();
+
+    const quint16 port = pickFreePort();
+    auto reference = TargetProcess::startDirect(config.binDir + QStringLiteral("/kestrava-bench-reference"),
+                                                {QStringLiteral("--port"), QString::number(port),
+                                                 QStringLiteral("--max-seconds"), QStringLiteral("900")},
+                                                QStringLiteral("listening"));
+    if (!reference) {
+        result[QStringLiteral("error")] = QStringLiteral("reference did not start");
+        return result;
+    }
+    const int referenceBefore = descriptorsOf(reference->pid());
+    WorkerPool pool(loadFor(config, port, n));
+    pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000);
+    progress(QStringLiteral("%1 clients drop at once from the epoll reference").arg(n));
+    const Drop theirs = dropAll(pool, *reference, port, referenceBefore);
+    result[QStringLiteral("reference_drop_hold_ms")] = rounded(theirs.holdMs, 1);
+    result[QStringLiteral("reference_quiet_gap_ms")] = rounded(theirs.quietGapMs, 1);
+    result[QStringLiteral("reference_drop_s")] = rounded(theirs.seconds, 3);
+    result[QStringLiteral("hold_ratio")] =
+        theirs.holdMs > 0 ? rounded(result[QStringLiteral("drop_hold_ms")].toDouble() / theirs.holdMs) : 0.0;
+    return result;
+}
+
+QJsonObject runListShow(const BenchConfig& config, int n) {
+    QProcess show;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    show.setProcessEnvironment(env);
+    show.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    progress(QStringLiteral("list of a group of %1 shown the first time").arg(n));
+    show.start(QStringLiteral("xvfb-run"),
+               {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"),
+                config.binDir + QStringLiteral("/kestrava-bench-listshow"), QString::number(n)});
+    if (!show.waitForFinished(120'000)) {
+        show.kill();
+        show.waitForFinished();
+    }
+    for (const QByteArray& line : show.readAllStandardOutput().split('\n')) {
+        const QJsonDocument document = QJsonDocument::fromJson(line);
+        if (document.isObject())
+            return document.object();
+    }
+    return {{QStringLiteral("scenario"), QStringLiteral("list_show")},
+            {QStringLiteral("error"), QStringLiteral("no figures")}};
+}
+
+} // namespace kestrava::bench

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "Scenarios.h"
+
+#include <QJsonObject>
+
+namespace kestrava::bench {
+
+// The real console with its window called up and n known systems listed in it: resident memory per
+// client, then all n dropping at once while a probe measures how long the event loop is held; the same
+// drop against the epoll reference.
+QJsonObject runWindowDrop(const BenchConfig& config, int n);
+// The list of a group of n systems shown the first time (kestrava-bench-listshow under xvfb-run).
+QJsonObject runListShow(const BenchConfig& config, int n);
+
+} // namespace kestrava::bench
