@@ -17,7 +17,8 @@ struct BenchConfig {
 };
 
 // 1: n new systems connect at once and identify; then the same n again as known systems.
-QJsonObject runIdentificationStorm(const BenchConfig& config, int n);
+// Over the authenticated port (LocalPort + 1) when tls, every client with one shared key made beforehand.
+QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool tls = false);
 // 2: n identified clients loop s, o, r, b and a status report; the same against the epoll reference.
 QJsonObject runRequestMix(const BenchConfig& config, int n);
 // 3: a group of n connected members gets a new policy; then every system gets new settings.

@@ -37,6 +37,7 @@ void SimulatedClient::useTls(const QSslKey& key, const QSslCertificate& certific
     configuration.setPrivateKey(key);
     configuration.setLocalCertificate(certificate);
     configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    configuration.setCaCertificates({});
     socket->setSslConfiguration(configuration);
     m_socket = socket;
     m_tls = true;

@@ -40,9 +40,11 @@ SecureListener::SecureListener(ConnectionManager& connections, QObject* parent)
     setMaxPendingConnections(ConnectionManager::kMaxPendingConnections);
     setHandshakeTimeout(kHandshakeTimeout);
     connect(this, &QSslServer::pendingConnectionAvailable, this, &SecureListener::onEncrypted);
-    connect(this, &QSslServer::errorOccurred, this, [this](QSslSocket* socket, QAbstractSocket::SocketError) {
-        refuse(socket, socket->errorString());
-    });
+    connect(this, &QSslServer::errorOccurred, this,
+            [this](QSslSocket* socket, QAbstractSocket::SocketError error) {
+                refuse(socket, error == QAbstractSocket::SocketTimeoutError ? u"no handshake in time"_s
+                                                                            : socket->errorString());
+            });
     connect(this, &QSslServer::acceptError, this, [this](QAbstractSocket::SocketError) {
         QTimer::singleShot(ConnectionManager::kAcceptRetry, this, [this] { resumeAccepting(); });
     });
@@ -50,8 +52,8 @@ SecureListener::SecureListener(ConnectionManager& connections, QObject* parent)
 
 SecureListener::~SecureListener() {
     // The sockets still in their handshake are deleted after this body; nothing here may hear of it.
-    for (QSslSocket* socket : m_handshaking.keys())
-        socket->disconnect(this);
+    for (const Handshake& handshake : std::as_const(m_handshaking))
+        QObject::disconnect(handshake.destroyed);
     m_handshaking.clear();
 }
 
@@ -79,6 +81,8 @@ void SecureListener::setIdentity(const TlsIdentity& identity) {
     // The client's certificate is asked for but not checked against authorities: both sides use
     // self-signed certificates, and PeerCheck and the pins decide.
     configuration.setPeerVerifyMode(QSslSocket::QueryPeer);
+    // No authority is consulted, and loading the system's for every handshake costs milliseconds each.
+    configuration.setCaCertificates({});
     setSslConfiguration(configuration);
 }
 
@@ -141,13 +145,17 @@ void SecureListener::incomingConnection(qintptr descriptor) {
 
 void SecureListener::watch(QSslSocket* socket) {
     const QHostAddress address = socket->peerAddress();
-    m_handshaking.insert(socket, address);
     ++m_handshakeCount[address];
     // The server deletes a socket whose first bytes are not a handshake without a word.
-    connect(socket, &QObject::destroyed, this, [this, socket] {
+    const QMetaObject::Connection destroyed = connect(socket, &QObject::destroyed, this, [this, socket] {
         if (const QHostAddress address = forget(socket); !address.isNull())
             report(address, u"the connection ended during its handshake"_s);
     });
+    m_handshaking.insert(socket, {address, destroyed});
+    if (m_handshaking.size() >= kMaxHandshakes && !m_paused) {
+        m_paused = true;
+        pauseAccepting();
+    }
     if (m_handshakeCount.value(address) + m_connections.unidentifiedFrom(address) >
         m_connections.maxUnidentifiedPerAddress()) {
         refuse(socket, u"too many unidentified connections from this address"_s);
@@ -161,9 +169,8 @@ void SecureListener::watch(QSslSocket* socket) {
 void SecureListener::onEncrypted() {
     while (QTcpSocket* next = nextPendingConnection()) {
         auto* socket = static_cast<QSslSocket*>(next);
+        // The server has let go of the socket; from now on it belongs to its connection alone.
         const QHostAddress address = forget(socket);
-        // From now on the socket belongs to its connection alone.
-        socket->disconnect(this);
         const QString refusal =
             PeerCheck::refusal(socket->peerCertificate(), {}, QDateTime::currentDateTimeUtc());
         if (!refusal.isEmpty()) {
@@ -183,7 +190,6 @@ void SecureListener::refuse(QSslSocket* socket, const QString& why) {
     const QHostAddress address = forget(socket);
     if (address.isNull())
         return;
-    socket->disconnect(this);
     report(address, why);
     socket->abort();
     socket->deleteLater();
@@ -200,10 +206,15 @@ QHostAddress SecureListener::forget(QSslSocket* socket) {
     const auto it = m_handshaking.constFind(socket);
     if (it == m_handshaking.cend())
         return {};
-    const QHostAddress address = *it;
+    const QHostAddress address = it->address;
+    QObject::disconnect(it->destroyed);
     if (--m_handshakeCount[address] <= 0)
         m_handshakeCount.remove(address);
     m_handshaking.erase(it);
+    if (m_paused && m_handshaking.size() < kMaxHandshakes) {
+        m_paused = false;
+        resumeAccepting();
+    }
     return address;
 }
 

@@ -25,6 +25,9 @@ class SecureListener : public QSslServer {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds kHandshakeTimeout{10000};
+    // Handshakes under way at most; further connections wait in the kernel's queue until one ends. A
+    // storm of thousands would otherwise advance every handshake a little and finish none in time.
+    static constexpr int kMaxHandshakes = 64;
 
     explicit SecureListener(ConnectionManager& connections, QObject* parent = nullptr);
     ~SecureListener() override;
@@ -76,8 +79,14 @@ private:
     TlsIdentity m_identity;
     std::chrono::milliseconds m_handshakeTimeout{kHandshakeTimeout};
     QString m_listenError;
-    QHash<QSslSocket*, QHostAddress> m_handshaking;
+    struct Handshake {
+        QHostAddress address;
+        // Only this connection of ours: the server's own ones on the socket must stay.
+        QMetaObject::Connection destroyed;
+    };
+    QHash<QSslSocket*, Handshake> m_handshaking;
     QHash<QHostAddress, int> m_handshakeCount;
+    bool m_paused = false;
 };
 
 } // namespace kestrava
