@@ -37,7 +37,8 @@ SecureListener::SecureListener(ConnectionManager& connections, QObject* parent)
     : QSslServer(parent)
     , m_connections(connections) {
     setListenBacklogSize(ConnectionManager::kListenBacklog);
-    setMaxPendingConnections(ConnectionManager::kMaxPendingConnections);
+    // The server counts its handshakes under way as pending connections.
+    setMaxPendingConnections(kMaxHandshakes);
     setHandshakeTimeout(kHandshakeTimeout);
     connect(this, &QSslServer::pendingConnectionAvailable, this, &SecureListener::onEncrypted);
     connect(this, &QSslServer::errorOccurred, this,
@@ -152,10 +153,6 @@ void SecureListener::watch(QSslSocket* socket) {
             report(address, u"the connection ended during its handshake"_s);
     });
     m_handshaking.insert(socket, {address, destroyed});
-    if (m_handshaking.size() >= kMaxHandshakes && !m_paused) {
-        m_paused = true;
-        pauseAccepting();
-    }
     if (m_handshakeCount.value(address) + m_connections.unidentifiedFrom(address) >
         m_connections.maxUnidentifiedPerAddress()) {
         refuse(socket, u"too many unidentified connections from this address"_s);
@@ -211,10 +208,8 @@ QHostAddress SecureListener::forget(QSslSocket* socket) {
     if (--m_handshakeCount[address] <= 0)
         m_handshakeCount.remove(address);
     m_handshaking.erase(it);
-    if (m_paused && m_handshaking.size() < kMaxHandshakes) {
-        m_paused = false;
-        resumeAccepting();
-    }
+    // The server stops accepting at its limit and starts again only when a connection is taken.
+    resumeAccepting();
     return address;
 }
 

@@ -86,7 +86,6 @@ private:
     };
     QHash<QSslSocket*, Handshake> m_handshaking;
     QHash<QHostAddress, int> m_handshakeCount;
-    bool m_paused = false;
 };
 
 } // namespace kestrava
