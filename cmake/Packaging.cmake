@@ -85,8 +85,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 
 set(CPACK_DEBIAN_CONSOLE_PACKAGE_NAME kestrava)
 set(CPACK_DEBIAN_CONSOLE_PACKAGE_SECTION net)
-# Plug-ins that Qt loads at run time: the SQLite driver and the display platforms.
-set(CPACK_DEBIAN_CONSOLE_PACKAGE_DEPENDS "adduser, libqt6sql6-sqlite, qt6-qpa-plugins")
+# Plug-ins that Qt loads at run time: the SQLite driver and the display platforms. The TLS backend of the
+# authenticated link (plugins/tls/libqopensslbackend.so) ships in libqt6network6 and opens libssl3 at run
+# time, so both are named although the linker sees neither need.
+set(CPACK_DEBIAN_CONSOLE_PACKAGE_DEPENDS "adduser, libqt6sql6-sqlite, qt6-qpa-plugins, libqt6network6 (>= 6.4), libssl3")
 set(CPACK_DEBIAN_CONSOLE_PACKAGE_SUGGESTS kestrava-agent)
 set(CPACK_DEBIAN_CONSOLE_DESCRIPTION "console that controls internet use on the local network
 The Kestrava console lists the computers of a school lab or office that run
@@ -98,7 +100,7 @@ set(CPACK_DEBIAN_CONSOLE_PACKAGE_CONTROL_EXTRA ${KESTRAVA_PACKAGING}/kestrava/po
 
 set(CPACK_DEBIAN_AGENT_PACKAGE_NAME kestrava-agent)
 set(CPACK_DEBIAN_AGENT_PACKAGE_SECTION admin)
-set(CPACK_DEBIAN_AGENT_PACKAGE_DEPENDS "nftables, dnsmasq-base")
+set(CPACK_DEBIAN_AGENT_PACKAGE_DEPENDS "nftables, dnsmasq-base, libqt6network6 (>= 6.4), libssl3")
 set(CPACK_DEBIAN_AGENT_DESCRIPTION "Kestrava client service: enforces what the console orders
 Runs on each controlled computer, connects to the Kestrava console and applies
 its orders with an nftables table of its own, a local dnsmasq and process

@@ -82,6 +82,8 @@ void LoadWorker::startStorm() {
         connect(c.sim.get(), &SimulatedClient::connected, this, [this, i] { onConnected(i); });
         connect(c.sim.get(), &SimulatedClient::arrived, this,
                 [this, i](const QString& message) { onArrival(i, message); });
+        if (!m_options.certificate.isNull())
+            c.sim->useTls(m_options.key, m_options.certificate);
         c.sim->bindTo(sourceOf(i));
         c.sim->connectTo(m_options.host, m_options.port);
     }

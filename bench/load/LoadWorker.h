@@ -4,6 +4,8 @@
 
 #include <QHostAddress>
 #include <QObject>
+#include <QSslCertificate>
+#include <QSslKey>
 #include <QTimer>
 #include <deque>
 #include <memory>
@@ -34,6 +36,9 @@ public:
         int sourceNet = 10;
         int thinkMs = 55;
         int timeoutMs = 60'000;
+        // Over the authenticated port, every client with this key and certificate; plain when null.
+        QSslKey key;
+        QSslCertificate certificate;
     };
 
     explicit LoadWorker(const Options& options, QObject* parent = nullptr);

@@ -7,6 +7,7 @@
 #include "WorkerPool.h"
 #include "protocol/Messages.h"
 #include "protocol/WireCodec.h"
+#include "tls/TlsIdentity.h"
 
 #include <QDir>
 #include <QFile>
@@ -189,8 +190,9 @@ MixFigures runMix(WorkerPool& pool, const BenchConfig& config, int thinkMs) {
 
 } // namespace
 
-QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupTimer) {
-    QJsonObject result{{QStringLiteral("scenario"), QStringLiteral("identification_storm")},
+QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupTimer, bool tls) {
+    QJsonObject result{{QStringLiteral("scenario"), tls ? QStringLiteral("identification_storm_tls")
+                                                        : QStringLiteral("identification_storm")},
                        {QStringLiteral("n"), n},
                        {QStringLiteral("group_timer"), groupTimer}};
     ConsoleFolder folder(config, 1, 0, groupTimer);
@@ -199,7 +201,20 @@ QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupT
         result[QStringLiteral("error")] = QStringLiteral("console did not start");
         return result;
     }
-    WorkerPool pool(poolSettings(config, folder.port, n));
+    WorkerPool::Settings settings = poolSettings(config, folder.port, n);
+    if (tls) {
+        // Made once here: the load processes only read it.
+        const TlsIdentity client = TlsIdentity::loadOrCreate(
+            folder.dir.filePath(QStringLiteral("bench-client.key")),
+            folder.dir.filePath(QStringLiteral("bench-client.crt")), QStringLiteral("bench client"));
+        if (!client.isValid()) {
+            result[QStringLiteral("error")] = client.error;
+            return result;
+        }
+        settings.port = static_cast<quint16>(folder.port + 1);
+        settings.tlsDir = folder.dir.path();
+    }
+    WorkerPool pool(settings);
     progress(QStringLiteral("storm of %1 new systems").arg(n));
     // The console's own CPU time: unlike the wall times it does not move with what else runs.
     qint64 cpuBefore = console->cpuNs();

@@ -17,8 +17,10 @@ struct BenchConfig {
 };
 
 // 1: n new systems connect at once and identify; then the same n again as known systems. With groupTimer
-// their group has a running timer, whose start every schedule payload reads.
-QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupTimer = false);
+// their group has a running timer, whose start every schedule payload reads. Over the authenticated port
+// (LocalPort + 1) when tls, every client with one shared key made beforehand.
+QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupTimer = false,
+                                   bool tls = false);
 // 2: n identified clients loop s, o, r, b and a status report; the same against the epoll reference.
 QJsonObject runRequestMix(const BenchConfig& config, int n);
 // 3: a group of n connected members gets a new policy; then every system gets new settings.

@@ -14,12 +14,15 @@ WorkerPool::WorkerPool(const Settings& settings) {
         const int count = settings.clients / processes + (p < settings.clients % processes ? 1 : 0);
         auto process = std::make_unique<QProcess>();
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(settings.program,
-                       {QStringLiteral("--port"), QString::number(settings.port), QStringLiteral("--first"),
-                        QString::number(first), QStringLiteral("--count"), QString::number(count),
-                        QStringLiteral("--source-net"), QString::number(10 + p), QStringLiteral("--think"),
-                        QString::number(settings.thinkMs), QStringLiteral("--timeout"),
-                        QString::number(settings.timeoutMs)});
+        QStringList arguments{QStringLiteral("--port"),       QString::number(settings.port),
+                              QStringLiteral("--first"),      QString::number(first),
+                              QStringLiteral("--count"),      QString::number(count),
+                              QStringLiteral("--source-net"), QString::number(10 + p),
+                              QStringLiteral("--think"),      QString::number(settings.thinkMs),
+                              QStringLiteral("--timeout"),    QString::number(settings.timeoutMs)};
+        if (!settings.tlsDir.isEmpty())
+            arguments << QStringLiteral("--tls-dir") << settings.tlsDir;
+        process->start(settings.program, arguments);
         first += count;
         m_processes.push_back(std::move(process));
     }

@@ -14,10 +14,11 @@ int main(int argc, char* argv[]) {
     kestrava::raiseOpenFileLimit();
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Benchmarks of the Kestrava console. Scenarios: storm, storm-timer, mix, broadcast, startup, memory, "
-        "window, listshow. Every "
-        "connection stays inside 127.0.0.0/8; every scenario ends by itself."));
+    parser.setApplicationDescription(
+        QStringLiteral("Benchmarks of the Kestrava console. Scenarios: storm, storm-timer, tls-storm, mix, "
+                       "broadcast, startup, "
+                       "memory, window, listshow. Every "
+                       "connection stays inside 127.0.0.0/8; every scenario ends by itself."));
     parser.addHelpOption();
     auto option = [&](const char* name, const char* help, const QString& fallback) {
         QCommandLineOption o(QString::fromLatin1(name), QString::fromLatin1(help), QStringLiteral("value"),
@@ -72,6 +73,8 @@ int main(int argc, char* argv[]) {
                 print(runIdentificationStorm(config, size));
         } else if (scenario == QLatin1String("storm-timer")) {
             print(runIdentificationStorm(config, clients, true));
+        } else if (scenario == QLatin1String("tls-storm")) {
+            print(runIdentificationStorm(config, clients, false, true));
         } else if (scenario == QLatin1String("mix")) {
             print(runRequestMix(config, clients));
         } else if (scenario == QLatin1String("broadcast")) {

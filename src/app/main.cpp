@@ -1,10 +1,13 @@
 #include "ConsoleMain.h"
 #include "LinkErrorQueue.h"
+#include "MainWindow.h"
 #include "MessageBoxPrompt.h"
 #include "console/SystemTree.h"
 #include "link/ConnectionManager.h"
 #include "link/IncomingMessages.h"
 #include "link/Messenger.h"
+#include "link/SecureListener.h"
+#include "options/SecureLinkSettings.h"
 #include "platform/DisplayCheck.h"
 #include "platform/OpenFileLimit.h"
 #include "platform/PlatformEventPass.h"
@@ -17,12 +20,16 @@
 #include "startup/SingleInstance.h"
 #include "store/Database.h"
 #include "store/DatabaseFileWatch.h"
+#include "tls/TlsIdentity.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QStatusBar>
 #include <cstdio>
 
 namespace {
+
+constexpr int kIdentificationNoticeMs = 60000;
 
 // --help and --version, answered without a display and without touching a running console.
 int answerQuery(int argc, char* argv[]) {
@@ -80,11 +87,12 @@ int main(int argc, char* argv[]) {
     kestrava::SystemTree tree;
     kestrava::SystemClock clock;
     kestrava::ConnectionManager connections(db, tree);
+    kestrava::SecureListener secure(connections);
     kestrava::Messenger messenger(db, tree, connections, clock);
     kestrava::IncomingMessages incoming(db, tree, clock, connections, messenger);
     QObject::connect(&connections, &kestrava::ConnectionManager::messageReceived, &incoming,
                      &kestrava::IncomingMessages::handleMessage);
-    kestrava::ConsoleServices services{db, tree, clock, &connections, &messenger};
+    kestrava::ConsoleServices services{db, tree, clock, &connections, &messenger, &secure};
     kestrava::MessageBoxPrompt prompt;
     // One box at a time, none dropped, each also on standard error.
     kestrava::LinkErrorQueue linkErrors(prompt);
@@ -93,6 +101,12 @@ int main(int argc, char* argv[]) {
     kestrava::ConsoleMain console(
         services, prompt,
         {program, kestrava::Database_File_Path(program), kestrava::clsRegistry::defaultStoreFile()});
+    // A computer that does not prove its pinned key is worth a look, not a message box.
+    QObject::connect(&incoming, &kestrava::IncomingMessages::identificationRefused, &app,
+                     [&](const QString& line) {
+                         if (kestrava::MainWindow* window = console.mainWindow())
+                             window->statusBar()->showMessage(line, kIdentificationNoticeMs);
+                     });
     instance.setHandler([&console](const QString& text) { return console.Handle_Copy_Data(text); });
     QObject::connect(&console, &kestrava::ConsoleMain::ended, &app, [] { QCoreApplication::exit(1); });
     // A database file deleted under the running console is written again from the open connection.
@@ -104,10 +118,14 @@ int main(int argc, char* argv[]) {
         &fileWatch, &kestrava::DatabaseFileWatch::failed, &app,
         [&](const QString& message) { prompt.error(nullptr, message); }, Qt::QueuedConnection);
     QObject::connect(&console, &kestrava::ConsoleMain::loaded, &fileWatch, [&] { fileWatch.start(); });
-    // Without its port the console still runs, without client services.
+    // Without its ports the console still runs, without client services.
     QObject::connect(&console, &kestrava::ConsoleMain::loaded, &connections, [&] {
-        if (!connections.Start_Listening())
-            prompt.error(nullptr, connections.listenError());
+        // The key and certificate are made on the first start, beside the database.
+        secure.setIdentity(kestrava::TlsIdentity::loadOrCreate(
+            kestrava::SecureLinkSettings::keyFileFor(db.path()),
+            kestrava::SecureLinkSettings::certificateFileFor(db.path()), QStringLiteral("Kestrava console")));
+        for (const QString& failure : secure.openPorts(db))
+            prompt.error(nullptr, failure);
     });
     if (!console.Main())
         return 1;

@@ -29,12 +29,22 @@ QString SystemListModel::notConnectedText() {
     return QStringLiteral("Not Connected");
 }
 
+QString SystemListModel::authenticatedText() {
+    return QStringLiteral("Connected (authenticated)");
+}
+
 void SystemListModel::setRemoteAddressLookup(RemoteAddressLookup lookup) {
     m_lookup = std::move(lookup);
 }
 
 std::optional<QString> SystemListModel::addressOf(const TreeNode* node) const {
     return Keys::Is_System_Key(node->key) && m_lookup ? m_lookup(node->key) : std::nullopt;
+}
+
+QString SystemListModel::connectionStatusOf(const TreeNode* node) const {
+    if (!addressOf(node))
+        return notConnectedText();
+    return m_authenticated && m_authenticated(node->key) ? authenticatedText() : connectedText();
 }
 
 ListRow SystemListModel::rowAt(int at) const {
@@ -47,9 +57,8 @@ ListRow SystemListModel::rowAt(int at) const {
     row.system = Keys::Get_System_Field_From_Key(node->key);
     row.group = m_groupText;
     row.internetStatus = node->tag;
-    const std::optional<QString> address = addressOf(node);
-    row.ipAddress = address.value_or(QString());
-    row.connectionStatus = address ? connectedText() : notConnectedText();
+    row.ipAddress = addressOf(node).value_or(QString());
+    row.connectionStatus = connectionStatusOf(node);
     if (m_alone)
         row.tag = node->tag;
     return row;
@@ -170,7 +179,7 @@ QString SystemListModel::columnText(int at, int column) const {
     case IpAddress:
         return addressOf(node).value_or(QString());
     case ConnectionStatus:
-        return addressOf(node) ? connectedText() : notConnectedText();
+        return connectionStatusOf(node);
     case InternetStatus:
         return node->tag;
     default:

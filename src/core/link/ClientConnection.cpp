@@ -2,6 +2,7 @@
 
 #include "link/SocketErrors.h"
 
+#include <QTcpSocket>
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
@@ -17,24 +18,66 @@ ClientConnection::ClientConnection(int index, qintptr descriptor, Timing timing,
     , m_index(index)
     , m_descriptor(static_cast<int>(descriptor))
     , m_timing(timing)
-    , m_readable(descriptor, QSocketNotifier::Read)
+    , m_readable(std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read))
     , m_splitter(timing.identificationWait) {
     ::fcntl(m_descriptor, F_SETFL, ::fcntl(m_descriptor, F_GETFL) | O_NONBLOCK);
     const int on = 1;
     ::setsockopt(m_descriptor, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    connect(m_readable.get(), &QSocketNotifier::activated, this, &ClientConnection::onReadable);
+    setUp();
+}
+
+ClientConnection::ClientConnection(int index, QTcpSocket* socket, Timing timing, QObject* parent)
+    : QObject(parent)
+    , m_index(index)
+    , m_descriptor(static_cast<int>(socket->socketDescriptor()))
+    , m_timing(timing)
+    , m_socket(socket)
+    , m_splitter(timing.identificationWait) {
+    m_socket->setParent(this);
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // One byte above the largest arrival that is handled, so a larger one shows as such.
+    m_socket->setReadBufferSize(InboundSplitter::kMaxArrivalBytes + 1);
+    connect(m_socket, &QTcpSocket::readyRead, this, &ClientConnection::onReadable);
+    connect(m_socket, &QTcpSocket::bytesWritten, this, &ClientConnection::onBytesWritten);
+    connect(m_socket, &QTcpSocket::disconnected, this, [this] { end(); });
+    connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        emit failed(m_index, SocketErrors::numberOf(error));
+    });
+    setUp();
+}
+
+void ClientConnection::setUp() {
     m_spacing.setSingleShot(true);
     m_spacing.setTimerType(Qt::PreciseTimer);
     connect(&m_spacing, &QTimer::timeout, this, &ClientConnection::writeNext);
-    connect(&m_readable, &QSocketNotifier::activated, this, &ClientConnection::onReadable);
     connect(&m_splitter, &InboundSplitter::identificationTimedOut, this,
             [this](const QString& message) { deliver({message}); });
 }
 
 ClientConnection::~ClientConnection() {
+    if (m_socket) {
+        m_socket->disconnect(this);
+        return;
+    }
     // The notifiers leave the event dispatcher before their descriptor is closed and can be reused.
-    m_readable.setEnabled(false);
+    m_readable.reset();
     m_writable.reset();
     ::close(m_descriptor);
+}
+
+void ClientConnection::end() {
+    if (m_ended)
+        return;
+    m_ended = true;
+    if (m_readable)
+        m_readable->setEnabled(false);
+    emit closed(m_index);
+}
+
+bool ClientConnection::isConnected() const {
+    return !m_failed && !m_shutDown && !m_ended &&
+           (!m_socket || m_socket->state() == QAbstractSocket::ConnectedState);
 }
 
 QHostAddress ClientConnection::peerAddressOf(qintptr descriptor) {
@@ -86,6 +129,13 @@ void ClientConnection::writeNext() {
 }
 
 bool ClientConnection::handOver(const QByteArray& message) {
+    // Bytes of an encrypted socket go through TLS, never straight to the kernel.
+    if (m_socket) {
+        if (m_socket->write(message) < 0)
+            return false;
+        m_socket->flush();
+        return true;
+    }
     const ssize_t written = ::send(m_descriptor, message.constData(),
                                    static_cast<std::size_t>(message.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
@@ -125,7 +175,7 @@ void ClientConnection::onWritable() {
 
 void ClientConnection::reportLater(int number) {
     m_ended = true;
-    m_readable.setEnabled(false);
+    m_readable->setEnabled(false);
     // As a socket reports a failed write: from the event loop, never inside the caller's send.
     QMetaObject::invokeMethod(
         this,
@@ -137,7 +187,7 @@ void ClientConnection::reportLater(int number) {
 }
 
 void ClientConnection::onBytesWritten() {
-    if (!m_writing || !m_unsent.isEmpty())
+    if (!m_writing || !m_unsent.isEmpty() || (m_socket && m_socket->bytesToWrite() > 0))
         return;
     m_writing = false;
     m_sinceHandedOver.start();
@@ -147,6 +197,17 @@ void ClientConnection::onBytesWritten() {
 void ClientConnection::onReadable() {
     if (m_shutDown || m_ended)
         return;
+    if (m_socket) {
+        const qint64 available = m_socket->bytesAvailable();
+        if (available > InboundSplitter::kMaxArrivalBytes) {
+            m_socket->skip(available);
+            m_splitter.discard();
+            return;
+        }
+        // Exactly what arrived: readAll() would take a block of the buffer's chunk size for every arrival.
+        deliver(m_splitter.feed(m_socket->read(available)));
+        return;
+    }
     // One byte above the largest arrival that is handled, so a larger one shows as such.
     static std::array<char, InboundSplitter::kMaxArrivalBytes + 1> buffer;
     const ssize_t got = ::recv(m_descriptor, buffer.data(), buffer.size(), MSG_DONTWAIT);
@@ -154,14 +215,12 @@ void ClientConnection::onReadable() {
         if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
             return;
         m_ended = true;
-        m_readable.setEnabled(false);
+        m_readable->setEnabled(false);
         emit failed(m_index, SocketErrors::numberOfErrno(errno));
         return;
     }
     if (got == 0) {
-        m_ended = true;
-        m_readable.setEnabled(false);
-        emit closed(m_index);
+        end();
         return;
     }
     if (got > InboundSplitter::kMaxArrivalBytes) {
@@ -187,7 +246,12 @@ void ClientConnection::shutDown() {
     m_spacing.stop();
     m_splitter.discard();
     m_splitter.disconnect(this);
-    m_readable.setEnabled(false);
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+        return;
+    }
+    m_readable->setEnabled(false);
     if (m_writable)
         m_writable->setEnabled(false);
 }

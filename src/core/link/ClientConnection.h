@@ -13,6 +13,8 @@
 #include <deque>
 #include <memory>
 
+class QTcpSocket;
+
 namespace kestrava {
 
 // One slot of the connection table: an accepted socket descriptor, the system key it is tied to (its
@@ -20,7 +22,8 @@ namespace kestrava {
 // message per arrival, so a message leaves only after the previous one was handed to the kernel and the
 // spacing interval has passed since; other connections never wait for this one. The descriptor is held
 // directly (one notifier, no socket object): at tens of thousands of clients a socket object's memory
-// and its close inside the read of the peer's end dominate.
+// and its close inside the read of the peer's end dominate. A connection of the authenticated port keeps
+// its TLS socket instead.
 class ClientConnection : public QObject {
     Q_OBJECT
 public:
@@ -34,6 +37,8 @@ public:
 
     // Takes the connected descriptor over; the destructor closes it.
     ClientConnection(int index, qintptr descriptor, Timing timing, QObject* parent = nullptr);
+    // Takes an encrypted socket over; it is deleted with the connection.
+    ClientConnection(int index, QTcpSocket* socket, Timing timing, QObject* parent = nullptr);
     ~ClientConnection() override;
 
     int index() const { return m_index; }
@@ -41,7 +46,7 @@ public:
     void setTag(const QString& tag) { m_tag = tag; }
 
     // Open and not failed: the only state in which anything is sent.
-    bool isConnected() const { return !m_failed && !m_shutDown && !m_ended; }
+    bool isConnected() const;
     // Closed or failed: the slot may be cleaned up and reused.
     bool isDead() const { return !isConnected(); }
     // An error that did not end the connection still leaves the slot unusable.
@@ -49,6 +54,8 @@ public:
     QHostAddress peerAddress() const { return peerAddressOf(m_descriptor); }
     static QHostAddress peerAddressOf(qintptr descriptor);
     QString remoteAddress() const;
+    // The encrypted socket of an authenticated connection; none for a plain one.
+    QTcpSocket* socket() const { return m_socket; }
 
     // Queues one message; it leaves as one write. Dropped when the queue is full.
     void send(const QByteArray& message);
@@ -66,6 +73,9 @@ signals:
     void failed(int index, int number);
 
 private:
+    void setUp();
+    // The peer closed its end.
+    void end();
     void onReadable();
     void onWritable();
     void onBytesWritten();
@@ -83,7 +93,9 @@ private:
     // The peer closed or the socket failed.
     bool m_ended = false;
     bool m_writing = false;
-    QSocketNotifier m_readable;
+    // The encrypted socket, or none for a plain descriptor.
+    QTcpSocket* m_socket = nullptr;
+    std::unique_ptr<QSocketNotifier> m_readable;
     // Only while a message waits for room in the kernel's buffer.
     std::unique_ptr<QSocketNotifier> m_writable;
     QByteArray m_unsent;

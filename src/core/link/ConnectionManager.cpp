@@ -10,6 +10,7 @@
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QSqlQuery>
+#include <QTcpSocket>
 #include <QTimer>
 #include <unistd.h>
 
@@ -87,31 +88,44 @@ void ConnectionManager::onNewConnection() {
     for (qintptr descriptor = m_server.takeDescriptor(); descriptor >= 0;
          descriptor = m_server.takeDescriptor()) {
         const QHostAddress address = ClientConnection::peerAddressOf(descriptor);
-        const int index =
-            m_unidentifiedCount.value(address) < m_maxUnidentifiedPerAddress ? Get_Free_Socket_Index() : 0;
+        const int index = admit(address);
         if (index == 0) {
             ::close(static_cast<int>(descriptor));
             continue;
         }
-        install(index, descriptor);
-        watchUnidentified(index, address);
-        emit connectionAccepted(index);
+        install(std::make_unique<ClientConnection>(index, descriptor, m_timing), address);
     }
 }
 
-void ConnectionManager::install(int index, qintptr descriptor) {
+void ConnectionManager::accept(QTcpSocket* socket) {
+    const QHostAddress address = socket->peerAddress();
+    const int index = admit(address);
+    if (index == 0) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    install(std::make_unique<ClientConnection>(index, socket, m_timing), address);
+}
+
+int ConnectionManager::admit(const QHostAddress& address) {
+    return m_unidentifiedCount.value(address) < m_maxUnidentifiedPerAddress ? Get_Free_Socket_Index() : 0;
+}
+
+void ConnectionManager::install(std::unique_ptr<ClientConnection> connection, const QHostAddress& address) {
+    const int index = connection->index();
     if (index >= static_cast<int>(m_slots.size())) {
         for (int i = static_cast<int>(m_slots.size()); i < index; ++i)
             m_gaps.insert(i);
         m_slots.resize(static_cast<std::size_t>(index) + 1);
     }
     m_gaps.erase(index);
-    auto& slot = m_slots[static_cast<std::size_t>(index)];
-    slot = std::make_unique<ClientConnection>(index, descriptor, m_timing);
-    ClientConnection* connection = slot.get();
-    connect(connection, &ClientConnection::messageReceived, this, &ConnectionManager::messageReceived);
-    connect(connection, &ClientConnection::closed, this, &ConnectionManager::Handle_Socket_Close);
-    connect(connection, &ClientConnection::failed, this, &ConnectionManager::Handle_Socket_Error);
+    connect(connection.get(), &ClientConnection::messageReceived, this, &ConnectionManager::messageReceived);
+    connect(connection.get(), &ClientConnection::closed, this, &ConnectionManager::Handle_Socket_Close);
+    connect(connection.get(), &ClientConnection::failed, this, &ConnectionManager::Handle_Socket_Error);
+    m_slots[static_cast<std::size_t>(index)] = std::move(connection);
+    watchUnidentified(index, address);
+    emit connectionAccepted(index);
 }
 
 ClientConnection* ConnectionManager::connectionAt(int index) const {
