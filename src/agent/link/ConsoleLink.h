@@ -3,14 +3,19 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QRandomGenerator>
+#include <QSslSocket>
 #include <QStringList>
-#include <QTcpSocket>
 #include <QTimer>
+
+namespace kestrava {
+struct TlsIdentity;
+}
 
 namespace kestrava::agent {
 
 // The agent's one connection to the console: identification, reconnect with back-off, spaced
-// one-message writes and the splitting of what the console sends into whole messages.
+// one-message writes and the splitting of what the console sends into whole messages. With a pinned
+// console key it speaks TLS only and sends nothing before the console's certificate has passed.
 class ConsoleLink : public QObject {
     Q_OBJECT
 
@@ -25,6 +30,8 @@ public:
 
     ConsoleLink(QString host, quint16 port, QString identifier, QString name, QObject* parent = nullptr);
 
+    // Before start: TLS only, presenting own, to a console whose certificate has the SHA-256 consolePin.
+    void useTls(const TlsIdentity& own, const QByteArray& consolePin);
     void start();
     void stop();
     // Queued; leaves as one write at least kSpacingMs after the previous one.
@@ -41,6 +48,7 @@ signals:
 private:
     void connectNow();
     void onConnected();
+    void onEncrypted();
     void onClosed();
     void onReadyRead();
     void split(bool final);
@@ -52,7 +60,8 @@ private:
     quint16 m_port;
     QString m_identifier;
     QString m_name;
-    QTcpSocket m_socket;
+    QSslSocket m_socket;
+    QByteArray m_consolePin; // empty: plain TCP
     QTimer m_retryTimer;
     QTimer m_connectTimer;
     QTimer m_spacingTimer;
@@ -63,6 +72,10 @@ private:
     int m_retryMs = kFirstRetryMs;
     bool m_running = false;
     bool m_heardSinceConnect = false;
+    // Connected and, over TLS, the console's certificate accepted: only then is anything sent or read.
+    bool m_established = false;
+    bool m_closing = false;
+    QString m_refusal; // why the console's certificate was refused at this attempt
 };
 
 } // namespace kestrava::agent
