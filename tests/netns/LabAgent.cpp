@@ -35,7 +35,8 @@ bool LabAgent::start() {
                     {QStringLiteral("netns"), QStringLiteral("exec"), NetLab::pcName(), program(),
                      QStringLiteral("--console"), m_console, QStringLiteral("--identifier"),
                      QString::fromLatin1(kIdentifier), QStringLiteral("--name"), QString::fromLatin1(kName),
-                     QStringLiteral("--state-dir"), m_state.path()});
+                     QStringLiteral("--state-dir"), m_state.path()} +
+                        m_extraArguments);
     return m_process.waitForStarted(5000);
 }
 
