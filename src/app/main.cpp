@@ -5,6 +5,8 @@
 #include "link/ConnectionManager.h"
 #include "link/IncomingMessages.h"
 #include "link/Messenger.h"
+#include "link/SecureLinkSettings.h"
+#include "link/SecureListener.h"
 #include "platform/DisplayCheck.h"
 #include "platform/OpenFileLimit.h"
 #include "platform/PlatformEventPass.h"
@@ -17,6 +19,7 @@
 #include "startup/SingleInstance.h"
 #include "store/Database.h"
 #include "store/DatabaseFileWatch.h"
+#include "tls/TlsIdentity.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -80,11 +83,12 @@ int main(int argc, char* argv[]) {
     kestrava::SystemTree tree;
     kestrava::SystemClock clock;
     kestrava::ConnectionManager connections(db, tree);
+    kestrava::SecureListener secure(connections);
     kestrava::Messenger messenger(db, tree, connections, clock);
     kestrava::IncomingMessages incoming(db, tree, clock, connections, messenger);
     QObject::connect(&connections, &kestrava::ConnectionManager::messageReceived, &incoming,
                      &kestrava::IncomingMessages::handleMessage);
-    kestrava::ConsoleServices services{db, tree, clock, &connections, &messenger};
+    kestrava::ConsoleServices services{db, tree, clock, &connections, &messenger, &secure};
     kestrava::MessageBoxPrompt prompt;
     // One box at a time, none dropped, each also on standard error.
     kestrava::LinkErrorQueue linkErrors(prompt);
@@ -104,9 +108,21 @@ int main(int argc, char* argv[]) {
         &fileWatch, &kestrava::DatabaseFileWatch::failed, &app,
         [&](const QString& message) { prompt.error(nullptr, message); }, Qt::QueuedConnection);
     QObject::connect(&console, &kestrava::ConsoleMain::loaded, &fileWatch, [&] { fileWatch.start(); });
-    // Without its port the console still runs, without client services.
+    // Without its ports the console still runs, without client services.
     QObject::connect(&console, &kestrava::ConsoleMain::loaded, &connections, [&] {
-        if (!connections.Start_Listening())
+        // The key and certificate are made on the first start, beside the database.
+        secure.setIdentity(kestrava::TlsIdentity::loadOrCreate(
+            kestrava::SecureListener::keyFileFor(db.path()),
+            kestrava::SecureListener::certificateFileFor(db.path()), QStringLiteral("Kestrava console")));
+        bool secureOnly = false;
+        try {
+            secureOnly = kestrava::SecureLinkSettings::secureOnly(db);
+            if (!secure.listen(kestrava::SecureLinkSettings::securePort(db)))
+                prompt.error(nullptr, secure.listenError());
+        } catch (const kestrava::DatabaseError& error) {
+            prompt.error(nullptr, error.toMessage());
+        }
+        if (!secureOnly && !connections.Start_Listening())
             prompt.error(nullptr, connections.listenError());
     });
     if (!console.Main())

@@ -82,19 +82,22 @@ int ConnectionManager::Get_Free_Socket_Index() {
 }
 
 void ConnectionManager::onNewConnection() {
-    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-        const QHostAddress address = socket->peerAddress();
-        const int index =
-            m_unidentifiedCount.value(address) < m_maxUnidentifiedPerAddress ? Get_Free_Socket_Index() : 0;
-        if (index == 0) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        install(index, socket);
-        watchUnidentified(index, address);
-        emit connectionAccepted(index);
+    while (QTcpSocket* socket = m_server.nextPendingConnection())
+        accept(socket);
+}
+
+void ConnectionManager::accept(QTcpSocket* socket) {
+    const QHostAddress address = socket->peerAddress();
+    const int index =
+        m_unidentifiedCount.value(address) < m_maxUnidentifiedPerAddress ? Get_Free_Socket_Index() : 0;
+    if (index == 0) {
+        socket->abort();
+        socket->deleteLater();
+        return;
     }
+    install(index, socket);
+    watchUnidentified(index, address);
+    emit connectionAccepted(index);
 }
 
 void ConnectionManager::install(int index, QTcpSocket* socket) {

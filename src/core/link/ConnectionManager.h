@@ -52,6 +52,7 @@ public:
     void setIdentificationWait(std::chrono::milliseconds wait) { m_timing.identificationWait = wait; }
     void setUnidentifiedTimeout(std::chrono::milliseconds timeout) { m_unidentifiedTimeout = timeout; }
     void setMaxUnidentifiedPerAddress(int count) { m_maxUnidentifiedPerAddress = count; }
+    int maxUnidentifiedPerAddress() const { return m_maxUnidentifiedPerAddress; }
     // The highest slot index; lowered only to try a full table.
     void setMaxSocketIndex(int index) { m_maxSocketIndex = std::min(index, kMaxSocketIndex); }
     // Unidentified connections now held from address.
@@ -62,6 +63,11 @@ public:
     bool Start_Listening();
     QString listenError() const { return m_listenError; }
     bool isListening() const { return m_server.isListening(); }
+    // Closes the plain port only; the connections stay.
+    void stopListening() { m_server.close(); }
+    // A connected socket from either port: takes a slot, or is closed when the address holds too many
+    // unidentified connections or no slot is free.
+    void accept(QTcpSocket* socket);
     quint16 listeningPort() const { return m_server.serverPort(); }
 
     // Settings_Table.LocalPort of the first row, 8999 when there is none or it is empty or not a number

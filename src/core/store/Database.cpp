@@ -59,6 +59,8 @@ void Database::open(const QString& path) {
         if (info.isWritable())
             exec(QStringLiteral("PRAGMA journal_mode=WAL"));
         exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        if (info.isWritable() && scalar(QStringLiteral("PRAGMA user_version")).toInt() < Schema::kVersion)
+            transaction([&] { Schema::upgrade(*this); });
     } catch (...) {
         close();
         throw;

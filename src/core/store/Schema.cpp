@@ -2,7 +2,9 @@
 
 #include "store/Database.h"
 
+#include <QSqlRecord>
 #include <QStringList>
+#include <algorithm>
 
 namespace kestrava::Schema {
 
@@ -17,7 +19,8 @@ void createTables(Database& db) {
             "ID INTEGER PRIMARY KEY AUTOINCREMENT, LocalPort INTEGER, AddToGroup TEXT, "
             "AppBlockerMessage TEXT, HTTP INTEGER, FTP INTEGER, Telnet INTEGER, SMTP INTEGER, "
             "POP3 INTEGER, Socks INTEGER, News INTEGER, ICQ INTEGER, IRC INTEGER, OtherPort INTEGER, "
-            "Password TEXT, AskPwd INTEGER NOT NULL DEFAULT 0, CompatibleVersion TEXT)"),
+            "Password TEXT, AskPwd INTEGER NOT NULL DEFAULT 0, CompatibleVersion TEXT, SecurePort INTEGER, "
+            "SecureOnly INTEGER NOT NULL DEFAULT 0)"),
         QStringLiteral("CREATE TABLE Group_Table ("
                        "Group_ID INTEGER PRIMARY KEY AUTOINCREMENT, Group_Key TEXT UNIQUE COLLATE NOCASE, "
                        "Group_Name TEXT COLLATE NOCASE, "
@@ -32,7 +35,7 @@ void createTables(Database& db) {
                        "Apply_Systemwise_Settings INTEGER NOT NULL DEFAULT 0, "
                        "Schedule_Type INTEGER NOT NULL DEFAULT 0, OnInternet INTEGER NOT NULL DEFAULT 0, "
                        "Block_Internet INTEGER NOT NULL DEFAULT 0, Timer_Type TEXT, Timer_Starttime TEXT, "
-                       "Timer_Period TEXT, Blank_Screen INTEGER NOT NULL DEFAULT 0)"),
+                       "Timer_Period TEXT, Blank_Screen INTEGER NOT NULL DEFAULT 0, Key_Fingerprint TEXT)"),
         QStringLiteral(
             "CREATE TABLE Group_Scheduler_Table ("
             "ID INTEGER PRIMARY KEY AUTOINCREMENT, Group_ID INTEGER, Start_Time TEXT, Stop_Time TEXT, "
@@ -63,6 +66,31 @@ void createTables(Database& db) {
                        "Telnet, SMTP, POP3, Socks, News, ICQ, IRC, OtherPort, Password, AskPwd, "
                        "CompatibleVersion) VALUES (1, ?, '', ?, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, ?, 0, '1.4')"),
         {kFactoryLocalPort, factoryBlockMessage(), QString::fromLatin1(kFactoryPassword)});
+    db.exec(QStringLiteral("PRAGMA user_version=%1").arg(kVersion));
+}
+
+void upgrade(Database& db) {
+    struct Column {
+        const char* table;
+        const char* name;
+        const char* statement;
+    };
+    static constexpr Column kAdded[] = {
+        {"Settings_Table", "SecurePort", "ALTER TABLE Settings_Table ADD COLUMN SecurePort INTEGER"},
+        {"Settings_Table", "SecureOnly",
+         "ALTER TABLE Settings_Table ADD COLUMN SecureOnly INTEGER NOT NULL DEFAULT 0"},
+        {"System_Table", "Key_Fingerprint", "ALTER TABLE System_Table ADD COLUMN Key_Fingerprint TEXT"},
+    };
+    for (const Column& column : kAdded) {
+        // A file without the table is not this program's; start-up tells so, not the upgrade.
+        const QList<QSqlRecord> columns =
+            db.rows(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {QLatin1String(column.table)});
+        const bool present = std::any_of(columns.cbegin(), columns.cend(), [&](const QSqlRecord& row) {
+            return row.value(0).toString() == QLatin1String(column.name);
+        });
+        if (!columns.isEmpty() && !present)
+            db.exec(QLatin1String(column.statement));
+    }
     db.exec(QStringLiteral("PRAGMA user_version=%1").arg(kVersion));
 }
 
