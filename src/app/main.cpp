@@ -1,5 +1,6 @@
 #include "ConsoleMain.h"
 #include "LinkErrorQueue.h"
+#include "MainWindow.h"
 #include "MessageBoxPrompt.h"
 #include "console/SystemTree.h"
 #include "link/ConnectionManager.h"
@@ -23,9 +24,12 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QStatusBar>
 #include <cstdio>
 
 namespace {
+
+constexpr int kIdentificationNoticeMs = 60000;
 
 // --help and --version, answered without a display and without touching a running console.
 int answerQuery(int argc, char* argv[]) {
@@ -97,6 +101,12 @@ int main(int argc, char* argv[]) {
     kestrava::ConsoleMain console(
         services, prompt,
         {program, kestrava::Database_File_Path(program), kestrava::clsRegistry::defaultStoreFile()});
+    // A computer that does not prove its pinned key is worth a look, not a message box.
+    QObject::connect(&incoming, &kestrava::IncomingMessages::identificationRefused, &app,
+                     [&](const QString& line) {
+                         if (kestrava::MainWindow* window = console.mainWindow())
+                             window->statusBar()->showMessage(line, kIdentificationNoticeMs);
+                     });
     instance.setHandler([&console](const QString& text) { return console.Handle_Copy_Data(text); });
     QObject::connect(&console, &kestrava::ConsoleMain::ended, &app, [] { QCoreApplication::exit(1); });
     // A database file deleted under the running console is written again from the open connection.

@@ -27,6 +27,10 @@ QString SystemListModel::notConnectedText() {
     return QStringLiteral("Not Connected");
 }
 
+QString SystemListModel::authenticatedText() {
+    return QStringLiteral("Connected (authenticated)");
+}
+
 void SystemListModel::setRemoteAddressLookup(RemoteAddressLookup lookup) {
     m_lookup = std::move(lookup);
 }
@@ -35,7 +39,11 @@ void SystemListModel::fillConnection(ListRow& row) const {
     const std::optional<QString> address =
         Keys::Is_System_Key(row.key) && m_lookup ? m_lookup(row.key) : std::nullopt;
     row.ipAddress = address.value_or(QString());
-    row.connectionStatus = address ? connectedText() : notConnectedText();
+    if (!address)
+        row.connectionStatus = notConnectedText();
+    else
+        row.connectionStatus =
+            m_authenticated && m_authenticated(row.key) ? authenticatedText() : connectedText();
 }
 
 ListRow SystemListModel::makeRow(const TreeNode* node, const QString& groupText) const {

@@ -21,11 +21,16 @@ public:
 
     explicit SystemListModel(SystemTree& tree, QObject* parent = nullptr);
 
-    static QString connectedText();    // "Connected"
-    static QString notConnectedText(); // "Not Connected"
+    static QString connectedText();     // "Connected"
+    static QString notConnectedText();  // "Not Connected"
+    static QString authenticatedText(); // "Connected (authenticated)"
 
     // Where the IP address and connection state of a system come from; none means never connected.
     void setRemoteAddressLookup(RemoteAddressLookup lookup);
+    // Whether a connected system came over the authenticated port; none means never.
+    void setAuthenticatedLookup(std::function<bool(const QString& systemKey)> lookup) {
+        m_authenticated = std::move(lookup);
+    }
 
     // Clears the list and fills it for node; does nothing when node is null.
     void Show_Node_In_List(const TreeNode* node);
@@ -74,6 +79,7 @@ private:
 
     SystemTree& m_tree;
     RemoteAddressLookup m_lookup;
+    std::function<bool(const QString&)> m_authenticated;
     std::vector<ListRow> m_rows;
     QHash<QString, int> m_rowOfKey;
     QHash<const TreeNode*, int> m_rowOfNode;

@@ -12,11 +12,14 @@
 #include "store/Database.h"
 #include "store/DatabaseError.h"
 #include "store/StorableText.h"
+#include "tls/Fingerprint.h"
 
 #include <QDebug>
 #include <QPointer>
 #include <QSqlRecord>
 #include <QTimer>
+
+using namespace Qt::StringLiterals;
 
 namespace kestrava {
 
@@ -27,7 +30,8 @@ IncomingMessages::IncomingMessages(Database& db, SystemTree& tree, const Clock& 
     , m_tree(tree)
     , m_clock(clock)
     , m_connections(connections)
-    , m_messenger(messenger) {}
+    , m_messenger(messenger)
+    , m_pins(db) {}
 
 QString IncomingMessages::statusText(QStringView code) {
     if (!Messages::isStatusCode(code))
@@ -124,9 +128,21 @@ bool IncomingMessages::Identify_Client(const QString& payload, int index) {
     const QString key = StorableText::of(Keys::Make_System_Key(id.identifier, name));
     TreeNode* node = m_tree.Get_Node_Index_From_Key(key);
 
+    const QByteArray presented = KeyPins::presentedBy(m_connections.connectionAt(index));
+    const QByteArray pinned = node ? m_pins.pinOf(key) : QByteArray();
+    if (const QString why = KeyPins::refusal(pinned, presented); !why.isEmpty()) {
+        const QString line = u"kestrava: identification as %1 from %2 refused: %3"_s.arg(
+            name, m_connections.connectionAt(index)->remoteAddress(), why);
+        qWarning().noquote() << line;
+        m_connections.Handle_Socket_Close(index);
+        emit identificationRefused(line);
+        return false;
+    }
     // Stored first: a connection is tied only to a system that the tree and the database hold.
     if (!node)
-        recordNewSystem(key, name);
+        recordNewSystem(key, name, presented);
+    else if (pinned.isEmpty() && !presented.isEmpty())
+        m_pins.pin(key, presented);
 
     const int old = m_connections.Find_Socket_Of_System(key);
     if (old != 0 && old != index)
@@ -150,7 +166,7 @@ bool IncomingMessages::Identify_Client(const QString& payload, int index) {
     return true;
 }
 
-void IncomingMessages::recordNewSystem(const QString& key, const QString& name) {
+void IncomingMessages::recordNewSystem(const QString& key, const QString& name, const QByteArray& digest) {
     TreeNode* parent = m_tree.root();
     int groupId = 0;
     const std::optional<QSqlRecord> group =
@@ -163,8 +179,10 @@ void IncomingMessages::recordNewSystem(const QString& key, const QString& name) 
             groupId = group->value(1).toInt();
         }
     }
-    m_db.exec(QStringLiteral("INSERT INTO System_Table(System_Key,System_Name,Group_ID) VALUES(?,?,?)"),
-              {key, name, groupId});
+    m_db.exec(
+        QStringLiteral(
+            "INSERT INTO System_Table(System_Key,System_Name,Group_ID,Key_Fingerprint) VALUES(?,?,?,?)"),
+        {key, name, groupId, digest.isEmpty() ? QVariant() : QVariant(Fingerprint::text(digest))});
     m_tree.addNode(parent, key, name, NodeImage::SystemOnline, NodeImage::SystemOnline);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/KeyPins.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringView>
@@ -30,8 +32,10 @@ public:
     // here.
     void handleMessage(int index, const QString& message);
 
-    // The identification's payload (after its letter). A wrong version is answered with "T";
-    // otherwise the system is recorded when it was never seen before and only then the slot is tied to it.
+    // The identification's payload (after its letter). A wrong version is answered with "T"; a system
+    // whose pinned key the connection does not prove is refused and the connection closed; otherwise the
+    // system is recorded when it was never seen before (with the key of an authenticated connection) and
+    // only then the slot is tied to it.
     bool Identify_Client(const QString& payload, int index);
     // The status report's payload: its code, e.g. "IN".
     void Report_Client_Status(const QString& payload, int index);
@@ -42,16 +46,19 @@ public:
 signals:
     // "number: description".
     void errorOccurred(const QString& message);
+    // One line for an identification refused for its key.
+    void identificationRefused(const QString& line);
 
 private:
     void identify(int index, const QString& payload, bool mayRetry);
-    void recordNewSystem(const QString& key, const QString& name);
+    void recordNewSystem(const QString& key, const QString& name, const QByteArray& digest);
 
     Database& m_db;
     SystemTree& m_tree;
     const Clock& m_clock;
     ConnectionManager& m_connections;
     Messenger& m_messenger;
+    KeyPins m_pins;
 };
 
 } // namespace kestrava

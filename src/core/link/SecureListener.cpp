@@ -2,6 +2,7 @@
 
 #include "link/ConnectionManager.h"
 #include "link/SocketErrors.h"
+#include "tls/Fingerprint.h"
 #include "tls/PeerCheck.h"
 
 #include <QDateTime>
@@ -58,6 +59,13 @@ QString SecureListener::keyFileFor(const QString& databasePath) {
 
 QString SecureListener::certificateFileFor(const QString& databasePath) {
     return besideDatabase(databasePath, u"kestrava.crt"_s);
+}
+
+QString SecureListener::fingerprintBeside(const QString& databasePath) {
+    if (databasePath.isEmpty())
+        return {};
+    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(certificateFileFor(databasePath));
+    return certificates.isEmpty() ? QString() : Fingerprint::text(certificates.first());
 }
 
 void SecureListener::setIdentity(const TlsIdentity& identity) {

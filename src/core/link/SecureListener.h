@@ -32,6 +32,8 @@ public:
     // "<folder>/kestrava.crt".
     static QString keyFileFor(const QString& databasePath);
     static QString certificateFileFor(const QString& databasePath);
+    // The fingerprint of the certificate beside the database as "AB:CD:…", empty when there is none.
+    static QString fingerprintBeside(const QString& databasePath);
 
     // For handshakes started from now on.
     void setIdentity(const TlsIdentity& identity);

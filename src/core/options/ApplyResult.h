@@ -27,6 +27,9 @@ struct ApplyResult {
     Focus focus = Focus::None;
     // "O" went to the connected systems.
     bool settingsSent = false;
+    // "Accept client services only over the authenticated link" was turned on or off: the plain port
+    // is closed or opened at once.
+    bool secureOnlyChanged = false;
 };
 
 } // namespace kestrava

@@ -1,5 +1,7 @@
 #include "options/OptionsModel.h"
 
+#include "link/SecureLinkSettings.h"
+#include "link/SecureListener.h"
 #include "options/AutoStartSwitch.h"
 #include "options/SettingsPayload.h"
 #include "options/TraySwitch.h"
@@ -54,7 +56,12 @@ OptionsValues OptionsModel::load() {
             !addToGroup.isEmpty())
             values.addToGroup = name;
     }
+    values.securePort = SecureLinkSettings::securePort(m_db);
+    values.secureOnly = SecureLinkSettings::secureOnly(m_db);
+    values.consoleFingerprint = SecureListener::fingerprintBeside(m_db.path());
     m_portAtOpening = values.localPort;
+    m_securePortAtOpening = values.securePort;
+    m_secureOnlyAtOpening = values.secureOnly;
     return values;
 }
 
@@ -97,14 +104,28 @@ void OptionsModel::applyGeneral(const OptionsValues& values) {
 }
 
 void OptionsModel::applyConnection(const OptionsValues& values, ApplyResult& result) {
+    if (values.secureOnly != m_secureOnlyAtOpening) {
+        m_db.exec(QStringLiteral("UPDATE Settings_Table SET SecureOnly=? WHERE ID=1"),
+                  {values.secureOnly ? 1 : 0});
+        m_secureOnlyAtOpening = values.secureOnly;
+        result.secureOnlyChanged = true;
+    }
     // The window never lets a port outside the range through; one that gets here is not stored.
-    if (values.localPort == m_portAtOpening || !isValidLocalPort(values.localPort))
-        return;
-    m_db.exec(QStringLiteral("UPDATE Settings_Table SET LocalPort=? WHERE ID=1"), {values.localPort});
-    m_portAtOpening = values.localPort;
-    result.notices.append({Notice::Kind::Exclamation,
-                           QStringLiteral("Changes you made to the port settings will take effect only "
-                                          "after you restart the program")});
+    bool portChanged = false;
+    if (values.localPort != m_portAtOpening && isValidLocalPort(values.localPort)) {
+        m_db.exec(QStringLiteral("UPDATE Settings_Table SET LocalPort=? WHERE ID=1"), {values.localPort});
+        m_portAtOpening = values.localPort;
+        portChanged = true;
+    }
+    if (values.securePort != m_securePortAtOpening && isValidSecurePort(values.securePort, m_portAtOpening)) {
+        m_db.exec(QStringLiteral("UPDATE Settings_Table SET SecurePort=? WHERE ID=1"), {values.securePort});
+        m_securePortAtOpening = values.securePort;
+        portChanged = true;
+    }
+    if (portChanged)
+        result.notices.append({Notice::Kind::Exclamation,
+                               QStringLiteral("Changes you made to the port settings will take effect only "
+                                              "after you restart the program")});
 }
 
 bool OptionsModel::applyPassword(const OptionsValues& values, ApplyResult& result) {

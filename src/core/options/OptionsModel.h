@@ -30,6 +30,7 @@ public:
     const QStringList& groupNames() const { return m_groupNames; }
     // The port that leaving the port box puts back: as opened, or as last applied.
     int portAtOpening() const { return m_portAtOpening; }
+    int securePortAtOpening() const { return m_securePortAtOpening; }
     const QString& payloadAtOpening() const { return m_payloadAtOpening; }
 
     // General, Connection, Password and Port/Proxy, in this order; a failing step does not stop the
@@ -37,6 +38,10 @@ public:
     ApplyResult apply(const OptionsValues& values);
 
     static bool isValidLocalPort(int port) { return port >= kMinLocalPort && port <= kMaxPort; }
+    // In the same range as the local port and not the local port itself.
+    static bool isValidSecurePort(int port, int localPort) {
+        return isValidLocalPort(port) && port != localPort;
+    }
     // The refusal for a block message that cannot travel to the client services, or empty.
     static QString blockMessageRefusal(const QString& message);
 
@@ -52,6 +57,8 @@ private:
     SendToAll m_sendToAll;
     QStringList m_groupNames;
     int m_portAtOpening = 0;
+    int m_securePortAtOpening = 0;
+    bool m_secureOnlyAtOpening = false;
     QString m_payloadAtOpening;
 };
 

@@ -20,6 +20,11 @@ struct OptionsValues {
     QString newPassword;
     QString confirmPassword;
     int localPort = 0;
+    // The authenticated port, and whether the plain one stays closed.
+    int securePort = 0;
+    bool secureOnly = false;
+    // The console's certificate as "AB:CD:…"; empty when it has none yet. Shown only.
+    QString consoleFingerprint;
     // 0 where the protocol is not controlled.
     std::array<int, kProtocolCount> ports{};
 };

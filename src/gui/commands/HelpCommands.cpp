@@ -2,8 +2,12 @@
 
 #include "AboutDialog.h"
 #include "MainMenus.h"
+#include "MainWindow.h"
 #include "Prompt.h"
 #include "SplashWindow.h"
+#include "link/SecureListener.h"
+#include "startup/ConsoleServices.h"
+#include "store/Database.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -72,6 +76,8 @@ void HelpCommands::showBanner() {
 
 AboutDialog* HelpCommands::showAbout() {
     auto* about = new AboutDialog(&m_owner);
+    if (const auto* window = qobject_cast<const MainWindow*>(&m_owner))
+        about->setConsoleFingerprint(SecureListener::fingerprintBeside(window->services().db.path()));
     about->setAttribute(Qt::WA_DeleteOnClose);
     about->setWindowModality(Qt::ApplicationModal);
     about->show();

@@ -90,6 +90,14 @@ OptionsDialog* ListCommands::options() {
     auto* dialog = new OptionsDialog(
         m_db, *m_prompt, *m_tray, *m_autoStart, [this](const QString& message) { sendToAll(message); },
         &m_owner);
+    connect(dialog, &OptionsDialog::secureOnlyApplied, this, [this, dialog](bool on) {
+        if (!m_connections)
+            return;
+        if (on)
+            m_connections->stopListening();
+        else if (!m_connections->isListening() && !m_connections->Start_Listening())
+            m_prompt->error(dialog, m_connections->listenError());
+    });
     showModal(dialog);
     return dialog;
 }

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -112,6 +113,12 @@ QWidget* AboutDialog::buildAboutTab() {
     heading->addWidget(lblTitle, 1);
     layout->addLayout(heading);
     layout->addWidget(lblBuild);
+    txtFingerprint = new QLineEdit(tab);
+    txtFingerprint->setObjectName(QStringLiteral("txtConsoleFingerprint"));
+    txtFingerprint->setReadOnly(true);
+    txtFingerprint->setToolTip(QStringLiteral("SHA-256 fingerprint of this console's key"));
+    txtFingerprint->hide();
+    layout->addWidget(txtFingerprint);
     layout->addWidget(notice);
     const char* const targets[] = {kSupportMail, kSalesMail};
     const char* const captions[] = {"support@kestrava.example", "sales@kestrava.example"};
@@ -184,6 +191,11 @@ void AboutDialog::openLink(QLabel* link) {
     palette.setColor(QPalette::WindowText, palette.color(QPalette::Disabled, QPalette::Text));
     link->setPalette(palette);
     QDesktopServices::openUrl(QUrl(link->property("tag").toString()));
+}
+
+void AboutDialog::setConsoleFingerprint(const QString& fingerprint) {
+    txtFingerprint->setText(QStringLiteral("Console key: ") + fingerprint);
+    txtFingerprint->setVisible(!fingerprint.isEmpty());
 }
 
 } // namespace kestrava

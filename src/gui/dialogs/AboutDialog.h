@@ -4,6 +4,7 @@
 #include <array>
 
 class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
@@ -22,9 +23,14 @@ public:
     static QString buildText(); // "Build " major "." minor "." revision
     static QString creditsText();
 
+    // "AB:CD:…" of the console's certificate; empty hides it.
+    void setConsoleFingerprint(const QString& fingerprint);
+
     QTabWidget* sstAbout = nullptr;
     QLabel* lblTitle = nullptr;
     QLabel* lblBuild = nullptr;
+    // The console's certificate fingerprint, selectable; hidden until it is known.
+    QLineEdit* txtFingerprint = nullptr;
     QLabel* imgLogo = nullptr;
     std::array<QLabel*, 2> lblLinks{};
     QPlainTextEdit* txtEULA = nullptr;

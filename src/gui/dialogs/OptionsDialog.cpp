@@ -191,8 +191,21 @@ QWidget* OptionsDialog::buildConnection() {
     QGroupBox* box = frame(QStringLiteral("Connection"), int(Page::Connection), this);
     m_txtLocalPort = portBox(QStringLiteral("txtLocalPort"), box);
     m_txtLocalPort->setText(QStringLiteral("8999"));
+    m_txtSecurePort = portBox(QStringLiteral("txtSecurePort"), box);
+    m_txtSecurePort->setText(QStringLiteral("9000"));
+    m_chkSecureOnly =
+        new QCheckBox(QStringLiteral("Accept client services only over the authenticated link"), box);
+    m_chkSecureOnly->setObjectName(QStringLiteral("chkSecureOnly"));
+    // Read-only but selectable, so that the administrator can copy it to the client services.
+    m_txtFingerprint = new QLineEdit(box);
+    m_txtFingerprint->setObjectName(QStringLiteral("txtConsoleFingerprint"));
+    m_txtFingerprint->setReadOnly(true);
+    m_txtFingerprint->setMinimumWidth(m_txtFingerprint->fontMetrics().horizontalAdvance(QString(95, u'D')));
     auto* layout = new QFormLayout(box);
     layout->addRow(QStringLiteral("Local Port"), m_txtLocalPort);
+    layout->addRow(QStringLiteral("Authenticated Port"), m_txtSecurePort);
+    layout->addRow(m_chkSecureOnly);
+    layout->addRow(QStringLiteral("Console key (SHA-256)"), m_txtFingerprint);
     return box;
 }
 
@@ -263,6 +276,10 @@ void OptionsDialog::loadSettings() {
         return;
     }
     m_txtLocalPort->setText(QString::number(values.localPort));
+    m_txtSecurePort->setText(QString::number(values.securePort));
+    m_chkSecureOnly->setChecked(values.secureOnly);
+    m_txtFingerprint->setText(values.consoleFingerprint.isEmpty() ? QStringLiteral("(none yet)")
+                                                                  : values.consoleFingerprint);
     m_chkAskPwd->setChecked(values.askPwd);
     m_txtAppBlockerMessage->setPlainText(shownForm(values.blockMessage));
     m_lastMessage = m_txtAppBlockerMessage->toPlainText();
@@ -283,12 +300,13 @@ void OptionsDialog::loadSettings() {
 
 void OptionsDialog::connectChanges() {
     connect(m_txtAppBlockerMessage, &QPlainTextEdit::textChanged, this, &OptionsDialog::filterBlockMessage);
-    for (QLineEdit* box : {m_txtLocalPort, m_txtOldPassword, m_txtNewPassword, m_txtConfirmPassword})
+    for (QLineEdit* box :
+         {m_txtLocalPort, m_txtSecurePort, m_txtOldPassword, m_txtNewPassword, m_txtConfirmPassword})
         connect(box, &QLineEdit::textChanged, this, &OptionsDialog::enableApply);
     for (QLineEdit* box : m_txtProtocolPort)
         connect(box, &QLineEdit::textChanged, this, &OptionsDialog::enableApply);
     connect(m_cboGroups, &QComboBox::currentIndexChanged, this, &OptionsDialog::enableApply);
-    for (QCheckBox* box : {m_chkAskPwd, m_chkAutoStart, m_chkSystray})
+    for (QCheckBox* box : {m_chkAskPwd, m_chkAutoStart, m_chkSystray, m_chkSecureOnly})
         connect(box, &QCheckBox::toggled, this, &OptionsDialog::enableApply);
     for (int i = 0; i < kProtocolCount; ++i)
         connect(m_chkProtocolPort[i], &QCheckBox::toggled, this,
@@ -347,6 +365,12 @@ QString OptionsDialog::localPortRefusedText(const QString& typed) {
            QStringLiteral("\" was not applied; the console keeps listening on its port.");
 }
 
+QString OptionsDialog::securePortRefusedText(const QString& typed) {
+    return QStringLiteral("The authenticated port must be a number from 5001 to 32767 other than the local "
+                          "port. \"") +
+           typed + QStringLiteral("\" was not applied; the console keeps listening on its port.");
+}
+
 void OptionsDialog::leaveProtocolPort(QLineEdit* box) {
     if (box->text().toInt() > kMaxPort)
         box->setText(QString::number(kMaxPort));
@@ -361,7 +385,7 @@ bool OptionsDialog::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::FocusIn)
             QTimer::singleShot(0, box, &QLineEdit::selectAll);
         // A local port out of range stays as typed until Apply says why it is refused.
-        if (event->type() == QEvent::FocusOut && box != m_txtLocalPort)
+        if (event->type() == QEvent::FocusOut && box != m_txtLocalPort && box != m_txtSecurePort)
             leaveProtocolPort(box);
     }
     return QDialog::eventFilter(watched, event);
@@ -378,6 +402,8 @@ OptionsValues OptionsDialog::editedValues() const {
     values.newPassword = m_txtNewPassword->text();
     values.confirmPassword = m_txtConfirmPassword->text();
     values.localPort = m_txtLocalPort->text().toInt();
+    values.securePort = m_txtSecurePort->text().toInt();
+    values.secureOnly = m_chkSecureOnly->isChecked();
     for (int i = 0; i < kProtocolCount; ++i)
         values.ports[i] = m_txtProtocolPort[i]->text().toInt();
     return values;
@@ -396,6 +422,15 @@ void OptionsDialog::apply() {
             {ApplyResult::Notice::Kind::Exclamation, localPortRefusedText(m_txtLocalPort->text())});
         result.success = false;
     }
+    const bool securePortRefused =
+        !OptionsModel::isValidSecurePort(m_txtSecurePort->text().toInt(), m_model.portAtOpening());
+    if (securePortRefused) {
+        result.notices.append(
+            {ApplyResult::Notice::Kind::Exclamation, securePortRefusedText(m_txtSecurePort->text())});
+        result.success = false;
+    }
+    if (result.secureOnlyChanged)
+        emit secureOnlyApplied(m_chkSecureOnly->isChecked());
     for (const ApplyResult::Notice& notice : result.notices) {
         switch (notice.kind) {
         case ApplyResult::Notice::Kind::Information:
@@ -418,9 +453,9 @@ void OptionsDialog::apply() {
     if (result.focus != ApplyResult::Focus::None) {
         showPage(Page::Password);
         (result.focus == ApplyResult::Focus::OldPassword ? m_txtOldPassword : m_txtNewPassword)->setFocus();
-    } else if (portRefused) {
+    } else if (portRefused || securePortRefused) {
         showPage(Page::Connection);
-        m_txtLocalPort->setFocus();
+        (portRefused ? m_txtLocalPort : m_txtSecurePort)->setFocus();
     }
     m_cmdApply->setEnabled(!result.success);
 }

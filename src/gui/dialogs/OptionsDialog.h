@@ -32,6 +32,11 @@ public:
 
     void showPage(Page page);
     static QString localPortRefusedText(const QString& typed);
+    static QString securePortRefusedText(const QString& typed);
+
+signals:
+    // The option "Accept client services only over the authenticated link" was stored as on.
+    void secureOnlyApplied(bool on);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -67,6 +72,9 @@ private:
     QLineEdit* m_txtConfirmPassword = nullptr;
     QLabel* m_lblPwdMessage = nullptr;
     QLineEdit* m_txtLocalPort = nullptr;
+    QLineEdit* m_txtSecurePort = nullptr;
+    QCheckBox* m_chkSecureOnly = nullptr;
+    QLineEdit* m_txtFingerprint = nullptr;
     std::array<QCheckBox*, kProtocolCount> m_chkProtocolPort{};
     std::array<QLineEdit*, kProtocolCount> m_txtProtocolPort{};
     QLabel* m_lblDefaults = nullptr;

@@ -7,9 +7,11 @@
 #include "console/Keys.h"
 #include "console/SystemListModel.h"
 #include "console/SystemTree.h"
+#include "link/KeyPins.h"
 #include "policy/PolicyLines.h"
 #include "startup/ConsoleServices.h"
 #include "store/DatabaseError.h"
+#include "tls/Fingerprint.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -79,6 +81,32 @@ void PropertiesDialog::buildSystemFrame() {
     txtConnectionStatus = field(form, "txtConnectionStatus", "Connection Status", false);
     txtInternetStatus = field(form, "txtInternetStatus", "Internet Status", false);
     txtPolicy = field(form, "txtPolicy", "Policy", false);
+    txtKeyFingerprint = field(form, "txtKeyFingerprint", "Key (SHA-256)", false);
+    cmdForgetKey = new QPushButton(QStringLiteral("Forget this computer's key"), fraSystemProperties);
+    cmdForgetKey->setObjectName(QStringLiteral("cmdForgetKey"));
+    cmdForgetKey->setAutoDefault(false);
+    form->addRow(QString(), cmdForgetKey);
+    connect(cmdForgetKey, &QPushButton::clicked, this, &PropertiesDialog::cmdForgetKey_Click);
+}
+
+void PropertiesDialog::showPin() {
+    QByteArray pinned;
+    try {
+        pinned = KeyPins(m_window.services().db).pinOf(m_key);
+    } catch (const DatabaseError& error) {
+        m_prompt.error(this, error.toMessage());
+    }
+    txtKeyFingerprint->setText(pinned.isEmpty() ? QStringLiteral("(none)") : Fingerprint::text(pinned));
+    cmdForgetKey->setEnabled(!pinned.isEmpty());
+}
+
+void PropertiesDialog::cmdForgetKey_Click() {
+    try {
+        KeyPins(m_window.services().db).forget(m_key);
+    } catch (const DatabaseError& error) {
+        m_prompt.error(this, error.toMessage());
+    }
+    showPin();
 }
 
 void PropertiesDialog::buildGroupFrame() {
@@ -113,6 +141,7 @@ void PropertiesDialog::Show_Properties() {
             txtInternetStatus->setText(item.internetStatus);
         }
         txtPolicy->setText(m_window.policyLines().textOf(key));
+        showPin();
     } else if (Keys::Is_Group_Key(key)) {
         fraGroupProperties->show();
         if (const TreeNode* node = m_window.services().tree.Get_Node_Index_From_Key(key)) {

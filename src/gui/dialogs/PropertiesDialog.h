@@ -27,6 +27,9 @@ public:
     QLineEdit* txtConnectionStatus = nullptr;
     QLineEdit* txtInternetStatus = nullptr;
     QLineEdit* txtPolicy = nullptr;
+    // The certificate fingerprint pinned for the system, and the button that clears it.
+    QLineEdit* txtKeyFingerprint = nullptr;
+    QPushButton* cmdForgetKey = nullptr;
     QGroupBox* fraGroupProperties = nullptr;
     QLineEdit* txtGroupName = nullptr;
     QLineEdit* txtChildSystems = nullptr;
@@ -34,11 +37,13 @@ public:
     QPushButton* cmdClose = nullptr;
 
     void cmdApply_Click();
+    void cmdForgetKey_Click();
 
 private:
     void buildSystemFrame();
     void buildGroupFrame();
     void Show_Properties();
+    void showPin();
     // The name in force of the stored item.
     QString currentText() const;
 

@@ -22,6 +22,7 @@
 #include "console/SystemTreeModel.h"
 #include "console/TreeLoader.h"
 #include "link/ConnectionManager.h"
+#include "link/KeyPins.h"
 #include "policy/PolicyLines.h"
 #include "startup/ConsoleServices.h"
 #include "startup/ProductTitle.h"
@@ -102,9 +103,14 @@ void MainWindow::setLink(ConnectionManager* connections, Messenger* messenger) {
     disconnect(m_linkRows);
     if (!connections) {
         setRemoteAddressLookup({});
+        m_listModel->setAuthenticatedLookup({});
         return;
     }
     setRemoteAddressLookup([connections](const QString& key) { return connections->remoteAddress(key); });
+    m_listModel->setAuthenticatedLookup([connections](const QString& key) {
+        return !KeyPins::presentedBy(connections->connectionAt(connections->Find_Socket_Of_System(key)))
+                    .isEmpty();
+    });
     m_linkRows =
         connect(connections, &ConnectionManager::listItemChanged, m_listModel, &SystemListModel::refreshKey);
 }
