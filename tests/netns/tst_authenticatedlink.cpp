@@ -10,6 +10,10 @@
 
 using namespace kestrava;
 
+namespace {
+constexpr quint16 kHttp = 80;
+} // namespace
+
 // kestrava-agent in the pc namespace of a NetLab with the console's key pinned: it speaks TLS to the
 // console that holds that key and to no one else.
 class TestAuthenticatedLink : public QObject {
@@ -28,11 +32,17 @@ private slots:
                                                m_keys.filePath(QStringLiteral("impostor.crt")),
                                                QStringLiteral("impostor"));
         QVERIFY2(m_impostor.isValid(), qPrintable(m_impostor.error));
+        m_console = std::make_unique<LabConsole>(QDateTime::currentDateTime());
+        QVERIFY2(m_console->identity().isValid(), qPrintable(m_console->identity().error));
     }
 
     void cleanup() {
-        if (QTest::currentTestFailed() && m_agent)
-            qInfo().noquote() << "kestrava-agent's standard error:\n" << m_agent->log();
+        if (QTest::currentTestFailed()) {
+            for (const auto* agent : {m_agent.get(), m_genuine.get()}) {
+                if (agent)
+                    qInfo().noquote() << "kestrava-agent's standard error:\n" << agent->log();
+            }
+        }
         m_agent.reset();
     }
 
@@ -57,7 +67,8 @@ private slots:
             connect(peer, &QSslSocket::readyRead, this, [&received, peer] { received += peer->readAll(); });
         });
 
-        startAgent(pinned);
+        m_agent = pinnedAgent(pinned);
+        QVERIFY(m_agent->start());
         QTRY_VERIFY_WITH_TIMEOUT(m_agent->log().count("refused the console") >= 2, 15000);
         QVERIFY(m_agent->log().contains(Fingerprint::text(m_impostor.certificate).toLatin1()));
         QVERIFY(handshakes >= 2);
@@ -65,17 +76,73 @@ private slots:
         QVERIFY(!plain.hasPendingConnections());
     }
 
-private:
-    void startAgent(const TlsIdentity& console) {
-        m_agent = std::make_unique<LabAgent>(LabConsole::kPort);
-        m_agent->setExtraArguments(
-            {QStringLiteral("--console-fingerprint"), Fingerprint::text(console.certificate)});
+    // The console that holds the pinned key is reached on its authenticated port alone, and its orders
+    // are in force.
+    void pinnedConsoleEnforces() {
+        QVERIFY(m_console->listenSecure());
+        m_genuine = pinnedAgent(m_console->identity());
+        QVERIFY(m_genuine->start());
+        QTRY_VERIFY_WITH_TIMEOUT(m_console->isConnected(LabAgent::systemKey()), 30000);
+        QVERIFY(m_genuine->log().contains("over TLS"));
+        QVERIFY(m_console->setInternetReported(false));
+        QVERIFY(!m_lab.probe(NetLab::kWeb, kHttp));
+        QVERIFY(m_console->setInternetReported(true));
+        QVERIFY(m_lab.probe(NetLab::kWeb, kHttp));
+    }
+
+    void impostorClientRefused_data() {
+        QTest::addColumn<bool>("overTls");
+        QTest::newRow("another key") << true;
+        QTest::newRow("the plain port") << false;
+    }
+
+    // The console took the genuine agent's key at its first identification: the same name with
+    // another key, or with none, is refused.
+    void impostorClientRefused() {
+        QFETCH(bool, overTls);
+        QVERIFY(m_genuine);
+        m_genuine->stop();
+        QVERIFY(m_console->listen() && m_console->listenSecure());
+        const qsizetype mark = m_console->refusedIdentifications().size();
+        // A state folder of its own: a key of its own.
+        m_agent =
+            overTls ? pinnedAgent(m_console->identity()) : std::make_unique<LabAgent>(LabConsole::kPort);
         QVERIFY(m_agent->start());
+        QTRY_VERIFY_WITH_TIMEOUT(m_console->refusedIdentifications().size() > mark, 30000);
+        QVERIFY(m_console->refusedIdentifications().constLast().contains(QLatin1String(LabAgent::kName)));
+        QVERIFY(!m_console->isConnected(LabAgent::systemKey()));
+    }
+
+    // With the option on, the plain port is closed and the pinned agent goes on over TLS.
+    void plainPortClosedBySecureOnly() {
+        QVERIFY(m_genuine);
+        QVERIFY(m_console->listen() && m_console->listenSecure());
+        QVERIFY(m_lab.probe(NetLab::kLan, LabConsole::kPort));
+        m_console->setSecureOnly(true);
+        QVERIFY(!m_lab.probe(NetLab::kLan, LabConsole::kPort));
+        if (!m_genuine->isRunning())
+            QVERIFY(m_genuine->start());
+        QTRY_VERIFY_WITH_TIMEOUT(m_console->isConnected(LabAgent::systemKey()), 30000);
+        QVERIFY(m_console->setInternetReported(false));
+        QVERIFY(!m_lab.probe(NetLab::kWeb, kHttp));
+        m_console->setSecureOnly(false);
+        QVERIFY(m_lab.probe(NetLab::kLan, LabConsole::kPort));
+    }
+
+private:
+    static std::unique_ptr<LabAgent> pinnedAgent(const TlsIdentity& console) {
+        auto agent = std::make_unique<LabAgent>(LabConsole::kPort);
+        agent->setExtraArguments(
+            {QStringLiteral("--console-fingerprint"), Fingerprint::text(console.certificate)});
+        return agent;
     }
 
     NetLab& m_lab;
     QTemporaryDir m_keys;
     TlsIdentity m_impostor;
+    std::unique_ptr<LabConsole> m_console;
+    // The one whose key the console took first; m_agent is each test's own.
+    std::unique_ptr<LabAgent> m_genuine;
     std::unique_ptr<LabAgent> m_agent;
 };
 
