@@ -6,7 +6,6 @@
 #include "link/ConnectionManager.h"
 #include "link/IncomingMessages.h"
 #include "link/Messenger.h"
-#include "link/SecureLinkSettings.h"
 #include "link/SecureListener.h"
 #include "platform/DisplayCheck.h"
 #include "platform/OpenFileLimit.h"
@@ -124,16 +123,8 @@ int main(int argc, char* argv[]) {
         secure.setIdentity(kestrava::TlsIdentity::loadOrCreate(
             kestrava::SecureListener::keyFileFor(db.path()),
             kestrava::SecureListener::certificateFileFor(db.path()), QStringLiteral("Kestrava console")));
-        bool secureOnly = false;
-        try {
-            secureOnly = kestrava::SecureLinkSettings::secureOnly(db);
-            if (!secure.listen(kestrava::SecureLinkSettings::securePort(db)))
-                prompt.error(nullptr, secure.listenError());
-        } catch (const kestrava::DatabaseError& error) {
-            prompt.error(nullptr, error.toMessage());
-        }
-        if (!secureOnly && !connections.Start_Listening())
-            prompt.error(nullptr, connections.listenError());
+        for (const QString& failure : secure.openPorts(db))
+            prompt.error(nullptr, failure);
     });
     if (!console.Main())
         return 1;

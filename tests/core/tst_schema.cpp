@@ -1,4 +1,6 @@
 #include "TempDatabase.h"
+#include "link/KeyPins.h"
+#include "link/SecureLinkSettings.h"
 #include "store/Schema.h"
 
 #include <QFile>
@@ -17,6 +19,7 @@ private slots:
     void openRefusesBadFiles_data();
     void openRefusesBadFiles();
     void transactionRollsBackOnError();
+    void upgradesAFileWithoutKeyColumns();
 };
 
 void TestSchema::factorySettingsRow() {
@@ -97,6 +100,30 @@ void TestSchema::transactionRollsBackOnError() {
         db.exec(QStringLiteral("INSERT INTO No_Such_Table VALUES (1)"));
     }));
     QCOMPARE(db.scalar(QStringLiteral("SELECT count(*) FROM Program_Table")).toInt(), 0);
+}
+
+void TestSchema::upgradesAFileWithoutKeyColumns() {
+    TempDatabase temp;
+    Database& db = temp.db();
+    // What a file of the first version holds: no columns of the authenticated link.
+    for (const char* sql : {"ALTER TABLE System_Table DROP COLUMN Key_Fingerprint",
+                            "ALTER TABLE Settings_Table DROP COLUMN SecurePort",
+                            "ALTER TABLE Settings_Table DROP COLUMN SecureOnly", "PRAGMA user_version=1",
+                            "UPDATE Settings_Table SET LocalPort=9100",
+                            "INSERT INTO System_Table (System_Key, System_Name) VALUES ('S|PC', 'PC')"})
+        db.exec(QLatin1String(sql));
+    db.open(temp.path());
+    QCOMPARE(db.scalar(QStringLiteral("PRAGMA user_version")).toInt(), Schema::kVersion);
+    QCOMPARE(SecureLinkSettings::securePort(db), 9101);
+    QVERIFY(!SecureLinkSettings::secureOnly(db));
+    KeyPins pins(db);
+    QVERIFY(pins.pinOf(QStringLiteral("s|pc")).isEmpty());
+    const QByteArray digest(32, '\x5a');
+    pins.pin(QStringLiteral("s|pc"), digest);
+    db.open(temp.path());
+    QCOMPARE(pins.pinOf(QStringLiteral("S|PC")), digest);
+    pins.forget(QStringLiteral("S|PC"));
+    QVERIFY(pins.pinOf(QStringLiteral("S|PC")).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSchema)

@@ -5,6 +5,8 @@
 #include "protocol/WireCodec.h"
 
 #include <QHostAddress>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <sys/socket.h>
 
@@ -13,12 +15,32 @@ namespace kestrava {
 SimulatedClient::SimulatedClient(QObject* parent)
     : QObject(parent)
     , m_socket(new QTcpSocket(this)) {
+    wire();
+}
+
+void SimulatedClient::wire() {
     connect(m_socket, &QTcpSocket::connected, this, [this] {
         m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        emit connected();
+        if (!m_tls)
+            emit connected();
     });
+    if (auto* ssl = qobject_cast<QSslSocket*>(m_socket))
+        connect(ssl, &QSslSocket::encrypted, this, &SimulatedClient::connected);
     connect(m_socket, &QTcpSocket::disconnected, this, &SimulatedClient::disconnected);
     connect(m_socket, &QTcpSocket::readyRead, this, &SimulatedClient::onReadyRead);
+}
+
+void SimulatedClient::useTls(const QSslKey& key, const QSslCertificate& certificate) {
+    delete m_socket;
+    auto* socket = new QSslSocket(this);
+    QSslConfiguration configuration = socket->sslConfiguration();
+    configuration.setPrivateKey(key);
+    configuration.setLocalCertificate(certificate);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    socket->setSslConfiguration(configuration);
+    m_socket = socket;
+    m_tls = true;
+    wire();
 }
 
 SimulatedClient::~SimulatedClient() = default;
@@ -28,11 +50,15 @@ bool SimulatedClient::bindTo(const QHostAddress& local) {
 }
 
 void SimulatedClient::connectTo(const QString& host, quint16 port) {
-    m_socket->connectToHost(host, port);
+    if (auto* ssl = qobject_cast<QSslSocket*>(m_socket))
+        ssl->connectToHostEncrypted(host, port);
+    else
+        m_socket->connectToHost(host, port);
 }
 
 bool SimulatedClient::isConnected() const {
-    return m_socket->state() == QAbstractSocket::ConnectedState;
+    const auto* ssl = qobject_cast<const QSslSocket*>(m_socket);
+    return m_socket->state() == QAbstractSocket::ConnectedState && (!ssl || ssl->isEncrypted());
 }
 
 void SimulatedClient::identify(const QString& identifier, const QString& computerName,

@@ -7,6 +7,8 @@
 #include <QStringList>
 
 class QHostAddress;
+class QSslCertificate;
+class QSslKey;
 class QTcpSocket;
 
 namespace kestrava {
@@ -23,6 +25,9 @@ public:
     // spread their clients over 127.0.0.0/8 so that ephemeral ports never run out. Call before
     // connectTo.
     bool bindTo(const QHostAddress& local);
+    // Speaks over the authenticated port with this key and certificate, without checking the console's.
+    // Call before bindTo and connectTo.
+    void useTls(const QSslKey& key, const QSslCertificate& certificate);
     void connectTo(const QString& host, quint16 port);
     bool isConnected() const;
 
@@ -60,8 +65,10 @@ signals:
 
 private:
     void onReadyRead();
+    void wire();
 
     QTcpSocket* m_socket;
+    bool m_tls = false;
     QStringList m_arrivals;
     QList<QByteArray> m_rawArrivals;
 };

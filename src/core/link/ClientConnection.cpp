@@ -3,6 +3,7 @@
 #include "link/SocketErrors.h"
 
 #include <QHostAddress>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <sys/socket.h>
 
@@ -13,7 +14,8 @@ ClientConnection::ClientConnection(int index, QTcpSocket* socket, Timing timing,
     , m_index(index)
     , m_socket(socket)
     , m_timing(timing)
-    , m_splitter(timing.identificationWait) {
+    , m_splitter(timing.identificationWait)
+    , m_plain(!qobject_cast<QSslSocket*>(socket)) {
     m_socket->setParent(this);
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     // One byte above the largest arrival that is handled, so a larger one shows as such.
@@ -81,7 +83,7 @@ bool ClientConnection::handOver(const QByteArray& message) {
     // Straight to the kernel when nothing waits in the socket's buffer: a buffered write leaves the
     // buffer's chunk of many kilobytes behind in every connection that ever sent anything.
     qint64 sent = 0;
-    if (m_socket->bytesToWrite() == 0) {
+    if (m_socket->bytesToWrite() == 0 && m_plain) {
         const ssize_t written = ::send(static_cast<int>(m_socket->socketDescriptor()), message.constData(),
                                        static_cast<std::size_t>(message.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (written == message.size())

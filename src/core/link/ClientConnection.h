@@ -75,6 +75,8 @@ private:
     bool m_failed = false;
     bool m_shutDown = false;
     InboundSplitter m_splitter;
+    // Bytes may go to the kernel directly; never on an encrypted socket.
+    bool m_plain;
     std::deque<QByteArray> m_queue;
     bool m_writing = false;
     QElapsedTimer m_sinceHandedOver;

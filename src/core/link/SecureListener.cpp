@@ -1,7 +1,9 @@
 #include "link/SecureListener.h"
 
 #include "link/ConnectionManager.h"
+#include "link/SecureLinkSettings.h"
 #include "link/SocketErrors.h"
+#include "store/DatabaseError.h"
 #include "tls/Fingerprint.h"
 #include "tls/PeerCheck.h"
 
@@ -23,31 +25,31 @@ QString besideDatabase(const QString& databasePath, const QString& name) {
     return QFileInfo(databasePath).absoluteDir().filePath(name);
 }
 
-QString peerOf(const QSslSocket* socket) {
+QString shown(const QHostAddress& address) {
     bool mapped = false;
-    const quint32 v4 = socket->peerAddress().toIPv4Address(&mapped);
-    return mapped ? QHostAddress(v4).toString() : socket->peerAddress().toString();
+    const quint32 v4 = address.toIPv4Address(&mapped);
+    return mapped ? QHostAddress(v4).toString() : address.toString();
 }
 
 } // namespace
 
 SecureListener::SecureListener(ConnectionManager& connections, QObject* parent)
-    : QObject(parent)
+    : QSslServer(parent)
     , m_connections(connections) {
-    m_server.setListenBacklogSize(ConnectionManager::kListenBacklog);
-    m_server.setMaxPendingConnections(ConnectionManager::kMaxPendingConnections);
-    connect(&m_server, &QSslServer::startedEncryptionHandshake, this, &SecureListener::onHandshakeStarted);
-    connect(&m_server, &QSslServer::pendingConnectionAvailable, this, &SecureListener::onEncrypted);
-    connect(
-        &m_server, &QSslServer::errorOccurred, this,
-        [this](QSslSocket* socket, QAbstractSocket::SocketError) { refuse(socket, socket->errorString()); });
-    connect(&m_server, &QSslServer::acceptError, this, [this](QAbstractSocket::SocketError) {
-        QTimer::singleShot(ConnectionManager::kAcceptRetry, this, [this] { m_server.resumeAccepting(); });
+    setListenBacklogSize(ConnectionManager::kListenBacklog);
+    setMaxPendingConnections(ConnectionManager::kMaxPendingConnections);
+    setHandshakeTimeout(kHandshakeTimeout);
+    connect(this, &QSslServer::pendingConnectionAvailable, this, &SecureListener::onEncrypted);
+    connect(this, &QSslServer::errorOccurred, this, [this](QSslSocket* socket, QAbstractSocket::SocketError) {
+        refuse(socket, socket->errorString());
+    });
+    connect(this, &QSslServer::acceptError, this, [this](QAbstractSocket::SocketError) {
+        QTimer::singleShot(ConnectionManager::kAcceptRetry, this, [this] { resumeAccepting(); });
     });
 }
 
 SecureListener::~SecureListener() {
-    // The server deletes the sockets still in their handshake; nothing here may hear of it.
+    // The sockets still in their handshake are deleted after this body; nothing here may hear of it.
     for (QSslSocket* socket : m_handshaking.keys())
         socket->disconnect(this);
     m_handshaking.clear();
@@ -77,9 +79,13 @@ void SecureListener::setIdentity(const TlsIdentity& identity) {
     // The client's certificate is asked for but not checked against authorities: both sides use
     // self-signed certificates, and PeerCheck and the pins decide.
     configuration.setPeerVerifyMode(QSslSocket::QueryPeer);
-    m_server.setSslConfiguration(configuration);
+    setSslConfiguration(configuration);
+}
+
+void SecureListener::setHandshakeTimeout(std::chrono::milliseconds timeout) {
+    m_handshakeTimeout = timeout;
     // Our own deadline logs the stall; the server's is only a backstop.
-    m_server.setHandshakeTimeout(int(m_handshakeTimeout.count()) * 2);
+    QSslServer::setHandshakeTimeout(int(timeout.count()) * 2);
 }
 
 bool SecureListener::listen(int port) {
@@ -87,78 +93,118 @@ bool SecureListener::listen(int port) {
     if (!m_identity.isValid() || m_identity.certificate.isNull()) {
         m_listenError = m_identity.error.isEmpty() ? u"The console has no key for the authenticated port."_s
                                                    : m_identity.error;
-    } else if (port <= 0 || port > 65535) {
+    } else if (port < 0 || port > 65535) {
         m_listenError = QString::number(SocketErrors::kOverflow) + u": Overflow"_s;
-    } else if (!m_server.listen(QHostAddress::Any, static_cast<quint16>(port))) {
-        m_listenError = QString::number(SocketErrors::numberOf(m_server.serverError())) + u": "_s +
-                        m_server.errorString();
+    } else if (!QSslServer::listen(QHostAddress::Any, static_cast<quint16>(port))) {
+        m_listenError = QString::number(SocketErrors::numberOf(serverError())) + u": "_s + errorString();
     }
     return m_listenError.isEmpty();
 }
 
-void SecureListener::close() {
-    m_server.close();
+QStringList SecureListener::openPorts(Database& db) {
+    QStringList failures;
+    bool secureOnly = false;
+    try {
+        secureOnly = SecureLinkSettings::secureOnly(db);
+        if (!listen(SecureLinkSettings::securePort(db)))
+            failures << m_listenError;
+    } catch (const DatabaseError& error) {
+        failures << error.toMessage();
+    }
+    if (const QString failure = setSecureOnly(secureOnly); !failure.isEmpty())
+        failures << failure;
+    return failures;
 }
 
-void SecureListener::onHandshakeStarted(QSslSocket* socket) {
+QString SecureListener::setSecureOnly(bool on) {
+    if (on) {
+        m_connections.stopListening();
+        return {};
+    }
+    if (m_connections.isListening() || m_connections.Start_Listening())
+        return {};
+    return m_connections.listenError();
+}
+
+void SecureListener::incomingConnection(qintptr descriptor) {
+    QSslServer::incomingConnection(descriptor);
+    // The server makes the socket as its newest child; it shows it to nobody before the handshake ends.
+    const QObjectList& sockets = children();
+    for (auto it = sockets.crbegin(); it != sockets.crend(); ++it) {
+        auto* socket = qobject_cast<QSslSocket*>(*it);
+        if (socket && socket->socketDescriptor() == descriptor) {
+            watch(socket);
+            return;
+        }
+    }
+}
+
+void SecureListener::watch(QSslSocket* socket) {
     const QHostAddress address = socket->peerAddress();
     m_handshaking.insert(socket, address);
     ++m_handshakeCount[address];
-    connect(socket, &QObject::destroyed, this, [this, socket] { forget(socket); });
+    // The server deletes a socket whose first bytes are not a handshake without a word.
+    connect(socket, &QObject::destroyed, this, [this, socket] {
+        if (const QHostAddress address = forget(socket); !address.isNull())
+            report(address, u"the connection ended during its handshake"_s);
+    });
     if (m_handshakeCount.value(address) + m_connections.unidentifiedFrom(address) >
         m_connections.maxUnidentifiedPerAddress()) {
-        // Deferred: the server is still setting the socket up.
-        QTimer::singleShot(0, socket, [this, socket] {
-            refuse(socket, u"too many unidentified connections from this address"_s);
-        });
+        refuse(socket, u"too many unidentified connections from this address"_s);
         return;
     }
     QTimer::singleShot(m_handshakeTimeout, socket, [this, socket] {
-        refuse(socket, u"no handshake within %1 s"_s.arg(m_handshakeTimeout.count() / 1000.0));
+        refuse(socket, u"no handshake within %1 s"_s.arg(double(m_handshakeTimeout.count()) / 1000.0));
     });
 }
 
 void SecureListener::onEncrypted() {
-    while (QTcpSocket* next = m_server.nextPendingConnection()) {
+    while (QTcpSocket* next = nextPendingConnection()) {
         auto* socket = static_cast<QSslSocket*>(next);
-        forget(socket);
+        const QHostAddress address = forget(socket);
         // From now on the socket belongs to its connection alone.
-        socket->disconnect(&m_server);
         socket->disconnect(this);
         const QString refusal =
             PeerCheck::refusal(socket->peerCertificate(), {}, QDateTime::currentDateTimeUtc());
         if (!refusal.isEmpty()) {
-            drop(socket, refusal);
+            report(address, refusal);
+            socket->abort();
+            socket->deleteLater();
             continue;
         }
         m_connections.accept(socket);
+        // What came with the end of the handshake was announced before the connection listened.
+        if (socket->bytesAvailable() > 0)
+            QMetaObject::invokeMethod(socket, &QIODevice::readyRead, Qt::QueuedConnection);
     }
 }
 
 void SecureListener::refuse(QSslSocket* socket, const QString& why) {
-    if (!m_handshaking.contains(socket))
+    const QHostAddress address = forget(socket);
+    if (address.isNull())
         return;
-    forget(socket);
     socket->disconnect(this);
-    drop(socket, why);
-}
-
-void SecureListener::drop(QSslSocket* socket, const QString& why) {
-    const QString line =
-        u"kestrava: authenticated port: connection from %1 refused: %2"_s.arg(peerOf(socket), why);
-    qWarning().noquote() << line;
-    emit refused(line);
+    report(address, why);
     socket->abort();
     socket->deleteLater();
 }
 
-void SecureListener::forget(QSslSocket* socket) {
+void SecureListener::report(const QHostAddress& address, const QString& why) {
+    const QString line =
+        u"kestrava: authenticated port: connection from %1 refused: %2"_s.arg(shown(address), why);
+    qWarning().noquote() << line;
+    emit refused(line);
+}
+
+QHostAddress SecureListener::forget(QSslSocket* socket) {
     const auto it = m_handshaking.constFind(socket);
     if (it == m_handshaking.cend())
-        return;
-    if (--m_handshakeCount[*it] <= 0)
-        m_handshakeCount.remove(*it);
+        return {};
+    const QHostAddress address = *it;
+    if (--m_handshakeCount[address] <= 0)
+        m_handshakeCount.remove(address);
     m_handshaking.erase(it);
+    return address;
 }
 
 } // namespace kestrava

@@ -3,6 +3,7 @@
 #include "BlockListDialog.h"
 #include "ConsoleSelection.h"
 #include "MainMenus.h"
+#include "MainWindow.h"
 #include "MessageBoxPrompt.h"
 #include "OptionsDialog.h"
 #include "ProgramCatalogueDialog.h"
@@ -11,8 +12,10 @@
 #include "console/Keys.h"
 #include "link/ConnectionManager.h"
 #include "link/Messenger.h"
+#include "link/SecureListener.h"
 #include "options/TraySwitch.h"
 #include "platform/XdgAutoStart.h"
+#include "startup/ConsoleServices.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -91,12 +94,12 @@ OptionsDialog* ListCommands::options() {
         m_db, *m_prompt, *m_tray, *m_autoStart, [this](const QString& message) { sendToAll(message); },
         &m_owner);
     connect(dialog, &OptionsDialog::secureOnlyApplied, this, [this, dialog](bool on) {
-        if (!m_connections)
+        const auto* window = qobject_cast<const MainWindow*>(&m_owner);
+        SecureListener* secure = window ? window->services().secure : nullptr;
+        if (!secure)
             return;
-        if (on)
-            m_connections->stopListening();
-        else if (!m_connections->isListening() && !m_connections->Start_Listening())
-            m_prompt->error(dialog, m_connections->listenError());
+        if (const QString failure = secure->setSecureOnly(on); !failure.isEmpty())
+            m_prompt->error(dialog, failure);
     });
     showModal(dialog);
     return dialog;

@@ -1,0 +1,224 @@
+#include "LinkHarness.h"
+#include "SimulatedClient.h"
+#include "console/Keys.h"
+#include "link/KeyPins.h"
+#include "link/SecureListener.h"
+#include "protocol/Messages.h"
+#include "protocol/WireCodec.h"
+#include "tls/Fingerprint.h"
+#include "tls/TlsIdentity.h"
+
+#include <QSignalSpy>
+#include <QSslSocket>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace kestrava;
+
+namespace {
+
+constexpr int kWaitMs = 5000;
+enum class Peer { Plain, KeyA, KeyB };
+// Both ports listen on every address, IPv6 included, so a loopback peer shows in its mapped form.
+const QHostAddress kLoopbackPeer(u"::ffff:127.0.0.1"_s);
+
+// The harness's plain port and an authenticated one with the console's own key, both on free ports.
+struct SecureLink {
+    explicit SecureLink(const TlsIdentity& console)
+        : secure(link.connections()) {
+        secure.setIdentity(console);
+        if (!secure.listen(0))
+            qFatal("cannot listen: %s", qPrintable(secure.listenError()));
+    }
+    LinkHarness link;
+    SecureListener secure;
+    std::vector<std::unique_ptr<SimulatedClient>> clients;
+};
+
+} // namespace
+
+class TestSecureLink : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void refusal_data();
+    void refusal();
+    void secondIdentification_data();
+    void secondIdentification();
+    void refusedBeforeASlot_data();
+    void refusedBeforeASlot();
+    void handshakesCountAgainstTheAddressLimit();
+    void secureOnlyClosesThePlainPort();
+
+private:
+    SimulatedClient* connectAs(SecureLink& fixture, Peer peer);
+
+    QTemporaryDir m_dir;
+    TlsIdentity m_console;
+    TlsIdentity m_a;
+    TlsIdentity m_b;
+};
+
+void TestSecureLink::initTestCase() {
+    const auto make = [&](const QString& name) {
+        return TlsIdentity::loadOrCreate(m_dir.filePath(name + u".key"_s), m_dir.filePath(name + u".crt"_s),
+                                         name);
+    };
+    m_console = make(u"console"_s);
+    m_a = make(u"a"_s);
+    m_b = make(u"b"_s);
+    QVERIFY(m_console.isValid() && m_a.isValid() && m_b.isValid());
+}
+
+SimulatedClient* TestSecureLink::connectAs(SecureLink& fixture, Peer peer) {
+    auto client = std::make_unique<SimulatedClient>();
+    if (peer != Peer::Plain) {
+        const TlsIdentity& identity = peer == Peer::KeyA ? m_a : m_b;
+        client->useTls(identity.key, identity.certificate);
+    }
+    QSignalSpy accepted(&fixture.link.connections(), &ConnectionManager::connectionAccepted);
+    client->connectTo(u"127.0.0.1"_s, peer == Peer::Plain ? fixture.link.connections().listeningPort()
+                                                          : fixture.secure.listeningPort());
+    if (!QTest::qWaitFor([&] { return client->isConnected() && accepted.size() > 0; }, kWaitMs))
+        return nullptr;
+    fixture.clients.push_back(std::move(client));
+    return fixture.clients.back().get();
+}
+
+void TestSecureLink::refusal_data() {
+    QTest::addColumn<QByteArray>("pinned");
+    QTest::addColumn<QByteArray>("presented");
+    QTest::addColumn<bool>("refused");
+    const QByteArray a(32, 'a');
+    const QByteArray b(32, 'b');
+    QTest::newRow("no pin, plain") << QByteArray() << QByteArray() << false;
+    QTest::newRow("no pin, a key") << QByteArray() << a << false;
+    QTest::newRow("pinned, same key") << a << a << false;
+    QTest::newRow("pinned, other key") << a << b << true;
+    QTest::newRow("pinned, plain") << a << QByteArray() << true;
+}
+
+void TestSecureLink::refusal() {
+    QFETCH(QByteArray, pinned);
+    QFETCH(QByteArray, presented);
+    QFETCH(bool, refused);
+    QCOMPARE(!KeyPins::refusal(pinned, presented).isEmpty(), refused);
+}
+
+void TestSecureLink::secondIdentification_data() {
+    QTest::addColumn<Peer>("first");
+    QTest::addColumn<Peer>("second");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<Peer>("pinnedAfter");
+    QTest::newRow("pinned, same key") << Peer::KeyA << Peer::KeyA << true << Peer::KeyA;
+    QTest::newRow("pinned, other key") << Peer::KeyA << Peer::KeyB << false << Peer::KeyA;
+    QTest::newRow("pinned, plain port") << Peer::KeyA << Peer::Plain << false << Peer::KeyA;
+    QTest::newRow("unpinned, plain port") << Peer::Plain << Peer::Plain << true << Peer::Plain;
+    QTest::newRow("unpinned, now with a key") << Peer::Plain << Peer::KeyB << true << Peer::KeyB;
+}
+
+void TestSecureLink::secondIdentification() {
+    QFETCH(Peer, first);
+    QFETCH(Peer, second);
+    QFETCH(bool, accepted);
+    QFETCH(Peer, pinnedAfter);
+    SecureLink fixture(m_console);
+    const QString key = Keys::Make_System_Key(u"0A-11"_s, u"LAB-01"_s);
+    QSignalSpy refusals(&fixture.link.incoming(), &IncomingMessages::identificationRefused);
+
+    SimulatedClient* genuine = connectAs(fixture, first);
+    QVERIFY(genuine);
+    genuine->identify(u"0A-11"_s, u"LAB-01"_s);
+    QVERIFY(LinkHarness::waitForArrivals(genuine, 2));
+    const int genuineSlot = fixture.link.connections().Find_Socket_Of_System(key);
+
+    SimulatedClient* other = connectAs(fixture, second);
+    QVERIFY(other);
+    QSignalSpy closed(other, &SimulatedClient::disconnected);
+    other->identify(u"0A-11"_s, u"LAB-01"_s);
+    if (accepted) {
+        QVERIFY(LinkHarness::waitForArrivals(other, 2));
+        QVERIFY(fixture.link.connections().Find_Socket_Of_System(key) != genuineSlot);
+    } else {
+        QVERIFY(closed.wait(kWaitMs));
+        QCOMPARE(refusals.size(), 1);
+        QVERIFY(other->arrivals().isEmpty());
+        // The genuine computer keeps its connection.
+        QCOMPARE(fixture.link.connections().Find_Socket_Of_System(key), genuineSlot);
+    }
+    const QByteArray expected =
+        pinnedAfter == Peer::Plain
+            ? QByteArray()
+            : Fingerprint::of(pinnedAfter == Peer::KeyA ? m_a.certificate : m_b.certificate);
+    QCOMPARE(KeyPins(fixture.link.db()).pinOf(key), expected);
+}
+
+void TestSecureLink::refusedBeforeASlot_data() {
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("plain text") << u"plain"_s << QString();
+    QTest::newRow("no certificate") << u"no certificate"_s << u"no certificate"_s;
+    QTest::newRow("stall") << u"stall"_s << u"no handshake"_s;
+}
+
+void TestSecureLink::refusedBeforeASlot() {
+    QFETCH(QString, what);
+    QFETCH(QString, reason);
+    SecureLink fixture(m_console);
+    fixture.secure.setHandshakeTimeout(std::chrono::milliseconds(300));
+    QSignalSpy refused(&fixture.secure, &SecureListener::refused);
+    QSignalSpy accepted(&fixture.link.connections(), &ConnectionManager::connectionAccepted);
+    QSslSocket socket;
+    if (what == u"no certificate"_s) {
+        socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+        socket.connectToHostEncrypted(u"127.0.0.1"_s, fixture.secure.listeningPort());
+    } else {
+        socket.connectToHost(u"127.0.0.1"_s, fixture.secure.listeningPort());
+        if (what == u"plain"_s) {
+            QVERIFY(socket.waitForConnected(kWaitMs));
+            socket.write(WireCodec::encodeUtf16(Messages::buildIdentification(u"1"_s, u"PC"_s, u"1.4"_s)));
+        }
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(refused.size(), 1, kWaitMs);
+    QVERIFY(refused.first().first().toString().contains(reason));
+    QCOMPARE(accepted.size(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, kWaitMs);
+    QCOMPARE(fixture.secure.handshakingFrom(kLoopbackPeer), 0);
+}
+
+void TestSecureLink::handshakesCountAgainstTheAddressLimit() {
+    SecureLink fixture(m_console);
+    fixture.link.connections().setMaxUnidentifiedPerAddress(1);
+    QSignalSpy refused(&fixture.secure, &SecureListener::refused);
+    QTcpSocket stalled;
+    stalled.connectToHost(u"127.0.0.1"_s, fixture.secure.listeningPort());
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.secure.handshakingFrom(kLoopbackPeer), 1, kWaitMs);
+    QTcpSocket second;
+    second.connectToHost(u"127.0.0.1"_s, fixture.secure.listeningPort());
+    QTRY_COMPARE_WITH_TIMEOUT(refused.size(), 1, kWaitMs);
+    QVERIFY(refused.first().first().toString().contains(u"too many"_s));
+    QCOMPARE(stalled.state(), QAbstractSocket::ConnectedState);
+}
+
+void TestSecureLink::secureOnlyClosesThePlainPort() {
+    SecureLink fixture(m_console);
+    fixture.secure.close();
+    fixture.link.db().exec(u"UPDATE Settings_Table SET SecurePort=0, SecureOnly=1"_s);
+    const quint16 plainPort = fixture.link.connections().listeningPort();
+    QCOMPARE(fixture.secure.openPorts(fixture.link.db()), QStringList());
+    QVERIFY(fixture.secure.isListening());
+    QVERIFY(!fixture.link.connections().isListening());
+    QTcpSocket plain;
+    plain.connectToHost(u"127.0.0.1"_s, plainPort);
+    QVERIFY(!plain.waitForConnected(kWaitMs));
+    QCOMPARE(plain.error(), QAbstractSocket::ConnectionRefusedError);
+    QVERIFY(connectAs(fixture, Peer::KeyA));
+
+    QCOMPARE(fixture.secure.setSecureOnly(false), QString());
+    QVERIFY(fixture.link.connections().isListening());
+}
+
+QTEST_MAIN(TestSecureLink)
+#include "tst_securelink.moc"
