@@ -6,6 +6,7 @@
 #include <QSslServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/socket.h>
 
 using kestrava::TlsIdentity;
 using kestrava::agent::ConsoleLink;
@@ -42,14 +43,8 @@ private slots:
     // Over TLS the agent presents its own certificate and sends nothing to a console it does not pin.
     void pinnedConsole() {
         QFETCH(bool, genuine);
-        const TlsIdentity& server = genuine ? m_console : m_impostor;
-        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-        configuration.setLocalCertificate(server.certificate);
-        configuration.setPrivateKey(server.key);
-        configuration.setPeerVerifyMode(QSslSocket::QueryPeer);
         QSslServer listener;
-        listener.setSslConfiguration(configuration);
-        QVERIFY(listener.listen(QHostAddress::LocalHost));
+        serve(listener, genuine ? m_console : m_impostor);
 
         QByteArray received;
         bool closed = false;
@@ -75,6 +70,33 @@ private slots:
             QVERIFY(!link.isConnected());
         }
         link.stop();
+    }
+
+    // Bytes slipped into the stream outside TLS break the next record: the link ends and starts again.
+    void tamperedStreamEnds() {
+        QSslServer listener;
+        serve(listener, m_console);
+        ConsoleLink link(u"127.0.0.1"_s, listener.serverPort(), u"id1"_s, u"pc-1"_s);
+        link.useTls(m_agent, Fingerprint::of(m_console.certificate));
+        QSignalSpy disconnected(&link, &ConsoleLink::disconnected);
+        link.start();
+        QTRY_VERIFY_WITH_TIMEOUT(listener.hasPendingConnections(), ConsoleLink::kConnectTimeoutMs);
+        QTcpSocket* peer = listener.nextPendingConnection();
+        const char bytes[] = "s0000";
+        QCOMPARE(::send(int(peer->socketDescriptor()), bytes, sizeof bytes, MSG_NOSIGNAL),
+                 ssize_t(sizeof bytes));
+        QVERIFY(disconnected.wait(5000));
+        link.stop();
+    }
+
+private:
+    static void serve(QSslServer& listener, const TlsIdentity& identity) {
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.setLocalCertificate(identity.certificate);
+        configuration.setPrivateKey(identity.key);
+        configuration.setPeerVerifyMode(QSslSocket::QueryPeer);
+        listener.setSslConfiguration(configuration);
+        QVERIFY(listener.listen(QHostAddress::LocalHost));
     }
 };
 

@@ -131,10 +131,8 @@ void LabConsole::setSecureOnly(bool on) {
     OptionsModel options(m_db, tray, autoStart, [](const QString&) {});
     OptionsValues values = options.load();
     values.secureOnly = on;
-    if (!options.apply(values).secureOnlyChanged)
-        return;
-    if (on)
-        m_connections.stopListening();
-    else
-        listen();
+    if (options.apply(values).secureOnlyChanged) {
+        if (const QString failure = m_secure.setSecureOnly(on); !failure.isEmpty())
+            qWarning() << "console:" << failure;
+    }
 }

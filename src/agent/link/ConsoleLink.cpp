@@ -65,7 +65,8 @@ ConsoleLink::ConsoleLink(QString host, quint16 port, QString identifier, QString
     connect(&m_socket, &QSslSocket::encrypted, this, &ConsoleLink::onEncrypted);
     connect(&m_socket, &QSslSocket::disconnected, this, &ConsoleLink::onClosed);
     connect(&m_socket, &QSslSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
-        if (!m_established || m_socket.state() != QAbstractSocket::ConnectedState)
+        // A TLS record that fails its check leaves the socket connected but useless: end it.
+        if (!m_established || m_socket.state() != QAbstractSocket::ConnectedState || !m_consolePin.isEmpty())
             onClosed();
     });
     connect(&m_socket, &QSslSocket::readyRead, this, &ConsoleLink::onReadyRead);
