@@ -73,9 +73,6 @@ private slots:
                                       "the console shows it in Options, not '"_s +
                                           pin.left(62) + u"'"_s
                                    << false << 0;
-        QTest::newRow("bad TLS port")
-            << u"[console]\nconsole_tls_port=0\n"_s
-            << u"f:2: console_tls_port must be a number from 1 to 65535, not '0'"_s << false << 0;
     }
 
     void link() {
