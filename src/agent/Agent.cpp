@@ -33,7 +33,7 @@ constexpr int kRulesRetryMs = 5000;
 } // namespace
 
 Agent::Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder> dnsForwarder,
-             const TlsIdentity& identity, QObject* parent)
+             const TlsIdentity* identity, QObject* parent)
     : QObject(parent)
     , m_config(std::move(config))
     , m_effects(effects)
@@ -42,14 +42,12 @@ Agent::Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder>
     m_uidMin = LoginDefs::uidMin();
     m_link = std::make_unique<ConsoleLink>(m_config.consoleHost, static_cast<quint16>(m_config.linkPort()),
                                            m_config.identifier, m_config.name);
-    if (!identity.isValid())
-        qCWarning(lcAgent).noquote() << identity.error;
-    else
-        qCInfo(lcAgent).noquote() << (identity.created ? "made its own key, fingerprint"
-                                                       : "own key fingerprint")
-                                  << Fingerprint::text(identity.certificate);
-    if (!m_config.consoleFingerprint.isEmpty())
-        m_link->useTls(identity, m_config.consoleFingerprint);
+    if (identity && !m_config.consoleFingerprint.isEmpty()) {
+        qCInfo(lcAgent).noquote() << (identity->created ? "made its own key, fingerprint"
+                                                        : "own key fingerprint")
+                                  << Fingerprint::text(identity->certificate);
+        m_link->useTls(*identity, m_config.consoleFingerprint);
+    }
     m_blocker = std::make_unique<ProgramBlocker>(m_effects, m_uidMin);
     m_execWatcher = std::make_unique<ExecWatcher>();
     m_blocker->setExecWatcher(m_execWatcher.get());

@@ -30,9 +30,9 @@ class Agent : public QObject {
 
 public:
     // dnsForwarder may be null (dry run): white-listed names are then only logged. identity is the
-    // certificate presented to a console whose fingerprint the configuration pins.
+    // certificate presented to a console whose fingerprint the configuration pins; null without a pin.
     Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder> dnsForwarder,
-          const TlsIdentity& identity, QObject* parent = nullptr);
+          const TlsIdentity* identity, QObject* parent = nullptr);
     ~Agent() override;
 
     // Restores the saved orders, puts them in force and starts calling the console.

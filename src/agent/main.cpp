@@ -45,7 +45,10 @@ QString keysText(const AgentConfig& config) {
                                       .arg(Fingerprint::text(config.consoleFingerprint))
                                       .arg(config.tlsPort());
     return QStringLiteral("Own key:      %1\nConsole key:  %2\n")
-        .arg(own.isEmpty() ? QStringLiteral("none yet (made at the first start)") : own, console);
+        .arg(own.isEmpty()
+                 ? QStringLiteral("none yet (made by --fingerprint or a start with a pinned console)")
+                 : own,
+             console);
 }
 
 void onSignal(int) {
@@ -190,13 +193,16 @@ int main(int argc, char* argv[]) {
     else
         effects = std::make_unique<HostEffects>();
     auto dns = config.dryRun ? nullptr : std::make_unique<DnsForwarder>();
-    // A dry run leaves the state folder alone and presents a key of its own for the time it runs.
+    // The key pair is read or made only for a pinned console: a plain link loads no TLS at all. A dry run
+    // leaves the state folder alone and presents a key of its own for the time it runs.
     QTemporaryDir dryRunKeys;
-    const TlsIdentity identity =
-        OwnIdentity::loadOrCreate(config.dryRun ? dryRunKeys.path() : config.stateDir, commonName);
-    if (!identity.isValid() && !config.consoleFingerprint.isEmpty())
-        return fail(identity.error, kExitBadConfig);
-    Agent agent(config, *effects, std::move(dns), identity);
+    std::optional<TlsIdentity> identity;
+    if (!config.consoleFingerprint.isEmpty()) {
+        identity = OwnIdentity::loadOrCreate(config.dryRun ? dryRunKeys.path() : config.stateDir, commonName);
+        if (!identity->isValid())
+            return fail(identity->error, kExitBadConfig);
+    }
+    Agent agent(config, *effects, std::move(dns), identity ? &*identity : nullptr);
     QObject::connect(&agent, &Agent::finished, &app, [](int code) { QCoreApplication::exit(code); });
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&agent] {
         char byte;

@@ -9,6 +9,7 @@
 
 #include <QLoggingCategory>
 #include <QScopedValueRollback>
+#include <QSslSocket>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -47,7 +48,7 @@ ConsoleLink::ConsoleLink(QString host, quint16 port, QString identifier, QString
     m_continuationTimer.setSingleShot(true);
     connect(&m_retryTimer, &QTimer::timeout, this, &ConsoleLink::connectNow);
     connect(&m_connectTimer, &QTimer::timeout, this, [this] {
-        qCInfo(lcLink).noquote() << (m_socket.state() == QAbstractSocket::ConnectedState
+        qCInfo(lcLink).noquote() << (m_socket->state() == QAbstractSocket::ConnectedState
                                          ? "no TLS handshake with"
                                          : "no answer from")
                                  << consoleText() << "within" << kConnectTimeoutMs / 1000 << "s";
@@ -56,21 +57,36 @@ ConsoleLink::ConsoleLink(QString host, quint16 port, QString identifier, QString
     connect(&m_spacingTimer, &QTimer::timeout, this, &ConsoleLink::sendNext);
     connect(&m_incompleteTimer, &QTimer::timeout, this, [this] { split(true); });
     connect(&m_continuationTimer, &QTimer::timeout, this, [this] { split(true); });
-    connect(&m_socket, &QSslSocket::connected, this, [this] {
+    makeSocket();
+}
+
+ConsoleLink::~ConsoleLink() {
+    // The socket outlives the timers; what it emits while closing must not reach them.
+    m_socket->disconnect(this);
+}
+
+void ConsoleLink::makeSocket() {
+    if (m_consolePin.isEmpty()) {
+        m_socket = std::make_unique<QTcpSocket>();
+    } else {
+        auto socket = std::make_unique<QSslSocket>();
+        connect(socket.get(), &QSslSocket::encrypted, this, &ConsoleLink::onEncrypted);
+        m_socket = std::move(socket);
+    }
+    connect(m_socket.get(), &QTcpSocket::connected, this, [this] {
         if (m_consolePin.isEmpty())
             onConnected();
         else
             m_connectTimer.start(kConnectTimeoutMs); // the handshake has its own time
     });
-    connect(&m_socket, &QSslSocket::encrypted, this, &ConsoleLink::onEncrypted);
-    connect(&m_socket, &QSslSocket::disconnected, this, &ConsoleLink::onClosed);
-    connect(&m_socket, &QSslSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
+    connect(m_socket.get(), &QTcpSocket::disconnected, this, &ConsoleLink::onClosed);
+    connect(m_socket.get(), &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
         // A TLS record that fails its check leaves the socket connected but useless: end it.
-        if (!m_established || m_socket.state() != QAbstractSocket::ConnectedState || !m_consolePin.isEmpty())
+        if (!m_established || m_socket->state() != QAbstractSocket::ConnectedState || !m_consolePin.isEmpty())
             onClosed();
     });
-    connect(&m_socket, &QSslSocket::readyRead, this, &ConsoleLink::onReadyRead);
-    connect(&m_socket, &QSslSocket::bytesWritten, this, [this] {
+    connect(m_socket.get(), &QTcpSocket::readyRead, this, &ConsoleLink::onReadyRead);
+    connect(m_socket.get(), &QTcpSocket::bytesWritten, this, [this] {
         if (!m_spacingTimer.isActive())
             sendNext();
     });
@@ -78,10 +94,12 @@ ConsoleLink::ConsoleLink(QString host, quint16 port, QString identifier, QString
 
 void ConsoleLink::useTls(const TlsIdentity& own, const QByteArray& consolePin) {
     m_consolePin = consolePin;
-    m_socket.setLocalCertificate(own.certificate);
-    m_socket.setPrivateKey(own.key);
+    makeSocket();
+    auto* socket = static_cast<QSslSocket*>(m_socket.get());
+    socket->setLocalCertificate(own.certificate);
+    socket->setPrivateKey(own.key);
     // Both sides have self-signed certificates: no chain to verify, the pin is the whole check.
-    m_socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+    socket->setPeerVerifyMode(QSslSocket::VerifyNone);
 }
 
 void ConsoleLink::start() {
@@ -93,11 +111,11 @@ void ConsoleLink::stop() {
     m_running = false;
     m_retryTimer.stop();
     m_connectTimer.stop();
-    m_socket.abort();
+    m_socket->abort();
 }
 
 bool ConsoleLink::isConnected() const {
-    return m_established && m_socket.state() == QAbstractSocket::ConnectedState;
+    return m_established && m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
 QString ConsoleLink::consoleText() const {
@@ -105,17 +123,18 @@ QString ConsoleLink::consoleText() const {
 }
 
 void ConsoleLink::connectNow() {
-    if (!m_running || m_socket.state() != QAbstractSocket::UnconnectedState)
+    if (!m_running || m_socket->state() != QAbstractSocket::UnconnectedState)
         return;
     m_connectTimer.start(kConnectTimeoutMs);
     if (m_consolePin.isEmpty())
-        m_socket.connectToHost(m_host, m_port);
+        m_socket->connectToHost(m_host, m_port);
     else
-        m_socket.connectToHostEncrypted(m_host, m_port);
+        static_cast<QSslSocket*>(m_socket.get())->connectToHostEncrypted(m_host, m_port);
 }
 
 void ConsoleLink::onEncrypted() {
-    m_refusal = PeerCheck::refusal(m_socket.peerCertificate(), m_consolePin, QDateTime::currentDateTimeUtc());
+    m_refusal = PeerCheck::refusal(static_cast<QSslSocket*>(m_socket.get())->peerCertificate(), m_consolePin,
+                                   QDateTime::currentDateTimeUtc());
     if (m_refusal.isEmpty())
         onConnected();
     else
@@ -124,8 +143,8 @@ void ConsoleLink::onEncrypted() {
 
 void ConsoleLink::onConnected() {
     m_connectTimer.stop();
-    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    enableKeepAlive(m_socket.socketDescriptor());
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    enableKeepAlive(m_socket->socketDescriptor());
     m_buffer.clear();
     m_queue.clear();
     m_heardSinceConnect = false;
@@ -152,8 +171,8 @@ void ConsoleLink::onClosed() {
     const bool wasConnected = m_heardSinceConnect || m_established;
     m_heardSinceConnect = false;
     m_established = false;
-    if (m_socket.state() != QAbstractSocket::UnconnectedState)
-        m_socket.abort();
+    if (m_socket->state() != QAbstractSocket::UnconnectedState)
+        m_socket->abort();
     if (wasConnected) {
         qCInfo(lcLink).noquote() << "connection to" << consoleText() << "closed";
         emit disconnected();
@@ -165,7 +184,7 @@ void ConsoleLink::onClosed() {
     } else if (m_retryMs == kFirstRetryMs && m_running) {
         // Once per outage, not at every attempt.
         qCInfo(lcLink).noquote() << "cannot reach the console at" << consoleText() + QStringLiteral(":")
-                                 << m_socket.errorString() << "- trying again with growing pauses up to"
+                                 << m_socket->errorString() << "- trying again with growing pauses up to"
                                  << kLastRetryMs / 1000 << "s";
     }
     scheduleRetry();
@@ -184,20 +203,20 @@ void ConsoleLink::send(const QString& message) {
     if (!isConnected())
         return;
     m_queue.append(message);
-    if (!m_spacingTimer.isActive() && m_socket.bytesToWrite() == 0)
+    if (!m_spacingTimer.isActive() && m_socket->bytesToWrite() == 0)
         sendNext();
 }
 
 void ConsoleLink::sendNext() {
-    if (m_queue.isEmpty() || !isConnected() || m_socket.bytesToWrite() > 0)
+    if (m_queue.isEmpty() || !isConnected() || m_socket->bytesToWrite() > 0)
         return;
-    m_socket.write(WireCodec::encodeUtf16(m_queue.takeFirst()));
-    m_socket.flush();
+    m_socket->write(WireCodec::encodeUtf16(m_queue.takeFirst()));
+    m_socket->flush();
     m_spacingTimer.start(kSpacingMs);
 }
 
 void ConsoleLink::onReadyRead() {
-    const QByteArray bytes = m_socket.readAll();
+    const QByteArray bytes = m_socket->readAll();
     if (bytes.isEmpty())
         return;
     if (m_buffer.isEmpty())

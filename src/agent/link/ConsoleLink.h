@@ -3,9 +3,10 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QRandomGenerator>
-#include <QSslSocket>
 #include <QStringList>
+#include <QTcpSocket>
 #include <QTimer>
+#include <memory>
 
 namespace kestrava {
 struct TlsIdentity;
@@ -29,6 +30,7 @@ public:
     static constexpr int kLastRetryMs = 60000;
 
     ConsoleLink(QString host, quint16 port, QString identifier, QString name, QObject* parent = nullptr);
+    ~ConsoleLink() override;
 
     // Before start: TLS only, presenting own, to a console whose certificate has the SHA-256 consolePin.
     void useTls(const TlsIdentity& own, const QByteArray& consolePin);
@@ -38,7 +40,7 @@ public:
     void send(const QString& message);
     bool isConnected() const;
     QString consoleText() const;
-    QHostAddress peerAddress() const { return m_socket.peerAddress(); }
+    QHostAddress peerAddress() const { return m_socket->peerAddress(); }
 
 signals:
     void connected();
@@ -47,6 +49,8 @@ signals:
 
 private:
     void connectNow();
+    // Makes the socket, a QSslSocket with a pin: a plain link loads no TLS at all.
+    void makeSocket();
     void onConnected();
     void onEncrypted();
     void onClosed();
@@ -60,7 +64,7 @@ private:
     quint16 m_port;
     QString m_identifier;
     QString m_name;
-    QSslSocket m_socket;
+    std::unique_ptr<QTcpSocket> m_socket;
     QByteArray m_consolePin; // empty: plain TCP
     QTimer m_retryTimer;
     QTimer m_connectTimer;
