@@ -2,12 +2,14 @@
 // console's core in this process. Prints key=value lines on standard output; see bench/README.md.
 //   --rounds N        rounds of each timing (20)
 //   --idle-seconds S  length of the idle measurement (30)
+//   --tls             the agent pins the console's key and connects to its authenticated port
 #include "BenchClock.h"
 #include "LabAgent.h"
 #include "LabConsole.h"
 #include "NetLab.h"
 #include "NetProbe.h"
 #include "platform/EventDispatcher.h"
+#include "tls/Fingerprint.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -164,7 +166,9 @@ int main(int argc, char* argv[]) {
                       QStringLiteral("20")});
     parser.addOption({QStringLiteral("idle-seconds"), QStringLiteral("Length of the idle measurement."),
                       QStringLiteral("s"), QStringLiteral("30")});
+    parser.addOption({QStringLiteral("tls"), QStringLiteral("Pin the console's key: TLS only.")});
     parser.process(app);
+    const bool tls = parser.isSet(QStringLiteral("tls"));
     const int rounds = std::max(1, parser.value(QStringLiteral("rounds")).toInt());
     const int idleSeconds = std::max(1, parser.value(QStringLiteral("idle-seconds")).toInt());
 
@@ -172,14 +176,19 @@ int main(int argc, char* argv[]) {
     if (!lab.unavailable().isEmpty() || !lab.error().isEmpty())
         return fail(qPrintable(lab.unavailable() + lab.error()));
     LabConsole console(QDateTime::currentDateTime());
-    if (!console.listen())
+    if (!(tls ? console.listenSecure() : console.listen()))
         return fail("the console cannot listen");
     LabAgent agent(LabConsole::kPort);
+    if (tls)
+        agent.setExtraArguments({QStringLiteral("--console-fingerprint"),
+                                 kestrava::Fingerprint::text(console.identity().certificate)});
+    const qint64 started = nowNs();
     if (!agent.start() ||
         !QTest::qWaitFor(
             [&] { return console.isConnected(LabAgent::systemKey()) && !console.reports().isEmpty(); },
             60000))
         return fail("the agent did not connect and report", &agent);
+    say("start_to_report_ms", double(nowNs() - started) / 1e6);
 
     std::vector<double> rule;
     for (int round = 0; round < rounds; ++round) {

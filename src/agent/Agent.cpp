@@ -11,6 +11,8 @@
 #include "procs/ProgramBlocker.h"
 #include "protocol/Messages.h"
 #include "system/Effects.h"
+#include "tls/Fingerprint.h"
+#include "tls/TlsIdentity.h"
 #include "wire/OrderParser.h"
 
 #include <QDir>
@@ -31,15 +33,21 @@ constexpr int kRulesRetryMs = 5000;
 } // namespace
 
 Agent::Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder> dnsForwarder,
-             QObject* parent)
+             const TlsIdentity* identity, QObject* parent)
     : QObject(parent)
     , m_config(std::move(config))
     , m_effects(effects)
     , m_dns(std::move(dnsForwarder))
     , m_stateFile(m_config.stateDir) {
     m_uidMin = LoginDefs::uidMin();
-    m_link = std::make_unique<ConsoleLink>(m_config.consoleHost, static_cast<quint16>(m_config.consolePort),
+    m_link = std::make_unique<ConsoleLink>(m_config.consoleHost, static_cast<quint16>(m_config.linkPort()),
                                            m_config.identifier, m_config.name);
+    if (identity && !m_config.consoleFingerprint.isEmpty()) {
+        qCInfo(lcAgent).noquote() << (identity->created ? "made its own key, fingerprint"
+                                                        : "own key fingerprint")
+                                  << Fingerprint::text(identity->certificate);
+        m_link->useTls(*identity, m_config.consoleFingerprint);
+    }
     m_blocker = std::make_unique<ProgramBlocker>(m_effects, m_uidMin);
     m_execWatcher = std::make_unique<ExecWatcher>();
     m_blocker->setExecWatcher(m_execWatcher.get());
@@ -263,7 +271,7 @@ void Agent::applyRules() {
             input.alwaysAllow.append(*address);
     }
     input.consoleAddresses = m_consoleAddresses;
-    input.consolePort = static_cast<quint16>(m_config.consolePort);
+    input.consolePort = static_cast<quint16>(m_config.linkPort());
     input.controlledPorts = m_orders.settings.ports;
     input.dnsForwarderUp = m_dns && m_dns->isUp() && !m_stopping;
     input.dnsForwarderUid = m_dns ? m_dns->uid() : 0;

@@ -11,6 +11,10 @@
 #include <QTimer>
 #include <memory>
 
+namespace kestrava {
+struct TlsIdentity;
+}
+
 namespace kestrava::agent {
 
 class ConsoleLink;
@@ -25,9 +29,10 @@ class Agent : public QObject {
     Q_OBJECT
 
 public:
-    // dnsForwarder may be null (dry run): white-listed names are then only logged.
+    // dnsForwarder may be null (dry run): white-listed names are then only logged. identity is the
+    // certificate presented to a console whose fingerprint the configuration pins; null without a pin.
     Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder> dnsForwarder,
-          QObject* parent = nullptr);
+          const TlsIdentity* identity, QObject* parent = nullptr);
     ~Agent() override;
 
     // Restores the saved orders, puts them in force and starts calling the console.

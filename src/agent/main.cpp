@@ -1,21 +1,25 @@
 #include "Agent.h"
 #include "config/AgentConfig.h"
 #include "enforce/DnsForwarder.h"
+#include "state/OwnIdentity.h"
 #include "state/StateFile.h"
 #include "state/StatusText.h"
 #include "system/DryRunEffects.h"
 #include "system/HostEffects.h"
+#include "tls/Fingerprint.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QLoggingCategory>
 #include <QSocketNotifier>
+#include <QTemporaryDir>
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace kestrava;
 using namespace kestrava::agent;
 
 namespace {
@@ -31,6 +35,21 @@ int fail(const QString& message, int code) {
 
 // SIGTERM and SIGINT end the event loop from a pipe, so the rules are left in force and the state saved.
 int signalPipe[2];
+
+// What --status adds about the keys: they are not part of the saved state.
+QString keysText(const AgentConfig& config) {
+    const QString own = OwnIdentity::existingFingerprint(config.stateDir);
+    const QString console = config.consoleFingerprint.isEmpty()
+                                ? QStringLiteral("not pinned (plain TCP to port %1)").arg(config.consolePort)
+                                : QStringLiteral("%1 (TLS to port %2)")
+                                      .arg(Fingerprint::text(config.consoleFingerprint))
+                                      .arg(config.tlsPort());
+    return QStringLiteral("Own key:      %1\nConsole key:  %2\n")
+        .arg(own.isEmpty()
+                 ? QStringLiteral("none yet (made by --fingerprint or a start with a pinned console)")
+                 : own,
+             console);
+}
 
 void onSignal(int) {
     const char byte = 1;
@@ -73,8 +92,16 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption statusOption(
         QStringLiteral("status"),
         QStringLiteral("Print the saved link, policy and internet state, then exit."));
-    parser.addOptions(
-        {configOption, consoleOption, identifierOption, nameOption, stateOption, dryRunOption, statusOption});
+    const QCommandLineOption consoleFingerprintOption(
+        QStringLiteral("console-fingerprint"),
+        QStringLiteral("Connect only over TLS to a console whose certificate has this SHA-256 fingerprint."),
+        QStringLiteral("FINGERPRINT"));
+    const QCommandLineOption fingerprintOption(
+        QStringLiteral("fingerprint"),
+        QStringLiteral(
+            "Print this computer's own key fingerprint (making the key when missing), then exit."));
+    parser.addOptions({configOption, consoleOption, identifierOption, nameOption, stateOption, dryRunOption,
+                       statusOption, consoleFingerprintOption, fingerprintOption});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return fail(
@@ -93,7 +120,8 @@ int main(int argc, char* argv[]) {
         if (!parsed)
             return fail(error, kExitBadConfig);
         config = *parsed;
-    } else if (parser.isSet(configOption) || (!parser.isSet(consoleOption) && !parser.isSet(statusOption))) {
+    } else if (parser.isSet(configOption) || (!parser.isSet(consoleOption) && !parser.isSet(statusOption) &&
+                                              !parser.isSet(fingerprintOption))) {
         return fail(
             QStringLiteral("%1 does not exist; name the console there ([console] host=...) or with --console")
                 .arg(configPath),
@@ -108,6 +136,18 @@ int main(int argc, char* argv[]) {
         config.name = parser.value(nameOption);
     if (parser.isSet(stateOption))
         config.stateDir = parser.value(stateOption);
+    if (parser.isSet(consoleFingerprintOption)) {
+        config.consoleFingerprint = Fingerprint::parse(parser.value(consoleFingerprintOption));
+        if (config.consoleFingerprint.isEmpty())
+            return fail(QStringLiteral("--console-fingerprint takes 64 hex digits such as AB:CD:..., as the "
+                                       "console shows it in Options"),
+                        kExitBadConfig);
+    }
+    if (!config.consoleFingerprint.isEmpty() && config.tlsPort() == 0)
+        return fail(QStringLiteral("the console's port 65535 leaves no room for its TLS port: set "
+                                   "[console] console_tls_port in %1")
+                        .arg(configPath),
+                    kExitBadConfig);
     config.dryRun = parser.isSet(dryRunOption);
 
     if (parser.isSet(statusOption)) {
@@ -117,16 +157,25 @@ int main(int argc, char* argv[]) {
             return fail(
                 error.isEmpty() ? QStringLiteral("no saved state in %1 yet").arg(config.stateDir) : error, 1);
         std::fputs(qPrintable(statusText(*state, QDateTime::currentDateTime())), stdout);
+        std::fputs(qPrintable(keysText(config)), stdout);
+        return 0;
+    }
+    if (config.identifier.isEmpty())
+        config.identifier = AgentConfig::machineIdentifier();
+    if (config.name.isEmpty())
+        config.name = AgentConfig::shortHostName();
+    const QString commonName = QStringLiteral("kestrava-agent ") + config.name;
+    if (parser.isSet(fingerprintOption)) {
+        const TlsIdentity identity = OwnIdentity::loadOrCreate(config.stateDir, commonName);
+        if (!identity.isValid())
+            return fail(identity.error, 1);
+        std::fputs(qPrintable(Fingerprint::text(identity.certificate) + QLatin1Char('\n')), stdout);
         return 0;
     }
     if (config.consoleHost.isEmpty())
         return fail(QStringLiteral("no console configured: set [console] host in %1 or use --console")
                         .arg(configPath),
                     kExitBadConfig);
-    if (config.identifier.isEmpty())
-        config.identifier = AgentConfig::machineIdentifier();
-    if (config.name.isEmpty())
-        config.name = AgentConfig::shortHostName();
     if (config.identifier.isEmpty())
         return fail(
             QStringLiteral("/etc/machine-id is unreadable: set [agent] identifier or use --identifier"),
@@ -144,7 +193,16 @@ int main(int argc, char* argv[]) {
     else
         effects = std::make_unique<HostEffects>();
     auto dns = config.dryRun ? nullptr : std::make_unique<DnsForwarder>();
-    Agent agent(config, *effects, std::move(dns));
+    // The key pair is read or made only for a pinned console: a plain link loads no TLS at all. A dry run
+    // leaves the state folder alone and presents a key of its own for the time it runs.
+    QTemporaryDir dryRunKeys;
+    std::optional<TlsIdentity> identity;
+    if (!config.consoleFingerprint.isEmpty()) {
+        identity = OwnIdentity::loadOrCreate(config.dryRun ? dryRunKeys.path() : config.stateDir, commonName);
+        if (!identity->isValid())
+            return fail(identity->error, kExitBadConfig);
+    }
+    Agent agent(config, *effects, std::move(dns), identity ? &*identity : nullptr);
     QObject::connect(&agent, &Agent::finished, &app, [](int code) { QCoreApplication::exit(code); });
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&agent] {
         char byte;

@@ -55,6 +55,38 @@ private slots:
         }
     }
 
+    // The pin selects TLS and its port; a pin that is not 32 bytes of hex is refused with its line.
+    void link_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<bool>("pinned");
+        QTest::addColumn<int>("linkPort");
+
+        const QString pin = u"ab"_s.repeated(32);
+        QTest::newRow("plain") << u"[console]\nport=9000\n"_s << QString() << false << 9000;
+        QTest::newRow("pinned") << u"[console]\nport=9000\nconsole_fingerprint = "_s + pin << QString()
+                                << true << 9001;
+        QTest::newRow("pinned on its own port")
+            << u"[console]\nconsole_tls_port=4443\nconsole_fingerprint="_s + pin << QString() << true << 4443;
+        QTest::newRow("short pin") << u"[console]\nconsole_fingerprint="_s + pin.left(62)
+                                   << u"f:2: console_fingerprint must be 64 hex digits such as AB:CD:..., as "
+                                      "the console shows it in Options, not '"_s +
+                                          pin.left(62) + u"'"_s
+                                   << false << 0;
+    }
+
+    void link() {
+        QFETCH(QString, text);
+        QFETCH(QString, error);
+        QString problem;
+        const auto config = AgentConfig::parse(text, QStringLiteral("f"), &problem);
+        QCOMPARE(problem, error);
+        if (config) {
+            QTEST(!config->consoleFingerprint.isEmpty(), "pinned");
+            QTEST(config->linkPort(), "linkPort");
+        }
+    }
+
     void console_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("ok");

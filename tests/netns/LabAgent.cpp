@@ -31,11 +31,19 @@ QString LabAgent::systemKey() {
 bool LabAgent::start() {
     m_log += "--- started\n";
     // `ip netns exec` replaces itself with the agent: the process is the agent's own.
-    m_process.start(QStringLiteral("ip"),
-                    {QStringLiteral("netns"), QStringLiteral("exec"), NetLab::pcName(), program(),
-                     QStringLiteral("--console"), m_console, QStringLiteral("--identifier"),
-                     QString::fromLatin1(kIdentifier), QStringLiteral("--name"), QString::fromLatin1(kName),
-                     QStringLiteral("--state-dir"), m_state.path()});
+    const QStringList arguments{QStringLiteral("netns"),
+                                QStringLiteral("exec"),
+                                NetLab::pcName(),
+                                program(),
+                                QStringLiteral("--console"),
+                                m_console,
+                                QStringLiteral("--identifier"),
+                                QString::fromLatin1(kIdentifier),
+                                QStringLiteral("--name"),
+                                QString::fromLatin1(kName),
+                                QStringLiteral("--state-dir"),
+                                m_state.path()};
+    m_process.start(QStringLiteral("ip"), arguments + m_extraArguments);
     return m_process.waitForStarted(5000);
 }
 

@@ -20,6 +20,11 @@ public:
     // The key under which the console knows it.
     static QString systemKey();
 
+    // Options added to the command line from the next start on, such as the console's fingerprint.
+    void setExtraArguments(const QStringList& arguments) { m_extraArguments = arguments; }
+    // The state folder, where its key pair lives too.
+    QString statePath() const { return m_state.path(); }
+
     bool start();
     // SIGTERM, then SIGKILL when it has not ended within a few seconds.
     void stop();
@@ -35,6 +40,7 @@ public:
 private:
     QString m_console;
     QTemporaryDir m_state;
+    QStringList m_extraArguments;
     QProcess m_process;
     QByteArray m_log;
 };

@@ -46,6 +46,7 @@ struct NoAutoStart final : AutoStartSwitch {
 LabConsole::LabConsole(const QDateTime& clockAt)
     : m_clock(clockAt)
     , m_connections(m_db, m_tree)
+    , m_secure(m_connections)
     , m_messenger(m_db, m_tree, m_connections, m_clock)
     , m_incoming(m_db, m_tree, m_clock, m_connections, m_messenger)
     , m_policy(m_db, m_messenger) {
@@ -57,6 +58,9 @@ LabConsole::LabConsole(const QDateTime& clockAt)
     m_db.exec(QStringLiteral("UPDATE Settings_Table SET LocalPort=?, AddToGroup=?"),
               {int(kPort), QString::fromLatin1(kGroup)});
     Load_Systems_Tree(m_db, m_tree);
+    m_secure.setIdentity(TlsIdentity::loadOrCreate(SecureListener::keyFileFor(path),
+                                                   SecureListener::certificateFileFor(path),
+                                                   QStringLiteral("Kestrava console")));
     QObject::connect(&m_connections, &ConnectionManager::messageReceived, &m_incoming,
                      &IncomingMessages::handleMessage);
     QObject::connect(&m_connections, &ConnectionManager::messageReceived,
@@ -64,6 +68,8 @@ LabConsole::LabConsole(const QDateTime& clockAt)
                          if (Messages::kindOf(MessageSender::Client, message) == MessageKind::StatusReport)
                              m_reports << Messages::payloadOf(message).left(2);
                      });
+    QObject::connect(&m_incoming, &IncomingMessages::identificationRefused,
+                     [this](const QString& line) { m_refusedIdentifications << line; });
     const auto report = [](const QString& message) { qWarning() << "console:" << message; };
     QObject::connect(&m_connections, &ConnectionManager::errorOccurred, report);
     QObject::connect(&m_incoming, &IncomingMessages::errorOccurred, report);
@@ -117,4 +123,16 @@ void LabConsole::setControlledPort(int port) {
     OptionsValues values = options.load();
     values.ports.back() = port;
     options.apply(values);
+}
+
+void LabConsole::setSecureOnly(bool on) {
+    NoTray tray;
+    NoAutoStart autoStart;
+    OptionsModel options(m_db, tray, autoStart, [](const QString&) {});
+    OptionsValues values = options.load();
+    values.secureOnly = on;
+    if (options.apply(values).secureOnlyChanged) {
+        if (const QString failure = m_secure.setSecureOnly(on); !failure.isEmpty())
+            qWarning() << "console:" << failure;
+    }
 }

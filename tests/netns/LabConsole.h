@@ -4,6 +4,7 @@
 #include "link/ConnectionManager.h"
 #include "link/IncomingMessages.h"
 #include "link/Messenger.h"
+#include "link/SecureListener.h"
 #include "policy/PolicyCommands.h"
 #include "policy/PolicyTarget.h"
 #include "startup/Clock.h"
@@ -24,8 +25,14 @@ public:
     static constexpr quint16 kPort = 8999;
 
     bool listen() { return m_connections.isListening() || m_connections.Start_Listening(); }
+    // The authenticated port, LocalPort + 1, with the console's key made beside its database.
+    bool listenSecure() { return m_secure.isListening() || m_secure.listen(kPort + 1); }
+    const kestrava::TlsIdentity& identity() const { return m_secure.identity(); }
     // Closes the listener and every connection, as when the console ends.
-    void stopListening() { m_connections.Close_All_Sockets(); }
+    void stopListening() {
+        m_secure.close();
+        m_connections.Close_All_Sockets();
+    }
 
     kestrava::Database& db() { return m_db; }
     kestrava::FixedClock& clock() { return m_clock; }
@@ -48,6 +55,11 @@ public:
     void blockProgram(const QString& name);
     // The "Other" controlled protocol's port, sent to every connected system; 0 for none.
     void setControlledPort(int port);
+    // "Accept client services only over the authenticated link" applied as Options does: on closes the
+    // plain port, off opens it again.
+    void setSecureOnly(bool on);
+    // One line for each identification refused because its connection did not prove the pinned key.
+    const QStringList& refusedIdentifications() const { return m_refusedIdentifications; }
     void terminate(const QString& key);
 
 private:
@@ -56,8 +68,10 @@ private:
     kestrava::FixedClock m_clock;
     kestrava::SystemTree m_tree;
     kestrava::ConnectionManager m_connections;
+    kestrava::SecureListener m_secure;
     kestrava::Messenger m_messenger;
     kestrava::IncomingMessages m_incoming;
     kestrava::PolicyCommands m_policy;
     QStringList m_reports;
+    QStringList m_refusedIdentifications;
 };

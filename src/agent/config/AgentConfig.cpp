@@ -1,6 +1,7 @@
 #include "config/AgentConfig.h"
 
 #include "enforce/Cidr.h"
+#include "tls/Fingerprint.h"
 
 #include <QFile>
 #include <QHostInfo>
@@ -67,6 +68,18 @@ std::optional<AgentConfig> AgentConfig::parse(const QString& text, const QString
             if (!port)
                 return fail(QStringLiteral("port must be a number from 1 to 65535, not '%1'").arg(value));
             config.consolePort = *port;
+        } else if (section == QLatin1String("console") && key == QLatin1String("console_tls_port")) {
+            const auto port = portNumber(value);
+            if (!port)
+                return fail(
+                    QStringLiteral("console_tls_port must be a number from 1 to 65535, not '%1'").arg(value));
+            config.consoleTlsPort = *port;
+        } else if (section == QLatin1String("console") && key == QLatin1String("console_fingerprint")) {
+            config.consoleFingerprint = Fingerprint::parse(value);
+            if (config.consoleFingerprint.isEmpty())
+                return fail(QStringLiteral("console_fingerprint must be 64 hex digits such as AB:CD:..., "
+                                           "as the console shows it in Options, not '%1'")
+                                .arg(value));
         } else if (section == QLatin1String("agent") && key == QLatin1String("identifier")) {
             config.identifier = value;
         } else if (section == QLatin1String("agent") && key == QLatin1String("name")) {
@@ -112,6 +125,12 @@ bool AgentConfig::setConsole(const QString& hostAndPort) {
     }
     consoleHost = host;
     return true;
+}
+
+int AgentConfig::tlsPort() const {
+    if (consoleTlsPort != 0)
+        return consoleTlsPort;
+    return consolePort < 65535 ? consolePort + 1 : 0;
 }
 
 QString AgentConfig::machineIdentifier(const QString& machineIdPath) {

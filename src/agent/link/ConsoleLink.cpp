@@ -2,9 +2,14 @@
 
 #include "protocol/Messages.h"
 #include "protocol/WireCodec.h"
+#include "tls/Fingerprint.h"
+#include "tls/PeerCheck.h"
+#include "tls/TlsIdentity.h"
 #include "wire/ConsoleSplitter.h"
 
 #include <QLoggingCategory>
+#include <QScopedValueRollback>
+#include <QSslSocket>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -43,24 +48,58 @@ ConsoleLink::ConsoleLink(QString host, quint16 port, QString identifier, QString
     m_continuationTimer.setSingleShot(true);
     connect(&m_retryTimer, &QTimer::timeout, this, &ConsoleLink::connectNow);
     connect(&m_connectTimer, &QTimer::timeout, this, [this] {
-        qCInfo(lcLink) << "no answer from" << consoleText() << "within" << kConnectTimeoutMs / 1000 << "s";
-        m_socket.abort();
+        qCInfo(lcLink).noquote() << (m_socket->state() == QAbstractSocket::ConnectedState
+                                         ? "no TLS handshake with"
+                                         : "no answer from")
+                                 << consoleText() << "within" << kConnectTimeoutMs / 1000 << "s";
         onClosed();
     });
     connect(&m_spacingTimer, &QTimer::timeout, this, &ConsoleLink::sendNext);
     connect(&m_incompleteTimer, &QTimer::timeout, this, [this] { split(true); });
     connect(&m_continuationTimer, &QTimer::timeout, this, [this] { split(true); });
-    connect(&m_socket, &QTcpSocket::connected, this, &ConsoleLink::onConnected);
-    connect(&m_socket, &QTcpSocket::disconnected, this, &ConsoleLink::onClosed);
-    connect(&m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
-        if (m_socket.state() != QAbstractSocket::ConnectedState)
+    makeSocket();
+}
+
+ConsoleLink::~ConsoleLink() {
+    // The socket outlives the timers; what it emits while closing must not reach them.
+    m_socket->disconnect(this);
+}
+
+void ConsoleLink::makeSocket() {
+    if (m_consolePin.isEmpty()) {
+        m_socket = std::make_unique<QTcpSocket>();
+    } else {
+        auto socket = std::make_unique<QSslSocket>();
+        connect(socket.get(), &QSslSocket::encrypted, this, &ConsoleLink::onEncrypted);
+        m_socket = std::move(socket);
+    }
+    connect(m_socket.get(), &QTcpSocket::connected, this, [this] {
+        if (m_consolePin.isEmpty())
+            onConnected();
+        else
+            m_connectTimer.start(kConnectTimeoutMs); // the handshake has its own time
+    });
+    connect(m_socket.get(), &QTcpSocket::disconnected, this, &ConsoleLink::onClosed);
+    connect(m_socket.get(), &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
+        // A TLS record that fails its check leaves the socket connected but useless: end it.
+        if (!m_established || m_socket->state() != QAbstractSocket::ConnectedState || !m_consolePin.isEmpty())
             onClosed();
     });
-    connect(&m_socket, &QTcpSocket::readyRead, this, &ConsoleLink::onReadyRead);
-    connect(&m_socket, &QTcpSocket::bytesWritten, this, [this] {
+    connect(m_socket.get(), &QTcpSocket::readyRead, this, &ConsoleLink::onReadyRead);
+    connect(m_socket.get(), &QTcpSocket::bytesWritten, this, [this] {
         if (!m_spacingTimer.isActive())
             sendNext();
     });
+}
+
+void ConsoleLink::useTls(const TlsIdentity& own, const QByteArray& consolePin) {
+    m_consolePin = consolePin;
+    makeSocket();
+    auto* socket = static_cast<QSslSocket*>(m_socket.get());
+    socket->setLocalCertificate(own.certificate);
+    socket->setPrivateKey(own.key);
+    // Both sides have self-signed certificates: no chain to verify, the pin is the whole check.
+    socket->setPeerVerifyMode(QSslSocket::VerifyNone);
 }
 
 void ConsoleLink::start() {
@@ -72,11 +111,11 @@ void ConsoleLink::stop() {
     m_running = false;
     m_retryTimer.stop();
     m_connectTimer.stop();
-    m_socket.abort();
+    m_socket->abort();
 }
 
 bool ConsoleLink::isConnected() const {
-    return m_socket.state() == QAbstractSocket::ConnectedState;
+    return m_established && m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
 QString ConsoleLink::consoleText() const {
@@ -84,41 +123,68 @@ QString ConsoleLink::consoleText() const {
 }
 
 void ConsoleLink::connectNow() {
-    if (!m_running || m_socket.state() != QAbstractSocket::UnconnectedState)
+    if (!m_running || m_socket->state() != QAbstractSocket::UnconnectedState)
         return;
     m_connectTimer.start(kConnectTimeoutMs);
-    m_socket.connectToHost(m_host, m_port);
+    if (m_consolePin.isEmpty())
+        m_socket->connectToHost(m_host, m_port);
+    else
+        static_cast<QSslSocket*>(m_socket.get())->connectToHostEncrypted(m_host, m_port);
+}
+
+void ConsoleLink::onEncrypted() {
+    m_refusal = PeerCheck::refusal(static_cast<QSslSocket*>(m_socket.get())->peerCertificate(), m_consolePin,
+                                   QDateTime::currentDateTimeUtc());
+    if (m_refusal.isEmpty())
+        onConnected();
+    else
+        onClosed();
 }
 
 void ConsoleLink::onConnected() {
     m_connectTimer.stop();
-    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    enableKeepAlive(m_socket.socketDescriptor());
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    enableKeepAlive(m_socket->socketDescriptor());
     m_buffer.clear();
     m_queue.clear();
     m_heardSinceConnect = false;
-    qCInfo(lcLink).noquote() << "connected to" << consoleText() << "as" << m_identifier << m_name;
+    m_established = true;
+    if (m_consolePin.isEmpty())
+        qCInfo(lcLink).noquote() << "connected to" << consoleText() << "as" << m_identifier << m_name;
+    else
+        qCInfo(lcLink).noquote() << "connected to" << consoleText() << "over TLS, console key"
+                                 << Fingerprint::text(m_consolePin) << "as" << m_identifier << m_name;
     send(Messages::buildIdentification(m_identifier, m_name, QStringLiteral("1.4")));
     emit connected();
 }
 
 void ConsoleLink::onClosed() {
+    // Aborting below emits the socket's own signals, which lead back here.
+    if (m_closing)
+        return;
+    const QScopedValueRollback closing(m_closing, true);
     m_connectTimer.stop();
     m_incompleteTimer.stop();
     m_continuationTimer.stop();
     m_queue.clear();
     m_buffer.clear();
-    const bool wasConnected = m_heardSinceConnect || m_socket.state() == QAbstractSocket::ConnectedState;
-    if (m_socket.state() != QAbstractSocket::UnconnectedState)
-        m_socket.abort();
+    const bool wasConnected = m_heardSinceConnect || m_established;
+    m_heardSinceConnect = false;
+    m_established = false;
+    if (m_socket->state() != QAbstractSocket::UnconnectedState)
+        m_socket->abort();
     if (wasConnected) {
         qCInfo(lcLink).noquote() << "connection to" << consoleText() << "closed";
-        m_heardSinceConnect = false;
         emit disconnected();
+    } else if (!m_refusal.isEmpty()) {
+        // At every attempt: a wrong key is a fault to see, not an outage.
+        qCWarning(lcLink).noquote() << "refused the console at" << consoleText() + QStringLiteral(":")
+                                    << m_refusal;
+        m_refusal.clear();
     } else if (m_retryMs == kFirstRetryMs && m_running) {
         // Once per outage, not at every attempt.
         qCInfo(lcLink).noquote() << "cannot reach the console at" << consoleText() + QStringLiteral(":")
-                                 << m_socket.errorString() << "- trying again with growing pauses up to"
+                                 << m_socket->errorString() << "- trying again with growing pauses up to"
                                  << kLastRetryMs / 1000 << "s";
     }
     scheduleRetry();
@@ -137,20 +203,20 @@ void ConsoleLink::send(const QString& message) {
     if (!isConnected())
         return;
     m_queue.append(message);
-    if (!m_spacingTimer.isActive() && m_socket.bytesToWrite() == 0)
+    if (!m_spacingTimer.isActive() && m_socket->bytesToWrite() == 0)
         sendNext();
 }
 
 void ConsoleLink::sendNext() {
-    if (m_queue.isEmpty() || !isConnected() || m_socket.bytesToWrite() > 0)
+    if (m_queue.isEmpty() || !isConnected() || m_socket->bytesToWrite() > 0)
         return;
-    m_socket.write(WireCodec::encodeUtf16(m_queue.takeFirst()));
-    m_socket.flush();
+    m_socket->write(WireCodec::encodeUtf16(m_queue.takeFirst()));
+    m_socket->flush();
     m_spacingTimer.start(kSpacingMs);
 }
 
 void ConsoleLink::onReadyRead() {
-    const QByteArray bytes = m_socket.readAll();
+    const QByteArray bytes = m_socket->readAll();
     if (bytes.isEmpty())
         return;
     if (m_buffer.isEmpty())

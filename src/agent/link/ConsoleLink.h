@@ -6,11 +6,17 @@
 #include <QStringList>
 #include <QTcpSocket>
 #include <QTimer>
+#include <memory>
+
+namespace kestrava {
+struct TlsIdentity;
+}
 
 namespace kestrava::agent {
 
 // The agent's one connection to the console: identification, reconnect with back-off, spaced
-// one-message writes and the splitting of what the console sends into whole messages.
+// one-message writes and the splitting of what the console sends into whole messages. With a pinned
+// console key it speaks TLS only and sends nothing before the console's certificate has passed.
 class ConsoleLink : public QObject {
     Q_OBJECT
 
@@ -24,14 +30,17 @@ public:
     static constexpr int kLastRetryMs = 60000;
 
     ConsoleLink(QString host, quint16 port, QString identifier, QString name, QObject* parent = nullptr);
+    ~ConsoleLink() override;
 
+    // Before start: TLS only, presenting own, to a console whose certificate has the SHA-256 consolePin.
+    void useTls(const TlsIdentity& own, const QByteArray& consolePin);
     void start();
     void stop();
     // Queued; leaves as one write at least kSpacingMs after the previous one.
     void send(const QString& message);
     bool isConnected() const;
     QString consoleText() const;
-    QHostAddress peerAddress() const { return m_socket.peerAddress(); }
+    QHostAddress peerAddress() const { return m_socket->peerAddress(); }
 
 signals:
     void connected();
@@ -40,7 +49,10 @@ signals:
 
 private:
     void connectNow();
+    // Makes the socket, a QSslSocket with a pin: a plain link loads no TLS at all.
+    void makeSocket();
     void onConnected();
+    void onEncrypted();
     void onClosed();
     void onReadyRead();
     void split(bool final);
@@ -52,7 +64,8 @@ private:
     quint16 m_port;
     QString m_identifier;
     QString m_name;
-    QTcpSocket m_socket;
+    std::unique_ptr<QTcpSocket> m_socket;
+    QByteArray m_consolePin; // empty: plain TCP
     QTimer m_retryTimer;
     QTimer m_connectTimer;
     QTimer m_spacingTimer;
@@ -63,6 +76,10 @@ private:
     int m_retryMs = kFirstRetryMs;
     bool m_running = false;
     bool m_heardSinceConnect = false;
+    // Connected and, over TLS, the console's certificate accepted: only then is anything sent or read.
+    bool m_established = false;
+    bool m_closing = false;
+    QString m_refusal; // why the console's certificate was refused at this attempt
 };
 
 } // namespace kestrava::agent
