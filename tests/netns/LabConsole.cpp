@@ -7,6 +7,7 @@
 #include "lists/ProgramCatalogue.h"
 #include "lists/UrlCatalogue.h"
 #include "options/OptionsModel.h"
+#include "options/SecureLinkSettings.h"
 #include "platform/AutoStartSwitch.h"
 #include "platform/TraySwitch.h"
 #include "protocol/Messages.h"
@@ -58,8 +59,8 @@ LabConsole::LabConsole(const QDateTime& clockAt)
     m_db.exec(QStringLiteral("UPDATE Settings_Table SET LocalPort=?, AddToGroup=?"),
               {int(kPort), QString::fromLatin1(kGroup)});
     Load_Systems_Tree(m_db, m_tree);
-    m_secure.setIdentity(TlsIdentity::loadOrCreate(SecureListener::keyFileFor(path),
-                                                   SecureListener::certificateFileFor(path),
+    m_secure.setIdentity(TlsIdentity::loadOrCreate(SecureLinkSettings::keyFileFor(path),
+                                                   SecureLinkSettings::certificateFileFor(path),
                                                    QStringLiteral("Kestrava console")));
     QObject::connect(&m_connections, &ConnectionManager::messageReceived, &m_incoming,
                      &IncomingMessages::handleMessage);
