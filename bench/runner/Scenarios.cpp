@@ -140,17 +140,6 @@ void waitForDescriptorsBelow(const TargetProcess& target, int limit, int timeout
         QThread::msleep(50);
 }
 
-WorkerPool::Settings poolSettings(const BenchConfig& config, quint16 port, int n) {
-    WorkerPool::Settings settings;
-    settings.program = config.binDir + QStringLiteral("/kestrava-bench-load");
-    settings.port = port;
-    settings.clients = n;
-    settings.processes = config.processes;
-    settings.thinkMs = config.thinkMs;
-    settings.timeoutMs = config.timeoutMs;
-    return settings;
-}
-
 QJsonObject stormFigures(const StormSum& sum, int n, const QString& prefix) {
     QJsonObject figures;
     figures[prefix + QStringLiteral("_s")] = rounded(seconds(sum.doneLast - sum.start));
@@ -189,6 +178,17 @@ MixFigures runMix(WorkerPool& pool, const BenchConfig& config, int thinkMs) {
 }
 
 } // namespace
+
+WorkerPool::Settings poolSettings(const BenchConfig& config, quint16 port, int n) {
+    WorkerPool::Settings settings;
+    settings.program = config.binDir + QStringLiteral("/kestrava-bench-load");
+    settings.port = port;
+    settings.clients = n;
+    settings.processes = config.processes;
+    settings.thinkMs = config.thinkMs;
+    settings.timeoutMs = config.timeoutMs;
+    return settings;
+}
 
 QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupTimer, bool tls) {
     QJsonObject result{{QStringLiteral("scenario"), tls ? QStringLiteral("identification_storm_tls")

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WorkerPool.h"
+
 #include <QJsonObject>
 #include <QString>
 
@@ -15,6 +17,9 @@ struct BenchConfig {
     int pacedRate = 4000;
     int timeoutMs = 120'000;
 };
+
+// The load processes for n clients of the console on port, as the configuration says.
+WorkerPool::Settings poolSettings(const BenchConfig& config, quint16 port, int n);
 
 // 1: n new systems connect at once and identify; then the same n again as known systems. With groupTimer
 // their group has a running timer, whose start every schedule payload reads. Over the authenticated port

@@ -123,17 +123,6 @@ std::unique_ptr<TargetProcess> startWithWindow(const ListedFolder& folder) {
     return console;
 }
 
-WorkerPool::Settings loadFor(const BenchConfig& config, quint16 port, int n) {
-    WorkerPool::Settings settings;
-    settings.program = config.binDir + QStringLiteral("/kestrava-bench-load");
-    settings.port = port;
-    settings.clients = n;
-    settings.processes = config.processes;
-    settings.thinkMs = config.thinkMs;
-    settings.timeoutMs = config.timeoutMs;
-    return settings;
-}
-
 qint64 answered(const std::vector<KeyValueLine>& replies) {
     qint64 done = 0;
     for (const KeyValueLine& r : replies)
@@ -194,7 +183,7 @@ QJsonObject runWindowDrop(const BenchConfig& config, int n) {
     const qint64 listedRss = console->rssKib();
     const int descriptorsBefore = descriptorsOf(console->pid());
     {
-        WorkerPool pool(loadFor(config, folder.port, n));
+        WorkerPool pool(poolSettings(config, folder.port, n));
         result[QStringLiteral("held")] = answered(
             pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
         pool.command(QStringLiteral("exchange"), QStringLiteral("exchange"), config.timeoutMs);
@@ -224,7 +213,7 @@ QJsonObject runWindowDrop(const BenchConfig& config, int n) {
         return result;
     }
     const int referenceBefore = descriptorsOf(reference->pid());
-    WorkerPool pool(loadFor(config, port, n));
+    WorkerPool pool(poolSettings(config, port, n));
     pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000);
     progress(QStringLiteral("%1 clients drop at once from the epoll reference").arg(n));
     const Drop theirs = dropAll(pool, *reference, port, referenceBefore);

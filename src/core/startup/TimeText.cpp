@@ -34,6 +34,17 @@ QLatin1String amPm(int hour) {
     return hour < 12 ? QLatin1String("AM") : QLatin1String("PM");
 }
 
+// "h:mm:ss AP", the hour hourWidth digits at least.
+void appendClock(QString& text, const QTime& time, int hourWidth) {
+    appendNumber(text, hour12(time.hour()), hourWidth);
+    text += QLatin1Char(':');
+    appendNumber(text, time.minute(), 2);
+    text += QLatin1Char(':');
+    appendNumber(text, time.second(), 2);
+    text += QLatin1Char(' ');
+    text += amPm(time.hour());
+}
+
 // Years that the fixed forms below write as QLocale would; others take QLocale's own path.
 bool plainYear(const QDate& date) {
     return date.isValid() && date.year() >= 1000 && date.year() <= 9999;
@@ -108,13 +119,7 @@ QString generalDateTime(const QDateTime& at) {
         appendNumber(text, date.year(), 4);
         text += QLatin1Char(' ');
     }
-    appendNumber(text, hour12(time.hour()), 1);
-    text += QLatin1Char(':');
-    appendNumber(text, time.minute(), 2);
-    text += QLatin1Char(':');
-    appendNumber(text, time.second(), 2);
-    text += QLatin1Char(' ');
-    text += amPm(time.hour());
+    appendClock(text, time, 1);
     return text;
 }
 
@@ -131,13 +136,7 @@ QString statusStamp(const QDateTime& at) {
     text += QLatin1Char('/');
     appendNumber(text, date.year() % 100, 2);
     text += QLatin1Char(' ');
-    appendNumber(text, hour12(time.hour()), 2);
-    text += QLatin1Char(':');
-    appendNumber(text, time.minute(), 2);
-    text += QLatin1Char(':');
-    appendNumber(text, time.second(), 2);
-    text += QLatin1Char(' ');
-    text += amPm(time.hour());
+    appendClock(text, time, 2);
     return text;
 }
 
