@@ -43,14 +43,11 @@ class TestSecureLink : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void refusal_data();
-    void refusal();
     void secondIdentification_data();
     void secondIdentification();
     void refusedBeforeASlot_data();
     void refusedBeforeASlot();
     void handshakesCountAgainstTheAddressLimit();
-    void secureOnlyClosesThePlainPort();
 
 private:
     SimulatedClient* connectAs(SecureLink& fixture, Peer peer);
@@ -85,26 +82,6 @@ SimulatedClient* TestSecureLink::connectAs(SecureLink& fixture, Peer peer) {
         return nullptr;
     fixture.clients.push_back(std::move(client));
     return fixture.clients.back().get();
-}
-
-void TestSecureLink::refusal_data() {
-    QTest::addColumn<QByteArray>("pinned");
-    QTest::addColumn<QByteArray>("presented");
-    QTest::addColumn<bool>("refused");
-    const QByteArray a(32, 'a');
-    const QByteArray b(32, 'b');
-    QTest::newRow("no pin, plain") << QByteArray() << QByteArray() << false;
-    QTest::newRow("no pin, a key") << QByteArray() << a << false;
-    QTest::newRow("pinned, same key") << a << a << false;
-    QTest::newRow("pinned, other key") << a << b << true;
-    QTest::newRow("pinned, plain") << a << QByteArray() << true;
-}
-
-void TestSecureLink::refusal() {
-    QFETCH(QByteArray, pinned);
-    QFETCH(QByteArray, presented);
-    QFETCH(bool, refused);
-    QCOMPARE(!KeyPins::refusal(pinned, presented).isEmpty(), refused);
 }
 
 void TestSecureLink::secondIdentification_data() {
@@ -200,24 +177,6 @@ void TestSecureLink::handshakesCountAgainstTheAddressLimit() {
     QTRY_COMPARE_WITH_TIMEOUT(refused.size(), 1, kWaitMs);
     QVERIFY(refused.first().first().toString().contains(u"too many"_s));
     QCOMPARE(stalled.state(), QAbstractSocket::ConnectedState);
-}
-
-void TestSecureLink::secureOnlyClosesThePlainPort() {
-    SecureLink fixture(m_console);
-    fixture.secure.close();
-    fixture.link.db().exec(u"UPDATE Settings_Table SET SecurePort=0, SecureOnly=1"_s);
-    const quint16 plainPort = fixture.link.connections().listeningPort();
-    QCOMPARE(fixture.secure.openPorts(fixture.link.db()), QStringList());
-    QVERIFY(fixture.secure.isListening());
-    QVERIFY(!fixture.link.connections().isListening());
-    QTcpSocket plain;
-    plain.connectToHost(u"127.0.0.1"_s, plainPort);
-    QVERIFY(!plain.waitForConnected(kWaitMs));
-    QCOMPARE(plain.error(), QAbstractSocket::ConnectionRefusedError);
-    QVERIFY(connectAs(fixture, Peer::KeyA));
-
-    QCOMPARE(fixture.secure.setSecureOnly(false), QString());
-    QVERIFY(fixture.link.connections().isListening());
 }
 
 QTEST_MAIN(TestSecureLink)
