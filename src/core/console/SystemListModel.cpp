@@ -15,7 +15,7 @@ SystemListModel::SystemListModel(SystemTree& tree, QObject* parent)
     : QAbstractTableModel(parent)
     , m_tree(tree) {
     m_changePass.setSingleShot(true);
-    connect(&m_changePass, &QTimer::timeout, this, &SystemListModel::flushChanges);
+    connect(&m_changePass, &QTimer::timeout, this, &SystemListModel::continueChanges);
     connect(&m_tree, &SystemTree::nodeChanged, this, &SystemListModel::Refresh_List_Item);
     connect(&m_tree, &SystemTree::nodeAboutToBeRemoved, this, &SystemListModel::forgetSubtree);
     connect(&m_tree, &SystemTree::aboutToReset, this, &SystemListModel::clear);
@@ -65,7 +65,8 @@ ListRow SystemListModel::rowAt(int at) const {
 }
 
 void SystemListModel::setNodes(std::vector<const TreeNode*> nodes) {
-    flushChanges();
+    // The reset repaints every row.
+    m_changed.clear();
     beginResetModel();
     m_nodes = std::move(nodes);
     m_rowOfNode.clear();
@@ -122,18 +123,26 @@ void SystemListModel::Refresh_List_Item(const TreeNode* node) {
         emit dataChanged(index(at, 0), index(at, ColumnCount - 1));
         return;
     }
-    m_firstChanged = m_firstChanged < 0 ? at : std::min(m_firstChanged, at);
-    m_lastChanged = std::max(m_lastChanged, at);
+    m_changed.add(nullptr, at);
+}
+
+bool SystemListModel::signalChanges(std::optional<std::chrono::milliseconds> budget) {
+    return m_changed.hand(
+        [this](const TreeNode*, int first, int last) {
+            last = std::min(last, count() - 1);
+            if (first <= last)
+                emit dataChanged(index(first, 0), index(last, ColumnCount - 1));
+        },
+        budget);
 }
 
 void SystemListModel::flushChanges() {
-    if (m_firstChanged < 0)
-        return;
-    const int first = m_firstChanged;
-    const int last = std::min(m_lastChanged, count() - 1);
-    m_firstChanged = m_lastChanged = -1;
-    if (first <= last)
-        emit dataChanged(index(first, 0), index(last, ColumnCount - 1));
+    signalChanges(std::nullopt);
+}
+
+void SystemListModel::continueChanges() {
+    if (signalChanges(kChangeSlice))
+        m_changePass.start(0);
 }
 
 void SystemListModel::refreshKey(const QString& key) {

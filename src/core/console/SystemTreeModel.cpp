@@ -14,14 +14,14 @@ SystemTreeModel::SystemTreeModel(SystemTree& tree, QObject* parent)
     : QAbstractItemModel(parent)
     , m_tree(tree) {
     m_changePass.setSingleShot(true);
-    connect(&m_changePass, &QTimer::timeout, this, &SystemTreeModel::flushChanges);
+    connect(&m_changePass, &QTimer::timeout, this, &SystemTreeModel::continueChanges);
     connectTree();
 }
 
 void SystemTreeModel::connectTree() {
     // Gathered changes are signalled before the rows they name can move.
     connect(&m_tree, &SystemTree::aboutToReset, this, [this] {
-        flushChanges();
+        m_changed.clear();
         beginResetModel();
     });
     connect(&m_tree, &SystemTree::resetDone, this, [this] { endResetModel(); });
@@ -53,19 +53,25 @@ void SystemTreeModel::nodeChanged(const TreeNode* node) {
         emit dataChanged(at, at);
         return;
     }
-    const auto it = m_changed.find(node->parent);
-    if (it == m_changed.end())
-        m_changed.insert(node->parent, {at.row(), at.row()});
-    else
-        *it = {std::min(it->first, at.row()), std::max(it->second, at.row())};
+    m_changed.add(node->parent, at.row());
+}
+
+bool SystemTreeModel::signalChanges(std::optional<std::chrono::milliseconds> budget) {
+    return m_changed.hand(
+        [this](const TreeNode* parentNode, int first, int last) {
+            const QModelIndex parent = indexOf(parentNode);
+            emit dataChanged(index(first, 0, parent), index(last, 0, parent));
+        },
+        budget);
 }
 
 void SystemTreeModel::flushChanges() {
-    const auto changed = std::exchange(m_changed, {});
-    for (auto it = changed.cbegin(); it != changed.cend(); ++it) {
-        const QModelIndex parent = indexOf(it.key());
-        emit dataChanged(index(it->first, 0, parent), index(it->second, 0, parent));
-    }
+    signalChanges(std::nullopt);
+}
+
+void SystemTreeModel::continueChanges() {
+    if (signalChanges(kChangeSlice))
+        m_changePass.start(0);
 }
 
 QModelIndex SystemTreeModel::indexOf(const TreeNode* node) const {
