@@ -51,10 +51,8 @@ QString blankScreenField(Database& db, const QString& key) {
 QString Get_The_Settings(Database& db, const QString& key) {
     thread_local PayloadCache<QString> cache;
     return cache.get(db, key, [&] {
-        QString payload = portsAndMessage(db);
-        if (!key.isEmpty())
-            payload += blankScreenField(db, key);
-        return payload;
+        // The ports and message are the same for every key: read once, not once per system.
+        return key.isEmpty() ? portsAndMessage(db) : Get_The_Settings(db, {}) + blankScreenField(db, key);
     });
 }
 
