@@ -1,11 +1,13 @@
 #include "PolicyRows.h"
 #include "TempDatabase.h"
+#include "console/Keys.h"
 #include "lists/ProgramListPayload.h"
 #include "lists/UrlListPayload.h"
 #include "options/SettingsPayload.h"
 #include "policy/SchedulePayload.h"
 #include "startup/Clock.h"
 #include "store/Database.h"
+#include "store/PayloadCache.h"
 
 #include <QTest>
 
@@ -20,6 +22,8 @@ private slots:
     void init();
     void nextPayloadFollowsChange_data();
     void nextPayloadFollowsChange();
+    void systemBackAfterDeletion();
+    void keyWriteKeepsOtherKeys();
 
 private:
     QStringList payloads(Database& db);
@@ -105,6 +109,35 @@ void TestPayloadCache::nextPayloadFollowsChange() {
     const QStringList next = payloads(db);
     QVERIFY(next != before);
     QCOMPARE(next, payloads(other));
+}
+
+// Payloads asked for while the system was gone are dropped when it is stored again, in any letter case.
+void TestPayloadCache::systemBackAfterDeletion() {
+    Database& db = m_temp->db();
+    db.exec(u"DELETE FROM System_Table WHERE System_Key=?"_s, {m_follower});
+    const QStringList gone = payloads(db);
+    const QString again = Keys::Make_System_Key(u"a"_s, u"pca"_s);
+    db.execForKey(again, u"INSERT INTO System_Table (System_Key, System_Name, Group_ID) VALUES (?, ?, ?)"_s,
+                  {again, u"pca"_s, m_g1});
+    const QStringList back = payloads(db);
+    QVERIFY(back != gone);
+    Database other;
+    other.open(m_temp->path());
+    QCOMPARE(back, payloads(other));
+}
+
+// A new system, and its write seen on the file, leave what was built for other keys.
+void TestPayloadCache::keyWriteKeepsOtherKeys() {
+    Database& db = m_temp->db();
+    PayloadCache<QString> cache;
+    int built = 0;
+    const auto build = [&built] { return QString::number(++built); };
+    cache.get(db, u"c|one|"_s, build);
+    cache.get(db, u"c|two|"_s, build);
+    db.execForKey(u"C|TWO|"_s,
+                  u"INSERT INTO System_Table (System_Key, System_Name) VALUES ('C|TWO|', 'TWO')"_s);
+    QCOMPARE(cache.get(db, u"C|ONE|"_s, build), u"1"_s);
+    QCOMPARE(cache.get(db, u"c|two|"_s, build), u"3"_s);
 }
 
 QTEST_GUILESS_MAIN(TestPayloadCache)

@@ -179,7 +179,10 @@ void IncomingMessages::recordNewSystem(const QString& key, const QString& name, 
             groupId = group->value(1).toInt();
         }
     }
-    m_db.exec(
+    // A new row changes no payload but its own, whatever the payloads were kept for: thousands of new
+    // systems in a storm share their group's.
+    m_db.execForKey(
+        key,
         QStringLiteral(
             "INSERT INTO System_Table(System_Key,System_Name,Group_ID,Key_Fingerprint) VALUES(?,?,?,?)"),
         {key, name, groupId, digest.isEmpty() ? QVariant() : QVariant(Fingerprint::text(digest))});

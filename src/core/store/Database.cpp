@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
+#include <algorithm>
 #include <atomic>
 
 namespace kestrava {
@@ -55,7 +56,7 @@ void Database::open(const QString& path) {
     if (info.size() == 0)
         throw DatabaseError(kNotADatabase, QStringLiteral("'%1' is not a database.").arg(path));
 
-    m_version = nextVersion();
+    changed();
     m_db.setDatabaseName(path);
     // A database held by another program fails fast instead of freezing the window; callers retry.
     m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=250"));
@@ -109,7 +110,7 @@ bool Database::isOpen() const {
 }
 
 void Database::close() {
-    m_version = nextVersion();
+    changed();
     m_fileChanges.reset();
     m_prepared.clear();
     if (m_db.isOpen())
@@ -118,9 +119,39 @@ void Database::close() {
     m_transactionDepth = 0;
 }
 
+void Database::changed() {
+    m_version = nextVersion();
+    m_keyWrites.clear();
+}
+
+QString Database::foldedKey(const QString& key) {
+    // As SQLite's NOCASE compares: ASCII letters only. A key without small letters is shared, not copied.
+    const auto small = [](QChar c) { return c >= u'a' && c <= u'z'; };
+    if (std::none_of(key.cbegin(), key.cend(), small))
+        return key;
+    QString folded = key;
+    for (QChar& c : folded) {
+        if (small(c))
+            c = QChar(c.unicode() - u'a' + u'A');
+    }
+    return folded;
+}
+
+QSqlQuery Database::execForKey(const QString& key, const QString& sql, const QVariantList& values) {
+    if (m_keyWrites.size() >= kMaxKeyWrites)
+        changed();
+    else
+        m_keyWrites.append(foldedKey(key));
+    return run(sql, values);
+}
+
 QSqlQuery Database::exec(const QString& sql, const QVariantList& values) {
     if (!sql.startsWith(QLatin1String("SELECT ")))
-        m_version = nextVersion();
+        changed();
+    return run(sql, values);
+}
+
+QSqlQuery Database::run(const QString& sql, const QVariantList& values) {
     // Writes finish inside exec, so their statements can stay prepared for the next call; a new system
     // is one INSERT, and thousands may arrive at once.
     const bool write = sql.startsWith(QLatin1String("INSERT ")) || sql.startsWith(QLatin1String("UPDATE ")) ||
@@ -219,14 +250,14 @@ void Database::transaction(const std::function<void()>& work) {
     } catch (...) {
         m_transactionDepth = 0;
         m_db.rollback();
-        m_version = nextVersion();
+        changed();
         throw;
     }
     m_transactionDepth = 0;
     if (!m_db.commit()) {
         const QSqlError error = m_db.lastError();
         m_db.rollback();
-        m_version = nextVersion();
+        changed();
         throwLastError(error);
     }
 }
@@ -237,11 +268,22 @@ quint64 Database::version() {
     // Watched from the first question on: a watch started later sees none of the changes before it.
     if (!m_fileChanges) {
         m_fileChanges = std::make_unique<FileChanges>(m_path);
-        m_version = nextVersion();
+        m_dataVersion = dataVersion();
+        changed();
     } else if (m_fileChanges->take()) {
-        m_version = nextVersion();
+        // The watch also sees our own writes; SQLite tells whether another connection committed. Inside
+        // a transaction it would answer for our snapshot only, so any write counts there.
+        const qint64 seen = m_transactionDepth > 0 ? -1 : dataVersion();
+        if (seen < 0 || seen != m_dataVersion)
+            changed();
+        m_dataVersion = seen;
     }
     return m_version;
+}
+
+qint64 Database::dataVersion() {
+    const std::optional<QSqlRecord> row = firstRow(QStringLiteral("PRAGMA data_version"));
+    return row ? row->value(0).toLongLong() : -1;
 }
 
 void Database::throwLastError(const QSqlError& error) const {

@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <functional>
 #include <memory>
@@ -38,6 +39,9 @@ public:
 
     // Runs one statement with its values bound in order and returns the positioned-before-first query.
     QSqlQuery exec(const QString& sql, const QVariantList& values = {});
+    // The same for a write that touches nothing but the row of one key, such as a new system: what was
+    // built for other keys stays valid (keyWrites).
+    QSqlQuery execForKey(const QString& key, const QString& sql, const QVariantList& values = {});
     // The first column of the first row, or an invalid QVariant when there is no row.
     QVariant scalar(const QString& sql, const QVariantList& values = {});
 
@@ -53,14 +57,21 @@ public:
 
     QSqlDatabase& connection() { return m_db; }
 
-    // Changes whenever what the file holds may have changed: with each of our own writes (every statement
-    // but a SELECT), a rollback, an open or close, and any write to the file or its side files by another
-    // program, seen the moment it happens. Equal only for the same connection with the same data, so
+    // Changes whenever what the file holds may have changed: with each of our own writes through exec (every
+    // statement but a SELECT), a rollback, an open or close, and any commit by another connection, seen the
+    // moment it happens. Equal only for the same connection with the same data apart from keyWrites, so
     // payloads built while it holds can be sent again.
     quint64 version();
+    // The keys written by execForKey since version() last changed, each as foldedKey gives it.
+    const QStringList& keyWrites() const { return m_keyWrites; }
+    // A key as the database compares keys: ASCII letters in one case.
+    static QString foldedKey(const QString& key);
 
 private:
     static QSqlDatabase addConnection(const QString& name);
+    QSqlQuery run(const QString& sql, const QVariantList& values);
+    void changed();
+    qint64 dataVersion();
     QSqlQuery& preparedStatement(const QString& sql);
     QSqlQuery& preparedRead(const QString& sql, const QVariantList& values);
     void throwLastError(const QSqlError& error) const;
@@ -69,8 +80,12 @@ private:
     QSqlDatabase m_db;
     QString m_path;
     int m_transactionDepth = 0;
+    static constexpr qsizetype kMaxKeyWrites = 100'000;
     quint64 m_version;
+    QStringList m_keyWrites;
     std::unique_ptr<FileChanges> m_fileChanges;
+    // PRAGMA data_version when the file last changed; -1 when not known.
+    qint64 m_dataVersion = -1;
     // Statements kept prepared: the reads of firstRow and rows, and every write.
     QHash<QString, QSqlQuery> m_prepared;
 };
