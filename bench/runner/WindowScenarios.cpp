@@ -33,7 +33,8 @@ double rounded(double value, int digits = 2) {
 }
 
 // A copy of the console beside a database that knows the load's systems B1..Bn, directly under the
-// root: the list the window shows at start holds them all.
+// root: the list the window shows at start holds them all. Without systems, new ones join the group
+// "Bench".
 struct ListedFolder {
     QTemporaryDir dir{QDir::tempPath() + QStringLiteral("/kestrava-bench-XXXXXX")};
     quint16 port = pickFreePort();
@@ -45,7 +46,7 @@ struct ListedFolder {
              QFile::copy(config.binDir + QStringLiteral("/kestrava"),
                          dir.path() + QStringLiteral("/kestrava")) &&
              prepareDatabase(config.binDir + QStringLiteral("/kestrava-initdb"), database, port, 1, 0) &&
-             addSystems(database, systems);
+             (systems == 0 || addSystems(database, systems));
     }
 
     static bool addSystems(const QString& path, int systems) {
@@ -87,19 +88,25 @@ bool waitUntilListening(quint16 port, const TargetProcess& target) {
     return false;
 }
 
-// Calls the window up as an administrator does from a shell: a second start with the password, on the
-// display and in the home of the first.
-bool showWindow(const QString& folder, const TargetProcess& console) {
+// The console's own environment: its display and home.
+QProcessEnvironment environmentOf(const TargetProcess& console) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     QFile environ(QStringLiteral("/proc/%1/environ").arg(console.pid()));
     if (!environ.open(QIODevice::ReadOnly))
-        return false;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        return env;
     for (const QByteArray& entry : environ.readAll().split('\0')) {
         const qsizetype equals = entry.indexOf('=');
         if (equals > 0)
             env.insert(QString::fromLocal8Bit(entry.left(equals)),
                        QString::fromLocal8Bit(entry.mid(equals + 1)));
     }
+    return env;
+}
+
+// Calls the window up as an administrator does from a shell: a second start with the password, on the
+// display and in the home of the first.
+bool showWindow(const QString& folder, const TargetProcess& console) {
+    const QProcessEnvironment env = environmentOf(console);
     QProcess second;
     second.setProcessEnvironment(env);
     second.setWorkingDirectory(folder);
@@ -222,6 +229,79 @@ QJsonObject runWindowDrop(const BenchConfig& config, int n) {
     result[QStringLiteral("reference_drop_s")] = rounded(theirs.seconds, 3);
     result[QStringLiteral("hold_ratio")] =
         theirs.holdMs > 0 ? rounded(result[QStringLiteral("drop_hold_ms")].toDouble() / theirs.holdMs) : 0.0;
+    return result;
+}
+
+namespace {
+
+// Keys typed on the console's display, as an administrator types them: into its window, or into the
+// menu that is open.
+bool typeKeys(const TargetProcess& console, const QStringList& keys, bool intoWindow = true) {
+    QStringList arguments;
+    if (intoWindow)
+        arguments << QStringLiteral("search") << QStringLiteral("--onlyvisible") << QStringLiteral("--limit")
+                  << QStringLiteral("1") << QStringLiteral("--name") << QStringLiteral("^Kestrava")
+                  << QStringLiteral("windowfocus");
+    arguments << QStringLiteral("key") << QStringLiteral("--delay") << QStringLiteral("50") << keys;
+    QProcess xdotool;
+    xdotool.setProcessEnvironment(environmentOf(console));
+    xdotool.setProcessChannelMode(QProcess::ForwardedChannels);
+    xdotool.start(QStringLiteral("xdotool"), arguments);
+    if (!xdotool.waitForFinished(20'000)) {
+        xdotool.kill();
+        xdotool.waitForFinished();
+        return false;
+    }
+    return xdotool.exitStatus() == QProcess::NormalExit && xdotool.exitCode() == 0;
+}
+
+} // namespace
+
+QJsonObject runWindowBroadcast(const BenchConfig& config, int n) {
+    QJsonObject result{{QStringLiteral("scenario"), QStringLiteral("window_broadcast")},
+                       {QStringLiteral("n"), n}};
+    ListedFolder folder(config, 0);
+    auto console = startWithWindow(folder);
+    if (!console) {
+        result[QStringLiteral("error")] = QStringLiteral("console did not start");
+        return result;
+    }
+    WorkerPool pool(poolSettings(config, folder.port, n));
+    result[QStringLiteral("members")] =
+        answered(pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
+    // The tree starts on its root: one step down is the group, whose list then shows its n members.
+    if (!typeKeys(*console, {QStringLiteral("Home"), QStringLiteral("Down")})) {
+        result[QStringLiteral("error")] = QStringLiteral("xdotool could not reach the window");
+        return result;
+    }
+    QThread::msleep(2'000);
+    AnswerGapProbe probe;
+    if (!probe.start(folder.port)) {
+        result[QStringLiteral("error")] = QStringLiteral("probe did not connect");
+        return result;
+    }
+    QThread::msleep(1'000);
+    result[QStringLiteral("quiet_gap_ms")] = rounded(probe.longestGapMs(), 1);
+    probe.resetLongest();
+    progress(QStringLiteral("Tools > Internet > ON for the group of %1, its list shown").arg(n));
+    typeKeys(*console, {QStringLiteral("alt+t"), QStringLiteral("i")});
+    QThread::msleep(500);
+    qint64 start = 0;
+    const auto replies = pool.watch(u'S', 60'000, [&] {
+        start = nowNs();
+        typeKeys(*console, {QStringLiteral("n")}, false);
+    });
+    qint64 last = 0, got = 0;
+    for (const KeyValueLine& r : replies) {
+        last = std::max(last, r.number(QStringLiteral("done_last")));
+        got += r.number(QStringLiteral("done"));
+    }
+    QThread::msleep(500);
+    result[QStringLiteral("schedule_received")] = got;
+    result[QStringLiteral("schedule_last_s")] =
+        got > 0 ? rounded(static_cast<double>(last - start) / 1e9) : -1.0;
+    result[QStringLiteral("schedule_hold_ms")] = rounded(probe.longestGapMs(), 1);
+    probe.stop();
     return result;
 }
 

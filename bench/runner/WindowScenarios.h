@@ -10,6 +10,10 @@ namespace kestrava::bench {
 // client, then all n dropping at once while a probe measures how long the event loop is held; the same
 // drop against the epoll reference.
 QJsonObject runWindowDrop(const BenchConfig& config, int n);
+// The real console with its window: "Internet ON" chosen from the menu for a group of n connected
+// systems whose list is shown (typed with xdotool): last "S" received, and how long the event loop was held
+// as the probe measures it.
+QJsonObject runWindowBroadcast(const BenchConfig& config, int n);
 // The list of a group of n systems shown the first time (kestrava-bench-listshow under xvfb-run).
 QJsonObject runListShow(const BenchConfig& config, int n);
 

@@ -17,7 +17,7 @@ int main(int argc, char* argv[]) {
     parser.setApplicationDescription(
         QStringLiteral("Benchmarks of the Kestrava console. Scenarios: storm, storm-timer, tls-storm, mix, "
                        "broadcast, startup, "
-                       "memory, window, listshow. Every "
+                       "memory, window, window-broadcast, listshow. Every "
                        "connection stays inside 127.0.0.0/8; every scenario ends by itself."));
     parser.addHelpOption();
     auto option = [&](const char* name, const char* help, const QString& fallback) {
@@ -27,8 +27,9 @@ int main(int argc, char* argv[]) {
         return o;
     };
     const auto n = option("n", "Connected clients where a scenario needs them.", QStringLiteral("19000"));
-    const auto scenarios = option("scenarios", "Comma-separated scenarios to run.",
-                                  QStringLiteral("storm,mix,broadcast,startup,memory,window,listshow"));
+    const auto scenarios =
+        option("scenarios", "Comma-separated scenarios to run.",
+               QStringLiteral("storm,mix,broadcast,startup,memory,window,window-broadcast,listshow"));
     const auto processes = option("processes", "Load processes.", QStringLiteral("4"));
     const auto mixSeconds = option("mix-seconds", "Length of the request mix.", QStringLiteral("10"));
     const auto paced =
@@ -87,6 +88,8 @@ int main(int argc, char* argv[]) {
                 print(runMemory(config, size));
         } else if (scenario == QLatin1String("window")) {
             print(runWindowDrop(config, clients));
+        } else if (scenario == QLatin1String("window-broadcast")) {
+            print(runWindowBroadcast(config, clients));
         } else if (scenario == QLatin1String("listshow")) {
             print(runListShow(config, clients));
         } else {
