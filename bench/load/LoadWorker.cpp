@@ -127,6 +127,14 @@ void LoadWorker::onArrival(int index, const QString& message) {
     case Phase::Mix:
         if (c.expected.isNull())
             return;
+        if (c.owed) {
+            c.owed = false;
+            c.expected = QChar();
+            m_thinking.emplace_back(now, index);
+            if (!m_thinkTick.isActive())
+                m_thinkTick.start();
+            return;
+        }
         if (!message.isEmpty() && message[0] == c.expected) {
             m_latency.add(now - c.sentAt);
             // Throughput counts what arrived inside the measured time.
@@ -181,7 +189,10 @@ void LoadWorker::startRequests(Phase phase, int durationMs, int thinkMs) {
         Client& c = m_clients[static_cast<std::size_t>(i)];
         c.step = 0;
         c.done = false;
-        c.expected = QChar();
+        // A late answer of the saturated mix would otherwise be taken for the answer to a new request.
+        c.owed = !c.expected.isNull();
+        if (c.owed)
+            continue;
         // Spread the first requests over one think time instead of sending them all at once.
         m_thinking.emplace_back(m_startedAt + spread * i / std::max(1, m_options.count), i);
     }

@@ -61,6 +61,8 @@ private:
         int step = 0;
         qint64 sentAt = 0;
         QChar expected;
+        // The answer to a request of the phase before is still due: the client waits for it first.
+        bool owed = false;
     };
 
     QHostAddress sourceOf(int index) const;
