@@ -18,6 +18,8 @@ public:
     using Signal = std::function<void(const TreeNode* parent, int first, int last)>;
 
     static constexpr int kRowsPerRange = 256;
+    // What a model spends signalling in one pass of the event loop before it lets other events in.
+    static constexpr std::chrono::milliseconds kSlice{4};
 
     void add(const TreeNode* parent, int row);
     bool isEmpty() const { return m_ranges.isEmpty(); }

@@ -141,7 +141,7 @@ void SystemListModel::flushChanges() {
 }
 
 void SystemListModel::continueChanges() {
-    if (signalChanges(kChangeSlice))
+    if (signalChanges(ChangedRows::kSlice))
         m_changePass.start(0);
 }
 

@@ -99,7 +99,6 @@ private:
     bool m_alone = false;
     mutable QHash<const TreeNode*, int> m_rowOfNode;
     mutable bool m_indexed = false;
-    static constexpr std::chrono::milliseconds kChangeSlice{10};
     // Active from the first change signalled in a pass until the rest of the pass is signalled.
     QTimer m_changePass;
     ChangedRows m_changed;

@@ -70,7 +70,7 @@ void SystemTreeModel::flushChanges() {
 }
 
 void SystemTreeModel::continueChanges() {
-    if (signalChanges(kChangeSlice))
+    if (signalChanges(ChangedRows::kSlice))
         m_changePass.start(0);
 }
 

@@ -54,7 +54,6 @@ private:
     // Signals gathered changes for a slice of the event loop's time, the rest in the next pass.
     void continueChanges();
 
-    static constexpr std::chrono::milliseconds kChangeSlice{10};
     SystemTree& m_tree;
     QTimer m_changePass;
     ChangedRows m_changed;

@@ -42,7 +42,7 @@ public:
     // The longest a write pass keeps the event loop.
     static constexpr std::chrono::milliseconds kWriteSlice{10};
     // The longest a pass that closes released connections keeps the event loop.
-    static constexpr std::chrono::milliseconds kCloseSlice{10};
+    static constexpr std::chrono::milliseconds kCloseSlice{4};
     // A connection that has not identified itself by then is closed: silent peers do not keep slots.
     static constexpr std::chrono::milliseconds kUnidentifiedTimeout{60000};
     // Further connections from an address that holds this many unidentified ones are closed at once,
