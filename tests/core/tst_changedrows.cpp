@@ -1,5 +1,6 @@
 #include "console/ChangedRows.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 using namespace kestrava;
@@ -10,56 +11,67 @@ Q_DECLARE_METATYPE(Ranges)
 class TestChangedRows : public QObject {
     Q_OBJECT
 private slots:
-    void handsRangesOfLimitedSize_data();
-    void handsRangesOfLimitedSize();
-    void spentBudgetLeavesTheRest();
-    void rowsAddedWhileSignallingAreHandedToo();
+    void firstAtOnceRestInLimitedRanges_data();
+    void firstAtOnceRestInLimitedRanges();
+    void gatheredRowsFollowInLaterPasses();
+    void rowsAddedWhileSignallingAreSignalledToo();
 };
 
-void TestChangedRows::handsRangesOfLimitedSize_data() {
+void TestChangedRows::firstAtOnceRestInLimitedRanges_data() {
     QTest::addColumn<QList<int>>("rows");
-    QTest::addColumn<Ranges>("handed");
+    QTest::addColumn<Ranges>("signalled");
     constexpr int limit = ChangedRows::kRowsPerRange;
     QTest::newRow("one row") << QList<int>{7} << Ranges{{7, 7}};
-    QTest::newRow("span of rows in any order") << QList<int>{9, 3, 5} << Ranges{{3, 9}};
-    QTest::newRow("exactly one range") << QList<int>{0, limit - 1} << Ranges{{0, limit - 1}};
-    QTest::newRow("one row more") << QList<int>{0, limit} << Ranges{{0, limit - 1}, {limit, limit}};
-    QTest::newRow("a mass drop") << QList<int>{18'999, 0} << Ranges{{0, limit - 1}, {limit, 2 * limit - 1}};
+    QTest::newRow("later rows as one span") << QList<int>{4, 9, 3, 5} << Ranges{{4, 4}, {3, 9}};
+    QTest::newRow("one row more than a range")
+        << QList<int>{0, 0, limit} << Ranges{{0, 0}, {0, limit - 1}, {limit, limit}};
+    Ranges drop{{5, 5}};
+    for (int first = 0; first < 19'000; first += limit)
+        drop.append({first, std::min(first + limit, 19'000) - 1});
+    QTest::newRow("a mass drop") << QList<int>{5, 18'999, 0} << drop;
 }
 
-void TestChangedRows::handsRangesOfLimitedSize() {
+void TestChangedRows::firstAtOnceRestInLimitedRanges() {
     QFETCH(QList<int>, rows);
-    QFETCH(Ranges, handed);
-    ChangedRows changed;
+    QFETCH(Ranges, signalled);
+    Ranges got;
+    ChangedRows changed([&got](const TreeNode*, int first, int last) { got.append({first, last}); });
     for (int row : rows)
         changed.add(nullptr, row);
-    Ranges got;
-    QVERIFY(!changed.hand([&](const TreeNode*, int first, int last) { got.append({first, last}); }));
-    QVERIFY(changed.isEmpty());
-    QCOMPARE(got.mid(0, handed.size()), handed);
-    QCOMPARE(got.back().second, *std::max_element(rows.cbegin(), rows.cend()));
+    QCOMPARE(got.size(), 1);
+    changed.flush();
+    QCOMPARE(got, signalled);
 }
 
-void TestChangedRows::spentBudgetLeavesTheRest() {
-    ChangedRows changed;
-    changed.add(nullptr, 4);
-    int signalled = 0;
-    QVERIFY(changed.hand([&](const TreeNode*, int, int) { ++signalled; }, std::chrono::milliseconds(0)));
-    QCOMPARE(signalled, 0);
-    QVERIFY(!changed.hand([&](const TreeNode*, int, int) { ++signalled; }, std::chrono::milliseconds(50)));
-    QCOMPARE(signalled, 1);
-}
-
-void TestChangedRows::rowsAddedWhileSignallingAreHandedToo() {
-    ChangedRows changed;
-    changed.add(nullptr, 1);
-    Ranges got;
-    changed.hand([&](const TreeNode* parent, int first, int last) {
-        got.append({first, last});
-        if (first == 1)
-            changed.add(parent, 0);
+void TestChangedRows::gatheredRowsFollowInLaterPasses() {
+    int rows = 0;
+    // A view that takes a while for each range: the ranges need more passes than one.
+    ChangedRows changed([&rows](const TreeNode*, int first, int last) {
+        QElapsedTimer busy;
+        busy.start();
+        while (busy.elapsed() < 1) {
+        }
+        rows += last - first + 1;
     });
-    QCOMPARE(got, (Ranges{{1, 1}, {0, 0}}));
+    for (int row = 0; row < 20'000; ++row)
+        changed.add(nullptr, row);
+    QCOMPARE(rows, 1);
+    QTRY_COMPARE(rows, 20'000);
+}
+
+void TestChangedRows::rowsAddedWhileSignallingAreSignalledToo() {
+    Ranges got;
+    ChangedRows* self = nullptr;
+    ChangedRows changed([&](const TreeNode* parent, int first, int last) {
+        got.append({first, last});
+        if (first == 2)
+            self->add(parent, 0);
+    });
+    self = &changed;
+    changed.add(nullptr, 1);
+    changed.add(nullptr, 2);
+    changed.flush();
+    QCOMPARE(got, (Ranges{{1, 1}, {2, 2}, {0, 0}}));
 }
 
 QTEST_GUILESS_MAIN(TestChangedRows)

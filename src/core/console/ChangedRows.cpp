@@ -5,7 +5,21 @@
 
 namespace kestrava {
 
+ChangedRows::ChangedRows(Signal signal)
+    : m_signal(std::move(signal)) {
+    m_pass.setSingleShot(true);
+    m_pass.callOnTimeout([this] {
+        if (hand(kSlice))
+            m_pass.start(0);
+    });
+}
+
 void ChangedRows::add(const TreeNode* parent, int row) {
+    if (!m_pass.isActive()) {
+        m_pass.start(0);
+        m_signal(parent, row, row);
+        return;
+    }
     const auto it = m_ranges.find(parent);
     if (it == m_ranges.end())
         m_ranges.insert(parent, {row, row});
@@ -13,7 +27,7 @@ void ChangedRows::add(const TreeNode* parent, int row) {
         *it = {std::min(it->first, row), std::max(it->second, row)};
 }
 
-bool ChangedRows::hand(const Signal& signal, std::optional<std::chrono::milliseconds> budget) {
+bool ChangedRows::hand(std::optional<std::chrono::milliseconds> budget) {
     QElapsedTimer spent;
     spent.start();
     while (!m_ranges.isEmpty() && (!budget || spent.elapsed() < budget->count())) {
@@ -26,7 +40,7 @@ bool ChangedRows::hand(const Signal& signal, std::optional<std::chrono::millisec
             m_ranges.erase(it);
         else
             it->first = end + 1;
-        signal(parent, first, end);
+        m_signal(parent, first, end);
     }
     return !m_ranges.isEmpty();
 }

@@ -13,9 +13,12 @@ namespace kestrava {
 
 SystemListModel::SystemListModel(SystemTree& tree, QObject* parent)
     : QAbstractTableModel(parent)
-    , m_tree(tree) {
-    m_changePass.setSingleShot(true);
-    connect(&m_changePass, &QTimer::timeout, this, &SystemListModel::continueChanges);
+    , m_tree(tree)
+    , m_changed([this](const TreeNode*, int first, int last) {
+        last = std::min(last, count() - 1);
+        if (first <= last)
+            emit dataChanged(index(first, 0), index(last, ColumnCount - 1));
+    }) {
     connect(&m_tree, &SystemTree::nodeChanged, this, &SystemListModel::Refresh_List_Item);
     connect(&m_tree, &SystemTree::nodeAboutToBeRemoved, this, &SystemListModel::forgetSubtree);
     connect(&m_tree, &SystemTree::aboutToReset, this, &SystemListModel::clear);
@@ -118,31 +121,7 @@ void SystemListModel::Refresh_List_Item(const TreeNode* node) {
     const int at = rowOfNode(node);
     if (at < 0)
         return;
-    if (!m_changePass.isActive()) {
-        m_changePass.start(0);
-        emit dataChanged(index(at, 0), index(at, ColumnCount - 1));
-        return;
-    }
     m_changed.add(nullptr, at);
-}
-
-bool SystemListModel::signalChanges(std::optional<std::chrono::milliseconds> budget) {
-    return m_changed.hand(
-        [this](const TreeNode*, int first, int last) {
-            last = std::min(last, count() - 1);
-            if (first <= last)
-                emit dataChanged(index(first, 0), index(last, ColumnCount - 1));
-        },
-        budget);
-}
-
-void SystemListModel::flushChanges() {
-    signalChanges(std::nullopt);
-}
-
-void SystemListModel::continueChanges() {
-    if (signalChanges(ChangedRows::kSlice))
-        m_changePass.start(0);
 }
 
 void SystemListModel::refreshKey(const QString& key) {
@@ -154,7 +133,7 @@ void SystemListModel::removeRowOfKey(const QString& key) {
     const int at = Get_List_Index_From_Key(key) - 1;
     if (at < 0)
         return;
-    flushChanges();
+    m_changed.flush();
     beginRemoveRows({}, at, at);
     m_nodes.erase(m_nodes.begin() + at);
     m_indexed = false;
@@ -280,7 +259,7 @@ bool SystemListModel::dropMimeData(const QMimeData* data, Qt::DropAction, int ro
 void SystemListModel::sort(int column, Qt::SortOrder) {
     if (column < 0 || column >= ColumnCount)
         return;
-    flushChanges();
+    m_changed.flush();
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();
     std::vector<const TreeNode*> nodesBefore;

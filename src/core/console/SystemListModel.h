@@ -6,7 +6,6 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
-#include <QTimer>
 #include <vector>
 
 namespace kestrava {
@@ -80,11 +79,6 @@ private:
     // -1 when the node is not listed. The index is built on first use after a change of the rows.
     int rowOfNode(const TreeNode* node) const;
     void setNodes(std::vector<const TreeNode*> nodes);
-    bool signalChanges(std::optional<std::chrono::milliseconds> budget);
-    // Signals every gathered change: the rows are about to move.
-    void flushChanges();
-    // Signals gathered changes for a slice of the event loop's time, the rest in the next pass.
-    void continueChanges();
     std::optional<QString> addressOf(const TreeNode* node) const;
     QString connectionStatusOf(const TreeNode* node) const;
     QString columnText(int row, int column) const;
@@ -99,8 +93,6 @@ private:
     bool m_alone = false;
     mutable QHash<const TreeNode*, int> m_rowOfNode;
     mutable bool m_indexed = false;
-    // Active from the first change signalled in a pass until the rest of the pass is signalled.
-    QTimer m_changePass;
     ChangedRows m_changed;
 };
 

@@ -12,9 +12,11 @@ namespace kestrava {
 
 SystemTreeModel::SystemTreeModel(SystemTree& tree, QObject* parent)
     : QAbstractItemModel(parent)
-    , m_tree(tree) {
-    m_changePass.setSingleShot(true);
-    connect(&m_changePass, &QTimer::timeout, this, &SystemTreeModel::continueChanges);
+    , m_tree(tree)
+    , m_changed([this](const TreeNode* parentNode, int first, int last) {
+        const QModelIndex parent = indexOf(parentNode);
+        emit dataChanged(index(first, 0, parent), index(last, 0, parent));
+    }) {
     connectTree();
 }
 
@@ -26,18 +28,18 @@ void SystemTreeModel::connectTree() {
     });
     connect(&m_tree, &SystemTree::resetDone, this, [this] { endResetModel(); });
     connect(&m_tree, &SystemTree::nodeAboutToBeAdded, this, [this](TreeNode* parent, int row) {
-        flushChanges();
+        m_changed.flush();
         beginInsertRows(indexOf(parent), row, row);
     });
     connect(&m_tree, &SystemTree::nodeAdded, this, [this] { endInsertRows(); });
     connect(&m_tree, &SystemTree::nodeAboutToBeRemoved, this, [this](TreeNode* node) {
-        flushChanges();
+        m_changed.flush();
         const int row = node->row();
         beginRemoveRows(indexOf(node->parent), row, row);
     });
     connect(&m_tree, &SystemTree::nodeRemoved, this, [this] { endRemoveRows(); });
     connect(&m_tree, &SystemTree::nodeAboutToBeMoved, this, [this](TreeNode* node, TreeNode* newParent) {
-        flushChanges();
+        m_changed.flush();
         const int row = node->row();
         beginMoveRows(indexOf(node->parent), row, row, indexOf(newParent),
                       static_cast<int>(newParent->children.size()));
@@ -47,31 +49,7 @@ void SystemTreeModel::connectTree() {
 }
 
 void SystemTreeModel::nodeChanged(const TreeNode* node) {
-    const QModelIndex at = indexOf(node);
-    if (!m_changePass.isActive()) {
-        m_changePass.start(0);
-        emit dataChanged(at, at);
-        return;
-    }
-    m_changed.add(node->parent, at.row());
-}
-
-bool SystemTreeModel::signalChanges(std::optional<std::chrono::milliseconds> budget) {
-    return m_changed.hand(
-        [this](const TreeNode* parentNode, int first, int last) {
-            const QModelIndex parent = indexOf(parentNode);
-            emit dataChanged(index(first, 0, parent), index(last, 0, parent));
-        },
-        budget);
-}
-
-void SystemTreeModel::flushChanges() {
-    signalChanges(std::nullopt);
-}
-
-void SystemTreeModel::continueChanges() {
-    if (signalChanges(ChangedRows::kSlice))
-        m_changePass.start(0);
+    m_changed.add(node->parent, node->row());
 }
 
 QModelIndex SystemTreeModel::indexOf(const TreeNode* node) const {

@@ -4,7 +4,6 @@
 
 #include <QAbstractItemModel>
 #include <QHash>
-#include <QTimer>
 
 namespace kestrava {
 
@@ -12,11 +11,9 @@ class SystemTree;
 struct TreeNode;
 
 // The tree of groups and systems as an item model: one column, the node's text, with its key, images and
-// tag in the roles of NodeRoles.h. Follows every change of the tree through its signals. The first node
-// change in a pass of the event loop is signalled at once, later ones of the same pass as ranges per
-// parent when control is back in the loop, a slice of the loop's time at a time: a view without uniform rows
-// locates each changed row by walking the rows above it, so thousands of systems dropping at once must not be
-// signalled one by one.
+// tag in the roles of NodeRoles.h. Follows every change of the tree through its signals; node changes are
+// signalled as ChangedRows gathers them, so thousands of systems dropping at once are not signalled one by
+// one.
 class SystemTreeModel : public QAbstractItemModel {
     Q_OBJECT
 public:
@@ -48,14 +45,8 @@ signals:
 private:
     void connectTree();
     void nodeChanged(const TreeNode* node);
-    bool signalChanges(std::optional<std::chrono::milliseconds> budget);
-    // Signals every gathered change: the rows are about to move.
-    void flushChanges();
-    // Signals gathered changes for a slice of the event loop's time, the rest in the next pass.
-    void continueChanges();
 
     SystemTree& m_tree;
-    QTimer m_changePass;
     ChangedRows m_changed;
 };
 
