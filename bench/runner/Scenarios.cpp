@@ -190,6 +190,13 @@ WorkerPool::Settings poolSettings(const BenchConfig& config, quint16 port, int n
     return settings;
 }
 
+std::unique_ptr<TargetProcess> startReference(const BenchConfig& config, quint16 port) {
+    return TargetProcess::startDirect(config.binDir + QStringLiteral("/kestrava-bench-reference"),
+                                      {QStringLiteral("--port"), QString::number(port),
+                                       QStringLiteral("--max-seconds"), QStringLiteral("900")},
+                                      QStringLiteral("listening"));
+}
+
 QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupTimer, bool tls) {
     QJsonObject result{{QStringLiteral("scenario"), tls ? QStringLiteral("identification_storm_tls")
                                                         : QStringLiteral("identification_storm")},
@@ -301,10 +308,7 @@ QJsonObject runRequestMix(const BenchConfig& config, int n) {
     MixPair reference;
     {
         const quint16 port = pickFreePort();
-        auto target = TargetProcess::startDirect(config.binDir + QStringLiteral("/kestrava-bench-reference"),
-                                                 {QStringLiteral("--port"), QString::number(port),
-                                                  QStringLiteral("--max-seconds"), QStringLiteral("900")},
-                                                 QStringLiteral("listening"));
+        auto target = startReference(config, port);
         if (!target) {
             result[QStringLiteral("error")] = QStringLiteral("reference did not start");
             return result;

@@ -4,8 +4,11 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <memory>
 
 namespace kestrava::bench {
+
+class TargetProcess;
 
 struct BenchConfig {
     // Where kestrava, kestrava-initdb and the bench programs are.
@@ -20,6 +23,8 @@ struct BenchConfig {
 
 // The load processes for n clients of the console on port, as the configuration says.
 WorkerPool::Settings poolSettings(const BenchConfig& config, quint16 port, int n);
+// The epoll reference listening on port, or null when it did not start.
+std::unique_ptr<TargetProcess> startReference(const BenchConfig& config, quint16 port);
 
 // 1: n new systems connect at once and identify; then the same n again as known systems. With groupTimer
 // their group has a running timer, whose start every schedule payload reads. Over the authenticated port

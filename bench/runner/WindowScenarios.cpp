@@ -211,10 +211,7 @@ QJsonObject runWindowDrop(const BenchConfig& config, int n) {
     console.reset();
 
     const quint16 port = pickFreePort();
-    auto reference = TargetProcess::startDirect(config.binDir + QStringLiteral("/kestrava-bench-reference"),
-                                                {QStringLiteral("--port"), QString::number(port),
-                                                 QStringLiteral("--max-seconds"), QStringLiteral("900")},
-                                                QStringLiteral("listening"));
+    auto reference = startReference(config, port);
     if (!reference) {
         result[QStringLiteral("error")] = QStringLiteral("reference did not start");
         return result;
