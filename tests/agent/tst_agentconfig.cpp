@@ -3,7 +3,10 @@
 #include <QTest>
 
 using kestrava::agent::AgentConfig;
+using kestrava::agent::LocalAccess;
 using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(kestrava::agent::LocalAccess)
 
 class TestAgentConfig : public QObject {
     Q_OBJECT
@@ -85,6 +88,31 @@ private slots:
             QTEST(!config->consoleFingerprint.isEmpty(), "pinned");
             QTEST(config->linkPort(), "linkPort");
         }
+    }
+
+    void localAccess_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<LocalAccess>("access");
+
+        QTest::newRow("default") << u"[agent]\nname = pc\n"_s << QString() << LocalAccess::All;
+        QTest::newRow("servers") << u"[agent]\nlocal_access = Servers\n"_s << QString()
+                                 << LocalAccess::Servers;
+        QTest::newRow("all") << u"[agent]\nlocal_access=servers\nlocal_access=all\n"_s << QString()
+                             << LocalAccess::All;
+        QTest::newRow("bad value") << u"[agent]\n\nlocal_access = none\n"_s
+                                   << u"f:3: local_access must be 'all' or 'servers', not 'none'"_s
+                                   << LocalAccess::All;
+    }
+
+    void localAccess() {
+        QFETCH(QString, text);
+        QFETCH(QString, error);
+        QString problem;
+        const auto config = AgentConfig::parse(text, QStringLiteral("f"), &problem);
+        QCOMPARE(problem, error);
+        if (config)
+            QTEST(config->localAccess, "access");
     }
 
     void console_data() {
