@@ -93,8 +93,8 @@ QString RulesetBuilder::ruleset(const RulesetInput& input) {
         script += line(QStringLiteral("flush set %1allow6").arg(table));
     }
     // Chains go first: a set cannot change while rules refer to it. "add" without a hook accepts the
-    // chain as it is, so the delete works whatever hook an earlier version gave it.
-    // output_filter goes before refuse, which it refers to.
+    // chain as it is, so the delete works whatever hook an earlier version gave it. output_filter goes
+    // before refuse, which it refers to.
     for (const QString& chain :
          {QStringLiteral("dns_redirect"), QStringLiteral("output_filter"), QStringLiteral("refuse")}) {
         script += line(QStringLiteral("add chain %1%2").arg(table, chain));
@@ -174,6 +174,8 @@ QString RulesetBuilder::ruleset(const RulesetInput& input) {
             out(QStringLiteral("ip6 daddr @%1 %2").arg(set + QLatin1Char('6'), web));
         }
         if (input.localAccess == LocalAccess::Servers) {
+            // Nothing else local. Queries reach the resolvers themselves only while the forwarder is
+            // down (they are redirected to it otherwise).
             out(QStringLiteral(
                 "ip daddr @resolvers4 ip daddr @local4 meta l4proto { tcp, udp } th dport 53 accept"));
             out(QStringLiteral(
