@@ -15,9 +15,9 @@ class TestRulesetBuilder : public QObject {
 
 private slots:
     void ruleset_data() {
+        // present: lines, in this order; "output_filter " and "refuse " stand for their rules.
         QTest::addColumn<RulesetInput>("input");
-        QTest::addColumn<QString>(
-            "present"); // lines, in this order; "output_filter "/"refuse " stand for their rules
+        QTest::addColumn<QString>("present");
         QTest::addColumn<QStringList>("absent");
 
         RulesetInput off;
@@ -27,7 +27,7 @@ private slots:
         off.whiteListAddresses = *Cidr::parseList({u"203.0.113.7"_s});
         off.consoleAddresses = {QHostAddress(u"::ffff:10.0.0.5"_s), QHostAddress(u"fe80::5%lo"_s)};
         off.consolePorts = {7001, 0, 7000, 7001};
-        off.resolvers = {QHostAddress(u"10.0.0.53"_s), QHostAddress(u"2001:db8::53"_s)};
+        off.resolvers = {QHostAddress(u"10.0.0.53"_s)};
         off.controlledPorts = {443, 0, 80, 443, 70000};
         off.dnsForwarderUp = true;
         off.dnsForwarderUid = 999;
@@ -35,13 +35,12 @@ private slots:
         QTest::newRow("off, local networks open")
             << off << uR"(add set inet kestrava allow4 { type ipv4_addr; flags timeout; timeout 12h; }
 delete chain inet kestrava output_filter
-delete chain inet kestrava refuse
 add element inet kestrava local4 { 10.0.0.0/8, 172.16.0.0/12, 192.168.0.0/16, 169.254.0.0/16 }
 add element inet kestrava always6 { 2001:db8:5::/48 }
 add element inet kestrava listed4 { 203.0.113.7/32 }
 add element inet kestrava console4 { 10.0.0.5 }
 add element inet kestrava console6 { fe80::5 }
-add element inet kestrava resolvers6 { 2001:db8::53 }
+add element inet kestrava resolvers4 { 10.0.0.53 }
 add element inet kestrava ports { 80, 443 }
 add rule inet kestrava dns_redirect meta skuid 999 return
 add rule inet kestrava dns_redirect meta l4proto { tcp, udp } th dport 53 redirect to :5453
@@ -57,7 +56,6 @@ output_filter meta l4proto { tcp, udp } th dport { 67, 68, 546, 547 } goto refus
 output_filter ip6 daddr @allow6 meta l4proto . th dport { tcp . 80, tcp . 443, udp . 443 } accept
 output_filter ip daddr @listed4 meta l4proto . th dport { tcp . 80, tcp . 443, udp . 443 } accept
 output_filter ip6 daddr @local6 meta l4proto { tcp, udp } th dport @ports goto refuse
-output_filter ip daddr 224.0.0.0/24 accept
 output_filter ip daddr @local4 accept
 output_filter goto refuse)"_s
             << QStringList{u"flush set inet kestrava allow4"_s, u"ct state"_s, u"@resolvers4"_s,
@@ -65,15 +63,16 @@ output_filter goto refuse)"_s
 
         RulesetInput servers = off;
         servers.localAccess = LocalAccess::Servers;
-        QTest::newRow("off, servers only")
+        servers.dnsForwarderUp = false;
+        QTest::newRow("off, servers only, no forwarder")
             << servers
             << u"output_filter icmpv6 type { nd-router-solicit, nd-neighbor-solicit, nd-neighbor-advert, "
                "mld-listener-report, mld2-listener-report } accept\n"
                "output_filter ip daddr @resolvers4 ip daddr @local4 meta l4proto { tcp, udp } th dport 53 "
                "accept\n"
                "output_filter goto refuse"_s
-            << QStringList{u"@local4 accept"_s, u"@local6 accept"_s, u"224.0.0.0"_s, u"ff02::/16"_s,
-                           u"@ports"_s};
+            << QStringList{u"skuid"_s,     u"redirect to"_s, u"@local4 accept"_s, u"@local6 accept"_s,
+                           u"224.0.0.0"_s, u"ff02::/16"_s,   u"@ports"_s};
 
         RulesetInput on = off;
         on.internetOff = false;
@@ -83,10 +82,6 @@ output_filter goto refuse)"_s
             << u"flush set inet kestrava allow4\nflush set inet kestrava allow6\n"
                "add rule inet kestrava dns_redirect meta l4proto { tcp, udp } th dport 53 redirect to :5453"_s
             << QStringList{u"add rule inet kestrava output_filter"_s, u"add rule inet kestrava refuse"_s};
-        RulesetInput withoutForwarder = off;
-        withoutForwarder.dnsForwarderUp = false;
-        QTest::newRow("off, no forwarder") << withoutForwarder << u"output_filter ip daddr @always4 accept"_s
-                                           << QStringList{u"skuid"_s, u"redirect to"_s};
         RulesetInput nothing;
         nothing.internetOff = true;
         nothing.localAccess = LocalAccess::Servers;
