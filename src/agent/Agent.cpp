@@ -265,13 +265,20 @@ void Agent::applyRules() {
                               ? LocalNetworks::defaults()
                               : Cidr::parseList(m_config.localNetworks).value_or(QList<Cidr>());
     input.alwaysAllow = Cidr::parseList(m_config.alwaysAllow).value_or(QList<Cidr>());
-    // DNS cannot vouch for a white-listed address; it is allowed as it stands.
+    // DNS cannot vouch for a white-listed address; it is allowed as it stands, on the web ports.
     for (const QString& entry : std::as_const(m_orders.whiteList)) {
         if (const auto address = Cidr::parse(entry.trimmed().section(QLatin1Char('/'), 0, 0)))
-            input.alwaysAllow.append(*address);
+            input.whiteListAddresses.append(*address);
     }
+    input.localAccess = m_config.localAccess;
     input.consoleAddresses = m_consoleAddresses;
-    input.consolePort = static_cast<quint16>(m_config.linkPort());
+    input.consolePorts = {static_cast<quint16>(m_config.linkPort())};
+    QFile resolvConf(DnsForwarder::resolvConfPath());
+    if (resolvConf.open(QIODevice::ReadOnly)) {
+        for (const QString& resolver :
+             DnsForwarder::upstreamResolvers(QString::fromUtf8(resolvConf.readAll())))
+            input.resolvers.append(QHostAddress(resolver));
+    }
     input.controlledPorts = m_orders.settings.ports;
     input.dnsForwarderUp = m_dns && m_dns->isUp() && !m_stopping;
     input.dnsForwarderUid = m_dns ? m_dns->uid() : 0;

@@ -3,6 +3,7 @@
 #include <QTest>
 
 using kestrava::agent::AgentConfig;
+using kestrava::agent::LocalAccess;
 using namespace Qt::StringLiterals;
 
 class TestAgentConfig : public QObject {
@@ -85,6 +86,24 @@ private slots:
             QTEST(!config->consoleFingerprint.isEmpty(), "pinned");
             QTEST(config->linkPort(), "linkPort");
         }
+    }
+
+    void localAccess_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<bool>("servers");
+        QTest::newRow("all") << u"all"_s << QString() << false;
+        QTest::newRow("servers") << u"Servers"_s << QString() << true;
+        QTest::newRow("bad") << u"none"_s << u"f:2: local_access must be 'all' or 'servers', not 'none'"_s
+                             << false;
+    }
+
+    void localAccess() {
+        QFETCH(QString, value);
+        QString problem;
+        const auto config = AgentConfig::parse(u"[agent]\nlocal_access = "_s + value, u"f"_s, &problem);
+        QTEST(problem, "error");
+        QTEST(config && config->localAccess == LocalAccess::Servers, "servers");
     }
 
     void console_data() {

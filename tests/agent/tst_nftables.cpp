@@ -25,8 +25,14 @@ private slots:
         const PrivateNetwork network;
         if (!network.reason().isEmpty())
             QSKIP(qPrintable(network.reason()));
-        RulesetInput input{true, LocalNetworks::privateRanges(), {}, {}, 8999, {3128}, true, 999, 5453,
-                           false};
+        RulesetInput input;
+        input.internetOff = true;
+        input.localNetworks = LocalNetworks::privateRanges();
+        input.consolePorts = {8999};
+        input.controlledPorts = {3128};
+        input.dnsForwarderUp = true;
+        input.dnsForwarderUid = 999;
+        input.dnsForwarderPort = 5453;
         QString error;
         QVERIFY(!Nftables::check(u"add rule inet kestrava output_filter ip daddr 10.0.0.300 drop"_s, &error));
         QVERIFY2(error.contains(u"10.0.0.300"_s), qPrintable(error));

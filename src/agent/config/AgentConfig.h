@@ -1,5 +1,7 @@
 #pragma once
 
+#include "enforce/LocalAccess.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -21,10 +23,12 @@ struct AgentConfig {
     QString stateDir = QStringLiteral("/var/lib/kestrava-agent");
     QStringList localNetworks; // empty: the private ranges and the host's own subnets
     QStringList alwaysAllow;
+    LocalAccess localAccess = LocalAccess::All;
     bool dryRun = false; // log what would be done, touch nothing
 
     // Reads an INI text ([console] host, port, console_fingerprint, console_tls_port; [agent] identifier,
-    // name, local_networks, always_allow). On a fault, error names the file and line and nothing is returned.
+    // name, local_networks, always_allow, local_access). On a fault, error names the file and line and
+    // nothing is returned.
     static std::optional<AgentConfig> parse(const QString& text, const QString& fileName, QString* error);
     // "HOST", "HOST:PORT" or "[v6]:PORT" into host and port; false on a bad port.
     bool setConsole(const QString& hostAndPort);
