@@ -10,6 +10,8 @@
 #include "procs/LoginDefs.h"
 #include "procs/ProgramBlocker.h"
 #include "protocol/Messages.h"
+#include "state/StatusServer.h"
+#include "state/StatusText.h"
 #include "system/Effects.h"
 #include "tls/Fingerprint.h"
 #include "tls/TlsIdentity.h"
@@ -29,6 +31,8 @@ namespace {
 // A timer cannot be armed further than this; a longer wait is taken in steps.
 constexpr qint64 kLongestWaitMs = 6LL * 3600 * 1000;
 constexpr int kRulesRetryMs = 5000;
+// A table flushed by hand (or by `systemctl restart nftables`) is back well within 30 s.
+constexpr int kTableCheckMs = 10000;
 
 } // namespace
 
@@ -55,6 +59,8 @@ Agent::Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder>
     m_retryRulesTimer.setSingleShot(true);
     connect(&m_boundaryTimer, &QTimer::timeout, this, &Agent::evaluate);
     connect(&m_retryRulesTimer, &QTimer::timeout, this, &Agent::applyRules);
+    m_tableCheckTimer.setInterval(kTableCheckMs);
+    connect(&m_tableCheckTimer, &QTimer::timeout, this, &Agent::checkTable);
     connect(m_link.get(), &ConsoleLink::messageReceived, this, &Agent::handleMessage);
     connect(m_link.get(), &ConsoleLink::connected, this, &Agent::onConnected);
     connect(m_link.get(), &ConsoleLink::disconnected, this, &Agent::onDisconnected);
@@ -79,6 +85,13 @@ void Agent::start() {
         });
     }
     evaluate();
+    m_tableCheckTimer.start();
+    if (!m_config.dryRun) {
+        m_statusServer = std::make_unique<StatusServer>(m_config.stateDir, [this] { return statusNow(); });
+        QString error;
+        if (!m_statusServer->listen(&error))
+            qCWarning(lcAgent).noquote() << error;
+    }
     m_link->start();
 }
 
@@ -87,6 +100,7 @@ void Agent::stop() {
     m_stopping = true;
     m_boundaryTimer.stop();
     m_retryRulesTimer.stop();
+    m_tableCheckTimer.stop();
     m_link->stop();
     if (m_appliedScript.isEmpty())
         return;
@@ -144,9 +158,12 @@ void Agent::handleMessage(const QString& message) {
     m_lastContact = QDateTime::currentDateTime();
     switch (order.kind) {
     case MessageKind::Schedule:
+        // Every schedule and settings order writes the table again, also when a hand flush left it out.
+        m_reapply = true;
         handleSchedule(order.schedule);
         break;
     case MessageKind::Settings:
+        m_reapply = true;
         m_orders.settings = order.settings;
         // The blank-screen flag comes only with the answer to our own request.
         if (order.settings.hasBlankFlag && order.settings.blankScreen != m_orders.screenLocked) {
@@ -285,7 +302,7 @@ void Agent::applyRules() {
     input.dnsForwarderPort = DnsForwarder::kPort;
     input.flushDnsSets = m_flushDnsSets;
     const QString script = RulesetBuilder::ruleset(input);
-    if (script == m_appliedScript)
+    if (script == m_appliedScript && !m_reapply)
         return;
     if (!m_effects.applyRuleset(script)) {
         // The old table stays in force; try again shortly.
@@ -293,7 +310,25 @@ void Agent::applyRules() {
         return;
     }
     m_appliedScript = script;
+    m_appliedListing = m_effects.rulesetInForce().value_or(QString());
+    m_reapply = false;
     m_flushDnsSets = false;
+}
+
+void Agent::checkTable() {
+    // Resolvers may have changed meanwhile: dnsmasq and the rules follow resolv.conf.
+    startDns();
+    applyRules();
+    if (m_appliedScript.isEmpty() || m_stopping || m_retryRulesTimer.isActive())
+        return;
+    const std::optional<QString> inForce = m_effects.rulesetInForce();
+    if (inForce == m_appliedListing)
+        return;
+    qCWarning(lcAgent) << (inForce
+                               ? "the table inet kestrava was changed outside the agent; putting it back"
+                               : "the table inet kestrava was removed outside the agent; putting it back");
+    m_reapply = true;
+    applyRules();
 }
 
 void Agent::startDns() {
@@ -328,6 +363,7 @@ void Agent::teardown(bool uninstall) {
     m_stopping = true;
     m_boundaryTimer.stop();
     m_retryRulesTimer.stop();
+    m_tableCheckTimer.stop();
     m_link->stop();
     m_blocker->setBlockList({});
     if (m_dns)
@@ -347,14 +383,35 @@ void Agent::teardown(bool uninstall) {
 void Agent::save() {
     if (m_config.dryRun)
         return;
+    QString error;
+    if (m_stateFile.save(currentState(), &error)) {
+        if (!m_saveError.isEmpty())
+            qCInfo(lcAgent) << "the state is saved again";
+        m_saveError.clear();
+        return;
+    }
+    // Once per failure, not at every order: enforcement goes on from memory.
+    if (m_saveError.isEmpty())
+        qCWarning(lcAgent).noquote() << error + QStringLiteral("; the orders stay in force but would not "
+                                                               "survive a restart");
+    m_saveError = error;
+}
+
+SavedState Agent::currentState() const {
     SavedState state;
     state.orders = m_orders;
     state.link.connected = m_link->isConnected();
     state.link.console = m_link->consoleText();
     state.link.lastContact = m_lastContact;
-    QString error;
-    if (!m_stateFile.save(state, &error))
-        qCWarning(lcAgent).noquote() << error;
+    return state;
+}
+
+QString Agent::statusNow() const {
+    return statusText(currentState(), QDateTime::currentDateTime()) +
+           QStringLiteral("Saved:        %1\n")
+               .arg(m_saveError.isEmpty()
+                        ? QStringLiteral("yes")
+                        : QStringLiteral("no, the state in force could not be saved: ") + m_saveError);
 }
 
 } // namespace kestrava::agent

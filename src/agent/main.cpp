@@ -3,6 +3,7 @@
 #include "enforce/DnsForwarder.h"
 #include "state/OwnIdentity.h"
 #include "state/StateFile.h"
+#include "state/StatusServer.h"
 #include "state/StatusText.h"
 #include "system/DryRunEffects.h"
 #include "system/HostEffects.h"
@@ -91,7 +92,8 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Log the rules and actions it would apply; touch nothing."));
     const QCommandLineOption statusOption(
         QStringLiteral("status"),
-        QStringLiteral("Print the saved link, policy and internet state, then exit."));
+        QStringLiteral("Print the link, policy and internet state in force (of the running agent, else as "
+                       "saved), then exit."));
     const QCommandLineOption consoleFingerprintOption(
         QStringLiteral("console-fingerprint"),
         QStringLiteral("Connect only over TLS to a console whose certificate has this SHA-256 fingerprint."),
@@ -151,12 +153,21 @@ int main(int argc, char* argv[]) {
     config.dryRun = parser.isSet(dryRunOption);
 
     if (parser.isSet(statusOption)) {
-        QString error;
-        const auto state = StateFile(config.stateDir).load(&error);
-        if (!state)
-            return fail(
-                error.isEmpty() ? QStringLiteral("no saved state in %1 yet").arg(config.stateDir) : error, 1);
-        std::fputs(qPrintable(statusText(*state, QDateTime::currentDateTime())), stdout);
+        if (const std::optional<QString> live = StatusServer::ask(config.stateDir)) {
+            std::fputs("State in force (from the running agent):\n", stdout);
+            std::fputs(qPrintable(*live), stdout);
+        } else {
+            QString error;
+            const auto state = StateFile(config.stateDir).load(&error);
+            if (!state)
+                return fail(
+                    error.isEmpty()
+                        ? QStringLiteral("no agent runs and no saved state in %1 yet").arg(config.stateDir)
+                        : error,
+                    1);
+            std::fputs("Saved state (no agent answers):\n", stdout);
+            std::fputs(qPrintable(statusText(*state, QDateTime::currentDateTime())), stdout);
+        }
         std::fputs(qPrintable(keysText(config)), stdout);
         return 0;
     }
