@@ -86,6 +86,7 @@ void ConsoleLink::makeSocket() {
             onClosed();
     });
     connect(m_socket.get(), &QTcpSocket::readyRead, this, &ConsoleLink::onReadyRead);
+    // A write that had to wait for the socket: the next message follows once it has left.
     connect(m_socket.get(), &QTcpSocket::bytesWritten, this, [this] {
         if (!m_spacingTimer.isActive())
             sendNext();
@@ -210,9 +211,10 @@ void ConsoleLink::send(const QString& message) {
 void ConsoleLink::sendNext() {
     if (m_queue.isEmpty() || !isConnected() || m_socket->bytesToWrite() > 0)
         return;
+    // Started first: flush() emits bytesWritten at once, and that must not send the next message too.
+    m_spacingTimer.start(kSpacingMs);
     m_socket->write(WireCodec::encodeUtf16(m_queue.takeFirst()));
     m_socket->flush();
-    m_spacingTimer.start(kSpacingMs);
 }
 
 void ConsoleLink::onReadyRead() {
