@@ -10,6 +10,7 @@
 #include "procs/LoginDefs.h"
 #include "procs/ProgramBlocker.h"
 #include "protocol/Messages.h"
+#include "state/ConsolePin.h"
 #include "system/Effects.h"
 #include "tls/Fingerprint.h"
 #include "tls/TlsIdentity.h"
@@ -40,13 +41,17 @@ Agent::Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder>
     , m_dns(std::move(dnsForwarder))
     , m_stateFile(m_config.stateDir) {
     m_uidMin = LoginDefs::uidMin();
-    m_link = std::make_unique<ConsoleLink>(m_config.consoleHost, static_cast<quint16>(m_config.linkPort()),
+    m_link = std::make_unique<ConsoleLink>(m_config.consoleHost, static_cast<quint16>(m_config.consolePort),
                                            m_config.identifier, m_config.name);
-    if (identity && !m_config.consoleFingerprint.isEmpty()) {
+    if (identity) {
         qCInfo(lcAgent).noquote() << (identity->created ? "made its own key, fingerprint"
                                                         : "own key fingerprint")
                                   << Fingerprint::text(identity->certificate);
-        m_link->useTls(*identity, m_config.consoleFingerprint);
+        const auto tlsPort = static_cast<quint16>(m_config.tlsPort());
+        if (m_config.consoleFingerprint.isEmpty())
+            m_link->useTls(*identity, tlsPort, ConsolePin(m_config.stateDir, m_config.dryRun));
+        else
+            m_link->useTls(*identity, tlsPort, m_config.consoleFingerprint);
     }
     m_blocker = std::make_unique<ProgramBlocker>(m_effects, m_uidMin);
     m_execWatcher = std::make_unique<ExecWatcher>();
@@ -58,6 +63,7 @@ Agent::Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder>
     connect(m_link.get(), &ConsoleLink::messageReceived, this, &Agent::handleMessage);
     connect(m_link.get(), &ConsoleLink::connected, this, &Agent::onConnected);
     connect(m_link.get(), &ConsoleLink::disconnected, this, &Agent::onDisconnected);
+    connect(m_link.get(), &ConsoleLink::pinChanged, this, &Agent::applyRules);
     connect(m_blocker.get(), &ProgramBlocker::programEnded, this, &Agent::onProgramEnded);
     if (m_dns) {
         connect(m_dns.get(), &DnsForwarder::up, this, &Agent::applyRules);
@@ -271,7 +277,8 @@ void Agent::applyRules() {
             input.alwaysAllow.append(*address);
     }
     input.consoleAddresses = m_consoleAddresses;
-    input.consolePort = static_cast<quint16>(m_config.linkPort());
+    // These rules take one port: the first, the TLS port whenever the link has a key of its own.
+    input.consolePort = m_link->allowedPorts().constFirst();
     input.controlledPorts = m_orders.settings.ports;
     input.dnsForwarderUp = m_dns && m_dns->isUp() && !m_stopping;
     input.dnsForwarderUid = m_dns ? m_dns->uid() : 0;

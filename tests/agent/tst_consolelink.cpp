@@ -78,8 +78,9 @@ private slots:
             connect(socket, &QSslSocket::readyRead, this,
                     [&received, socket] { received += socket->readAll(); });
         });
-        ConsoleLink link(u"127.0.0.1"_s, listener.serverPort(), u"id1"_s, u"pc-1"_s);
-        link.useTls(identity(u"agent"_s), kestrava::Fingerprint::of(console.certificate));
+        ConsoleLink link(u"127.0.0.1"_s, 0, u"id1"_s, u"pc-1"_s);
+        link.useTls(identity(u"agent"_s), listener.serverPort(),
+                    kestrava::Fingerprint::of(console.certificate));
         QSignalSpy disconnected(&link, &ConsoleLink::disconnected);
         link.start();
         QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty(), ConsoleLink::kConnectTimeoutMs);
