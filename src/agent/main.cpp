@@ -67,14 +67,16 @@ QString keysText(const AgentConfig& config) {
 // --forget-console: what it removed, for the administrator.
 int forgetConsole(const AgentConfig& config) {
     const ConsolePin pin(config.stateDir, config.dryRun);
+    QString unreadable;
+    const QByteArray pinned = pin.load(&unreadable);
     QString error;
-    const QByteArray pinned = pin.load(&error);
-    error.clear();
     if (!pin.clear(&error))
         return fail(error, 1);
     QString text;
     if (config.dryRun)
         text = QStringLiteral("dry run: would remove %1").arg(pin.path());
+    else if (!unreadable.isEmpty())
+        text = QStringLiteral("Removed %1, which held no usable fingerprint.").arg(pin.path());
     else if (pinned.isEmpty())
         text = QStringLiteral("No console key was pinned in %1; nothing removed.").arg(pin.path());
     else
