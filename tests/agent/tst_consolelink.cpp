@@ -22,15 +22,8 @@ class TestConsoleLink : public QObject {
     Q_OBJECT
 
 private slots:
-    void oneMessagePerWrite_data() {
-        QTest::addColumn<bool>("queuedBehindIdentification");
-        QTest::newRow("queued behind the identification") << true;
-        QTest::newRow("after the identification") << false;
-    }
-
     // Each message reaches the console on its own, never two in one arrival.
     void oneMessagePerWrite() {
-        QFETCH(bool, queuedBehindIdentification);
         QTcpServer console;
         QVERIFY(console.listen(QHostAddress::LocalHost));
         QList<QByteArray> arrivals;
@@ -39,21 +32,14 @@ private slots:
             connect(peer, &QTcpSocket::readyRead, this, [&arrivals, peer] { arrivals << peer->readAll(); });
         });
         ConsoleLink link(u"127.0.0.1"_s, console.serverPort(), u"id1"_s, u"pc-1"_s);
-        const QStringList asks{Messages::buildAskSettings(), Messages::buildAskWhiteList(),
-                               Messages::buildAskBlockList()};
-        const auto ask = [&] {
-            for (const QString& message : asks)
-                link.send(message);
-        };
-        if (queuedBehindIdentification)
-            connect(&link, &ConsoleLink::connected, this, ask);
         link.start();
         QTRY_VERIFY_WITH_TIMEOUT(!arrivals.isEmpty(), 5000);
-        if (!queuedBehindIdentification)
-            ask();
-        const QList<QByteArray> expected{
-            encodeUtf16(Messages::buildIdentification(u"id1"_s, u"pc-1"_s, u"1.4"_s)), encodeUtf16(asks[0]),
-            encodeUtf16(asks[1]), encodeUtf16(asks[2])};
+        QList<QByteArray> expected{encodeUtf16(Messages::buildIdentification(u"id1"_s, u"pc-1"_s, u"1.4"_s))};
+        for (const QString& ask :
+             {Messages::buildAskSettings(), Messages::buildAskWhiteList(), Messages::buildAskBlockList()}) {
+            link.send(ask);
+            expected << encodeUtf16(ask);
+        }
         QTRY_COMPARE_WITH_TIMEOUT(arrivals, expected, 5000);
     }
 
