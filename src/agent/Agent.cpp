@@ -10,6 +10,7 @@
 #include "procs/LoginDefs.h"
 #include "procs/ProgramBlocker.h"
 #include "protocol/Messages.h"
+#include "state/ConsolePin.h"
 #include "state/StatusServer.h"
 #include "state/StatusText.h"
 #include "system/Effects.h"
@@ -44,13 +45,17 @@ Agent::Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder>
     , m_dns(std::move(dnsForwarder))
     , m_stateFile(m_config.stateDir) {
     m_uidMin = LoginDefs::uidMin();
-    m_link = std::make_unique<ConsoleLink>(m_config.consoleHost, static_cast<quint16>(m_config.linkPort()),
+    m_link = std::make_unique<ConsoleLink>(m_config.consoleHost, static_cast<quint16>(m_config.consolePort),
                                            m_config.identifier, m_config.name);
-    if (identity && !m_config.consoleFingerprint.isEmpty()) {
+    if (identity) {
         qCInfo(lcAgent).noquote() << (identity->created ? "made its own key, fingerprint"
                                                         : "own key fingerprint")
                                   << Fingerprint::text(identity->certificate);
-        m_link->useTls(*identity, m_config.consoleFingerprint);
+        const auto tlsPort = static_cast<quint16>(m_config.tlsPort());
+        if (m_config.consoleFingerprint.isEmpty())
+            m_link->useTls(*identity, tlsPort, ConsolePin(m_config.stateDir, m_config.dryRun));
+        else
+            m_link->useTls(*identity, tlsPort, m_config.consoleFingerprint);
     }
     m_blocker = std::make_unique<ProgramBlocker>(m_effects, m_uidMin);
     m_execWatcher = std::make_unique<ExecWatcher>();
@@ -64,6 +69,7 @@ Agent::Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder>
     connect(m_link.get(), &ConsoleLink::messageReceived, this, &Agent::handleMessage);
     connect(m_link.get(), &ConsoleLink::connected, this, &Agent::onConnected);
     connect(m_link.get(), &ConsoleLink::disconnected, this, &Agent::onDisconnected);
+    connect(m_link.get(), &ConsoleLink::pinChanged, this, &Agent::applyRules);
     connect(m_blocker.get(), &ProgramBlocker::programEnded, this, &Agent::onProgramEnded);
     if (m_dns) {
         connect(m_dns.get(), &DnsForwarder::up, this, &Agent::applyRules);
@@ -289,7 +295,7 @@ void Agent::applyRules() {
     }
     input.localAccess = m_config.localAccess;
     input.consoleAddresses = m_consoleAddresses;
-    input.consolePorts = {static_cast<quint16>(m_config.linkPort())};
+    input.consolePorts = m_link->allowedPorts();
     QFile resolvConf(DnsForwarder::resolvConfPath());
     if (resolvConf.open(QIODevice::ReadOnly)) {
         for (const QString& resolver :

@@ -31,7 +31,7 @@ class Agent : public QObject {
 
 public:
     // dnsForwarder may be null (dry run): white-listed names are then only logged. identity is the
-    // certificate presented to a console whose fingerprint the configuration pins; null without a pin.
+    // certificate presented on the console's TLS port; null: plain TCP only.
     Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder> dnsForwarder,
           const TlsIdentity* identity, QObject* parent = nullptr);
     ~Agent() override;

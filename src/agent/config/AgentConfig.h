@@ -15,7 +15,8 @@ struct AgentConfig {
 
     QString consoleHost;
     int consolePort = kDefaultPort;
-    // When set, the console is reached only over TLS and only when its certificate has this SHA-256.
+    // When set, the console is reached only over TLS and only when its certificate has this SHA-256;
+    // else the key of the first console reached over TLS is pinned.
     QByteArray consoleFingerprint;
     int consoleTlsPort = 0; // 0: the console's port + 1, as the console picks it
     QString identifier;
@@ -34,8 +35,6 @@ struct AgentConfig {
     bool setConsole(const QString& hostAndPort);
     // The port of the authenticated link; 0 when the console's port leaves no room for the default.
     int tlsPort() const;
-    // The port the agent connects to and the rules leave open towards the console.
-    int linkPort() const { return consoleFingerprint.isEmpty() ? consolePort : tlsPort(); }
 
     // The identifier and name a computer has when none is configured: the first 16 hex digits of
     // /etc/machine-id, and the short host name.
