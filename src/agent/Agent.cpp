@@ -30,6 +30,11 @@ namespace {
 constexpr qint64 kLongestWaitMs = 6LL * 3600 * 1000;
 constexpr int kRulesRetryMs = 5000;
 
+QList<Cidr> localNetworks(const AgentConfig& config) {
+    return config.localNetworks.isEmpty() ? LocalNetworks::defaults()
+                                          : Cidr::parseList(config.localNetworks).value_or(QList<Cidr>());
+}
+
 } // namespace
 
 Agent::Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder> dnsForwarder,
@@ -106,8 +111,6 @@ void Agent::restoreState() {
     m_orders = saved->orders;
     m_clock.startFromOffset(m_orders.consoleOffsetMs);
     m_blocker->setBlockList(m_orders.blockList);
-    if (m_orders.heardFromConsole)
-        startDns();
     if (m_orders.screenLocked)
         m_effects.lockSessions(true);
     qCInfo(lcAgent) << "restored the saved policy from" << m_stateFile.path();
@@ -222,7 +225,6 @@ void Agent::handleFlag(int code) {
 }
 
 void Agent::evaluate() {
-    startDns();
     const QDateTime now = m_clock.now();
     const Decision decision = m_orders.heardFromConsole ? decide(m_orders.schedule, now) : Decision{};
     const bool timerRunning = m_orders.schedule.type == Schedule::Type::Timer &&
@@ -235,6 +237,7 @@ void Agent::evaluate() {
     const bool first = !m_internetOn;
     const bool changed = first || *m_internetOn != on;
     m_internetOn = on;
+    startDns();
     applyRules();
     if (changed) {
         const QString notice = internetNotice(on, decision.nextChange, now);
@@ -261,9 +264,7 @@ void Agent::applyRules() {
     }
     RulesetInput input;
     input.internetOff = m_internetOn && !*m_internetOn;
-    input.localNetworks = m_config.localNetworks.isEmpty()
-                              ? LocalNetworks::defaults()
-                              : Cidr::parseList(m_config.localNetworks).value_or(QList<Cidr>());
+    input.localNetworks = localNetworks(m_config);
     input.alwaysAllow = Cidr::parseList(m_config.alwaysAllow).value_or(QList<Cidr>());
     // DNS cannot vouch for a white-listed address; it is allowed as it stands.
     for (const QString& entry : std::as_const(m_orders.whiteList)) {
@@ -290,9 +291,13 @@ void Agent::applyRules() {
 }
 
 void Agent::startDns() {
-    // The resolvers are read afresh each time; dnsmasq restarts only when its arguments change.
+    // resolv.conf is read afresh each time; dnsmasq restarts only when its configuration changes.
     if (m_dns && m_orders.heardFromConsole)
-        m_dns->start(DnsForwarder::systemConfig(m_orders.whiteList));
+        m_dns->start(DnsForwarder::systemConfig({.whiteList = m_orders.whiteList,
+                                                 .internetOff = m_internetOn && !*m_internetOn,
+                                                 .consoleHost = m_config.consoleHost,
+                                                 .localNetworks = localNetworks(m_config),
+                                                 .directory = m_config.stateDir}));
 }
 
 void Agent::report(const QString& code) {
