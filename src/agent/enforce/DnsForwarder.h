@@ -39,9 +39,10 @@ class DnsForwarder : public QObject {
     Q_OBJECT
 
 public:
-    // Unprivileged, so dnsmasq binds it after dropping root; outside the ephemeral range
-    // (32768-60999) and clear of mDNS (5353) and systemd-resolved's stubs on 53.
-    static constexpr quint16 kPort = 5453;
+    // Privileged, so that no user can take it first and keep dnsmasq from starting (dnsmasq binds it
+    // as root, before it drops to its user); clear of systemd-resolved's stubs on 53 and of the local
+    // services of DNS over TLS (853) and rndc (953).
+    static constexpr quint16 kPort = 553;
     static constexpr int kFirstRetryMs = 1000;
     static constexpr int kLastRetryMs = 30000;
     static constexpr int kKillAfterMs = 2000;
