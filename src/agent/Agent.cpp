@@ -35,6 +35,11 @@ constexpr int kRulesRetryMs = 5000;
 // A table flushed by hand (or by `systemctl restart nftables`) is back well within 30 s.
 constexpr int kTableCheckMs = 10000;
 
+QList<Cidr> localNetworks(const AgentConfig& config) {
+    return config.localNetworks.isEmpty() ? LocalNetworks::defaults()
+                                          : Cidr::parseList(config.localNetworks).value_or(QList<Cidr>());
+}
+
 } // namespace
 
 Agent::Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder> dnsForwarder,
@@ -126,8 +131,6 @@ void Agent::restoreState() {
     m_orders = saved->orders;
     m_clock.startFromOffset(m_orders.consoleOffsetMs);
     m_blocker->setBlockList(m_orders.blockList);
-    if (m_orders.heardFromConsole)
-        startDns();
     if (m_orders.screenLocked)
         m_effects.lockSessions(true);
     qCInfo(lcAgent) << "restored the saved policy from" << m_stateFile.path();
@@ -245,7 +248,6 @@ void Agent::handleFlag(int code) {
 }
 
 void Agent::evaluate() {
-    startDns();
     const QDateTime now = m_clock.now();
     const Decision decision = m_orders.heardFromConsole ? decide(m_orders.schedule, now) : Decision{};
     const bool timerRunning = m_orders.schedule.type == Schedule::Type::Timer &&
@@ -258,6 +260,7 @@ void Agent::evaluate() {
     const bool first = !m_internetOn;
     const bool changed = first || *m_internetOn != on;
     m_internetOn = on;
+    startDns();
     applyRules();
     if (changed) {
         const QString notice = internetNotice(on, decision.nextChange, now);
@@ -284,9 +287,7 @@ void Agent::applyRules() {
     }
     RulesetInput input;
     input.internetOff = m_internetOn && !*m_internetOn;
-    input.localNetworks = m_config.localNetworks.isEmpty()
-                              ? LocalNetworks::defaults()
-                              : Cidr::parseList(m_config.localNetworks).value_or(QList<Cidr>());
+    input.localNetworks = localNetworks(m_config);
     input.alwaysAllow = Cidr::parseList(m_config.alwaysAllow).value_or(QList<Cidr>());
     // DNS cannot vouch for a white-listed address; it is allowed as it stands, on the web ports.
     for (const QString& entry : std::as_const(m_orders.whiteList)) {
@@ -303,7 +304,10 @@ void Agent::applyRules() {
             input.resolvers.append(QHostAddress(resolver));
     }
     input.controlledPorts = m_orders.settings.ports;
-    input.dnsForwarderUp = m_dns && m_dns->isUp() && !m_stopping;
+    // While internet is off, DNS stays pointed at the forwarder during its restarts: a query then fails
+    // for a moment instead of reaching a resolver that answers every name.
+    input.dnsForwarderUp =
+        m_dns && !m_stopping && (m_dns->isUp() || (input.internetOff && m_dns->isWanted()));
     input.dnsForwarderUid = m_dns ? m_dns->uid() : 0;
     input.dnsForwarderPort = DnsForwarder::kPort;
     input.flushDnsSets = m_flushDnsSets;
@@ -338,9 +342,13 @@ void Agent::checkTable() {
 }
 
 void Agent::startDns() {
-    // The resolvers are read afresh each time; dnsmasq restarts only when its arguments change.
+    // resolv.conf is read afresh each time; dnsmasq restarts only when its configuration changes.
     if (m_dns && m_orders.heardFromConsole)
-        m_dns->start(DnsForwarder::systemConfig(m_orders.whiteList));
+        m_dns->start(DnsForwarder::systemConfig({.whiteList = m_orders.whiteList,
+                                                 .internetOff = m_internetOn && !*m_internetOn,
+                                                 .consoleHost = m_config.consoleHost,
+                                                 .localNetworks = localNetworks(m_config),
+                                                 .directory = m_config.stateDir}));
 }
 
 void Agent::report(const QString& code) {
