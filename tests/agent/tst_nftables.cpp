@@ -39,7 +39,13 @@ private slots:
         QVERIFY(Nftables::check(RulesetBuilder::ruleset(input)));
         QCOMPARE(listing(), QString()); // a check changes nothing
         QVERIFY2(Nftables::run(RulesetBuilder::ruleset(input), &error), qPrintable(error));
+        // What the agent compares to find a table changed by hand: DNS answers are no change.
+        const std::optional<QString> applied = Nftables::listTable(u"inet kestrava"_s);
+        QVERIFY(applied && applied->contains(u"output_filter"_s));
         QVERIFY(Nftables::run(u"add element inet kestrava allow4 { 203.0.113.9 }"_s));
+        QCOMPARE(Nftables::listTable(u"inet kestrava"_s), applied);
+        QVERIFY(Nftables::run(u"flush chain inet kestrava output_filter"_s));
+        QVERIFY(Nftables::listTable(u"inet kestrava"_s) != applied);
         input.controlledPorts = {8080};
         QVERIFY(Nftables::run(RulesetBuilder::ruleset(input)));
         QString table = listing();
@@ -57,6 +63,7 @@ private slots:
         QVERIFY(Nftables::run(RulesetBuilder::removal()));
         QVERIFY(Nftables::run(RulesetBuilder::removal())); // already gone: no error
         QCOMPARE(listing(), QString());
+        QCOMPARE(Nftables::listTable(u"inet kestrava"_s), std::nullopt);
     }
 };
 
