@@ -78,8 +78,8 @@ bool ServiceNotifier::send(const QByteArray& state) {
     }
     if (!sent && !m_failureLogged) {
         m_failureLogged = true;
-        qCWarning(lcService).noquote() << "could not notify systemd at" << QString::fromLocal8Bit(m_socketPath)
-                                       << ":" << std::strerror(error);
+        qCWarning(lcService).noquote() << "could not notify systemd at"
+                                       << QString::fromLocal8Bit(m_socketPath) << ":" << std::strerror(error);
     }
     return sent;
 }
