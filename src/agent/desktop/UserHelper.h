@@ -20,6 +20,7 @@ class UserHelper : public QObject {
 
 public:
     enum class End { Exited, TimedOut, FailedToStart };
+    Q_ENUM(End)
     static constexpr std::chrono::seconds kTimeLimit{5};
     // The exit code of a child that could not take the user's identity.
     static constexpr int kIdentityFailed = 125;
