@@ -29,6 +29,7 @@ namespace {
 // A timer cannot be armed further than this; a longer wait is taken in steps.
 constexpr qint64 kLongestWaitMs = 6LL * 3600 * 1000;
 constexpr int kRulesRetryMs = 5000;
+constexpr int kConsoleLookupRetryMs = 10000;
 
 } // namespace
 
@@ -73,13 +74,22 @@ void Agent::start() {
     if (!literal.isNull()) {
         m_consoleAddresses.append(literal);
     } else {
-        QHostInfo::lookupHost(m_config.consoleHost, this, [this](const QHostInfo& info) {
-            m_consoleAddresses.append(info.addresses());
-            applyRules();
-        });
+        lookUpConsole();
     }
     evaluate();
     m_link->start();
+}
+
+void Agent::lookUpConsole() {
+    QHostInfo::lookupHost(m_config.consoleHost, this, [this](const QHostInfo& info) {
+        if (info.addresses().isEmpty()) {
+            // At boot the agent starts before the network: the name resolves only later.
+            QTimer::singleShot(kConsoleLookupRetryMs, this, &Agent::lookUpConsole);
+            return;
+        }
+        m_consoleAddresses.append(info.addresses());
+        applyRules();
+    });
 }
 
 void Agent::stop() {

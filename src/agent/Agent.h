@@ -46,6 +46,7 @@ signals:
 
 private:
     void restoreState();
+    void lookUpConsole();
     void handleMessage(const QString& message);
     void handleSchedule(const Schedule& schedule);
     void handleFlag(int code);
