@@ -43,9 +43,11 @@ private slots:
         QVERIFY(!qEnvironmentVariableIsSet("WATCHDOG_USEC"));
         notifier.ready();
         QByteArrayList received;
+        // QTRY_VERIFY evaluates once more after success: nothing is read past the third.
         const auto receive = [&] {
             char buffer[64];
-            const ssize_t size = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+            const ssize_t size =
+                received.size() < 3 ? ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) : ssize_t(-1);
             if (size > 0)
                 received.append(QByteArray(buffer, int(size)));
             return received.size() >= 3;

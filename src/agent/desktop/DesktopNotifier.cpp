@@ -38,6 +38,11 @@ void DesktopNotifier::notify(uid_t uid, const QString& summary, const QString& b
         logDropped(uid, QStringLiteral("its previous one is still being shown"));
         return;
     }
+    // A student who has programs ended in a loop must not make the agent fork in a loop.
+    if (const auto next = m_nextStart.constFind(uid); next != m_nextStart.cend() && !next->hasExpired()) {
+        logDropped(uid, QStringLiteral("the previous one started less than a second ago"));
+        return;
+    }
     if (m_running.size() >= kMaxHelpers) {
         logDropped(uid, QStringLiteral("%1 notifications are being shown already").arg(kMaxHelpers));
         return;
@@ -51,6 +56,7 @@ void DesktopNotifier::notify(uid_t uid, const QString& summary, const QString& b
     connect(helper, &UserHelper::ended, this,
             [this, uid](UserHelper::End end, int exitCode) { onEnded(uid, end, exitCode); });
     m_running.insert(uid, helper);
+    m_nextStart.insert(uid, QDeadlineTimer(kSpacing));
     helper->start();
 }
 

@@ -2,22 +2,25 @@
 
 #include "desktop/UserHelper.h"
 
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <chrono>
 #include <sys/types.h>
 
 namespace kestrava::agent {
 
 // Shows desktop notifications to a user through kestrava-agent-notify, started as that user for each
 // notification, so that a bus that stalls or misbehaves holds up only that helper. At most one helper
-// runs per user and a few in all; what comes meanwhile is dropped.
+// runs per user, one starts per user and second, and a few run in all; what comes meanwhile is dropped.
 class DesktopNotifier : public QObject {
     Q_OBJECT
 
 public:
     static constexpr int kMaxHelpers = 4;
+    static constexpr std::chrono::seconds kSpacing{1};
 
     explicit DesktopNotifier(QString runtimeRoot = QStringLiteral("/run/user"), QObject* parent = nullptr);
     ~DesktopNotifier() override;
@@ -36,6 +39,7 @@ private:
     QString m_runtimeRoot;
     QString m_program;
     QHash<uid_t, UserHelper*> m_running;
+    QHash<uid_t, QDeadlineTimer> m_nextStart;
     QSet<uid_t> m_reportedWithoutBus;
     QSet<uid_t> m_reportedDropped;
 };
