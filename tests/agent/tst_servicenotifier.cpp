@@ -43,18 +43,15 @@ private slots:
         QVERIFY(!qEnvironmentVariableIsSet("WATCHDOG_USEC"));
         notifier.ready();
         QByteArrayList received;
-        // QTRY_VERIFY evaluates once more after success: nothing is read past the third.
         const auto receive = [&] {
             char buffer[64];
-            const ssize_t size =
-                received.size() < 3 ? ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) : ssize_t(-1);
-            if (size > 0)
+            for (ssize_t size; (size = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
                 received.append(QByteArray(buffer, int(size)));
             return received.size() >= 3;
         };
         QTRY_VERIFY_WITH_TIMEOUT(receive(), 5000);
         ::close(fd);
-        QCOMPARE(received, (QByteArrayList{"READY=1", "WATCHDOG=1", "WATCHDOG=1"}));
+        QCOMPARE(received.mid(0, 3), (QByteArrayList{"READY=1", "WATCHDOG=1", "WATCHDOG=1"}));
     }
 };
 
