@@ -34,6 +34,7 @@ constexpr qint64 kLongestWaitMs = 6LL * 3600 * 1000;
 constexpr int kRulesRetryMs = 5000;
 // A table flushed by hand (or by `systemctl restart nftables`) is back well within 30 s.
 constexpr int kTableCheckMs = 10000;
+constexpr int kConsoleLookupRetryMs = 10000;
 
 QList<Cidr> localNetworks(const AgentConfig& config) {
     return config.localNetworks.isEmpty() ? LocalNetworks::defaults()
@@ -90,10 +91,7 @@ void Agent::start() {
     if (!literal.isNull()) {
         m_consoleAddresses.append(literal);
     } else {
-        QHostInfo::lookupHost(m_config.consoleHost, this, [this](const QHostInfo& info) {
-            m_consoleAddresses.append(info.addresses());
-            applyRules();
-        });
+        lookUpConsole();
     }
     evaluate();
     m_tableCheckTimer.start();
@@ -104,6 +102,18 @@ void Agent::start() {
             qCWarning(lcAgent).noquote() << error;
     }
     m_link->start();
+}
+
+void Agent::lookUpConsole() {
+    QHostInfo::lookupHost(m_config.consoleHost, this, [this](const QHostInfo& info) {
+        if (info.addresses().isEmpty()) {
+            // At boot the agent starts before the network: the name resolves only later.
+            QTimer::singleShot(kConsoleLookupRetryMs, this, &Agent::lookUpConsole);
+            return;
+        }
+        m_consoleAddresses.append(info.addresses());
+        applyRules();
+    });
 }
 
 void Agent::stop() {

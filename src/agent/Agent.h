@@ -47,6 +47,7 @@ signals:
 
 private:
     void restoreState();
+    void lookUpConsole();
     void handleMessage(const QString& message);
     void handleSchedule(const Schedule& schedule);
     void handleFlag(int code);

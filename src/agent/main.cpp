@@ -8,6 +8,7 @@
 #include "state/StatusText.h"
 #include "system/DryRunEffects.h"
 #include "system/HostEffects.h"
+#include "system/ServiceNotifier.h"
 #include "tls/Fingerprint.h"
 
 #include <QCommandLineParser>
@@ -265,6 +266,10 @@ int main(int argc, char* argv[]) {
     });
     std::signal(SIGTERM, onSignal);
     std::signal(SIGINT, onSignal);
+    // Before the first child starts: none of them is to talk to systemd in the agent's name.
+    ServiceNotifier service;
     agent.start();
+    // start() has put the saved policy in force.
+    service.ready();
     return QCoreApplication::exec();
 }
