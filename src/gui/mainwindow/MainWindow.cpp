@@ -37,9 +37,16 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QTreeView>
 
 namespace kestrava {
+
+namespace {
+
+constexpr int kRowsMeasured = 100;
+
+} // namespace
 
 MainWindow::MainWindow(ConsoleServices& services, QWidget* parent)
     : QMainWindow(parent)
@@ -130,6 +137,9 @@ void MainWindow::buildViews() {
     m_listPolicy->setSourceModel(m_listIcons);
     // A move or a new filling may change whose policy a system follows.
     connect(m_listModel, &SystemListModel::nodeShown, m_policyLines, &PolicyLines::policyChanged);
+    // An empty list at first show would size every column to its header and cut the texts that follow.
+    connect(m_listModel, &QAbstractItemModel::rowsInserted, this, &MainWindow::sizeColumnsOnce);
+    connect(m_listModel, &QAbstractItemModel::modelReset, this, &MainWindow::sizeColumnsOnce);
 
     auto* splitter = new QSplitter(this);
     m_splitter = splitter;
@@ -191,26 +201,36 @@ void MainWindow::rememberLayoutIn(const QString& file) {
 
 void MainWindow::saveLayout() const {
     // Nothing worth keeping before the window was first shown.
-    if (m_layoutFile.isEmpty() || !m_columnsSized)
+    if (m_layoutFile.isEmpty() || !m_wasShown)
         return;
     QSettings settings(m_layoutFile, QSettings::IniFormat);
     settings.beginGroup(QStringLiteral("MainWindow"));
     settings.setValue(QStringLiteral("geometry"), saveGeometry());
     settings.setValue(QStringLiteral("treeShare"), m_mainLayout->treeShare());
     settings.setValue(QStringLiteral("view"), m_lvwSystems->view());
-    settings.setValue(QStringLiteral("columns"), m_lvwSystems->detailsView()->header()->saveState());
+    // Widths that were never sized to rows are not worth keeping.
+    if (m_columnsSized)
+        settings.setValue(QStringLiteral("columns"), m_lvwSystems->detailsView()->header()->saveState());
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (m_columnsSized)
+    m_wasShown = true;
+    sizeColumnsOnce();
+}
+
+void MainWindow::sizeColumnsOnce() {
+    if (m_columnsSized || !isVisible() || m_listModel->count() == 0)
         return;
-    // Measured once the view has its size, so that every row on screen counts; from then on the columns
-    // keep the widths the administrator gives them.
+    // From then on the columns keep the widths the administrator gives them. Measured when the view has its
+    // size and the rows of this pass are in, over at most the first rows: thousands would take seconds.
     m_columnsSized = true;
-    QTreeView* details = m_lvwSystems->detailsView();
-    for (int column = 0; column < SystemListModel::ColumnCount; ++column)
-        details->resizeColumnToContents(column);
+    QTimer::singleShot(0, this, [this] {
+        QTreeView* details = m_lvwSystems->detailsView();
+        details->header()->setResizeContentsPrecision(kRowsMeasured);
+        for (int column = 0; column < SystemListModel::ColumnCount; ++column)
+            details->resizeColumnToContents(column);
+    });
 }
 
 void MainWindow::hideEvent(QHideEvent* event) {

@@ -87,6 +87,8 @@ protected:
 
 private:
     void buildViews();
+    // Sizes the list's columns to their content, the first time rows are there while the window is shown.
+    void sizeColumnsOnce();
     void buildCommands();
     void loadSystems();
     void saveLayout() const;
@@ -120,6 +122,7 @@ private:
     QString m_layoutFile;
     // Columns are fitted to their contents once, at the first show, unless widths were remembered.
     bool m_columnsSized = false;
+    bool m_wasShown = false;
 };
 
 } // namespace kestrava
