@@ -69,8 +69,8 @@ QStringList Classroom::removeLeftovers() {
         if (!match.hasMatch() || isRunningLab(match.captured(1)))
             continue;
         const QString name = match.captured(0);
-        LabNetwork::removeNamespace(name);
-        removed << QStringLiteral("the network namespace ") + name;
+        if (LabNetwork::removeNamespace(name))
+            removed << QStringLiteral("the network namespace ") + name;
     }
     const QStringList folders =
         QDir(kScratchParent).entryList({kScratchPrefix + QLatin1Char('*')}, QDir::Dirs);
@@ -206,7 +206,8 @@ void Classroom::cleanUp() {
         m_network.reset();
     } else {
         for (const QString& name : namespaces)
-            LabNetwork::removeNamespace(name);
+            if (LabNetwork::removeNamespace(name))
+                qInfo().noquote() << "kestrava-lab: removed the network namespace" << name;
     }
     if (QDir(m_scratch).exists() && QDir(m_scratch).removeRecursively())
         qInfo().noquote() << "kestrava-lab: removed the scratch folder" << m_scratch;

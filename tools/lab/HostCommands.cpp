@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 #include <csignal>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 namespace HostCommands {
 
@@ -40,7 +41,11 @@ QString run(const QString& tool, const QStringList& arguments, QByteArray* outpu
 }
 
 void endWithLab(QProcess& process) {
-    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    // A session of its own: Ctrl-C in the lab's terminal is the lab's to handle, in order.
+    process.setChildProcessModifier([] {
+        ::setsid();
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    });
 }
 
 bool isAlive(qint64 pid) {

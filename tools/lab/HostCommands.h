@@ -14,7 +14,8 @@ QString find(const QString& tool);
 // Runs tool with arguments; the reason it failed (its standard error), or empty. output receives its
 // standard output.
 QString run(const QString& tool, const QStringList& arguments, QByteArray* output = nullptr);
-// The process ends with SIGKILL when the lab's thread that started it ends, however the lab ends.
+// The process ends with SIGKILL when the lab's thread that started it ends, however the lab ends, and
+// is out of reach of the terminal's signals.
 void endWithLab(QProcess& process);
 // Whether the process of pid still runs.
 bool isAlive(qint64 pid);

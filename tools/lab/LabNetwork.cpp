@@ -177,13 +177,14 @@ void LabNetwork::remove(const QStringList& computerNamespaces) {
     if (!m_built)
         return;
     for (const QString& name : computerNamespaces + QStringList{lanName(), internetName()})
-        removeNamespace(name);
+        if (removeNamespace(name))
+            qInfo().noquote() << "kestrava-lab: removed the network namespace" << name;
     m_built = false;
 }
 
-void LabNetwork::removeNamespace(const QString& name) {
+bool LabNetwork::removeNamespace(const QString& name) {
     if (!QFile::exists(QStringLiteral("/run/netns/") + name))
-        return;
+        return false;
     QByteArray pids;
     HostCommands::run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("pids"), name}, &pids);
     for (const QByteArray& pid : pids.split('\n')) {
@@ -191,10 +192,9 @@ void LabNetwork::removeNamespace(const QString& name) {
         if (number > 0 && number != ::getpid())
             ::kill(number, SIGKILL);
     }
-    if (const QString failed = HostCommands::run(QStringLiteral("ip"),
-                                                 {QStringLiteral("netns"), QStringLiteral("delete"), name});
-        !failed.isEmpty())
+    const QString failed =
+        HostCommands::run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("delete"), name});
+    if (!failed.isEmpty())
         qWarning().noquote() << "kestrava-lab:" << failed;
-    else
-        qInfo().noquote() << "kestrava-lab: removed the network namespace" << name;
+    return failed.isEmpty();
 }

@@ -40,8 +40,8 @@ public:
     static QString addressOf(int index) { return QStringLiteral("10.213.0.%1").arg(10 + index); }
     // Stops the servers and deletes every namespace of this run, whatever is still running in them.
     void remove(const QStringList& computerNamespaces);
-    // Kills what runs in the namespace, then deletes it; nothing when it does not exist.
-    static void removeNamespace(const QString& name);
+    // Kills what runs in the namespace, then deletes it; whether it was there and is removed.
+    static bool removeNamespace(const QString& name);
 
 private:
     QString startServers();

@@ -9,8 +9,11 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
+
+constexpr int kRowsShown = 20;
 
 QString yesNo(bool yes, const char* whenYes, const char* whenNo) {
     return QString::fromLatin1(yes ? whenYes : whenNo);
@@ -50,9 +53,10 @@ LabWindow::LabWindow(const std::vector<LabComputer*>& computers, QWidget* parent
                 [this, row] { showRow(row); });
         showRow(row);
     }
-    m_table->resizeColumnsToContents();
-    m_table->horizontalHeader()->setStretchLastSection(true);
-    resize(1100, 120 + 34 * static_cast<int>(computers.size()));
+    // A few rows that change every second: each column follows its texts.
+    m_table->setWordWrap(false);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    resize(1280, 140 + 34 * std::min(static_cast<int>(computers.size()), kRowsShown));
 }
 
 QWidget* LabWindow::actionsOf(LabComputer* computer) {

@@ -50,7 +50,8 @@ int main(int argc, char* argv[]) {
         arguments << QString::fromLocal8Bit(argv[i]);
     const LabOptions options = LabOptions::parse(arguments);
     if (!options.error.isEmpty()) {
-        std::fprintf(stderr, "kestrava-lab: %s (see kestrava-lab --help)\n", qPrintable(options.error));
+        std::fprintf(stderr, "kestrava-lab: %s (see kestrava-lab --help)\n",
+                     qPrintable(options.error.chopped(options.error.endsWith(QLatin1Char('.')) ? 1 : 0)));
         return 2;
     }
     if (options.help || options.version) {
@@ -67,8 +68,10 @@ int main(int argc, char* argv[]) {
             stderr);
         return 2;
     }
-    if (const QString problem = kestrava::displayProblem(); !problem.isEmpty())
-        return fail(problem);
+    if (!kestrava::displayProblem().isEmpty())
+        return fail(
+            QStringLiteral("cannot reach a display: start it from a graphical session (DISPLAY), where the "
+                           "console and the lab window show"));
     for (const QString& removed : Classroom::removeLeftovers())
         std::fprintf(stderr, "kestrava-lab: removed %s, left by a lab that did not end cleanly\n",
                      qPrintable(removed));
@@ -83,8 +86,9 @@ int main(int argc, char* argv[]) {
     });
     if (const QString failed = classroom.start(); !failed.isEmpty())
         return fail(failed);
-    std::fprintf(stderr,
-                 "kestrava-lab: %d lab computers run; close the lab window or press Ctrl-C to end the lab.\n",
-                 options.computers);
+    std::fprintf(
+        stderr,
+        "kestrava-lab: the lab runs (%d computers); close the lab window or press Ctrl-C to end it.\n",
+        options.computers);
     return QApplication::exec();
 }
