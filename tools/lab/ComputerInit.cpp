@@ -18,6 +18,8 @@ namespace ComputerInit {
 
 namespace {
 
+pid_t g_first = 0;
+
 bool fail(const char* what, const std::string& where) {
     std::fprintf(stderr, "kestrava-lab: lab computer: %s %s: %s\n", what, where.c_str(),
                  std::strerror(errno));
@@ -112,10 +114,14 @@ int run(const std::string& folder) {
         return 1;
     if (first == 0)
         beFirstProcess();
+    // Asked to end, it ends the computer and reaps its PID 1, so that no process of it outlives it.
+    g_first = first;
+    ::signal(SIGTERM, [](int) { ::kill(g_first, SIGKILL); });
     std::printf("pid %d\n", first);
     std::fflush(stdout);
     int status = 0;
-    ::waitpid(first, &status, 0);
+    while (::waitpid(first, &status, 0) < 0 && errno == EINTR) {
+    }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }
 

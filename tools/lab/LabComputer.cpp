@@ -177,10 +177,13 @@ void LabComputer::stop() {
         ::kill(static_cast<pid_t>(pid), SIGTERM);
     if (!m_agent.waitForFinished(kStopWaitMs))
         m_agent.kill();
+    m_probe.kill();
+    m_probe.waitForFinished(kStopWaitMs);
     // With the computer's first process ends every process of its PID namespace.
-    for (QProcess* process : {&m_probe, &m_init}) {
-        process->kill();
-        process->waitForFinished(kStopWaitMs);
+    m_init.terminate();
+    if (!m_init.waitForFinished(kStopWaitMs)) {
+        m_init.kill();
+        m_init.waitForFinished(kStopWaitMs);
     }
     for (const auto& run : m_studentRuns) {
         run->kill();
