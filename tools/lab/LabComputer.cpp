@@ -229,6 +229,9 @@ void LabComputer::readProbe() {
 }
 
 bool LabComputer::lookAtConnection() const {
+    // Without its cable the connection only waits for TCP to give up: it carries nothing.
+    if (m_cablePulled)
+        return false;
     // An established TCP connection to the console's port or the authenticated one, seen in the
     // computer's own network namespace.
     const QByteArray table = readAll(QStringLiteral("/proc/%1/net/tcp").arg(m_firstPid));

@@ -35,10 +35,9 @@ LabWindow::LabWindow(const std::vector<LabComputer*>& computers, QWidget* parent
     layout->addWidget(intro);
     m_table = new QTableWidget(static_cast<int>(computers.size()), ColumnCount, this);
     m_table->setObjectName(QStringLiteral("tblComputers"));
-    m_table->setHorizontalHeaderLabels({QStringLiteral("Computer"), QStringLiteral("Agent"),
+    m_table->setHorizontalHeaderLabels({QStringLiteral("Computer"), QString(), QStringLiteral("Agent"),
                                         QStringLiteral("Internet"), QStringLiteral("Internet names reached"),
-                                        QStringLiteral("Student's programs"), QStringLiteral("Last action"),
-                                        QString()});
+                                        QStringLiteral("Student's programs"), QStringLiteral("Last action")});
     m_table->verticalHeader()->hide();
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionMode(QAbstractItemView::NoSelection);
@@ -46,8 +45,9 @@ LabWindow::LabWindow(const std::vector<LabComputer*>& computers, QWidget* parent
     m_message = new QLabel(this);
     layout->addWidget(m_message);
     for (int row = 0; row < static_cast<int>(computers.size()); ++row) {
-        for (int column = 0; column < Actions; ++column)
-            m_table->setItem(row, column, new QTableWidgetItem);
+        for (int column = 0; column < ColumnCount; ++column)
+            if (column != Actions)
+                m_table->setItem(row, column, new QTableWidgetItem);
         m_table->setCellWidget(row, Actions, actionsOf(computers[static_cast<std::size_t>(row)]));
         connect(computers[static_cast<std::size_t>(row)], &LabComputer::changed, this,
                 [this, row] { showRow(row); });

@@ -11,7 +11,8 @@ class QTableWidget;
 class LabWindow : public QWidget {
     Q_OBJECT
 public:
-    enum Column { Computer, Agent, Internet, Names, Programs, LastAction, Actions, ColumnCount };
+    // The buttons come first: columns after them widen and narrow with their texts.
+    enum Column { Computer, Actions, Agent, Internet, Names, Programs, LastAction, ColumnCount };
 
     explicit LabWindow(const std::vector<LabComputer*>& computers, QWidget* parent = nullptr);
 
