@@ -102,11 +102,9 @@ QString LabNetwork::build() {
                               QStringLiteral("link set wan up"),
                               QStringLiteral("route add default via 10.213.1.2"),
                               QStringLiteral("-6 route add default via fd00:213:1::2")};
-    if (QString failed = ipIn(lan, lanSide.mid(0, 9)); !failed.isEmpty())
+    if (QString failed = ipIn(lan, lanSide); !failed.isEmpty())
         return failed;
     if (QString failed = ipIn(internet, internetSide); !failed.isEmpty())
-        return failed;
-    if (QString failed = ipIn(lan, lanSide.mid(9)); !failed.isEmpty())
         return failed;
     if (QString failed = sysctlIn(
             lan, {QStringLiteral("net.ipv4.ip_forward=1"), QStringLiteral("net.ipv6.conf.all.forwarding=1")});
