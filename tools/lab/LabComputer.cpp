@@ -43,6 +43,13 @@ LabComputer::LabComputer(int index, Setup setup, QObject* parent)
             startAgent();
             return;
         }
+        // Service > Terminate or Un-Install in the console: the computer goes on without its agent.
+        if (status == QProcess::NormalExit && code == 0) {
+            m_lastAction = QStringLiteral("agent ended by the console");
+            qInfo().noquote() << "kestrava-lab: the agent of" << name() << "ended as the console asked";
+            emit changed();
+            return;
+        }
         // The log goes with the scratch folder: its end is told here.
         const QByteArray log = readAll(m_setup.folder + QStringLiteral("/agent.log"));
         emit agentEnded(QStringLiteral("the agent of %1 ended (%2):\n%3")
@@ -161,6 +168,13 @@ qint64 LabComputer::agentPid() const {
 }
 
 void LabComputer::restartAgent() {
+    if (m_agent.state() == QProcess::NotRunning) {
+        m_lastAction =
+            startAgent() ? QStringLiteral("agent started") : QStringLiteral("the agent did not start");
+        qInfo().noquote() << "kestrava-lab: starting the agent of" << name() << "again";
+        emit changed();
+        return;
+    }
     const qint64 pid = agentPid();
     if (pid <= 0 || m_restarting)
         return;
