@@ -107,8 +107,10 @@ int run(const std::string& folder) {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() == 1 || !prepareMounts(folder))
         return 1;
-    if (::unshare(CLONE_NEWPID) != 0)
-        return fail("cannot make", "a PID namespace") ? 0 : 1;
+    if (::unshare(CLONE_NEWPID) != 0) {
+        fail("cannot make", "a PID namespace");
+        return 1;
+    }
     const pid_t first = ::fork();
     if (first < 0)
         return 1;

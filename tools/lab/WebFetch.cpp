@@ -1,5 +1,6 @@
 #include "WebFetch.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
