@@ -56,6 +56,8 @@ LabOptions LabOptions::parse(const QStringList& arguments) {
 }
 
 QString LabOptions::helpText() {
+    // Asked before the application object exists, the parser does not know the program's name.
     QCommandLineParser parser;
-    return describe(parser).helpText();
+    return describe(parser).helpText().replace(QStringLiteral("<executable_name>"),
+                                               QStringLiteral("kestrava-lab"));
 }
