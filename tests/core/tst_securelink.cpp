@@ -48,9 +48,11 @@ private slots:
     void refusedBeforeASlot_data();
     void refusedBeforeASlot();
     void handshakesCountAgainstTheAddressLimit();
+    void resumptionKeepsThePin_data();
+    void resumptionKeepsThePin();
 
 private:
-    SimulatedClient* connectAs(SecureLink& fixture, Peer peer);
+    SimulatedClient* connectAs(SecureLink& fixture, Peer peer, const QByteArray& sessionTicket = {});
 
     QTemporaryDir m_dir;
     TlsIdentity m_console;
@@ -69,11 +71,11 @@ void TestSecureLink::initTestCase() {
     QVERIFY(m_console.isValid() && m_a.isValid() && m_b.isValid());
 }
 
-SimulatedClient* TestSecureLink::connectAs(SecureLink& fixture, Peer peer) {
+SimulatedClient* TestSecureLink::connectAs(SecureLink& fixture, Peer peer, const QByteArray& sessionTicket) {
     auto client = std::make_unique<SimulatedClient>();
     if (peer != Peer::Plain) {
         const TlsIdentity& identity = peer == Peer::KeyA ? m_a : m_b;
-        client->useTls(identity.key, identity.certificate);
+        client->useTls(identity.key, identity.certificate, sessionTicket);
     }
     QSignalSpy accepted(&fixture.link.connections(), &ConnectionManager::connectionAccepted);
     client->connectTo(u"127.0.0.1"_s, peer == Peer::Plain ? fixture.link.connections().listeningPort()
@@ -177,6 +179,44 @@ void TestSecureLink::handshakesCountAgainstTheAddressLimit() {
     QTRY_COMPARE_WITH_TIMEOUT(refused.size(), 1, kWaitMs);
     QVERIFY(refused.first().first().toString().contains(u"too many"_s));
     QCOMPARE(stalled.state(), QAbstractSocket::ConnectedState);
+}
+
+void TestSecureLink::resumptionKeepsThePin_data() {
+    QTest::addColumn<Peer>("pinned");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("pinned to the ticket's key") << Peer::KeyA << true;
+    QTest::newRow("pinned to another key") << Peer::KeyB << false;
+}
+
+// A resumed session proves the certificate of the handshake that issued its ticket, whatever
+// certificate the resuming client holds now.
+void TestSecureLink::resumptionKeepsThePin() {
+    QFETCH(Peer, pinned);
+    QFETCH(bool, accepted);
+    SecureLink fixture(m_console);
+    QSignalSpy refusals(&fixture.link.incoming(), &IncomingMessages::identificationRefused);
+    SimulatedClient* genuine = connectAs(fixture, pinned);
+    QVERIFY(genuine);
+    genuine->identify(u"0A-11"_s, u"LAB-01"_s);
+    QVERIFY(LinkHarness::waitForArrivals(genuine, 2));
+    SimulatedClient* holder = connectAs(fixture, Peer::KeyA);
+    QVERIFY(holder);
+    holder->identify(u"0A-12"_s, u"LAB-02"_s);
+    QVERIFY(LinkHarness::waitForArrivals(holder, 2));
+    const QByteArray ticket = holder->sessionTicket();
+    QVERIFY(!ticket.isEmpty());
+
+    SimulatedClient* resumed = connectAs(fixture, Peer::KeyB, ticket);
+    QVERIFY(resumed);
+    QCOMPARE(fixture.secure.handshakesResumed(), 1u);
+    QSignalSpy closed(resumed, &SimulatedClient::disconnected);
+    resumed->identify(u"0A-11"_s, u"LAB-01"_s);
+    if (accepted) {
+        QVERIFY(LinkHarness::waitForArrivals(resumed, 2));
+    } else {
+        QVERIFY(closed.wait(kWaitMs));
+        QCOMPARE(refusals.size(), 1);
+    }
 }
 
 QTEST_MAIN(TestSecureLink)

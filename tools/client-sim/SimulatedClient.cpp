@@ -30,7 +30,8 @@ void SimulatedClient::wire() {
     connect(m_socket, &QTcpSocket::readyRead, this, &SimulatedClient::onReadyRead);
 }
 
-void SimulatedClient::useTls(const QSslKey& key, const QSslCertificate& certificate) {
+void SimulatedClient::useTls(const QSslKey& key, const QSslCertificate& certificate,
+                             const QByteArray& sessionTicket) {
     delete m_socket;
     auto* socket = new QSslSocket(this);
     QSslConfiguration configuration = socket->sslConfiguration();
@@ -38,6 +39,8 @@ void SimulatedClient::useTls(const QSslKey& key, const QSslCertificate& certific
     configuration.setLocalCertificate(certificate);
     configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
     configuration.setCaCertificates({});
+    configuration.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+    configuration.setSessionTicket(sessionTicket);
     socket->setSslConfiguration(configuration);
     m_socket = socket;
     m_tls = true;
@@ -45,6 +48,11 @@ void SimulatedClient::useTls(const QSslKey& key, const QSslCertificate& certific
 }
 
 SimulatedClient::~SimulatedClient() = default;
+
+QByteArray SimulatedClient::sessionTicket() const {
+    const auto* ssl = qobject_cast<const QSslSocket*>(m_socket);
+    return ssl ? ssl->sslConfiguration().sessionTicket() : QByteArray();
+}
 
 bool SimulatedClient::bindTo(const QHostAddress& local) {
     return m_socket->bind(local);

@@ -25,9 +25,11 @@ public:
     // spread their clients over 127.0.0.0/8 so that ephemeral ports never run out. Call before
     // connectTo.
     bool bindTo(const QHostAddress& local);
-    // Speaks over the authenticated port with this key and certificate, without checking the console's.
-    // Call before bindTo and connectTo.
-    void useTls(const QSslKey& key, const QSslCertificate& certificate);
+    // Speaks over the authenticated port with this key and certificate, without checking the console's,
+    // resuming the session of sessionTicket when the console takes it. Call before bindTo and connectTo.
+    void useTls(const QSslKey& key, const QSslCertificate& certificate, const QByteArray& sessionTicket = {});
+    // The latest session ticket the console gave, empty when none.
+    QByteArray sessionTicket() const;
     void connectTo(const QString& host, quint16 port);
     bool isConnected() const;
 

@@ -1,0 +1,61 @@
+#include "tls/TlsServerContext.h"
+
+#include "tls/TlsErrors.h"
+
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+
+using namespace Qt::StringLiterals;
+
+namespace kestrava {
+
+namespace {
+
+// Every certificate is taken as it is here; PeerCheck and the pins judge it after the handshake.
+int acceptAnyChain(X509_STORE_CTX*, void*) {
+    return 1;
+}
+
+template <typename T, auto Read> T* fromPem(const QByteArray& pem) {
+    BIO* bio = BIO_new_mem_buf(pem.constData(), int(pem.size()));
+    T* value = bio ? Read(bio, nullptr, nullptr, nullptr) : nullptr;
+    BIO_free(bio);
+    return value;
+}
+
+const unsigned char kSessionContext[] = "kestrava";
+
+} // namespace
+
+TlsServerContext::TlsServerContext(const TlsIdentity& identity) {
+    m_context = SSL_CTX_new(TLS_server_method());
+    X509* certificate = fromPem<X509, PEM_read_bio_X509>(identity.certificate.toPem());
+    EVP_PKEY* key = fromPem<EVP_PKEY, PEM_read_bio_PrivateKey>(identity.key.toPem());
+    const bool usable =
+        m_context && certificate && key && SSL_CTX_set_min_proto_version(m_context, TLS1_2_VERSION) &&
+        SSL_CTX_use_certificate(m_context, certificate) == 1 && SSL_CTX_use_PrivateKey(m_context, key) == 1 &&
+        SSL_CTX_check_private_key(m_context) == 1;
+    X509_free(certificate);
+    EVP_PKEY_free(key);
+    if (!usable) {
+        m_error = u"Cannot use the console's key for TLS: %1"_s.arg(TlsErrors::take());
+        return;
+    }
+    SSL_CTX_set_options(m_context, SSL_OP_NO_RENEGOTIATION | SSL_OP_IGNORE_UNEXPECTED_EOF |
+                                       SSL_OP_CIPHER_SERVER_PREFERENCE);
+    SSL_CTX_set_mode(m_context, SSL_MODE_RELEASE_BUFFERS | SSL_MODE_ENABLE_PARTIAL_WRITE |
+                                    SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    SSL_CTX_set_verify(m_context, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_cert_verify_callback(m_context, acceptAnyChain, nullptr);
+    // Resumption with a client certificate needs a session context; tickets need no server cache.
+    SSL_CTX_set_session_id_context(m_context, kSessionContext, sizeof kSessionContext - 1);
+    SSL_CTX_set_session_cache_mode(m_context, SSL_SESS_CACHE_OFF);
+    SSL_CTX_set_num_tickets(m_context, 1);
+}
+
+TlsServerContext::~TlsServerContext() {
+    SSL_CTX_free(m_context);
+}
+
+} // namespace kestrava

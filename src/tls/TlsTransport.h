@@ -1,0 +1,43 @@
+#pragma once
+
+#include "tls/Transport.h"
+
+#include <QByteArray>
+#include <QSslCertificate>
+
+struct ssl_st;
+
+namespace kestrava {
+
+class TlsServerContext;
+
+// The server's end of TLS over a connected, non-blocking descriptor that stays the caller's: OpenSSL
+// reads and writes the descriptor itself, so nothing sits between the kernel and the record layer.
+class TlsTransport : public Transport {
+public:
+    TlsTransport(const TlsServerContext& context, int descriptor);
+    ~TlsTransport() override;
+    TlsTransport(const TlsTransport&) = delete;
+    TlsTransport& operator=(const TlsTransport&) = delete;
+
+    // One step of the handshake: Done once it is complete, WantsRead or WouldBlock (wants to write)
+    // while it waits, Closed or Failed when it cannot complete.
+    Result handshake();
+    Result receive(char* data, qsizetype size) override;
+    Result send(const char* data, qsizetype size) override;
+    bool hasBuffered() const override;
+    QString failure() const override { return m_failure; }
+
+    // The certificate the peer proved, null when it presented none.
+    QSslCertificate peerCertificate() const;
+    // Whether the handshake resumed an earlier session (a ticket) instead of a full one.
+    bool resumed() const;
+
+private:
+    Result outcome(int ret, qsizetype bytes);
+
+    ssl_st* m_ssl = nullptr;
+    QString m_failure;
+};
+
+} // namespace kestrava
