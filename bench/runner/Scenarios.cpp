@@ -7,7 +7,6 @@
 #include "WorkerPool.h"
 #include "protocol/Messages.h"
 #include "protocol/WireCodec.h"
-#include "tls/TlsIdentity.h"
 
 #include <QDir>
 #include <QFile>
@@ -105,7 +104,7 @@ std::unique_ptr<TargetProcess> startAnsweringConsole(const ConsoleFolder& folder
 
 struct StormSum {
     qint64 start = 0, connectLast = 0, doneLast = 0;
-    qint64 connected = 0, done = 0, separate = 0, wrong = 0;
+    qint64 connected = 0, done = 0, separate = 0, wrong = 0, resumed = 0;
     bool complete = true;
 };
 
@@ -124,6 +123,7 @@ StormSum sumStorm(const std::vector<KeyValueLine>& replies) {
         sum.done += r.number(QStringLiteral("done"));
         sum.separate += r.number(QStringLiteral("separate"));
         sum.wrong += r.number(QStringLiteral("wrong"));
+        sum.resumed += r.number(QStringLiteral("resumed"));
     }
     return sum;
 }
@@ -210,16 +210,8 @@ QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupT
     }
     WorkerPool::Settings settings = poolSettings(config, folder.port, n);
     if (tls) {
-        // Made once here: the load processes only read it.
-        const TlsIdentity client = TlsIdentity::loadOrCreate(
-            folder.dir.filePath(QStringLiteral("bench-client.key")),
-            folder.dir.filePath(QStringLiteral("bench-client.crt")), QStringLiteral("bench client"));
-        if (!client.isValid()) {
-            result[QStringLiteral("error")] = client.error;
-            return result;
-        }
         settings.port = static_cast<quint16>(folder.port + 1);
-        settings.tlsDir = folder.dir.path();
+        settings.tls = true;
     }
     WorkerPool pool(settings);
     progress(QStringLiteral("storm of %1 new systems").arg(n));
@@ -227,7 +219,11 @@ QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupT
     qint64 cpuBefore = console->cpuNs();
     const StormSum fresh =
         sumStorm(pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
-    result[QStringLiteral("new_cpu_s")] = rounded(seconds(console->cpuNs() - cpuBefore));
+    const qint64 newCpuNs = console->cpuNs() - cpuBefore;
+    result[QStringLiteral("new_cpu_s")] = rounded(seconds(newCpuNs));
+    result[QStringLiteral("new_cpu_ms_per_client")] = rounded(seconds(newCpuNs) * 1000.0 / n, 3);
+    // The console with every client of the storm connected and identified.
+    result[QStringLiteral("new_rss_kib")] = console->rssKib();
     result[QStringLiteral("accepted_s")] = rounded(seconds(fresh.connectLast - fresh.start));
     result[QStringLiteral("accepted")] = fresh.connected;
     const QJsonObject freshFigures = stormFigures(fresh, n, QStringLiteral("new"));
@@ -240,7 +236,11 @@ QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupT
     cpuBefore = console->cpuNs();
     const StormSum known =
         sumStorm(pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
-    result[QStringLiteral("known_cpu_s")] = rounded(seconds(console->cpuNs() - cpuBefore));
+    const qint64 knownCpuNs = console->cpuNs() - cpuBefore;
+    result[QStringLiteral("known_cpu_s")] = rounded(seconds(knownCpuNs));
+    result[QStringLiteral("known_cpu_ms_per_client")] = rounded(seconds(knownCpuNs) * 1000.0 / n, 3);
+    if (tls)
+        result[QStringLiteral("known_resumed")] = known.resumed;
     const QJsonObject knownFigures = stormFigures(known, n, QStringLiteral("known"));
     for (auto it = knownFigures.begin(); it != knownFigures.end(); ++it)
         result[it.key()] = it.value();

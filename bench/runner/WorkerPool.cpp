@@ -20,8 +20,8 @@ WorkerPool::WorkerPool(const Settings& settings) {
                               QStringLiteral("--source-net"), QString::number(10 + p),
                               QStringLiteral("--think"),      QString::number(settings.thinkMs),
                               QStringLiteral("--timeout"),    QString::number(settings.timeoutMs)};
-        if (!settings.tlsDir.isEmpty())
-            arguments << QStringLiteral("--tls-dir") << settings.tlsDir;
+        if (settings.tls)
+            arguments << QStringLiteral("--tls");
         process->start(settings.program, arguments);
         first += count;
         m_processes.push_back(std::move(process));

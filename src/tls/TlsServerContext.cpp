@@ -44,6 +44,9 @@ TlsServerContext::TlsServerContext(const TlsIdentity& identity) {
     }
     SSL_CTX_set_options(m_context, SSL_OP_NO_RENEGOTIATION | SSL_OP_IGNORE_UNEXPECTED_EOF |
                                        SSL_OP_CIPHER_SERVER_PREFERENCE);
+    // A resumption always makes a fresh key exchange (psk_dhe_ke), so a stolen ticket key does not
+    // open recorded traffic.
+    SSL_CTX_clear_options(m_context, SSL_OP_ALLOW_NO_DHE_KEX);
     SSL_CTX_set_mode(m_context, SSL_MODE_RELEASE_BUFFERS | SSL_MODE_ENABLE_PARTIAL_WRITE |
                                     SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
     SSL_CTX_set_verify(m_context, SSL_VERIFY_PEER, nullptr);

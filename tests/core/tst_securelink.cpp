@@ -209,6 +209,7 @@ void TestSecureLink::resumptionKeepsThePin() {
     SimulatedClient* resumed = connectAs(fixture, Peer::KeyB, ticket);
     QVERIFY(resumed);
     QCOMPARE(fixture.secure.handshakesResumed(), 1u);
+    QVERIFY(resumed->resumedSession() && !holder->resumedSession());
     QSignalSpy closed(resumed, &SimulatedClient::disconnected);
     resumed->identify(u"0A-11"_s, u"LAB-01"_s);
     if (accepted) {

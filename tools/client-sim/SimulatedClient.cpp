@@ -49,6 +49,12 @@ void SimulatedClient::useTls(const QSslKey& key, const QSslCertificate& certific
 
 SimulatedClient::~SimulatedClient() = default;
 
+bool SimulatedClient::resumedSession() const {
+    const auto* ssl = qobject_cast<const QSslSocket*>(m_socket);
+    return ssl && ssl->isEncrypted() && !ssl->peerCertificate().isNull() &&
+           ssl->peerCertificateChain().isEmpty();
+}
+
 QByteArray SimulatedClient::sessionTicket() const {
     const auto* ssl = qobject_cast<const QSslSocket*>(m_socket);
     return ssl ? ssl->sslConfiguration().sessionTicket() : QByteArray();

@@ -30,6 +30,9 @@ public:
     void useTls(const QSslKey& key, const QSslCertificate& certificate, const QByteArray& sessionTicket = {});
     // The latest session ticket the console gave, empty when none.
     QByteArray sessionTicket() const;
+    // Whether the handshake resumed a session: the console sent no certificate chain, and the one known
+    // came from the ticket.
+    bool resumedSession() const;
     void connectTo(const QString& host, quint16 port);
     bool isConnected() const;
 
