@@ -25,6 +25,9 @@ template <typename T, auto Read> T* fromPem(const QByteArray& pem) {
 }
 
 const unsigned char kSessionContext[] = "kestrava";
+// Above the connection table's 32,767 slots, so that every system can hold one.
+constexpr long kCachedSessions = 1 << 16;
+constexpr long kSessionLifetimeSeconds = 24 * 3600;
 
 } // namespace
 
@@ -51,9 +54,15 @@ TlsServerContext::TlsServerContext(const TlsIdentity& identity) {
                                     SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
     SSL_CTX_set_verify(m_context, SSL_VERIFY_PEER, nullptr);
     SSL_CTX_set_cert_verify_callback(m_context, acceptAnyChain, nullptr);
-    // Resumption with a client certificate needs a session context; tickets need no server cache.
+    // Tickets name sessions kept in this context's cache rather than carry them sealed: a sealed ticket is
+    // the session encoded and decoded again, the peer's certificate with it, each of which costs as much
+    // as a signature and a key exchange together with OpenSSL 3.0. The cached session shares the live
+    // connection's; a ticket is good once, and its session leaves the cache when it is used.
+    SSL_CTX_set_options(m_context, SSL_OP_NO_TICKET);
     SSL_CTX_set_session_id_context(m_context, kSessionContext, sizeof kSessionContext - 1);
-    SSL_CTX_set_session_cache_mode(m_context, SSL_SESS_CACHE_OFF);
+    SSL_CTX_set_session_cache_mode(m_context, SSL_SESS_CACHE_SERVER);
+    SSL_CTX_sess_set_cache_size(m_context, kCachedSessions);
+    SSL_CTX_set_timeout(m_context, kSessionLifetimeSeconds);
     SSL_CTX_set_num_tickets(m_context, 1);
 }
 

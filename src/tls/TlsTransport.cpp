@@ -3,7 +3,9 @@
 #include "tls/TlsErrors.h"
 #include "tls/TlsServerContext.h"
 
+#include <QCryptographicHash>
 #include <cerrno>
+#include <ctime>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
@@ -21,6 +23,10 @@ TlsTransport::TlsTransport(const TlsServerContext& context, int descriptor)
 }
 
 TlsTransport::~TlsTransport() {
+    // A connection that simply ends (the peer went away, or the console drops it) keeps its session in the
+    // cache for the peer's next connection; unmarked, OpenSSL would take it out as a failed one.
+    if (m_ssl && SSL_is_init_finished(m_ssl))
+        SSL_set_shutdown(m_ssl, SSL_SENT_SHUTDOWN | SSL_RECEIVED_SHUTDOWN);
     SSL_free(m_ssl);
 }
 
@@ -92,17 +98,30 @@ bool TlsTransport::hasBuffered() const {
     return SSL_has_pending(m_ssl) == 1;
 }
 
-QSslCertificate TlsTransport::peerCertificate() const {
+namespace {
+
+QDateTime utcOf(const ASN1_TIME* time) {
+    std::tm parts{};
+    if (!time || ASN1_TIME_to_tm(time, &parts) != 1)
+        return {};
+    return QDateTime(QDate(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday),
+                     QTime(parts.tm_hour, parts.tm_min, parts.tm_sec), Qt::UTC);
+}
+
+} // namespace
+
+PeerCheck::Facts TlsTransport::peerCertificate() const {
     const X509* peer = m_ssl ? SSL_get0_peer_certificate(m_ssl) : nullptr;
     if (!peer)
-        return QSslCertificate();
+        return {};
     unsigned char* der = nullptr;
     const int size = i2d_X509(peer, &der);
     if (size <= 0)
-        return QSslCertificate();
-    QSslCertificate certificate(QByteArray(reinterpret_cast<const char*>(der), size), QSsl::Der);
+        return {};
+    PeerCheck::Facts facts{true, utcOf(X509_get0_notBefore(peer)), utcOf(X509_get0_notAfter(peer)),
+                           QCryptographicHash::hash(QByteArrayView(der, size), QCryptographicHash::Sha256)};
     OPENSSL_free(der);
-    return certificate;
+    return facts;
 }
 
 bool TlsTransport::resumed() const {

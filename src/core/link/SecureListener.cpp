@@ -5,7 +5,6 @@
 #include "link/SocketErrors.h"
 #include "options/SecureLinkSettings.h"
 #include "store/DatabaseError.h"
-#include "tls/Fingerprint.h"
 #include "tls/PeerCheck.h"
 #include "tls/TlsServerContext.h"
 #include "tls/TlsTransport.h"
@@ -181,7 +180,7 @@ void SecureListener::advance(quint64 id) {
 
 void SecureListener::finish(quint64 id) {
     std::unique_ptr<Handshake> handshake = take(id);
-    const QSslCertificate certificate = handshake->tls->peerCertificate();
+    const PeerCheck::Facts certificate = handshake->tls->peerCertificate();
     const QString refusal = PeerCheck::refusal(certificate, {}, QDateTime::currentDateTimeUtc());
     if (!refusal.isEmpty()) {
         report(handshake->address, refusal);
@@ -191,7 +190,7 @@ void SecureListener::finish(quint64 id) {
         ++m_handshakesDone;
         if (handshake->tls->resumed())
             ++m_handshakesResumed;
-        m_connections.accept(handshake->descriptor, std::move(handshake->tls), Fingerprint::of(certificate));
+        m_connections.accept(handshake->descriptor, std::move(handshake->tls), certificate.digest);
     }
     startHandshakes();
 }
