@@ -276,37 +276,62 @@ MixPair runBothMixes(WorkerPool& pool, const BenchConfig& config, int n, const Q
 
 } // namespace
 
-QJsonObject runRequestMix(const BenchConfig& config, int n) {
-    QJsonObject result{{QStringLiteral("scenario"), QStringLiteral("request_mix")},
-                       {QStringLiteral("n"), n},
-                       {QStringLiteral("seconds"), config.mixSeconds},
-                       {QStringLiteral("think_ms"), config.thinkMs},
-                       {QStringLiteral("paced_think_ms"), pacedThinkMs(config, n)}};
+namespace {
+
+// The console holding n clients over the plain or the authenticated port, through both mixes; its CPU
+// figures go into result with prefix. False when it did not start.
+bool mixOnConsole(const BenchConfig& config, int n, bool tls, const QString& prefix, QJsonObject& result,
+                  MixPair& pair) {
+    ConsoleFolder folder(config);
+    auto console = startAnsweringConsole(folder);
+    if (!console)
+        return false;
+    WorkerPool::Settings settings = poolSettings(config, folder.port, n);
+    if (tls) {
+        settings.port = static_cast<quint16>(folder.port + 1);
+        settings.tls = true;
+    }
+    WorkerPool pool(settings);
+    const StormSum held =
+        sumStorm(pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
+    result[prefix + QStringLiteral("held")] = held.done;
+    QThread::msleep(500);
+    const qint64 cpuBefore = console->cpuNs();
+    const qint64 wallBefore = nowNs();
+    pair = runBothMixes(pool, config, n,
+                        tls ? QStringLiteral("the console over TLS") : QStringLiteral("the console"));
+    const qint64 cpu = console->cpuNs() - cpuBefore;
+    result[prefix + QStringLiteral("console_cpu_share")] =
+        rounded(static_cast<double>(cpu) / static_cast<double>(nowNs() - wallBefore));
+    const qint64 answers = pair.saturated.answers + pair.paced.answers;
+    result[prefix + QStringLiteral("console_cpu_us_per_answer")] =
+        answers > 0 ? rounded(static_cast<double>(cpu) / 1e3 / static_cast<double>(answers), 1) : 0.0;
+    return true;
+}
+
+} // namespace
+
+QJsonObject runRequestMix(const BenchConfig& config, int n, bool tls) {
+    QJsonObject result{
+        {QStringLiteral("scenario"), tls ? QStringLiteral("request_mix_tls") : QStringLiteral("request_mix")},
+        {QStringLiteral("n"), n},
+        {QStringLiteral("seconds"), config.mixSeconds},
+        {QStringLiteral("think_ms"), config.thinkMs},
+        {QStringLiteral("paced_think_ms"), pacedThinkMs(config, n)}};
     MixPair ours;
-    {
-        ConsoleFolder folder(config);
-        auto console = startAnsweringConsole(folder);
-        if (!console) {
+    if (!mixOnConsole(config, n, tls, QString(), result, ours)) {
+        result[QStringLiteral("error")] = QStringLiteral("console did not start");
+        return result;
+    }
+    // Over TLS the measure is the plain port of the same console program; plain, the epoll reference.
+    const QString otherPrefix = tls ? QStringLiteral("plain_") : QStringLiteral("reference_");
+    MixPair reference;
+    if (tls) {
+        if (!mixOnConsole(config, n, false, otherPrefix, result, reference)) {
             result[QStringLiteral("error")] = QStringLiteral("console did not start");
             return result;
         }
-        WorkerPool pool(poolSettings(config, folder.port, n));
-        const StormSum held = sumStorm(
-            pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
-        result[QStringLiteral("held")] = held.done;
-        QThread::msleep(500);
-        const qint64 cpuBefore = console->cpuNs();
-        const qint64 wallBefore = nowNs();
-        ours = runBothMixes(pool, config, n, QStringLiteral("the console"));
-        const qint64 cpu = console->cpuNs() - cpuBefore;
-        result[QStringLiteral("console_cpu_share")] =
-            rounded(static_cast<double>(cpu) / static_cast<double>(nowNs() - wallBefore));
-        const qint64 answers = ours.saturated.answers + ours.paced.answers;
-        result[QStringLiteral("console_cpu_us_per_answer")] =
-            answers > 0 ? rounded(static_cast<double>(cpu) / 1e3 / static_cast<double>(answers), 1) : 0.0;
-    }
-    MixPair reference;
-    {
+    } else {
         const quint16 port = pickFreePort();
         auto target = startReference(config, port);
         if (!target) {
@@ -327,7 +352,7 @@ QJsonObject runRequestMix(const BenchConfig& config, int n) {
         result[prefix + QStringLiteral("p99_ms")] = rounded(pair.paced.p99Ms, 2);
     };
     figures(QString(), ours);
-    figures(QStringLiteral("reference_"), reference);
+    figures(otherPrefix, reference);
     result[QStringLiteral("wrong")] = ours.saturated.wrong + ours.paced.wrong;
     result[QStringLiteral("throughput_ratio")] =
         reference.saturated.answersPerSecond > 0

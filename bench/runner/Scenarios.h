@@ -32,7 +32,7 @@ std::unique_ptr<TargetProcess> startReference(const BenchConfig& config, quint16
 QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupTimer = false,
                                    bool tls = false);
 // 2: n identified clients loop s, o, r, b and a status report; the same against the epoll reference.
-QJsonObject runRequestMix(const BenchConfig& config, int n);
+QJsonObject runRequestMix(const BenchConfig& config, int n, bool tls = false);
 // 3: a group of n connected members gets a new policy; then every system gets new settings.
 QJsonObject runBroadcast(const BenchConfig& config, int n);
 // 4: start-up with systems in groups until the console answers.
