@@ -17,7 +17,7 @@ int main(int argc, char* argv[]) {
     parser.setApplicationDescription(QStringLiteral(
         "Benchmarks of the Kestrava console. Scenarios: storm, storm-timer, tls-storm, mix, tls-mix, "
         "broadcast, startup, "
-        "memory, window, window-broadcast, listshow. Every "
+        "memory, window, tls-window, window-broadcast, listshow. Every "
         "connection stays inside 127.0.0.0/8; every scenario ends by itself."));
     parser.addHelpOption();
     auto option = [&](const char* name, const char* help, const QString& fallback) {
@@ -90,6 +90,8 @@ int main(int argc, char* argv[]) {
                 print(runMemory(config, size));
         } else if (scenario == QLatin1String("window")) {
             print(runWindowDrop(config, clients));
+        } else if (scenario == QLatin1String("tls-window")) {
+            print(runWindowDrop(config, clients, true));
         } else if (scenario == QLatin1String("window-broadcast")) {
             print(runWindowBroadcast(config, clients));
         } else if (scenario == QLatin1String("listshow")) {
