@@ -28,7 +28,8 @@ WorkerPool::WorkerPool(const Settings& settings) {
     }
     for (auto& process : m_processes) {
         process->waitForStarted(10'000);
-        if (awaitReply(*process, QStringLiteral("ready"), 10'000).verb.isEmpty())
+        // With TLS every client makes its key first, which must not overlap the first command.
+        if (awaitReply(*process, QStringLiteral("ready"), settings.tls ? 300'000 : 10'000).verb.isEmpty())
             std::fputs("bench: a load process did not start\n", stderr);
     }
 }
