@@ -81,6 +81,16 @@ private slots:
         QVERIFY(!m_lab.probe(NetLab::kWeb, kHttp));
     }
 
+    // The console drops the agent: it comes back to the same running console with its session resumed.
+    void reconnectionResumes() {
+        const quint64 resumed = m_console->secure().handshakesResumed();
+        m_console->stopListening();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_console->isConnected(LabAgent::systemKey()), 10000);
+        QVERIFY(m_console->listenSecure());
+        QTRY_VERIFY_WITH_TIMEOUT(m_console->isConnected(LabAgent::systemKey()), 30000);
+        QCOMPARE(m_console->secure().handshakesResumed(), resumed + 1);
+    }
+
     void impostorClientRefused_data() {
         QTest::addColumn<bool>("overTls");
         QTest::newRow("another key") << true;
