@@ -8,11 +8,13 @@
 #include "tls/Fingerprint.h"
 #include "tls/TlsIdentity.h"
 
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/socket.h>
 
 using namespace Qt::StringLiterals;
 using namespace kestrava;
@@ -50,6 +52,7 @@ private slots:
     void handshakesCountAgainstTheAddressLimit();
     void resumptionKeepsThePin_data();
     void resumptionKeepsThePin();
+    void plainTextAfterTheHandshake();
 
 private:
     SimulatedClient* connectAs(SecureLink& fixture, Peer peer, const QByteArray& sessionTicket = {});
@@ -218,6 +221,29 @@ void TestSecureLink::resumptionKeepsThePin() {
         QVERIFY(closed.wait(kWaitMs));
         QCOMPARE(refusals.size(), 1);
     }
+}
+
+// Bytes outside TLS once the handshake is done close that connection alone, with one line.
+void TestSecureLink::plainTextAfterTheHandshake() {
+    SecureLink fixture(m_console);
+    SimulatedClient* other = connectAs(fixture, Peer::KeyB);
+    QVERIFY(other);
+    QSignalSpy accepted(&fixture.link.connections(), &ConnectionManager::connectionAccepted);
+    QSignalSpy closed(&fixture.link.connections(), &ConnectionManager::connectionClosed);
+    QSslSocket socket;
+    socket.setLocalCertificate(m_a.certificate);
+    socket.setPrivateKey(m_a.key);
+    socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+    socket.connectToHostEncrypted(u"127.0.0.1"_s, fixture.secure.listeningPort());
+    QTRY_COMPARE_WITH_TIMEOUT(accepted.size(), 1, kWaitMs);
+    QTest::ignoreMessage(
+        QtWarningMsg,
+        QRegularExpression(u"^kestrava: authenticated port: connection from 127.0.0.1 closed: "_s));
+    const char text[] = "s0000";
+    QCOMPARE(::send(int(socket.socketDescriptor()), text, sizeof text, MSG_NOSIGNAL), ssize_t(sizeof text));
+    QVERIFY(closed.wait(kWaitMs));
+    QCOMPARE(closed.size(), 1);
+    QVERIFY(other->isConnected());
 }
 
 QTEST_MAIN(TestSecureLink)
