@@ -25,8 +25,9 @@ template <typename T, auto Read> T* fromPem(const QByteArray& pem) {
 }
 
 const unsigned char kSessionContext[] = "kestrava";
-// Above the connection table's 32,767 slots, so that every system can hold one.
-constexpr long kCachedSessions = 1 << 16;
+// One for each of the connection table's 32,767 slots: enough for every system, and a bound on what a
+// flood of full handshakes can leave behind (a few kilobytes each).
+constexpr long kCachedSessions = 1 << 15;
 constexpr long kSessionLifetimeSeconds = 24 * 3600;
 
 } // namespace
