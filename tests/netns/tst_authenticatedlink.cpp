@@ -93,8 +93,8 @@ private slots:
         QVERIFY(m_console->listen() && m_console->listenSecure());
         const qsizetype mark = m_console->refusedIdentifications().size();
         // A state folder of its own: a key of its own.
-        m_agent =
-            overTls ? pinnedAgent(m_console->identity()) : std::make_unique<LabAgent>(LabConsole::kPort);
+        m_agent = overTls ? pinnedAgent(m_console->identity())
+                          : std::make_unique<LabAgent>(m_lab, LabConsole::kPort);
         QVERIFY(m_agent->start());
         QTRY_VERIFY_WITH_TIMEOUT(m_console->refusedIdentifications().size() > mark, 30000);
         QVERIFY(m_console->refusedIdentifications().constLast().contains(QLatin1String(LabAgent::kName)));
@@ -112,8 +112,8 @@ private slots:
     }
 
 private:
-    static std::unique_ptr<LabAgent> pinnedAgent(const TlsIdentity& console) {
-        auto agent = std::make_unique<LabAgent>(LabConsole::kPort);
+    std::unique_ptr<LabAgent> pinnedAgent(const TlsIdentity& console) const {
+        auto agent = std::make_unique<LabAgent>(m_lab, LabConsole::kPort);
         agent->setExtraArguments(
             {QStringLiteral("--console-fingerprint"), Fingerprint::text(console.certificate)});
         return agent;
