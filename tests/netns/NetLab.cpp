@@ -176,8 +176,9 @@ bool NetLab::echoUdp(const QString& address, quint16 port) {
     auto socket = std::make_unique<QUdpSocket>();
     QObject::connect(socket.get(), &QUdpSocket::readyRead, [raw = socket.get()] {
         while (raw->hasPendingDatagrams()) {
+            // Sent from the bound address, without the arrival's interface that a reply datagram would name.
             const QNetworkDatagram datagram = raw->receiveDatagram();
-            raw->writeDatagram(datagram.makeReply(datagram.data()));
+            raw->writeDatagram(datagram.data(), datagram.senderAddress(), quint16(datagram.senderPort()));
         }
     });
     const bool bound = socket->bind(QHostAddress(address), port);
