@@ -10,7 +10,7 @@
 LabAgent::LabAgent(const NetLab& lab, quint16 consolePort)
     : m_lab(lab)
     , m_console(NetLab::kLan + QLatin1Char(':') + QString::number(consolePort))
-    , m_files(QStringLiteral("/var/tmp/kvl-agent-XXXXXX"))
+    , m_files(NetLab::sharedTempTemplate(QStringLiteral("agent")))
     , m_statePath(m_files.filePath(QStringLiteral("state"))) {
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.setStandardOutputFile(QProcess::nullDevice());

@@ -44,6 +44,10 @@ QString NetLab::pcName() {
     return QStringLiteral("kvl-%1-pc").arg(::getpid());
 }
 
+QString NetLab::sharedTempTemplate(const QString& purpose) {
+    return S("/var/tmp/kvl-%1-%2-XXXXXX").arg(::getpid()).arg(purpose);
+}
+
 QString NetLab::enterLan() {
     if (::geteuid() != 0)
         return S("the network lab needs root (network namespaces and nftables)");
@@ -315,6 +319,13 @@ void NetLab::removeNamespace(const QString& name) {
 }
 
 void NetLab::removeLeftovers() {
+    static const QRegularExpression files(S("^kvl-(\\d+)-"));
+    const QDir shared(S("/var/tmp"));
+    for (const QString& name : shared.entryList({S("kvl-*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QRegularExpressionMatch match = files.match(name);
+        if (match.hasMatch() && !QFileInfo::exists(S("/proc/") + match.captured(1)))
+            QDir(shared.filePath(name)).removeRecursively();
+    }
     static const QRegularExpression ours(S("^kvl-(\\d+)-(lan|pc)\\b"));
     const QByteArray list = run({S("ip"), S("netns"), S("list")});
     for (const QByteArray& line : list.split('\n')) {

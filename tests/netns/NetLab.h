@@ -49,6 +49,9 @@ public:
     static QString lanName();
     static QString pcName();
     static QString namespaceFile(const QString& name) { return QStringLiteral("/run/netns/") + name; }
+    // A QTemporaryDir template in /var/tmp, which the pc shares with the machine (its /tmp is its own),
+    // named after this process so that the next start removes it when the run died.
+    static QString sharedTempTemplate(const QString& purpose);
 
     // Builds the rest when unavailable (from enterLan) is empty; error() tells what failed.
     explicit NetLab(const QString& unavailable);
