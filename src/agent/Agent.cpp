@@ -10,6 +10,9 @@
 #include "procs/LoginDefs.h"
 #include "procs/ProgramBlocker.h"
 #include "protocol/Messages.h"
+#include "state/ConsolePin.h"
+#include "state/StatusServer.h"
+#include "state/StatusText.h"
 #include "system/Effects.h"
 #include "tls/Fingerprint.h"
 #include "tls/TlsIdentity.h"
@@ -29,6 +32,14 @@ namespace {
 // A timer cannot be armed further than this; a longer wait is taken in steps.
 constexpr qint64 kLongestWaitMs = 6LL * 3600 * 1000;
 constexpr int kRulesRetryMs = 5000;
+// A table flushed by hand (or by `systemctl restart nftables`) is back well within 30 s.
+constexpr int kTableCheckMs = 10000;
+constexpr int kConsoleLookupRetryMs = 10000;
+
+QList<Cidr> localNetworks(const AgentConfig& config) {
+    return config.localNetworks.isEmpty() ? LocalNetworks::defaults()
+                                          : Cidr::parseList(config.localNetworks).value_or(QList<Cidr>());
+}
 
 } // namespace
 
@@ -40,13 +51,17 @@ Agent::Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder>
     , m_dns(std::move(dnsForwarder))
     , m_stateFile(m_config.stateDir) {
     m_uidMin = LoginDefs::uidMin();
-    m_link = std::make_unique<ConsoleLink>(m_config.consoleHost, static_cast<quint16>(m_config.linkPort()),
+    m_link = std::make_unique<ConsoleLink>(m_config.consoleHost, static_cast<quint16>(m_config.consolePort),
                                            m_config.identifier, m_config.name);
-    if (identity && !m_config.consoleFingerprint.isEmpty()) {
+    if (identity) {
         qCInfo(lcAgent).noquote() << (identity->created ? "made its own key, fingerprint"
                                                         : "own key fingerprint")
                                   << Fingerprint::text(identity->certificate);
-        m_link->useTls(*identity, m_config.consoleFingerprint);
+        const auto tlsPort = static_cast<quint16>(m_config.tlsPort());
+        if (m_config.consoleFingerprint.isEmpty())
+            m_link->useTls(*identity, tlsPort, ConsolePin(m_config.stateDir, m_config.dryRun));
+        else
+            m_link->useTls(*identity, tlsPort, m_config.consoleFingerprint);
     }
     m_blocker = std::make_unique<ProgramBlocker>(m_effects, m_uidMin);
     m_execWatcher = std::make_unique<ExecWatcher>();
@@ -55,9 +70,12 @@ Agent::Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder>
     m_retryRulesTimer.setSingleShot(true);
     connect(&m_boundaryTimer, &QTimer::timeout, this, &Agent::evaluate);
     connect(&m_retryRulesTimer, &QTimer::timeout, this, &Agent::applyRules);
+    m_tableCheckTimer.setInterval(kTableCheckMs);
+    connect(&m_tableCheckTimer, &QTimer::timeout, this, &Agent::checkTable);
     connect(m_link.get(), &ConsoleLink::messageReceived, this, &Agent::handleMessage);
     connect(m_link.get(), &ConsoleLink::connected, this, &Agent::onConnected);
     connect(m_link.get(), &ConsoleLink::disconnected, this, &Agent::onDisconnected);
+    connect(m_link.get(), &ConsoleLink::pinChanged, this, &Agent::applyRules);
     connect(m_blocker.get(), &ProgramBlocker::programEnded, this, &Agent::onProgramEnded);
     if (m_dns) {
         connect(m_dns.get(), &DnsForwarder::up, this, &Agent::applyRules);
@@ -73,13 +91,29 @@ void Agent::start() {
     if (!literal.isNull()) {
         m_consoleAddresses.append(literal);
     } else {
-        QHostInfo::lookupHost(m_config.consoleHost, this, [this](const QHostInfo& info) {
-            m_consoleAddresses.append(info.addresses());
-            applyRules();
-        });
+        lookUpConsole();
     }
     evaluate();
+    m_tableCheckTimer.start();
+    if (!m_config.dryRun) {
+        m_statusServer = std::make_unique<StatusServer>(m_config.stateDir, [this] { return statusNow(); });
+        QString error;
+        if (!m_statusServer->listen(&error))
+            qCWarning(lcAgent).noquote() << error;
+    }
     m_link->start();
+}
+
+void Agent::lookUpConsole() {
+    QHostInfo::lookupHost(m_config.consoleHost, this, [this](const QHostInfo& info) {
+        if (info.addresses().isEmpty()) {
+            // At boot the agent starts before the network: the name resolves only later.
+            QTimer::singleShot(kConsoleLookupRetryMs, this, &Agent::lookUpConsole);
+            return;
+        }
+        m_consoleAddresses.append(info.addresses());
+        applyRules();
+    });
 }
 
 void Agent::stop() {
@@ -87,6 +121,7 @@ void Agent::stop() {
     m_stopping = true;
     m_boundaryTimer.stop();
     m_retryRulesTimer.stop();
+    m_tableCheckTimer.stop();
     m_link->stop();
     if (m_appliedScript.isEmpty())
         return;
@@ -106,8 +141,6 @@ void Agent::restoreState() {
     m_orders = saved->orders;
     m_clock.startFromOffset(m_orders.consoleOffsetMs);
     m_blocker->setBlockList(m_orders.blockList);
-    if (m_orders.heardFromConsole)
-        startDns();
     if (m_orders.screenLocked)
         m_effects.lockSessions(true);
     qCInfo(lcAgent) << "restored the saved policy from" << m_stateFile.path();
@@ -144,9 +177,12 @@ void Agent::handleMessage(const QString& message) {
     m_lastContact = QDateTime::currentDateTime();
     switch (order.kind) {
     case MessageKind::Schedule:
+        // Every schedule and settings order writes the table again, also when a hand flush left it out.
+        m_reapply = true;
         handleSchedule(order.schedule);
         break;
     case MessageKind::Settings:
+        m_reapply = true;
         m_orders.settings = order.settings;
         // The blank-screen flag comes only with the answer to our own request.
         if (order.settings.hasBlankFlag && order.settings.blankScreen != m_orders.screenLocked) {
@@ -222,7 +258,6 @@ void Agent::handleFlag(int code) {
 }
 
 void Agent::evaluate() {
-    startDns();
     const QDateTime now = m_clock.now();
     const Decision decision = m_orders.heardFromConsole ? decide(m_orders.schedule, now) : Decision{};
     const bool timerRunning = m_orders.schedule.type == Schedule::Type::Timer &&
@@ -235,6 +270,7 @@ void Agent::evaluate() {
     const bool first = !m_internetOn;
     const bool changed = first || *m_internetOn != on;
     m_internetOn = on;
+    startDns();
     applyRules();
     if (changed) {
         const QString notice = internetNotice(on, decision.nextChange, now);
@@ -261,24 +297,32 @@ void Agent::applyRules() {
     }
     RulesetInput input;
     input.internetOff = m_internetOn && !*m_internetOn;
-    input.localNetworks = m_config.localNetworks.isEmpty()
-                              ? LocalNetworks::defaults()
-                              : Cidr::parseList(m_config.localNetworks).value_or(QList<Cidr>());
+    input.localNetworks = localNetworks(m_config);
     input.alwaysAllow = Cidr::parseList(m_config.alwaysAllow).value_or(QList<Cidr>());
-    // DNS cannot vouch for a white-listed address; it is allowed as it stands.
+    // DNS cannot vouch for a white-listed address; it is allowed as it stands, on the web ports.
     for (const QString& entry : std::as_const(m_orders.whiteList)) {
         if (const auto address = Cidr::parse(entry.trimmed().section(QLatin1Char('/'), 0, 0)))
-            input.alwaysAllow.append(*address);
+            input.whiteListAddresses.append(*address);
     }
+    input.localAccess = m_config.localAccess;
     input.consoleAddresses = m_consoleAddresses;
-    input.consolePort = static_cast<quint16>(m_config.linkPort());
+    input.consolePorts = m_link->allowedPorts();
+    QFile resolvConf(DnsForwarder::resolvConfPath());
+    if (resolvConf.open(QIODevice::ReadOnly)) {
+        for (const QString& resolver :
+             DnsForwarder::upstreamResolvers(QString::fromUtf8(resolvConf.readAll())))
+            input.resolvers.append(QHostAddress(resolver));
+    }
     input.controlledPorts = m_orders.settings.ports;
-    input.dnsForwarderUp = m_dns && m_dns->isUp() && !m_stopping;
+    // While internet is off, DNS stays pointed at the forwarder during its restarts: a query then fails
+    // for a moment instead of reaching a resolver that answers every name.
+    input.dnsForwarderUp =
+        m_dns && !m_stopping && (m_dns->isUp() || (input.internetOff && m_dns->isWanted()));
     input.dnsForwarderUid = m_dns ? m_dns->uid() : 0;
     input.dnsForwarderPort = DnsForwarder::kPort;
     input.flushDnsSets = m_flushDnsSets;
     const QString script = RulesetBuilder::ruleset(input);
-    if (script == m_appliedScript)
+    if (script == m_appliedScript && !m_reapply)
         return;
     if (!m_effects.applyRuleset(script)) {
         // The old table stays in force; try again shortly.
@@ -286,13 +330,35 @@ void Agent::applyRules() {
         return;
     }
     m_appliedScript = script;
+    m_appliedListing = m_effects.rulesetInForce().value_or(QString());
+    m_reapply = false;
     m_flushDnsSets = false;
 }
 
+void Agent::checkTable() {
+    // Resolvers may have changed meanwhile: dnsmasq and the rules follow resolv.conf.
+    startDns();
+    applyRules();
+    if (m_appliedScript.isEmpty() || m_stopping || m_retryRulesTimer.isActive())
+        return;
+    const std::optional<QString> inForce = m_effects.rulesetInForce();
+    if (inForce == m_appliedListing)
+        return;
+    qCWarning(lcAgent) << (inForce
+                               ? "the table inet kestrava was changed outside the agent; putting it back"
+                               : "the table inet kestrava was removed outside the agent; putting it back");
+    m_reapply = true;
+    applyRules();
+}
+
 void Agent::startDns() {
-    // The resolvers are read afresh each time; dnsmasq restarts only when its arguments change.
+    // resolv.conf is read afresh each time; dnsmasq restarts only when its configuration changes.
     if (m_dns && m_orders.heardFromConsole)
-        m_dns->start(DnsForwarder::systemConfig(m_orders.whiteList));
+        m_dns->start(DnsForwarder::systemConfig({.whiteList = m_orders.whiteList,
+                                                 .internetOff = m_internetOn && !*m_internetOn,
+                                                 .consoleHost = m_config.consoleHost,
+                                                 .localNetworks = localNetworks(m_config),
+                                                 .directory = m_config.stateDir}));
 }
 
 void Agent::report(const QString& code) {
@@ -321,6 +387,7 @@ void Agent::teardown(bool uninstall) {
     m_stopping = true;
     m_boundaryTimer.stop();
     m_retryRulesTimer.stop();
+    m_tableCheckTimer.stop();
     m_link->stop();
     m_blocker->setBlockList({});
     if (m_dns)
@@ -340,14 +407,35 @@ void Agent::teardown(bool uninstall) {
 void Agent::save() {
     if (m_config.dryRun)
         return;
+    QString error;
+    if (m_stateFile.save(currentState(), &error)) {
+        if (!m_saveError.isEmpty())
+            qCInfo(lcAgent) << "the state is saved again";
+        m_saveError.clear();
+        return;
+    }
+    // Once per failure, not at every order: enforcement goes on from memory.
+    if (m_saveError.isEmpty())
+        qCWarning(lcAgent).noquote() << error + QStringLiteral("; the orders stay in force but would not "
+                                                               "survive a restart");
+    m_saveError = error;
+}
+
+SavedState Agent::currentState() const {
     SavedState state;
     state.orders = m_orders;
     state.link.connected = m_link->isConnected();
     state.link.console = m_link->consoleText();
     state.link.lastContact = m_lastContact;
-    QString error;
-    if (!m_stateFile.save(state, &error))
-        qCWarning(lcAgent).noquote() << error;
+    return state;
+}
+
+QString Agent::statusNow() const {
+    return statusText(currentState(), QDateTime::currentDateTime()) +
+           QStringLiteral("Saved:        %1\n")
+               .arg(m_saveError.isEmpty()
+                        ? QStringLiteral("yes")
+                        : QStringLiteral("no, the state in force could not be saved: ") + m_saveError);
 }
 
 } // namespace kestrava::agent

@@ -1,11 +1,14 @@
 #include "Agent.h"
 #include "config/AgentConfig.h"
 #include "enforce/DnsForwarder.h"
+#include "state/ConsolePin.h"
 #include "state/OwnIdentity.h"
 #include "state/StateFile.h"
+#include "state/StatusServer.h"
 #include "state/StatusText.h"
 #include "system/DryRunEffects.h"
 #include "system/HostEffects.h"
+#include "system/ServiceNotifier.h"
 #include "tls/Fingerprint.h"
 
 #include <QCommandLineParser>
@@ -36,19 +39,57 @@ int fail(const QString& message, int code) {
 // SIGTERM and SIGINT end the event loop from a pipe, so the rules are left in force and the state saved.
 int signalPipe[2];
 
+QString consoleKeyText(const AgentConfig& config) {
+    if (!config.consoleFingerprint.isEmpty())
+        return QStringLiteral("%1 (configured; TLS to port %2 only)")
+            .arg(Fingerprint::text(config.consoleFingerprint))
+            .arg(config.tlsPort());
+    QString problem;
+    const QByteArray pinned = ConsolePin(config.stateDir).load(&problem);
+    if (!problem.isEmpty())
+        return problem + QStringLiteral(" (every console is refused; --forget-console clears it)");
+    if (!pinned.isEmpty())
+        return QStringLiteral("%1 (pinned at its first contact; TLS to port %2 only)")
+            .arg(Fingerprint::text(pinned))
+            .arg(config.tlsPort());
+    return QStringLiteral(
+               "not pinned yet (TLS to port %1 first; plain TCP to port %2 while that port refuses)")
+        .arg(config.tlsPort())
+        .arg(config.consolePort);
+}
+
 // What --status adds about the keys: they are not part of the saved state.
 QString keysText(const AgentConfig& config) {
     const QString own = OwnIdentity::existingFingerprint(config.stateDir);
-    const QString console = config.consoleFingerprint.isEmpty()
-                                ? QStringLiteral("not pinned (plain TCP to port %1)").arg(config.consolePort)
-                                : QStringLiteral("%1 (TLS to port %2)")
-                                      .arg(Fingerprint::text(config.consoleFingerprint))
-                                      .arg(config.tlsPort());
     return QStringLiteral("Own key:      %1\nConsole key:  %2\n")
-        .arg(own.isEmpty()
-                 ? QStringLiteral("none yet (made by --fingerprint or a start with a pinned console)")
-                 : own,
-             console);
+        .arg(own.isEmpty() ? QStringLiteral("none yet (made by --fingerprint or at the first start)") : own,
+             consoleKeyText(config));
+}
+
+// --forget-console: what it removed, for the administrator.
+int forgetConsole(const AgentConfig& config) {
+    const ConsolePin pin(config.stateDir, config.dryRun);
+    QString unreadable;
+    const QByteArray pinned = pin.load(&unreadable);
+    QString error;
+    if (!pin.clear(&error))
+        return fail(error, 1);
+    QString text;
+    if (config.dryRun)
+        text = QStringLiteral("dry run: would remove %1").arg(pin.path());
+    else if (!unreadable.isEmpty())
+        text = QStringLiteral("Removed %1, which held no usable fingerprint.").arg(pin.path());
+    else if (pinned.isEmpty())
+        text = QStringLiteral("No console key was pinned in %1; nothing removed.").arg(pin.path());
+    else
+        text = QStringLiteral("Forgot the console's key %1 (removed %2).\nThe next console to pass its TLS "
+                              "handshake is pinned (systemctl restart kestrava-agent to reconnect now).")
+                   .arg(Fingerprint::text(pinned), pin.path());
+    if (!config.consoleFingerprint.isEmpty())
+        text += QStringLiteral("\nconsole_fingerprint still pins %1.")
+                    .arg(Fingerprint::text(config.consoleFingerprint));
+    std::fputs(qPrintable(text + QLatin1Char('\n')), stdout);
+    return 0;
 }
 
 void onSignal(int) {
@@ -91,7 +132,8 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Log the rules and actions it would apply; touch nothing."));
     const QCommandLineOption statusOption(
         QStringLiteral("status"),
-        QStringLiteral("Print the saved link, policy and internet state, then exit."));
+        QStringLiteral("Print the link, policy and internet state in force (of the running agent, else as "
+                       "saved), then exit."));
     const QCommandLineOption consoleFingerprintOption(
         QStringLiteral("console-fingerprint"),
         QStringLiteral("Connect only over TLS to a console whose certificate has this SHA-256 fingerprint."),
@@ -100,8 +142,11 @@ int main(int argc, char* argv[]) {
         QStringLiteral("fingerprint"),
         QStringLiteral(
             "Print this computer's own key fingerprint (making the key when missing), then exit."));
+    const QCommandLineOption forgetConsoleOption(
+        QStringLiteral("forget-console"),
+        QStringLiteral("Clear the console's key pinned at its first contact, then exit."));
     parser.addOptions({configOption, consoleOption, identifierOption, nameOption, stateOption, dryRunOption,
-                       statusOption, consoleFingerprintOption, fingerprintOption});
+                       statusOption, consoleFingerprintOption, fingerprintOption, forgetConsoleOption});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return fail(
@@ -120,8 +165,9 @@ int main(int argc, char* argv[]) {
         if (!parsed)
             return fail(error, kExitBadConfig);
         config = *parsed;
-    } else if (parser.isSet(configOption) || (!parser.isSet(consoleOption) && !parser.isSet(statusOption) &&
-                                              !parser.isSet(fingerprintOption))) {
+    } else if (parser.isSet(configOption) ||
+               (!parser.isSet(consoleOption) && !parser.isSet(statusOption) &&
+                !parser.isSet(fingerprintOption) && !parser.isSet(forgetConsoleOption))) {
         return fail(
             QStringLiteral("%1 does not exist; name the console there ([console] host=...) or with --console")
                 .arg(configPath),
@@ -143,20 +189,26 @@ int main(int argc, char* argv[]) {
                                        "console shows it in Options"),
                         kExitBadConfig);
     }
-    if (!config.consoleFingerprint.isEmpty() && config.tlsPort() == 0)
-        return fail(QStringLiteral("the console's port 65535 leaves no room for its TLS port: set "
-                                   "[console] console_tls_port in %1")
-                        .arg(configPath),
-                    kExitBadConfig);
     config.dryRun = parser.isSet(dryRunOption);
+    if (parser.isSet(forgetConsoleOption))
+        return forgetConsole(config);
 
     if (parser.isSet(statusOption)) {
-        QString error;
-        const auto state = StateFile(config.stateDir).load(&error);
-        if (!state)
-            return fail(
-                error.isEmpty() ? QStringLiteral("no saved state in %1 yet").arg(config.stateDir) : error, 1);
-        std::fputs(qPrintable(statusText(*state, QDateTime::currentDateTime())), stdout);
+        if (const std::optional<QString> live = StatusServer::ask(config.stateDir)) {
+            std::fputs("State in force (from the running agent):\n", stdout);
+            std::fputs(qPrintable(*live), stdout);
+        } else {
+            QString error;
+            const auto state = StateFile(config.stateDir).load(&error);
+            if (!state)
+                return fail(
+                    error.isEmpty()
+                        ? QStringLiteral("no agent runs and no saved state in %1 yet").arg(config.stateDir)
+                        : error,
+                    1);
+            std::fputs("Saved state (no agent answers):\n", stdout);
+            std::fputs(qPrintable(statusText(*state, QDateTime::currentDateTime())), stdout);
+        }
         std::fputs(qPrintable(keysText(config)), stdout);
         return 0;
     }
@@ -176,6 +228,11 @@ int main(int argc, char* argv[]) {
         return fail(QStringLiteral("no console configured: set [console] host in %1 or use --console")
                         .arg(configPath),
                     kExitBadConfig);
+    if (config.tlsPort() == 0)
+        return fail(QStringLiteral("the console's port 65535 leaves no room for its TLS port: set "
+                                   "[console] console_tls_port in %1")
+                        .arg(configPath),
+                    kExitBadConfig);
     if (config.identifier.isEmpty())
         return fail(
             QStringLiteral("/etc/machine-id is unreadable: set [agent] identifier or use --identifier"),
@@ -193,16 +250,13 @@ int main(int argc, char* argv[]) {
     else
         effects = std::make_unique<HostEffects>();
     auto dns = config.dryRun ? nullptr : std::make_unique<DnsForwarder>();
-    // The key pair is read or made only for a pinned console: a plain link loads no TLS at all. A dry run
-    // leaves the state folder alone and presents a key of its own for the time it runs.
+    // A dry run leaves the state folder alone and presents a key of its own for the time it runs.
     QTemporaryDir dryRunKeys;
-    std::optional<TlsIdentity> identity;
-    if (!config.consoleFingerprint.isEmpty()) {
-        identity = OwnIdentity::loadOrCreate(config.dryRun ? dryRunKeys.path() : config.stateDir, commonName);
-        if (!identity->isValid())
-            return fail(identity->error, kExitBadConfig);
-    }
-    Agent agent(config, *effects, std::move(dns), identity ? &*identity : nullptr);
+    const TlsIdentity identity =
+        OwnIdentity::loadOrCreate(config.dryRun ? dryRunKeys.path() : config.stateDir, commonName);
+    if (!identity.isValid())
+        return fail(identity.error, kExitBadConfig);
+    Agent agent(config, *effects, std::move(dns), &identity);
     QObject::connect(&agent, &Agent::finished, &app, [](int code) { QCoreApplication::exit(code); });
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&agent] {
         char byte;
@@ -212,6 +266,10 @@ int main(int argc, char* argv[]) {
     });
     std::signal(SIGTERM, onSignal);
     std::signal(SIGINT, onSignal);
+    // Before the first child starts: none of them is to talk to systemd in the agent's name.
+    ServiceNotifier service;
     agent.start();
+    // start() has put the saved policy in force.
+    service.ready();
     return QCoreApplication::exec();
 }

@@ -3,6 +3,7 @@
 #include <QTest>
 
 using kestrava::agent::AgentConfig;
+using kestrava::agent::LocalAccess;
 using namespace Qt::StringLiterals;
 
 class TestAgentConfig : public QObject {
@@ -55,15 +56,16 @@ private slots:
         }
     }
 
-    // The pin selects TLS and its port; a pin that is not 32 bytes of hex is refused with its line.
+    // The pin is read, the TLS port is the console's + 1 unless set; a pin that is not 32 bytes of hex is
+    // refused with its line.
     void link_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("error");
         QTest::addColumn<bool>("pinned");
-        QTest::addColumn<int>("linkPort");
+        QTest::addColumn<int>("tlsPort");
 
         const QString pin = u"ab"_s.repeated(32);
-        QTest::newRow("plain") << u"[console]\nport=9000\n"_s << QString() << false << 9000;
+        QTest::newRow("not pinned") << u"[console]\nport=9000\n"_s << QString() << false << 9001;
         QTest::newRow("pinned") << u"[console]\nport=9000\nconsole_fingerprint = "_s + pin << QString()
                                 << true << 9001;
         QTest::newRow("pinned on its own port")
@@ -83,8 +85,26 @@ private slots:
         QCOMPARE(problem, error);
         if (config) {
             QTEST(!config->consoleFingerprint.isEmpty(), "pinned");
-            QTEST(config->linkPort(), "linkPort");
+            QTEST(config->tlsPort(), "tlsPort");
         }
+    }
+
+    void localAccess_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<bool>("servers");
+        QTest::newRow("all") << u"all"_s << QString() << false;
+        QTest::newRow("servers") << u"Servers"_s << QString() << true;
+        QTest::newRow("bad") << u"none"_s << u"f:2: local_access must be 'all' or 'servers', not 'none'"_s
+                             << false;
+    }
+
+    void localAccess() {
+        QFETCH(QString, value);
+        QString problem;
+        const auto config = AgentConfig::parse(u"[agent]\nlocal_access = "_s + value, u"f"_s, &problem);
+        QTEST(problem, "error");
+        QTEST(config && config->localAccess == LocalAccess::Servers, "servers");
     }
 
     void console_data() {

@@ -1,15 +1,20 @@
 #include "link/ConsoleLink.h"
+#include "protocol/Messages.h"
+#include "protocol/WireCodec.h"
 #include "tls/Fingerprint.h"
 #include "tls/TlsIdentity.h"
 
 #include <QPointer>
 #include <QSignalSpy>
 #include <QSslServer>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/socket.h>
 
 using kestrava::TlsIdentity;
+using kestrava::WireCodec::encodeUtf16;
+namespace Messages = kestrava::Messages;
 using kestrava::agent::ConsoleLink;
 using namespace Qt::StringLiterals;
 
@@ -17,6 +22,27 @@ class TestConsoleLink : public QObject {
     Q_OBJECT
 
 private slots:
+    // Each message reaches the console on its own, never two in one arrival.
+    void oneMessagePerWrite() {
+        QTcpServer console;
+        QVERIFY(console.listen(QHostAddress::LocalHost));
+        QList<QByteArray> arrivals;
+        connect(&console, &QTcpServer::newConnection, this, [&] {
+            QTcpSocket* peer = console.nextPendingConnection();
+            connect(peer, &QTcpSocket::readyRead, this, [&arrivals, peer] { arrivals << peer->readAll(); });
+        });
+        ConsoleLink link(u"127.0.0.1"_s, console.serverPort(), u"id1"_s, u"pc-1"_s);
+        link.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!arrivals.isEmpty(), 5000);
+        QList<QByteArray> expected{encodeUtf16(Messages::buildIdentification(u"id1"_s, u"pc-1"_s, u"1.4"_s))};
+        for (const QString& ask :
+             {Messages::buildAskSettings(), Messages::buildAskWhiteList(), Messages::buildAskBlockList()}) {
+            link.send(ask);
+            expected << encodeUtf16(ask);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(arrivals, expected, 5000);
+    }
+
     // A stream that fails its TLS check ends the link (a console with another key: the network lab).
     void bytesOutsideTlsEndTheLink() {
         QTemporaryDir dir;
@@ -38,8 +64,9 @@ private slots:
             connect(socket, &QSslSocket::readyRead, this,
                     [&received, socket] { received += socket->readAll(); });
         });
-        ConsoleLink link(u"127.0.0.1"_s, listener.serverPort(), u"id1"_s, u"pc-1"_s);
-        link.useTls(identity(u"agent"_s), kestrava::Fingerprint::of(console.certificate));
+        ConsoleLink link(u"127.0.0.1"_s, 0, u"id1"_s, u"pc-1"_s);
+        link.useTls(identity(u"agent"_s), listener.serverPort(),
+                    kestrava::Fingerprint::of(console.certificate));
         QSignalSpy disconnected(&link, &ConsoleLink::disconnected);
         link.start();
         QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty(), ConsoleLink::kConnectTimeoutMs);

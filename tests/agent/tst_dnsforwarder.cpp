@@ -1,9 +1,11 @@
 #include "PrivateNetwork.h"
 #include "enforce/DnsForwarder.h"
 
+#include <QDir>
 #include <QNetworkDatagram>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
 
@@ -12,6 +14,13 @@ using namespace Qt::StringLiterals;
 
 class TestDnsForwarder : public QObject {
     Q_OBJECT
+
+    static QByteArray query(const QByteArray& name) {
+        QByteArray query("\x12\x34\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00", 12); // one question
+        for (const QByteArray& label : name.split('.'))
+            query.append(char(label.size())).append(label);
+        return query.append("\x00\x00\x10\x00\x01", 5); // TXT, IN
+    }
 
 private slots:
     void upstreamResolvers_data() {
@@ -54,29 +63,78 @@ private slots:
         QCOMPARE(DnsForwarder::whiteListHosts(entries.split(u'|')).join(u'|'), hosts);
     }
 
-    // Key arguments only: the rest is dnsmasq's own configuration.
-    void arguments() {
-        DnsForwarderConfig config{
-            5453, u"dnsmasq"_s, {u"10.0.0.1"_s, u"2001:db8::53"_s}, {u"Example.org/x"_s, u"bad host"_s}};
-        const QStringList arguments = DnsForwarder::dnsmasqArguments(config);
-        for (const QString& expected :
-             {u"--no-resolv"_s, u"--port=5453"_s, u"--user=dnsmasq"_s, u"--server=2001:db8::53"_s,
-              u"--listen-address=::1"_s,
-              u"--nftset=/example.org/4#inet#kestrava#allow4,6#inet#kestrava#allow6"_s})
-            QVERIFY2(arguments.contains(expected), qPrintable(expected));
-        QCOMPARE(arguments.filter(u"--nftset"_s).size(), 1);
-        config.ipv6 = false; // loopback without IPv6: dnsmasq would fail to bind ::1
-        QVERIFY(!DnsForwarder::dnsmasqArguments(config).contains(u"--listen-address=::1"_s));
+    void searchDomains_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("domains");
+        QTest::newRow("search") << u"nameserver 10.0.0.1\nsearch a.test  B.test. .\n"_s << u"a.test|b.test"_s;
+        QTest::newRow("the last line wins")
+            << u"search b.test\ndomain a.test\n# search c.test"_s << u"a.test"_s;
+    }
+
+    void searchDomains() {
+        QFETCH(QString, text);
+        QFETCH(QString, domains);
+        QCOMPARE(DnsForwarder::searchDomains(text).join(u'|'), domains);
+    }
+
+    void reverseZones_data() {
+        QTest::addColumn<QString>("networks"); // separated by "|"
+        QTest::addColumn<QString>("zones");    // how many, the first and the last
+        QTest::newRow("inside an octet")
+            << u"172.16.0.0/12|172.17.0.0/16"_s << u"16 16.172.in-addr.arpa 31.172.in-addr.arpa"_s;
+        QTest::newRow("inside a nibble") << u"fc00::/7"_s << u"2 c.f.ip6.arpa d.f.ip6.arpa"_s;
+        // The fifth network would pass the limit: left out whole, and the next one still fits.
+        QTest::newRow("capped")
+            << u"10.0.0.0/25|10.0.1.0/25|10.0.2.0/25|10.0.3.0/26|10.0.4.0/25|10.0.5.0/26"_s
+            << u"512 0.0.0.10.in-addr.arpa 63.5.0.10.in-addr.arpa"_s;
+    }
+
+    void reverseZones() {
+        QFETCH(QString, networks);
+        QFETCH(QString, zones);
+        const QStringList all = DnsForwarder::reverseZones(*Cidr::parseList(networks.split(u'|')));
+        QCOMPARE(u"%1 %2 %3"_s.arg(all.size()).arg(all.first(), all.last()), zones);
+    }
+
+    void configText_data() {
+        QTest::addColumn<bool>("internetOff");
+        QTest::addColumn<QString>("consoleHost");
+        QTest::addColumn<QString>("servers"); // the domains of per-domain lines
+        QTest::newRow("on") << false << u"console.test"_s << u"server=192.0.2.1"_s;
+        QTest::newRow("off") << true << u"Console.test"_s
+                             << u"example.org console.test school.test 113.0.203.in-addr.arpa"_s;
+        QTest::newRow("console by address")
+            << true << u"203.0.113.1"_s << u"example.org school.test 113.0.203.in-addr.arpa"_s;
+    }
+
+    void configText() {
+        QFETCH(bool, internetOff);
+        QFETCH(QString, consoleHost);
+        QFETCH(QString, servers);
+        const QStringList whiteList = {u"Example.org/x"_s};
+        DnsForwarderConfig config{5453, u"dnsmasq"_s, {u"192.0.2.1"_s}, whiteList,
+                                  true, internetOff,  consoleHost};
+        config.localNetworks = {*Cidr::parse(u"203.0.113.0/24"_s)};
+        config.searchDomains = {u"school.test"_s, u"example.org"_s};
+        const QStringList lines = DnsForwarder::configText(config).split(u'\n');
+        QCOMPARE(lines.filter(u"server="_s).join(u' ').remove(u"server=/"_s).remove(u"/192.0.2.1"_s),
+                 servers);
+        QVERIFY(lines.contains(u"address=/use-application-dns.net/"_s));
+        QVERIFY(lines.contains(u"nftset=/example.org/4#inet#kestrava#allow4,6#inet#kestrava#allow6"_s));
     }
 
     // A real dnsmasq in a namespace of the test's own. The end-to-end test shows it resolving through the
-    // rules; here, that it is restarted after an exit and on a change of its arguments only.
+    // rules; here, that its configuration stays out of sight, that other names are refused without a query
+    // leaving while internet is off, and that it is restarted after an exit and on a change only.
     void supervises() {
         if (QStandardPaths::findExecutable(u"dnsmasq"_s, {u"/usr/sbin"_s, u"/sbin"_s}).isEmpty())
             QSKIP("dnsmasq is not installed");
         const PrivateNetwork network;
         if (!network.reason().isEmpty())
             QSKIP(qPrintable(network.reason()));
+        const QTemporaryDir directory;
+        QUdpSocket upstream;
+        QVERIFY(upstream.bind(QHostAddress(u"127.0.0.2"_s), 53));
         // The port is taken: dnsmasq cannot bind and exits, and the forwarder's readiness queries reach the
         // holder instead. A second launch (queries with a new id) shows the restart.
         auto holder = std::make_unique<QUdpSocket>();
@@ -85,7 +143,10 @@ private slots:
         DnsForwarder forwarder;
         QSignalSpy up(&forwarder, &DnsForwarder::up);
         QSignalSpy down(&forwarder, &DnsForwarder::down);
-        DnsForwarderConfig config{DnsForwarder::kPort, DnsForwarder::systemUser(), {u"127.0.0.2"_s}, {}};
+        DnsForwarderConfig config{DnsForwarder::kPort, DnsForwarder::systemUser(), {u"127.0.0.2"_s}};
+        config.whiteList = {u"white.kestrava.test/lessons"_s};
+        config.internetOff = true;
+        config.directory = directory.path();
         forwarder.start(config);
         QSet<QByteArray> queryIds;
         while (queryIds.size() < 2) {
@@ -97,9 +158,24 @@ private slots:
         holder.reset();
         QVERIFY(up.wait(10000)); // restarted after its exit
         QCOMPARE(forwarder.uid(), *DnsForwarder::userId(config.user));
+        QCOMPARE(QFile::permissions(directory.filePath(QLatin1String(DnsForwarder::kConfigFileName))),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        for (const QFileInfo& process : QDir(u"/proc"_s).entryInfoList({u"[0-9]*"_s}, QDir::Dirs)) {
+            QFile commandLine(process.filePath() + u"/cmdline"_s);
+            QVERIFY(!commandLine.open(QIODevice::ReadOnly) ||
+                    !commandLine.readAll().contains("white.kestrava"));
+        }
 
-        forwarder.start(config); // same arguments: left running
-        config.whiteList = {u"white.test/lessons"_s};
+        QUdpSocket client;
+        client.writeDatagram(query("tunnel.student.test"), QHostAddress::LocalHost, DnsForwarder::kPort);
+        QVERIFY(client.waitForReadyRead(10000));
+        QCOMPARE(client.receiveDatagram().data().at(3) & 0xf, 5); // REFUSED
+        client.writeDatagram(query("www.white.kestrava.test"), QHostAddress::LocalHost, DnsForwarder::kPort);
+        QVERIFY(upstream.waitForReadyRead(10000));
+        QVERIFY(upstream.receiveDatagram().data().contains("\x03www\x05white")); // the first query to leave
+
+        forwarder.start(config); // same configuration: left running
+        config.internetOff = false;
         forwarder.start(config);
         QTRY_COMPARE_WITH_TIMEOUT(up.count(), 2, 10000);
         QCOMPARE(down.count(), 1);

@@ -19,6 +19,7 @@ class RecordingEffects : public Effects {
 public:
     bool applyRuleset(const QString&) override { return true; }
     bool removeRuleset() override { return true; }
+    std::optional<QString> rulesetInForce() override { return QString(); }
     bool signalProcess(pid_t pid, int signal) override {
         sent.append({pid, signal});
         if (onSignal)

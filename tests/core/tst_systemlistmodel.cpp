@@ -71,6 +71,8 @@ private slots:
     void nullNodeLeavesListAsItIs();
     void rowFollowsImageAndTagOfItsNode();
     void removedNodeLosesItsRow();
+    void systemsArrivingInShownNodeAppearTogether_data();
+    void systemsArrivingInShownNodeAppearTogether();
     void sortsOnceByColumn();
     void passesTheModelTester();
     void dragCarriesKeysInListOrder();
@@ -191,6 +193,40 @@ void TestSystemListModel::removedNodeLosesItsRow() {
     QCOMPARE(net.list.index(0, 0).data(ImageRole).toInt(), 5);
 }
 
+void TestSystemListModel::systemsArrivingInShownNodeAppearTogether_data() {
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("joined");
+    QTest::addColumn<int>("rowsAfter");
+    QTest::newRow("group shown") << "Labs"
+                                 << "Labs" << 5;
+    QTest::newRow("other group") << "Empty"
+                                 << "Labs" << 0;
+}
+
+void TestSystemListModel::systemsArrivingInShownNodeAppearTogether() {
+    QFETCH(QString, shown);
+    QFETCH(QString, joined);
+    QFETCH(int, rowsAfter);
+    Network net;
+    net.list.Show_Node_In_List(net.group(shown));
+    QSignalSpy inserted(&net.list, &QAbstractItemModel::rowsInserted);
+    const int before = net.list.rowCount();
+    for (const char* name : {"LAB-A", "LAB-B", "LAB-C"})
+        net.tree.addNode(net.group(joined),
+                         Keys::Make_System_Key(QStringLiteral("L"), QString::fromLatin1(name)),
+                         QString::fromLatin1(name), NodeImage::SystemOffline, NodeImage::SystemOffline);
+    QTRY_COMPARE(net.list.rowCount(), rowsAfter);
+    if (rowsAfter == before)
+        return;
+    // The first at once, the rest of the pass as one range.
+    QCOMPARE(inserted.count(), 2);
+    QCOMPARE(column(net.list, SystemListModel::Alias).mid(before),
+             (QStringList{QStringLiteral("LAB-A"), QStringLiteral("LAB-B"), QStringLiteral("LAB-C")}));
+    QCOMPARE(
+        net.list.Get_List_Index_From_Key(Keys::Make_System_Key(QStringLiteral("L"), QStringLiteral("LAB-C"))),
+        5);
+}
+
 void TestSystemListModel::sortsOnceByColumn() {
     Network net;
     net.list.Show_Node_In_List(net.tree.root());
@@ -212,6 +248,10 @@ void TestSystemListModel::passesTheModelTester() {
     net.list.Show_Node_In_List(net.tree.root());
     net.list.sort(SystemListModel::Group);
     net.list.Show_Node_In_List(net.group(QStringLiteral("Labs")));
+    for (const char* name : {"NEW-1", "NEW-2"})
+        net.tree.addNode(net.group(QStringLiteral("Labs")),
+                         Keys::Make_System_Key(QStringLiteral("N"), QString::fromLatin1(name)),
+                         QString::fromLatin1(name), NodeImage::SystemOffline, NodeImage::SystemOffline);
     net.tree.setTag(net.node(net.pc1), QStringLiteral("x"));
     net.list.removeRowOfKey(net.pc1);
     net.tree.reset();

@@ -45,6 +45,7 @@ private slots:
     void largeIconsKeepNamesApart();
     void findLineHidesOtherRows();
     void layoutIsRemembered();
+    void columnsFitTheTextsOfTheRowsShown();
     void policyColumnFollowsPolicyChanges();
     void doubleClickDrillsDown();
     void systemShowsItsRowAndPolicy();
@@ -245,6 +246,17 @@ void TestMainWindow::findLineHidesOtherRows() {
     QVERIFY(details->isRowHidden(0, {}));
     find->clear();
     QVERIFY(!details->isRowHidden(0, {}));
+}
+
+void TestMainWindow::columnsFitTheTextsOfTheRowsShown() {
+    ConsoleWindow c;
+    c.selectInTree(c.labs);
+    // A computer's report follows its row closely: the columns are measured with it.
+    const QString status = QStringLiteral("Internet OFF 12/07/26 11:00:00 AM");
+    c.tree.setTag(c.node(c.pc1), status);
+    const QTreeView& details = *c.list().detailsView();
+    const int wanted = details.fontMetrics().horizontalAdvance(status);
+    QTRY_VERIFY_WITH_TIMEOUT(details.header()->sectionSize(SystemListModel::InternetStatus) > wanted, 5000);
 }
 
 void TestMainWindow::layoutIsRemembered() {

@@ -28,6 +28,8 @@ public:
     // The authenticated port, LocalPort + 1, with the console's key made beside its database.
     bool listenSecure() { return m_secure.isListening() || m_secure.listen(kPort + 1); }
     const kestrava::TlsIdentity& identity() const { return m_secure.identity(); }
+    // As a console without an authenticated port: connections to it are refused.
+    void stopListeningSecure() { m_secure.close(); }
     // Closes the listener and every connection, as when the console ends.
     void stopListening() {
         m_secure.close();

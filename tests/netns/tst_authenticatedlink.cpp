@@ -4,9 +4,11 @@
 #include "tls/Fingerprint.h"
 #include "tls/TlsIdentity.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSslServer>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace kestrava;
 
@@ -14,8 +16,8 @@ namespace {
 constexpr quint16 kHttp = 80;
 } // namespace
 
-// kestrava-agent in the pc namespace of a NetLab with the console's key pinned: it speaks TLS to the
-// console that holds that key and to no one else.
+// kestrava-agent in the pc namespace of a NetLab with the console's key pinned, configured or at its
+// first contact: it speaks TLS to the console that holds that key and to no one else.
 class TestAuthenticatedLink : public QObject {
     Q_OBJECT
 public:
@@ -37,7 +39,7 @@ private slots:
     }
 
     void cleanup() {
-        for (const auto* agent : {m_agent.get(), m_genuine.get()}) {
+        for (const auto* agent : {m_agent.get(), m_genuine.get(), m_firstUse.get()}) {
             if (QTest::currentTestFailed() && agent)
                 qInfo().noquote() << "kestrava-agent's standard error:\n" << agent->log();
         }
@@ -86,11 +88,15 @@ private slots:
     }
 
     // The console took the genuine agent's key at its first identification: the same name with
-    // another key, or with none, is refused.
+    // another key, or with none, is refused. Without a TLS port an agent that pinned nothing speaks plain.
     void impostorClientRefused() {
         QFETCH(bool, overTls);
         m_genuine->stop();
-        QVERIFY(m_console->listen() && m_console->listenSecure());
+        QVERIFY(m_console->listen());
+        if (overTls)
+            QVERIFY(m_console->listenSecure());
+        else
+            m_console->stopListeningSecure();
         const qsizetype mark = m_console->refusedIdentifications().size();
         // A state folder of its own: a key of its own.
         m_agent = overTls ? pinnedAgent(m_console->identity())
@@ -99,6 +105,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_console->refusedIdentifications().size() > mark, 30000);
         QVERIFY(m_console->refusedIdentifications().constLast().contains(QLatin1String(LabAgent::kName)));
         QVERIFY(!m_console->isConnected(LabAgent::systemKey()));
+        QCOMPARE(m_agent->log().contains("plain TCP to port"), !overTls);
     }
 
     // With the option on, the plain port is closed and the pinned agent comes back over TLS.
@@ -111,7 +118,60 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_console->isConnected(LabAgent::systemKey()), 30000);
     }
 
+    // Left with its defaults, an agent pins the key of the console it reaches first, over TLS.
+    void firstContactPins() {
+        m_genuine.reset();
+        m_console = std::make_unique<LabConsole>(QDateTime::currentDateTime());
+        QVERIFY(m_console->listen() && m_console->listenSecure());
+        m_firstUse = std::make_unique<LabAgent>(m_lab, LabConsole::kPort);
+        QVERIFY(m_firstUse->start());
+        QTRY_VERIFY_WITH_TIMEOUT(m_console->isConnected(LabAgent::systemKey()), 30000);
+        QVERIFY(m_firstUse->log().contains("over TLS"));
+        QCOMPARE(pinOf(*m_firstUse), Fingerprint::text(m_console->identity().certificate));
+        struct stat status {};
+        QCOMPARE(::stat(qPrintable(pinPath(*m_firstUse)), &status), 0);
+        QCOMPARE(status.st_mode & 07777, 0600u);
+    }
+
+    // A console with another key is refused at every attempt; the plain port hears nothing.
+    void otherConsoleRefused() {
+        m_firstUse->stop();
+        m_console = std::make_unique<LabConsole>(QDateTime::currentDateTime());
+        QVERIFY(m_console->listenSecure());
+        QTcpServer plain;
+        QVERIFY(plain.listen(QHostAddress(NetLab::kLan), LabConsole::kPort));
+        const qsizetype mark = m_firstUse->log().size();
+        QVERIFY(m_firstUse->start());
+        QTRY_VERIFY_WITH_TIMEOUT(m_firstUse->log().mid(mark).count("refused the console") >= 2, 15000);
+        QVERIFY(m_firstUse->log().mid(mark).contains(
+            Fingerprint::text(m_console->identity().certificate).toLatin1()));
+        QVERIFY(!plain.hasPendingConnections());
+        QVERIFY(!m_console->isConnected(LabAgent::systemKey()));
+    }
+
+    // --forget-console clears the pin; the console reached next is pinned.
+    void forgetConsoleRepins() {
+        m_firstUse->stop();
+        m_firstUse->setExtraArguments({QStringLiteral("--forget-console")});
+        QVERIFY(m_firstUse->start());
+        QVERIFY(m_firstUse->waitForExit(10000));
+        QCOMPARE(m_firstUse->exitCode(), 0);
+        QVERIFY(!QFile::exists(pinPath(*m_firstUse)));
+        m_firstUse->setExtraArguments({});
+        QVERIFY(m_firstUse->start());
+        QTRY_VERIFY_WITH_TIMEOUT(m_console->isConnected(LabAgent::systemKey()), 30000);
+        QCOMPARE(pinOf(*m_firstUse), Fingerprint::text(m_console->identity().certificate));
+    }
+
 private:
+    static QString pinPath(const LabAgent& agent) {
+        return agent.statePath() + QStringLiteral("/console.pin");
+    }
+    static QString pinOf(const LabAgent& agent) {
+        QFile file(pinPath(agent));
+        return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll().trimmed()) : QString();
+    }
+
     std::unique_ptr<LabAgent> pinnedAgent(const TlsIdentity& console) const {
         auto agent = std::make_unique<LabAgent>(m_lab, LabConsole::kPort);
         agent->setExtraArguments(
@@ -125,6 +185,8 @@ private:
     std::unique_ptr<LabConsole> m_console;
     // The one whose key the console took first; m_agent is each test's own.
     std::unique_ptr<LabAgent> m_genuine;
+    // Started without a fingerprint: it pins the console itself.
+    std::unique_ptr<LabAgent> m_firstUse;
     std::unique_ptr<LabAgent> m_agent;
 };
 

@@ -92,6 +92,13 @@ std::optional<AgentConfig> AgentConfig::parse(const QString& text, const QString
                 return fail(QStringLiteral("'%1' in %2 is not an address or a network such as 10.0.0.0/8")
                                 .arg(bad, key));
             (key == QLatin1String("local_networks") ? config.localNetworks : config.alwaysAllow) = list;
+        } else if (section == QLatin1String("agent") && key == QLatin1String("local_access")) {
+            if (value.compare(QLatin1String("all"), Qt::CaseInsensitive) == 0)
+                config.localAccess = LocalAccess::All;
+            else if (value.compare(QLatin1String("servers"), Qt::CaseInsensitive) == 0)
+                config.localAccess = LocalAccess::Servers;
+            else
+                return fail(QStringLiteral("local_access must be 'all' or 'servers', not '%1'").arg(value));
         } else {
             return fail(QStringLiteral("unknown key '%1' %2").arg(key, where));
         }

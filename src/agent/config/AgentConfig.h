@@ -1,5 +1,7 @@
 #pragma once
 
+#include "enforce/LocalAccess.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -13,7 +15,8 @@ struct AgentConfig {
 
     QString consoleHost;
     int consolePort = kDefaultPort;
-    // When set, the console is reached only over TLS and only when its certificate has this SHA-256.
+    // When set, the console is reached only over TLS and only when its certificate has this SHA-256;
+    // else the key of the first console reached over TLS is pinned.
     QByteArray consoleFingerprint;
     int consoleTlsPort = 0; // 0: the console's port + 1, as the console picks it
     QString identifier;
@@ -21,17 +24,17 @@ struct AgentConfig {
     QString stateDir = QStringLiteral("/var/lib/kestrava-agent");
     QStringList localNetworks; // empty: the private ranges and the host's own subnets
     QStringList alwaysAllow;
+    LocalAccess localAccess = LocalAccess::All;
     bool dryRun = false; // log what would be done, touch nothing
 
     // Reads an INI text ([console] host, port, console_fingerprint, console_tls_port; [agent] identifier,
-    // name, local_networks, always_allow). On a fault, error names the file and line and nothing is returned.
+    // name, local_networks, always_allow, local_access). On a fault, error names the file and line and
+    // nothing is returned.
     static std::optional<AgentConfig> parse(const QString& text, const QString& fileName, QString* error);
     // "HOST", "HOST:PORT" or "[v6]:PORT" into host and port; false on a bad port.
     bool setConsole(const QString& hostAndPort);
     // The port of the authenticated link; 0 when the console's port leaves no room for the default.
     int tlsPort() const;
-    // The port the agent connects to and the rules leave open towards the console.
-    int linkPort() const { return consoleFingerprint.isEmpty() ? consolePort : tlsPort(); }
 
     // The identifier and name a computer has when none is configured: the first 16 hex digits of
     // /etc/machine-id, and the short host name.

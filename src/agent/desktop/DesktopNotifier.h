@@ -1,5 +1,7 @@
 #pragma once
 
+#include "desktop/UserHelper.h"
+
 #include <QDeadlineTimer>
 #include <QHash>
 #include <QObject>
@@ -10,28 +12,36 @@
 
 namespace kestrava::agent {
 
-// Shows desktop notifications to a user through the notification service of their session bus.
-// The session bus takes only its owner, so the agent (root) takes the user's identity while it
-// connects.
+// Shows desktop notifications to a user through kestrava-agent-notify, started as that user for each
+// notification, so that a bus that stalls or misbehaves holds up only that helper. At most one helper
+// runs per user, one starts per user and second, and a few run in all; what comes meanwhile is dropped.
 class DesktopNotifier : public QObject {
     Q_OBJECT
 
 public:
-    // -1: the desktop's own time-out.
-    static constexpr int kDesktopTimeout = -1;
-    static constexpr std::chrono::minutes kPauseAfterFailure{5};
+    static constexpr int kMaxHelpers = 4;
+    static constexpr std::chrono::seconds kSpacing{1};
 
     explicit DesktopNotifier(QString runtimeRoot = QStringLiteral("/run/user"), QObject* parent = nullptr);
+    ~DesktopNotifier() override;
 
-    // Does not wait for the notification service. A user without a session bus is skipped (logged
-    // once); a bus that could not be reached is left alone for a while.
-    void notify(uid_t uid, const QString& summary, const QString& body, int timeoutMs = kDesktopTimeout);
+    // Returns at once. A user without a session bus is skipped (logged once).
+    void notify(uid_t uid, const QString& summary, const QString& body);
+
+    // Beside the agent's own program first (the build), else where the package installs it.
+    static QString helperProgram();
 
 private:
+    bool hasBus(uid_t uid, const QString& runtimeDir);
+    void logDropped(uid_t uid, const QString& why);
+    void onEnded(uid_t uid, UserHelper::End end, int exitCode);
+
     QString m_runtimeRoot;
+    QString m_program;
+    QHash<uid_t, UserHelper*> m_running;
+    QHash<uid_t, QDeadlineTimer> m_nextStart;
     QSet<uid_t> m_reportedWithoutBus;
-    QHash<uid_t, QDeadlineTimer> m_pausedUntil;
-    quint64 m_connections = 0;
+    QSet<uid_t> m_reportedDropped;
 };
 
 } // namespace kestrava::agent

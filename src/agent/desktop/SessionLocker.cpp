@@ -12,6 +12,8 @@ namespace kestrava::agent {
 
 namespace {
 
+// A connection of its own: Qt keeps a failed default system bus connection for good.
+const QString kBusName = QStringLiteral("kestrava-logind");
 const QString kService = QStringLiteral("org.freedesktop.login1");
 const QString kManagerPath = QStringLiteral("/org/freedesktop/login1");
 const QString kManager = QStringLiteral("org.freedesktop.login1.Manager");
@@ -49,11 +51,21 @@ QStringList sessionPaths(const QDBusMessage& reply) {
 } // namespace
 
 SessionLocker::SessionLocker(QObject* parent)
-    : SessionLocker(QDBusConnection::systemBus(), parent) {}
+    : SessionLocker(QDBusConnection(kBusName), parent) {
+    m_ownsBus = true;
+}
 
 SessionLocker::SessionLocker(const QDBusConnection& bus, QObject* parent)
     : QObject(parent)
-    , m_bus(bus) {}
+    , m_bus(bus) {
+    m_busRetry.setInterval(kBusRetryMs);
+    connect(&m_busRetry, &QTimer::timeout, this, [this] {
+        if (m_locked)
+            setLocked(true);
+        else
+            m_busRetry.stop();
+    });
+}
 
 void SessionLocker::setLocked(bool locked) {
     const bool wasLocked = m_locked;
@@ -69,10 +81,31 @@ void SessionLocker::setLocked(bool locked) {
 }
 
 bool SessionLocker::available() {
-    if (m_bus.isConnected())
+    if (m_bus.isConnected() || reconnect()) {
+        m_busRetry.stop();
         return true;
+    }
     logUnavailable();
+    if (m_ownsBus && m_locked)
+        m_busRetry.start();
     return false;
+}
+
+bool SessionLocker::reconnect() {
+    if (!m_ownsBus)
+        return false;
+    // Without the bus's socket there is nothing to wait for; the daemon itself is root's.
+    QDBusConnection::disconnectFromBus(kBusName);
+    m_bus = QDBusConnection::connectToBus(QDBusConnection::SystemBus, kBusName);
+    if (!m_bus.isConnected())
+        return false;
+    // Matches do not survive the old connection.
+    m_subscribed = false;
+    if (m_unavailableLogged) {
+        m_unavailableLogged = false;
+        qCInfo(lcAgentDesktop) << "Reached the system bus: sessions are locked when asked";
+    }
+    return true;
 }
 
 void SessionLocker::logUnavailable() {
@@ -99,7 +132,7 @@ void SessionLocker::subscribe() {
 void SessionLocker::lockAll() {
     const QDBusMessage list =
         QDBusMessage::createMethodCall(kService, kManagerPath, kManager, QStringLiteral("ListSessions"));
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(list), this);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(list, kCallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
         finished->deleteLater();
         if (finished->isError()) {
@@ -116,7 +149,7 @@ void SessionLocker::lockAll() {
 void SessionLocker::unlockAll() {
     const QDBusMessage unlock =
         QDBusMessage::createMethodCall(kService, kManagerPath, kManager, QStringLiteral("UnlockSessions"));
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(unlock), this);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(unlock, kCallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
         finished->deleteLater();
         if (finished->isError())
@@ -129,7 +162,7 @@ void SessionLocker::unlockAll() {
 void SessionLocker::lockIfGraphical(const QString& path) {
     QDBusMessage get = QDBusMessage::createMethodCall(kService, path, kProperties, QStringLiteral("Get"));
     get << kSession << QStringLiteral("Type");
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(get), this);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(get, kCallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, path](QDBusPendingCallWatcher* finished) {
                 finished->deleteLater();
@@ -143,7 +176,7 @@ void SessionLocker::lockIfGraphical(const QString& path) {
 
 void SessionLocker::callSession(const QString& path, const QString& method) {
     const QDBusMessage call = QDBusMessage::createMethodCall(kService, path, kSession, method);
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kCallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, path, method](QDBusPendingCallWatcher* finished) {
                 finished->deleteLater();

@@ -5,17 +5,23 @@
 #include <QDBusObjectPath>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 namespace kestrava::agent {
 
 // Locks every graphical session through logind and keeps them locked while asked to: a new session,
-// an unlock request or a session that reports itself unlocked is locked again.
+// an unlock request or a session that reports itself unlocked is locked again. Every call to logind is
+// asynchronous with a short time-out. The agent may start before the system bus: while locking is
+// asked for and the bus is missing, it tries again every few seconds.
 class SessionLocker : public QObject {
     Q_OBJECT
 
 public:
+    static constexpr int kCallTimeoutMs = 5000;
+    static constexpr int kBusRetryMs = 10000;
+
     explicit SessionLocker(QObject* parent = nullptr);
-    // For tests and tools: another bus than the system's.
+    // For tests and tools: another bus than the system's, never reconnected.
     SessionLocker(const QDBusConnection& bus, QObject* parent);
 
     void setLocked(bool locked);
@@ -30,6 +36,7 @@ private slots:
 
 private:
     bool available();
+    bool reconnect();
     void logUnavailable();
     void subscribe();
     void lockAll();
@@ -40,6 +47,8 @@ private:
     void logCallError(const QString& what, const QDBusError& error);
 
     QDBusConnection m_bus;
+    QTimer m_busRetry;
+    bool m_ownsBus = false;
     bool m_locked = false;
     bool m_subscribed = false;
     bool m_unavailableLogged = false;

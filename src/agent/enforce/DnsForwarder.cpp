@@ -1,5 +1,6 @@
 #include "enforce/DnsForwarder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
@@ -10,7 +11,12 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUrl>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kestrava::agent {
 
@@ -40,6 +46,38 @@ bool isHostName(const QString& host) {
     const QStringList labels = host.split(QLatin1Char('.'));
     return std::all_of(labels.begin(), labels.end(),
                        [](const QString& part) { return label.match(part).hasMatch(); });
+}
+
+// The reverse zones of one network: its whole labels, and when the prefix ends inside a label, one
+// zone for each value the label's free bits take.
+QStringList zonesOf(const Cidr& network) {
+    const bool v4 = network.isIPv4();
+    const int labelBits = v4 ? 8 : 4;
+    QList<int> labels; // most significant first
+    if (v4) {
+        const quint32 address = network.address().toIPv4Address();
+        for (int shift = 24; shift >= 0; shift -= 8)
+            labels.append(int(address >> shift) & 0xff);
+    } else {
+        const Q_IPV6ADDR address = network.address().toIPv6Address();
+        for (const quint8 byte : address.c)
+            labels << (byte >> 4) << (byte & 0xf);
+    }
+    const int whole = network.prefixLength() / labelBits;
+    const int spareBits = network.prefixLength() % labelBits;
+    const int count = spareBits ? 1 << (labelBits - spareBits) : 1;
+    QStringList zones;
+    for (int value = 0; value < count; ++value) {
+        QStringList parts = {v4 ? QStringLiteral("in-addr.arpa") : QStringLiteral("ip6.arpa")};
+        for (int i = 0; i < whole + (spareBits ? 1 : 0); ++i)
+            parts.prepend(QString::number(labels[i] + (i == whole ? value : 0), v4 ? 10 : 16));
+        zones.append(parts.join(QLatin1Char('.')));
+    }
+    return zones;
+}
+
+QString systemError() {
+    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
 } // namespace
@@ -84,6 +122,17 @@ QStringList DnsForwarder::upstreamResolvers(const QString& resolvConfText) {
     return servers;
 }
 
+QStringList DnsForwarder::searchDomains(const QString& resolvConfText) {
+    QStringList domains;
+    for (const QString& line : resolvConfText.split(QLatin1Char('\n'))) {
+        QStringList words = line.simplified().split(QLatin1Char(' '));
+        const QString keyword = words.takeFirst();
+        if (keyword == QLatin1String("search") || keyword == QLatin1String("domain"))
+            domains = whiteListHosts(words);
+    }
+    return domains;
+}
+
 QString DnsForwarder::resolvConfPath(const QString& resolvedPath, const QString& fallbackPath) {
     return QFileInfo::exists(resolvedPath) ? resolvedPath : fallbackPath;
 }
@@ -120,39 +169,65 @@ QStringList DnsForwarder::whiteListHosts(const QStringList& entries) {
     return hosts;
 }
 
-QStringList DnsForwarder::dnsmasqArguments(const DnsForwarderConfig& config) {
-    QStringList arguments = {
-        QStringLiteral("--keep-in-foreground"),
-        QStringLiteral("--conf-file=/dev/null"), // not the system's dnsmasq configuration
-        QStringLiteral("--pid-file="),
-        QStringLiteral("--log-facility=-"),
-        QStringLiteral("--no-hosts"),
-        QStringLiteral("--no-resolv"),
-        // Only answers that come from upstream fill the sets: with a cache, a name asked again
-        // after its addresses timed out of the set would stay blocked until the cache expired.
-        QStringLiteral("--cache-size=0"),
-        QStringLiteral("--bind-interfaces"),
-        QStringLiteral("--listen-address=127.0.0.1"),
-    };
-    if (config.ipv6)
-        arguments.append(QStringLiteral("--listen-address=::1"));
-    arguments.append(QStringLiteral("--port=%1").arg(config.port));
-    arguments.append(QStringLiteral("--user=%1").arg(config.user));
-    for (const QString& server : config.upstreams)
-        arguments.append(QStringLiteral("--server=") + server);
-    arguments.append(QStringLiteral("--address=/%1/").arg(kCanaryName)); // NXDOMAIN
-    for (const QString& host : whiteListHosts(config.whiteList)) {
-        arguments.append(
-            QStringLiteral("--nftset=/%1/4#inet#kestrava#allow4,6#inet#kestrava#allow6").arg(host));
+QStringList DnsForwarder::reverseZones(const QList<Cidr>& networks) {
+    QStringList zones;
+    for (const Cidr& network : Cidr::withoutCovered(networks)) {
+        const QStringList more = zonesOf(network);
+        if (zones.size() + more.size() <= kMaxReverseZones)
+            zones += more;
     }
-    return arguments;
+    return zones;
 }
 
-DnsForwarderConfig DnsForwarder::systemConfig(const QStringList& whiteList) {
+QString DnsForwarder::configText(const DnsForwarderConfig& config) {
+    QStringList lines = {
+        QStringLiteral("# Written by kestrava-agent each time it starts dnsmasq; edits are lost."),
+        QStringLiteral("pid-file="),
+        QStringLiteral("log-facility=-"),
+        QStringLiteral("no-hosts"),
+        QStringLiteral("no-resolv"),
+        // Only answers that come from upstream fill the sets: with a cache, a name asked again
+        // after its addresses timed out of the set would stay blocked until the cache expired.
+        QStringLiteral("cache-size=0"),
+        QStringLiteral("bind-interfaces"),
+        QStringLiteral("listen-address=127.0.0.1"),
+    };
+    if (config.ipv6)
+        lines.append(QStringLiteral("listen-address=::1"));
+    lines.append(QStringLiteral("port=%1").arg(config.port));
+    lines.append(QStringLiteral("user=%1").arg(config.user));
+    lines.append(QStringLiteral("address=/%1/").arg(kCanaryName)); // NXDOMAIN
+    const QStringList hosts = whiteListHosts(config.whiteList);
+    if (config.internetOff) {
+        // No default server: dnsmasq refuses every other name and sends nothing.
+        QStringList domains = hosts;
+        if (QHostAddress(config.consoleHost).isNull())
+            domains += whiteListHosts({config.consoleHost});
+        domains += config.searchDomains;
+        domains += reverseZones(config.localNetworks);
+        domains.removeDuplicates();
+        for (const QString& domain : std::as_const(domains)) {
+            for (const QString& server : config.upstreams)
+                lines.append(QStringLiteral("server=/%1/%2").arg(domain, server));
+        }
+    } else {
+        for (const QString& server : config.upstreams)
+            lines.append(QStringLiteral("server=") + server);
+    }
+    for (const QString& host : hosts)
+        lines.append(QStringLiteral("nftset=/%1/4#inet#kestrava#allow4,6#inet#kestrava#allow6").arg(host));
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+DnsForwarderConfig DnsForwarder::systemConfig(DnsForwarderConfig config) {
     QFile file(resolvConfPath());
     const QString resolvConf = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    const bool ipv6 = QNetworkInterface::allAddresses().contains(QHostAddress(QHostAddress::LocalHostIPv6));
-    return {kPort, systemUser(), upstreamResolvers(resolvConf), whiteList, ipv6};
+    config.port = kPort;
+    config.user = systemUser();
+    config.upstreams = upstreamResolvers(resolvConf);
+    config.searchDomains = searchDomains(resolvConf);
+    config.ipv6 = QNetworkInterface::allAddresses().contains(QHostAddress(QHostAddress::LocalHostIPv6));
+    return config;
 }
 
 void DnsForwarder::start(const DnsForwarderConfig& config) {
@@ -162,21 +237,23 @@ void DnsForwarder::start(const DnsForwarderConfig& config) {
                                 " white-listed names are not allowed";
         m_warnedNoUpstream = true;
         stop();
-        m_arguments.clear();
+        m_configText.clear();
         return;
     }
     m_warnedNoUpstream = false;
-    const QStringList arguments = dnsmasqArguments(config);
+    const QString text = configText(config);
+    const QString path = QDir(config.directory).filePath(QLatin1String(kConfigFileName));
     const bool running = m_process.state() != QProcess::NotRunning;
-    const bool changed = arguments != m_arguments;
+    const bool changed = text != m_configText || path != m_configPath;
     m_wanted = true;
-    m_arguments = arguments;
+    m_configText = text;
+    m_configPath = path;
     m_uid = userId(config.user).value_or(0);
     m_port = config.port;
     if (running && !changed && !m_exitExpected)
         return;
     if (running) {
-        // onFinished starts it again with the new arguments.
+        // onFinished starts it again with the new configuration.
         m_exitExpected = true;
         m_process.terminate();
         m_killTimer.start(kKillAfterMs);
@@ -209,9 +286,48 @@ void DnsForwarder::launch() {
                                                  {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
     if (program.isEmpty())
         program = QStringLiteral("dnsmasq"); // fails to start: logged, and tried again later
-    qCInfo(lcDns).noquote() << "starting" << program << m_arguments.join(QLatin1Char(' '));
     m_exitExpected = false;
-    m_process.start(program, m_arguments);
+    const QString error = writeConfig();
+    if (!error.isEmpty()) {
+        afterExit(QStringLiteral("could not be started (%1)").arg(error));
+        return;
+    }
+    // The configuration stays off the command line, which every user can read.
+    const QStringList arguments = {QStringLiteral("--keep-in-foreground"),
+                                   QStringLiteral("--conf-file=") + m_configPath};
+    qCInfo(lcDns).noquote() << "starting" << program << arguments.join(QLatin1Char(' '));
+    m_process.start(program, arguments);
+}
+
+QString DnsForwarder::writeConfig() const {
+    // dnsmasq reads the file as root, before it drops to its user; nobody else may read the white list.
+    const QString directory = QFileInfo(m_configPath).path();
+    if (!QFileInfo::exists(directory)) {
+        if (!QDir().mkpath(directory))
+            return QStringLiteral("cannot create %1").arg(directory);
+        QFile::setPermissions(directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    const QByteArray target = QFile::encodeName(m_configPath);
+    const QByteArray temporary = target + ".new";
+    const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0 || ::fchmod(fd, 0600) != 0) {
+        const QString reason = systemError();
+        if (fd >= 0)
+            ::close(fd);
+        return QStringLiteral("cannot write %1: %2").arg(QFile::decodeName(temporary), reason);
+    }
+    QFile file;
+    file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+    const QByteArray bytes = m_configText.toUtf8();
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    QString reason = file.errorString();
+    file.close();
+    if (written && ::rename(temporary.constData(), target.constData()) == 0)
+        return {};
+    if (written)
+        reason = systemError();
+    ::unlink(temporary.constData());
+    return QStringLiteral("cannot write %1: %2").arg(m_configPath, reason);
 }
 
 void DnsForwarder::onFinished(int exitCode, QProcess::ExitStatus status) {
@@ -232,7 +348,7 @@ void DnsForwarder::afterExit(const QString& how) {
         qCInfo(lcDns).noquote() << "dnsmasq" << how;
         m_exitExpected = false;
         if (m_wanted)
-            launch(); // new arguments
+            launch(); // new configuration
         return;
     }
     // A run that lasted a while starts the back-off afresh.

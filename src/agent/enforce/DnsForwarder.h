@@ -1,5 +1,7 @@
 #pragma once
 
+#include "enforce/Cidr.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
@@ -15,10 +17,17 @@ namespace kestrava::agent {
 // What the DNS forwarder is started with.
 struct DnsForwarderConfig {
     quint16 port = 0;
-    QString user;          // the system user dnsmasq runs as; its queries leave unredirected
-    QStringList upstreams; // the real resolvers' addresses
-    QStringList whiteList; // entries as the console sends them
-    bool ipv6 = true;      // also listen on ::1; dnsmasq cannot start where loopback has no IPv6
+    QString user{};          // the system user dnsmasq runs as; its queries leave unredirected
+    QStringList upstreams{}; // the real resolvers' addresses
+    QStringList whiteList{}; // entries as the console sends them
+    bool ipv6 = true;        // also listen on ::1; dnsmasq cannot start where loopback has no IPv6
+    // While off, dnsmasq answers the white list and the names below only; it refuses every other one
+    // without a query leaving.
+    bool internetOff = false;
+    QString consoleHost{};       // answered when it is a name; an address needs no DNS
+    QList<Cidr> localNetworks{}; // their reverse zones are answered
+    QStringList searchDomains{}; // resolv.conf's, as searchDomains() gives them
+    QString directory{};         // root's own folder, for the configuration file
 
     bool operator==(const DnsForwarderConfig&) const = default;
 };
@@ -30,14 +39,19 @@ class DnsForwarder : public QObject {
     Q_OBJECT
 
 public:
-    // Unprivileged, so dnsmasq binds it after dropping root; outside the ephemeral range
-    // (32768-60999) and clear of mDNS (5353) and systemd-resolved's stubs on 53.
-    static constexpr quint16 kPort = 5453;
+    // Privileged, so that no user can take it first and keep dnsmasq from starting (dnsmasq binds it
+    // as root, before it drops to its user); clear of systemd-resolved's stubs on 53 and of the local
+    // services of DNS over TLS (853) and rndc (953).
+    static constexpr quint16 kPort = 553;
     static constexpr int kFirstRetryMs = 1000;
     static constexpr int kLastRetryMs = 30000;
     static constexpr int kKillAfterMs = 2000;
     static constexpr int kProbeIntervalMs = 250;
     static constexpr int kProbeAttempts = 20;
+    // Reverse zones answered while internet is off, at most: a network that would pass it gets none
+    // rather than a wider zone.
+    static constexpr int kMaxReverseZones = 512;
+    static constexpr const char* kConfigFileName = "dnsmasq.conf";
 
     explicit DnsForwarder(QObject* parent = nullptr);
     ~DnsForwarder() override;
@@ -45,6 +59,9 @@ public:
     // The addresses of the "nameserver" lines in order, without loopback ones (a local stub would
     // send the queries back here) and without duplicates.
     static QStringList upstreamResolvers(const QString& resolvConfText);
+    // The domains of the last "search" or "domain" line (the one the resolver uses), as
+    // whiteListHosts() gives them.
+    static QStringList searchDomains(const QString& resolvConfText);
     // systemd-resolved's list of real resolvers when it exists, else the system's resolv.conf.
     static QString
     resolvConfPath(const QString& resolvedPath = QStringLiteral("/run/systemd/resolve/resolv.conf"),
@@ -55,18 +72,26 @@ public:
     // Each entry's host part (before the first "/" or ":", after any "scheme://"), lower-cased, in
     // its ASCII form; entries that are no host name are left out, and so are duplicates.
     static QStringList whiteListHosts(const QStringList& entries);
-    static QStringList dnsmasqArguments(const DnsForwarderConfig& config);
-    // This machine's settings for whiteList: kPort, systemUser(), the resolvers of resolvConfPath(),
-    // and IPv6 when loopback has ::1. Read anew on each call, so calling start() with it again picks
-    // up changed resolvers.
-    static DnsForwarderConfig systemConfig(const QStringList& whiteList);
+    // The in-addr.arpa and ip6.arpa zones that cover exactly the networks (covered ones left out), a
+    // prefix between label boundaries expanded to the zones of the next label; at most
+    // kMaxReverseZones in all.
+    static QStringList reverseZones(const QList<Cidr>& networks);
+    // dnsmasq's configuration file for config.
+    static QString configText(const DnsForwarderConfig& config);
+    // config with this machine's settings: kPort, systemUser(), the resolvers and search domains of
+    // resolvConfPath(), and IPv6 when loopback has ::1. Read anew on each call, so calling start() with
+    // it again picks up a changed resolv.conf.
+    static DnsForwarderConfig systemConfig(DnsForwarderConfig config);
 
-    // Runs dnsmasq with config; restarts it only when its arguments change. Without upstream
-    // resolvers it does not run (redirecting DNS to it would break name resolution).
+    // Runs dnsmasq with config, written to kConfigFileName in config.directory (mode 0600) at each
+    // launch; restarts it only when that text changes. Without upstream resolvers it does not run
+    // (redirecting DNS to it would break name resolution).
     void start(const DnsForwarderConfig& config);
     // SIGTERM, then SIGKILL after kKillAfterMs; returns at once, down() follows.
     void stop();
     bool isUp() const { return m_up; }
+    // Running or about to run again (a restart for a new configuration, a back-off after a crash).
+    bool isWanted() const { return m_wanted; }
     // The uid whose DNS queries must not be redirected, valid while up.
     uid_t uid() const { return m_uid; }
 
@@ -76,6 +101,7 @@ signals:
 
 private:
     void launch();
+    QString writeConfig() const;
     void onFinished(int exitCode, QProcess::ExitStatus status);
     void onErrorOccurred(QProcess::ProcessError error);
     void afterExit(const QString& how);
@@ -90,7 +116,8 @@ private:
     QTimer m_probeTimer;
     QUdpSocket m_probeSocket;
     QElapsedTimer m_upSince;
-    QStringList m_arguments;
+    QString m_configText;
+    QString m_configPath;
     uid_t m_uid = 0;
     quint16 m_port = 0;
     int m_retryMs = kFirstRetryMs;

@@ -68,10 +68,16 @@ QString RulesetBuilder::ruleset(const RulesetInput& input) {
         {QStringLiteral("local6"), interval6, networks(input.localNetworks, false)},
         {QStringLiteral("always4"), interval4, networks(input.alwaysAllow, true)},
         {QStringLiteral("always6"), interval6, networks(input.alwaysAllow, false)},
+        {QStringLiteral("listed4"), interval4, networks(input.whiteListAddresses, true)},
+        {QStringLiteral("listed6"), interval6, networks(input.whiteListAddresses, false)},
         {QStringLiteral("console4"), QStringLiteral("{ type ipv4_addr; }"),
          addresses(input.consoleAddresses, true)},
         {QStringLiteral("console6"), QStringLiteral("{ type ipv6_addr; }"),
          addresses(input.consoleAddresses, false)},
+        {QStringLiteral("resolvers4"), QStringLiteral("{ type ipv4_addr; }"),
+         addresses(input.resolvers, true)},
+        {QStringLiteral("resolvers6"), QStringLiteral("{ type ipv6_addr; }"),
+         addresses(input.resolvers, false)},
         {QStringLiteral("ports"), QStringLiteral("{ type inet_service; }"), ports(input.controlledPorts)},
     };
     const QString table = kTableName + QLatin1Char(' ');
@@ -87,8 +93,10 @@ QString RulesetBuilder::ruleset(const RulesetInput& input) {
         script += line(QStringLiteral("flush set %1allow6").arg(table));
     }
     // Chains go first: a set cannot change while rules refer to it. "add" without a hook accepts the
-    // chain as it is, so the delete works whatever hook an earlier version gave it.
-    for (const QString& chain : {QStringLiteral("dns_redirect"), QStringLiteral("output_filter")}) {
+    // chain as it is, so the delete works whatever hook an earlier version gave it. output_filter goes
+    // before refuse, which it refers to.
+    for (const QString& chain :
+         {QStringLiteral("dns_redirect"), QStringLiteral("output_filter"), QStringLiteral("refuse")}) {
         script += line(QStringLiteral("add chain %1%2").arg(table, chain));
         script += line(QStringLiteral("flush chain %1%2").arg(table, chain));
         script += line(QStringLiteral("delete chain %1%2").arg(table, chain));
@@ -117,44 +125,71 @@ QString RulesetBuilder::ruleset(const RulesetInput& input) {
     }
 
     if (input.internetOff) {
-        const auto rule = [&](const QString& text) {
-            script += line(QStringLiteral("add rule %1output_filter %2").arg(table, text));
+        const auto rule = [&](const QString& chain, const QString& text) {
+            script += line(QStringLiteral("add rule %1%2 %3").arg(table, chain, text));
         };
+        const auto out = [&](const QString& text) { rule(QStringLiteral("output_filter"), text); };
+        // Refused rather than dropped: programs fail at once instead of waiting for a time-out.
+        script += line(QStringLiteral("add chain %1refuse").arg(table));
+        rule(QStringLiteral("refuse"), QStringLiteral("meta l4proto tcp reject with tcp reset"));
+        rule(QStringLiteral("refuse"), QStringLiteral("reject with icmpx type admin-prohibited"));
         script += line(
             QStringLiteral("add chain %1output_filter { type filter hook output priority 0; policy accept; }")
                 .arg(table));
         // No "ct state": every packet is matched, so flows opened while the internet was on end too.
         // DNS redirected to the forwarder still carries the device of its first route: its loopback
         // destination is what shows that it stays on the machine.
-        rule(QStringLiteral("oifname \"lo\" accept"));
-        rule(QStringLiteral("ip daddr 127.0.0.0/8 accept"));
-        rule(QStringLiteral("ip6 daddr ::1 accept"));
-        // Only the console's port: a proxy on the console's own computer is no way around.
-        rule(QStringLiteral("ip daddr @console4 tcp dport %1 accept").arg(input.consolePort));
-        rule(QStringLiteral("ip6 daddr @console6 tcp dport %1 accept").arg(input.consolePort));
-        if (input.dnsForwarderUp) {
-            rule(QStringLiteral("meta skuid %1 meta l4proto { tcp, udp } th dport 53 accept")
-                     .arg(input.dnsForwarderUid));
+        out(QStringLiteral("oifname \"lo\" accept"));
+        out(QStringLiteral("ip daddr 127.0.0.0/8 accept"));
+        out(QStringLiteral("ip6 daddr ::1 accept"));
+        // Only the console's ports: a proxy on the console's own computer is no way around.
+        const QStringList consolePorts = ports({input.consolePorts.cbegin(), input.consolePorts.cend()});
+        if (!consolePorts.isEmpty()) {
+            const QString portSet = consolePorts.join(QStringLiteral(", "));
+            out(QStringLiteral("ip daddr @console4 tcp dport { %1 } accept").arg(portSet));
+            out(QStringLiteral("ip6 daddr @console6 tcp dport { %1 } accept").arg(portSet));
         }
-        rule(QStringLiteral("meta nfproto ipv4 udp dport { 67, 68 } accept"));
-        rule(QStringLiteral("meta nfproto ipv6 udp dport { 546, 547 } accept"));
-        // Without neighbour discovery and link-scope multicast the local network itself stops working.
-        rule(QStringLiteral(
-            "icmpv6 type { nd-router-solicit, nd-neighbor-solicit, nd-neighbor-advert } accept"));
-        rule(QStringLiteral("ip daddr 224.0.0.0/24 accept"));
-        rule(QStringLiteral("ip6 daddr ff02::/16 accept"));
-        rule(QStringLiteral("ip daddr @always4 accept"));
-        rule(QStringLiteral("ip6 daddr @always6 accept"));
-        rule(QStringLiteral("ip daddr @allow4 accept"));
-        rule(QStringLiteral("ip6 daddr @allow6 accept"));
-        // A proxy on the local network is no way around.
-        rule(QStringLiteral("ip daddr @local4 tcp dport @ports reject with tcp reset"));
-        rule(QStringLiteral("ip6 daddr @local6 tcp dport @ports reject with tcp reset"));
-        rule(QStringLiteral("ip daddr @local4 accept"));
-        rule(QStringLiteral("ip6 daddr @local6 accept"));
-        // Rejected rather than dropped: programs fail at once instead of waiting for a time-out.
-        rule(QStringLiteral("meta l4proto tcp reject with tcp reset"));
-        rule(QStringLiteral("reject with icmpx type admin-prohibited"));
+        if (input.dnsForwarderUp) {
+            out(QStringLiteral("meta skuid %1 meta l4proto { tcp, udp } th dport 53 accept")
+                    .arg(input.dnsForwarderUid));
+        }
+        out(QStringLiteral("ip daddr @always4 accept"));
+        out(QStringLiteral("ip6 daddr @always6 accept"));
+        // DHCP from the client's port to the server's, on the link or to a local relay; the DHCP ports
+        // carry nothing else, so they relay nothing to the outside.
+        out(QStringLiteral("ip daddr 255.255.255.255 udp sport 68 udp dport 67 accept"));
+        out(QStringLiteral("ip daddr @local4 udp sport 68 udp dport 67 accept"));
+        out(QStringLiteral("ip6 daddr ff02::1:2 udp sport 546 udp dport 547 accept"));
+        out(QStringLiteral("ip6 daddr @local6 udp sport 546 udp dport 547 accept"));
+        out(QStringLiteral("meta l4proto { tcp, udp } th dport { 67, 68, 546, 547 } goto refuse"));
+        // Without neighbour discovery (and the multicast listener reports its groups need on snooping
+        // switches) the local network itself stops working.
+        out(QStringLiteral("icmpv6 type { nd-router-solicit, nd-neighbor-solicit, nd-neighbor-advert, "
+                           "mld-listener-report, mld2-listener-report } accept"));
+        // White-listed hosts are for browsing, even when local: web ports only.
+        const QString web =
+            QStringLiteral("meta l4proto . th dport { tcp . 80, tcp . 443, udp . 443 } accept");
+        for (const QString& set : {QStringLiteral("allow"), QStringLiteral("listed")}) {
+            out(QStringLiteral("ip daddr @%1 %2").arg(set + QLatin1Char('4'), web));
+            out(QStringLiteral("ip6 daddr @%1 %2").arg(set + QLatin1Char('6'), web));
+        }
+        if (input.localAccess == LocalAccess::Servers) {
+            // Nothing else local. Queries reach the resolvers themselves only while the forwarder is
+            // down (they are redirected to it otherwise).
+            out(QStringLiteral(
+                "ip daddr @resolvers4 ip daddr @local4 meta l4proto { tcp, udp } th dport 53 accept"));
+            out(QStringLiteral(
+                "ip6 daddr @resolvers6 ip6 daddr @local6 meta l4proto { tcp, udp } th dport 53 accept"));
+        } else {
+            // A proxy on the local network is no way around.
+            out(QStringLiteral("ip daddr @local4 meta l4proto { tcp, udp } th dport @ports goto refuse"));
+            out(QStringLiteral("ip6 daddr @local6 meta l4proto { tcp, udp } th dport @ports goto refuse"));
+            out(QStringLiteral("ip daddr 224.0.0.0/24 accept"));
+            out(QStringLiteral("ip6 daddr ff02::/16 accept"));
+            out(QStringLiteral("ip daddr @local4 accept"));
+            out(QStringLiteral("ip6 daddr @local6 accept"));
+        }
+        out(QStringLiteral("goto refuse"));
     }
     return script;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "enforce/Cidr.h"
+#include "enforce/LocalAccess.h"
 
 #include <QHostAddress>
 #include <QList>
@@ -12,11 +13,14 @@ namespace kestrava::agent {
 // Everything the agent's nftables table depends on.
 struct RulesetInput {
     bool internetOff = false;
+    LocalAccess localAccess = LocalAccess::All;
     QList<Cidr> localNetworks;
-    QList<Cidr> alwaysAllow;
+    QList<Cidr> alwaysAllow;        // every port
+    QList<Cidr> whiteListAddresses; // white-list entries that are addresses: web ports only
     QList<QHostAddress> consoleAddresses;
-    quint16 consolePort = 8999;
-    QList<int> controlledPorts; // 0 (and anything outside 1..65535) is ignored
+    QList<quint16> consolePorts;   // 0 is ignored
+    QList<QHostAddress> resolvers; // reachable on port 53 when local, with LocalAccess::Servers
+    QList<int> controlledPorts;    // 0 (and anything outside 1..65535) is ignored
     bool dnsForwarderUp = false;
     uid_t dnsForwarderUid = 0;
     quint16 dnsForwarderPort = 0;

@@ -38,6 +38,7 @@ QString firstBytes(const QString& text) {
 ConsoleLink::ConsoleLink(QString host, quint16 port, QString identifier, QString name, QObject* parent)
     : QObject(parent)
     , m_host(std::move(host))
+    , m_plainPort(port)
     , m_port(port)
     , m_identifier(std::move(identifier))
     , m_name(std::move(name)) {
@@ -66,7 +67,7 @@ ConsoleLink::~ConsoleLink() {
 }
 
 void ConsoleLink::makeSocket() {
-    if (m_consolePin.isEmpty()) {
+    if (m_tlsPort == 0) {
         m_socket = std::make_unique<QTcpSocket>();
     } else {
         auto socket = std::make_unique<QSslSocket>();
@@ -74,32 +75,98 @@ void ConsoleLink::makeSocket() {
         m_socket = std::move(socket);
     }
     connect(m_socket.get(), &QTcpSocket::connected, this, [this] {
-        if (m_consolePin.isEmpty())
+        if (!isEncrypted())
             onConnected();
         else
             m_connectTimer.start(kConnectTimeoutMs); // the handshake has its own time
     });
     connect(m_socket.get(), &QTcpSocket::disconnected, this, &ConsoleLink::onClosed);
-    connect(m_socket.get(), &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
+    connect(m_socket.get(), &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        // Only a console without a TLS port refuses it; one that accepts and then fails is no reason.
+        if (error == QAbstractSocket::ConnectionRefusedError && isEncrypted() && !isPinned()) {
+            QMetaObject::invokeMethod(this, &ConsoleLink::connectPlain, Qt::QueuedConnection);
+            return;
+        }
         // A TLS record that fails its check leaves the socket connected but useless: end it.
-        if (!m_established || m_socket->state() != QAbstractSocket::ConnectedState || !m_consolePin.isEmpty())
+        if (!m_established || m_socket->state() != QAbstractSocket::ConnectedState || isEncrypted())
             onClosed();
     });
     connect(m_socket.get(), &QTcpSocket::readyRead, this, &ConsoleLink::onReadyRead);
+    // A write that had to wait for the socket: the next message follows once it has left.
     connect(m_socket.get(), &QTcpSocket::bytesWritten, this, [this] {
         if (!m_spacingTimer.isActive())
             sendNext();
     });
 }
 
-void ConsoleLink::useTls(const TlsIdentity& own, const QByteArray& consolePin) {
-    m_consolePin = consolePin;
+void ConsoleLink::setIdentity(const TlsIdentity& own, quint16 tlsPort) {
+    m_tlsPort = tlsPort;
+    m_port = tlsPort;
     makeSocket();
     auto* socket = static_cast<QSslSocket*>(m_socket.get());
     socket->setLocalCertificate(own.certificate);
     socket->setPrivateKey(own.key);
     // Both sides have self-signed certificates: no chain to verify, the pin is the whole check.
     socket->setPeerVerifyMode(QSslSocket::VerifyNone);
+}
+
+void ConsoleLink::useTls(const TlsIdentity& own, quint16 tlsPort, const QByteArray& pin) {
+    setIdentity(own, tlsPort);
+    m_pin = pin;
+}
+
+void ConsoleLink::useTls(const TlsIdentity& own, quint16 tlsPort, ConsolePin store) {
+    setIdentity(own, tlsPort);
+    m_store = std::move(store);
+    m_pin = m_store->load(&m_pinProblem);
+    logPin();
+}
+
+void ConsoleLink::logPin() const {
+    if (!m_pinProblem.isEmpty())
+        qCWarning(lcLink).noquote() << m_pinProblem << "- every console is refused until"
+                                    << "kestrava-agent --forget-console clears it";
+    else if (!m_pin.isEmpty())
+        qCInfo(lcLink).noquote() << "console key pinned at its first contact:" << Fingerprint::text(m_pin);
+    else
+        qCInfo(lcLink).noquote() << "no console key pinned: the first console to pass its TLS handshake on"
+                                 << "port" << m_tlsPort << "is pinned";
+}
+
+QList<quint16> ConsoleLink::allowedPorts() const {
+    if (m_tlsPort == 0)
+        return {m_plainPort};
+    if (isPinned())
+        return {m_tlsPort};
+    return {m_tlsPort, m_plainPort};
+}
+
+void ConsoleLink::reloadPin() {
+    if (!m_store)
+        return;
+    QString problem;
+    if (m_pinUnsaved) {
+        m_pinUnsaved = !m_store->save(m_pin, &problem);
+        return;
+    }
+    const QByteArray pin = m_store->load(&problem);
+    if (pin == m_pin && problem == m_pinProblem)
+        return;
+    m_pin = pin;
+    m_pinProblem = problem;
+    logPin();
+    emit pinChanged();
+}
+
+void ConsoleLink::pinFirstKey(const QSslCertificate& certificate) {
+    m_pin = Fingerprint::of(certificate);
+    QString error;
+    m_pinUnsaved = !m_store->save(m_pin, &error);
+    if (m_pinUnsaved)
+        qCWarning(lcLink).noquote() << error
+                                    << "- the console's key is pinned for this run and saved again at"
+                                    << "the next connection";
+    emit pinChanged();
 }
 
 void ConsoleLink::start() {
@@ -126,19 +193,41 @@ void ConsoleLink::connectNow() {
     if (!m_running || m_socket->state() != QAbstractSocket::UnconnectedState)
         return;
     m_connectTimer.start(kConnectTimeoutMs);
-    if (m_consolePin.isEmpty())
+    if (m_tlsPort == 0) {
         m_socket->connectToHost(m_host, m_port);
-    else
-        static_cast<QSslSocket*>(m_socket.get())->connectToHostEncrypted(m_host, m_port);
+        return;
+    }
+    reloadPin();
+    m_plainAttempt = false;
+    m_port = m_tlsPort;
+    static_cast<QSslSocket*>(m_socket.get())->connectToHostEncrypted(m_host, m_port);
+}
+
+void ConsoleLink::connectPlain() {
+    if (!m_running || m_socket->state() != QAbstractSocket::UnconnectedState)
+        return;
+    // At every attempt: the next one tries TLS first again.
+    qCInfo(lcLink).noquote() << "the console's TLS port" << m_port
+                             << "refuses the connection and no console key"
+                             << "is pinned yet: plain TCP to port" << m_plainPort << "this time";
+    m_plainAttempt = true;
+    m_port = m_plainPort;
+    m_connectTimer.start(kConnectTimeoutMs);
+    m_socket->connectToHost(m_host, m_port);
 }
 
 void ConsoleLink::onEncrypted() {
-    m_refusal = PeerCheck::refusal(static_cast<QSslSocket*>(m_socket.get())->peerCertificate(), m_consolePin,
-                                   QDateTime::currentDateTimeUtc());
-    if (m_refusal.isEmpty())
-        onConnected();
-    else
+    const QSslCertificate certificate = static_cast<QSslSocket*>(m_socket.get())->peerCertificate();
+    m_refusal = !m_pinProblem.isEmpty()
+                    ? m_pinProblem
+                    : PeerCheck::refusal(certificate, m_pin, QDateTime::currentDateTimeUtc());
+    if (!m_refusal.isEmpty()) {
         onClosed();
+        return;
+    }
+    if (m_pin.isEmpty())
+        pinFirstKey(certificate);
+    onConnected();
 }
 
 void ConsoleLink::onConnected() {
@@ -149,11 +238,11 @@ void ConsoleLink::onConnected() {
     m_queue.clear();
     m_heardSinceConnect = false;
     m_established = true;
-    if (m_consolePin.isEmpty())
-        qCInfo(lcLink).noquote() << "connected to" << consoleText() << "as" << m_identifier << m_name;
-    else
+    if (isEncrypted())
         qCInfo(lcLink).noquote() << "connected to" << consoleText() << "over TLS, console key"
-                                 << Fingerprint::text(m_consolePin) << "as" << m_identifier << m_name;
+                                 << Fingerprint::text(m_pin) << "as" << m_identifier << m_name;
+    else
+        qCInfo(lcLink).noquote() << "connected to" << consoleText() << "as" << m_identifier << m_name;
     send(Messages::buildIdentification(m_identifier, m_name, QStringLiteral("1.4")));
     emit connected();
 }
@@ -210,9 +299,10 @@ void ConsoleLink::send(const QString& message) {
 void ConsoleLink::sendNext() {
     if (m_queue.isEmpty() || !isConnected() || m_socket->bytesToWrite() > 0)
         return;
+    // Started first: flush() emits bytesWritten at once, and that must not send the next message too.
+    m_spacingTimer.start(kSpacingMs);
     m_socket->write(WireCodec::encodeUtf16(m_queue.takeFirst()));
     m_socket->flush();
-    m_spacingTimer.start(kSpacingMs);
 }
 
 void ConsoleLink::onReadyRead() {

@@ -17,6 +17,11 @@ bool DryRunEffects::removeRuleset() {
     return true;
 }
 
+std::optional<QString> DryRunEffects::rulesetInForce() {
+    // Nothing is applied, so nothing can have been changed behind the agent's back.
+    return QString();
+}
+
 bool DryRunEffects::signalProcess(pid_t pid, int signal) {
     qCInfo(lcDryRun) << "would send" << sigabbrev_np(signal) << "to process" << pid;
     return true;

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <sys/types.h>
 
 namespace kestrava::agent {
@@ -16,6 +17,9 @@ public:
     virtual bool applyRuleset(const QString& script) = 0;
     // Removes the table inet kestrava if it exists.
     virtual bool removeRuleset() = 0;
+    // The table inet kestrava as it is in force now, set elements left out; nothing when it is missing.
+    // Compared with what it was right after applyRuleset to find a table flushed or changed by hand.
+    virtual std::optional<QString> rulesetInForce() = 0;
     virtual bool signalProcess(pid_t pid, int signal) = 0;
     // A desktop notification in the graphical sessions of uid.
     virtual void notifyUser(uid_t uid, const QString& summary, const QString& body) = 0;

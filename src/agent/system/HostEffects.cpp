@@ -44,6 +44,10 @@ bool HostEffects::removeRuleset() {
     return true;
 }
 
+std::optional<QString> HostEffects::rulesetInForce() {
+    return Nftables::listTable(QLatin1String(RulesetBuilder::kTable));
+}
+
 bool HostEffects::signalProcess(pid_t pid, int signal) {
     if (::kill(pid, signal) != 0) {
         if (errno != ESRCH)

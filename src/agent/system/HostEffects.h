@@ -17,6 +17,7 @@ public:
 
     bool applyRuleset(const QString& script) override;
     bool removeRuleset() override;
+    std::optional<QString> rulesetInForce() override;
     bool signalProcess(pid_t pid, int signal) override;
     void notifyUser(uid_t uid, const QString& summary, const QString& body) override;
     void lockSessions(bool lock) override;

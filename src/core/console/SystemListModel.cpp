@@ -18,8 +18,10 @@ SystemListModel::SystemListModel(SystemTree& tree, QObject* parent)
         last = std::min(last, count() - 1);
         if (first <= last)
             emit dataChanged(index(first, 0), index(last, ColumnCount - 1));
-    }) {
+    })
+    , m_arrived([this](const TreeNode*, int first, int last) { insertArrived(first, last); }) {
     connect(&m_tree, &SystemTree::nodeChanged, this, &SystemListModel::Refresh_List_Item);
+    connect(&m_tree, &SystemTree::nodeAdded, this, &SystemListModel::arrive);
     connect(&m_tree, &SystemTree::nodeAboutToBeRemoved, this, &SystemListModel::forgetSubtree);
     connect(&m_tree, &SystemTree::aboutToReset, this, &SystemListModel::clear);
 }
@@ -70,6 +72,8 @@ ListRow SystemListModel::rowAt(int at) const {
 void SystemListModel::setNodes(std::vector<const TreeNode*> nodes) {
     // The reset repaints every row.
     m_changed.clear();
+    m_arrived.clear();
+    m_arriving.clear();
     beginResetModel();
     m_nodes = std::move(nodes);
     m_rowOfNode.clear();
@@ -82,11 +86,13 @@ void SystemListModel::Show_Node_In_List(const TreeNode* node) {
         return;
     std::vector<const TreeNode*> nodes;
     m_alone = Keys::Is_System_Key(node->key);
+    m_shown = nullptr;
     if (m_alone) {
         m_groupText = node->parent ? node->parent->text : QString();
         nodes.push_back(node);
     } else if (Keys::Is_Root_Key(node->key) || Keys::Is_Group_Key(node->key)) {
         m_groupText = node->text;
+        m_shown = node;
         nodes.reserve(node->children.size());
         for (const auto& child : node->children)
             nodes.push_back(child.get());
@@ -96,7 +102,27 @@ void SystemListModel::Show_Node_In_List(const TreeNode* node) {
 }
 
 void SystemListModel::clear() {
+    m_shown = nullptr;
     setNodes({});
+}
+
+void SystemListModel::arrive(const TreeNode* node) {
+    if (!m_shown || node->parent != m_shown)
+        return;
+    m_arriving.push_back(node);
+    m_arrived.add(nullptr, count() + static_cast<int>(m_arriving.size()) - 1);
+}
+
+void SystemListModel::insertArrived(int first, int last) {
+    // Ranges come in row order, each starting where the list ends.
+    const int taken = std::min(last - first + 1, static_cast<int>(m_arriving.size()));
+    if (first != count() || taken <= 0)
+        return;
+    beginInsertRows({}, first, first + taken - 1);
+    m_nodes.insert(m_nodes.end(), m_arriving.begin(), m_arriving.begin() + taken);
+    m_arriving.erase(m_arriving.begin(), m_arriving.begin() + taken);
+    m_indexed = false;
+    endInsertRows();
 }
 
 int SystemListModel::rowOfNode(const TreeNode* node) const {
@@ -130,6 +156,7 @@ void SystemListModel::refreshKey(const QString& key) {
 }
 
 void SystemListModel::removeRowOfKey(const QString& key) {
+    m_arrived.flush();
     const int at = Get_List_Index_From_Key(key) - 1;
     if (at < 0)
         return;
@@ -141,6 +168,10 @@ void SystemListModel::removeRowOfKey(const QString& key) {
 }
 
 void SystemListModel::forgetSubtree(const TreeNode* node) {
+    if (node == m_shown)
+        m_shown = nullptr;
+    // An arrival not yet signalled must be a row before it can be removed as one.
+    m_arrived.flush();
     for (const auto& child : node->children)
         forgetSubtree(child.get());
     if (rowOfNode(node) >= 0)
@@ -259,6 +290,7 @@ bool SystemListModel::dropMimeData(const QMimeData* data, Qt::DropAction, int ro
 void SystemListModel::sort(int column, Qt::SortOrder) {
     if (column < 0 || column >= ColumnCount)
         return;
+    m_arrived.flush();
     m_changed.flush();
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();

@@ -13,11 +13,12 @@ namespace kestrava {
 class SystemTree;
 
 // The list of the node last chosen: its children, or a system alone, in six columns. Rows are filled by
-// Show_Node_In_List and then only follow the state of the nodes they show (connection, status, text);
-// nodes added to the tree later appear at the next filling. A row holds only its node: its cells are
-// read from the node when the view asks, so filling a list of thousands costs one pointer each. The
-// first change in a pass of the event loop is signalled at once, later ones in the same pass as one
-// range when control is back in the loop: a mass drop of connections must not signal each row alone.
+// Show_Node_In_List and then follow the state of the nodes they show (connection, status, text); a node
+// added under the node shown is appended at once (a list that waited for the next filling showed a
+// classroom's group empty while its computers arrived). A row holds only its node: its cells are read
+// from the node when the view asks, so filling a list of thousands costs one pointer each. The first
+// change or arrival in a pass of the event loop is signalled at once, later ones in the same pass as one
+// range when control is back in the loop: a mass drop or a mass arrival must not signal each row alone.
 class SystemListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -76,6 +77,9 @@ signals:
 
 private:
     void forgetSubtree(const TreeNode* node);
+    void arrive(const TreeNode* node);
+    // Appends the arrivals that the rows first to last will hold.
+    void insertArrived(int first, int last);
     // -1 when the node is not listed. The index is built on first use after a change of the rows.
     int rowOfNode(const TreeNode* node) const;
     void setNodes(std::vector<const TreeNode*> nodes);
@@ -93,7 +97,12 @@ private:
     bool m_alone = false;
     mutable QHash<const TreeNode*, int> m_rowOfNode;
     mutable bool m_indexed = false;
+    // The group or root whose children are listed; null for a system alone or nothing.
+    const TreeNode* m_shown = nullptr;
+    // Nodes added under m_shown and not yet signalled as rows, in the order they arrived.
+    std::vector<const TreeNode*> m_arriving;
     ChangedRows m_changed;
+    ChangedRows m_arrived;
 };
 
 } // namespace kestrava

@@ -37,9 +37,18 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QTreeView>
 
 namespace kestrava {
+
+namespace {
+
+constexpr int kRowsMeasured = 100;
+// A computer reports its internet state just after it connects: its row is measured with it.
+constexpr int kRowsSettleMs = 1000;
+
+} // namespace
 
 MainWindow::MainWindow(ConsoleServices& services, QWidget* parent)
     : QMainWindow(parent)
@@ -130,6 +139,16 @@ void MainWindow::buildViews() {
     m_listPolicy->setSourceModel(m_listIcons);
     // A move or a new filling may change whose policy a system follows.
     connect(m_listModel, &SystemListModel::nodeShown, m_policyLines, &PolicyLines::policyChanged);
+    // Each filling, and the first rows to arrive in an empty list, size the columns to their texts once,
+    // when the first reports of those rows are in; a width that the administrator sets is kept from then on.
+    m_sizeColumns.setSingleShot(true);
+    m_sizeColumns.setInterval(kRowsSettleMs);
+    connect(&m_sizeColumns, &QTimer::timeout, this, &MainWindow::sizeColumnsToRows);
+    connect(m_listModel, &QAbstractItemModel::modelReset, this, &MainWindow::sizeColumnsSoon);
+    connect(m_listModel, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first) {
+        if (first == 0)
+            sizeColumnsSoon();
+    });
 
     auto* splitter = new QSplitter(this);
     m_splitter = splitter;
@@ -144,6 +163,14 @@ void MainWindow::buildViews() {
     m_treSystems->setModel(m_treeIcons);
     m_lvwSystems = new SystemListView(splitter);
     m_lvwSystems->setModel(m_listPolicy);
+    QHeaderView* columns = m_lvwSystems->detailsView()->header();
+    connect(columns, &QHeaderView::sectionResized, this, [this, columns](int logical) {
+        // The last section stretches with the window; any other change while shown is the administrator's.
+        const bool stretched =
+            columns->stretchLastSection() && columns->visualIndex(logical) == columns->count() - 1;
+        if (!m_sizingColumns && !stretched && isVisible())
+            m_columnsKept = true;
+    });
     splitter->setStretchFactor(0, 2);
     splitter->setStretchFactor(1, 5);
     setCentralWidget(splitter);
@@ -185,32 +212,45 @@ void MainWindow::rememberLayoutIn(const QString& file) {
     if (settings.contains(QStringLiteral("view")))
         m_viewCommands->setView(settings.value(QStringLiteral("view")).toInt());
     if (settings.contains(QStringLiteral("columns")))
-        m_columnsSized = m_lvwSystems->detailsView()->header()->restoreState(
+        m_columnsKept = m_lvwSystems->detailsView()->header()->restoreState(
             settings.value(QStringLiteral("columns")).toByteArray());
 }
 
 void MainWindow::saveLayout() const {
     // Nothing worth keeping before the window was first shown.
-    if (m_layoutFile.isEmpty() || !m_columnsSized)
+    if (m_layoutFile.isEmpty() || !m_wasShown)
         return;
     QSettings settings(m_layoutFile, QSettings::IniFormat);
     settings.beginGroup(QStringLiteral("MainWindow"));
     settings.setValue(QStringLiteral("geometry"), saveGeometry());
     settings.setValue(QStringLiteral("treeShare"), m_mainLayout->treeShare());
     settings.setValue(QStringLiteral("view"), m_lvwSystems->view());
-    settings.setValue(QStringLiteral("columns"), m_lvwSystems->detailsView()->header()->saveState());
+    // Only widths that the administrator set: the others are sized to the rows again at the next start.
+    if (m_columnsKept)
+        settings.setValue(QStringLiteral("columns"), m_lvwSystems->detailsView()->header()->saveState());
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (m_columnsSized)
+    m_wasShown = true;
+    sizeColumnsSoon();
+}
+
+void MainWindow::sizeColumnsSoon() {
+    if (!m_columnsKept && m_listModel->count() > 0 && !m_sizeColumns.isActive())
+        m_sizeColumns.start();
+}
+
+void MainWindow::sizeColumnsToRows() {
+    if (m_columnsKept || !isVisible())
         return;
-    // Measured once the view has its size, so that every row on screen counts; from then on the columns
-    // keep the widths the administrator gives them.
-    m_columnsSized = true;
-    QTreeView* details = m_lvwSystems->detailsView();
+    // Over at most the first rows: thousands would take seconds.
+    QHeaderView* header = m_lvwSystems->detailsView()->header();
+    header->setResizeContentsPrecision(kRowsMeasured);
+    m_sizingColumns = true;
     for (int column = 0; column < SystemListModel::ColumnCount; ++column)
-        details->resizeColumnToContents(column);
+        m_lvwSystems->detailsView()->resizeColumnToContents(column);
+    m_sizingColumns = false;
 }
 
 void MainWindow::hideEvent(QHideEvent* event) {

@@ -3,6 +3,7 @@
 #include "console/RemoteAddressLookup.h"
 
 #include <QMainWindow>
+#include <QTimer>
 #include <memory>
 
 class QSplitter;
@@ -87,6 +88,8 @@ protected:
 
 private:
     void buildViews();
+    void sizeColumnsSoon();
+    void sizeColumnsToRows();
     void buildCommands();
     void loadSystems();
     void saveLayout() const;
@@ -119,7 +122,11 @@ private:
     TraySwitch* m_sysTray = nullptr;
     QString m_layoutFile;
     // Columns are fitted to their contents once, at the first show, unless widths were remembered.
-    bool m_columnsSized = false;
+    // The administrator set a column's width, here or in a saved layout.
+    bool m_columnsKept = false;
+    bool m_sizingColumns = false;
+    bool m_wasShown = false;
+    QTimer m_sizeColumns;
 };
 
 } // namespace kestrava
