@@ -199,16 +199,12 @@ private slots:
         const QString state = QStringLiteral("/run/kvl-full");
         bool mounted = false;
         QVERIFY(QDir().mkpath(m_lab.pcPath(state)));
-        m_lab.inPc(QStringLiteral("mount -t tmpfs -o size=256k,mode=0700 kvl-full ") + state, &mounted);
+        m_lab.inPc(QStringLiteral("mount -t tmpfs -o size=256k,nr_inodes=64,mode=0700 kvl-full ") + state,
+                   &mounted);
         QVERIFY(mounted);
         m_agent->setStatePath(state);
         QVERIFY(agentWith({}, true, true));
-        QFile filler(m_lab.pcPath(state + QStringLiteral("/filler")));
-        QVERIFY(filler.open(QIODevice::WriteOnly));
-        const QByteArray block(16 * 1024, '\0');
-        while (filler.write(block) == block.size() && filler.flush()) {
-        }
-        filler.close();
+        fill(state);
         const qsizetype logMark = m_agent->log().size();
         QVERIFY(m_console->setInternetReported(false));
         QVERIFY(!m_lab.probe(NetLab::kWeb, kHttp));
@@ -241,6 +237,21 @@ private:
         }
         return m_agent->isRunning() && m_console->isConnected(key) &&
                m_console->setInternetReported(internetOn);
+    }
+
+    // Its blocks, then its inodes: a save that frees an older copy first still finds no room.
+    void fill(const QString& folder) const {
+        QFile data(m_lab.pcPath(folder + QStringLiteral("/filler")));
+        const QByteArray block(16 * 1024, '\0');
+        if (data.open(QIODevice::WriteOnly)) {
+            while (data.write(block) == block.size() && data.flush()) {
+            }
+        }
+        for (int made = 0;
+             made < 1000 &&
+             QFile(m_lab.pcPath(folder + QStringLiteral("/empty%1").arg(made))).open(QIODevice::WriteOnly);
+             ++made) {
+        }
     }
 
     bool reach(const QString& host, quint16 port, bool udp) const {
