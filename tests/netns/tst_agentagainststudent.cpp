@@ -50,6 +50,7 @@ private slots:
         m_console->allowSite(kAllowed);
         m_console->blockProgram(QStringLiteral("stallme"));
         m_agent = std::make_unique<LabAgent>(m_lab, LabConsole::kPort);
+        m_stateFolder = m_agent->statePath();
     }
 
     void cleanup() {
@@ -59,6 +60,10 @@ private slots:
         }
         if (m_agent)
             m_logShown = m_agent->log().size();
+        if (m_agent && m_agent->statePath() != m_stateFolder) {
+            m_agent->stop();
+            m_agent->setStatePath(m_stateFolder);
+        }
     }
 
     void stallingSessionBus_data() {
@@ -224,13 +229,16 @@ private:
         }
         const QString key = LabAgent::systemKey();
         if (!m_agent->isRunning()) {
+            // The policy it gets once identified: nothing sent later overtakes what it reports first.
+            m_console->setInternet(internetOn);
             const qsizetype mark = m_console->reports().size();
-            // Connected, and the state it reports once identified is in force; or it ended (a bad file).
+            const QString code = internetOn ? QStringLiteral("IN") : QStringLiteral("IF");
+            // Connected and in that state; or it ended (a bad file).
             if (!m_agent->start() ||
                 !QTest::qWaitFor(
                     [&] {
                         return !m_agent->isRunning() ||
-                               (m_console->isConnected(key) && m_console->reports().size() > mark);
+                               (m_console->isConnected(key) && m_console->reports().indexOf(code, mark) >= 0);
                     },
                     60000))
                 return false;
@@ -261,6 +269,7 @@ private:
     NetLab& m_lab;
     std::unique_ptr<LabConsole> m_console;
     std::unique_ptr<LabAgent> m_agent;
+    QString m_stateFolder;
     qsizetype m_logShown = 0;
 };
 
