@@ -3,11 +3,13 @@
 //   --rounds N        rounds of each timing (20)
 //   --idle-seconds S  length of the idle measurement (30)
 //   --tls             the agent pins the console's key and connects to its authenticated port
+//   --stall-rounds N  rounds of the timing while the student's session bus stalls (5)
 #include "BenchClock.h"
 #include "LabAgent.h"
 #include "LabConsole.h"
 #include "NetLab.h"
 #include "NetProbe.h"
+#include "StallingBus.h"
 #include "platform/EventDispatcher.h"
 #include "tls/Fingerprint.h"
 
@@ -22,14 +24,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <time.h>
 #include <unistd.h>
 
 using kestrava::bench::nowNs;
 
 namespace {
-
-constexpr uid_t kUser = 61000;
 
 void say(const char* key, double value) {
     std::printf("%s=%.1f\n", key, value);
@@ -84,22 +85,23 @@ qint64 endOf(QProcess& process, int timeoutMs) {
     return ended;
 }
 
-// Milliseconds from the console's "internet off" to the first connection the agent refused.
-double ruleRound(LabConsole& console) {
+// Milliseconds from the console's "internet off" to the first connection the agent refused; beforeOrder
+// runs once the watcher is ready and must succeed.
+double ruleRound(NetLab& lab, LabConsole& console, const std::function<bool()>& beforeOrder = {},
+                 int timeoutMs = 10000) {
     if (!console.setInternetReported(true))
         return -1;
     QProcess watch;
-    watch.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), NetLab::pcName(),
-                                       QCoreApplication::applicationFilePath(), QStringLiteral("--watch"),
-                                       NetLab::kWeb, QStringLiteral("80")});
-    if (!QTest::qWaitFor([&] { return watch.canReadLine() || watch.state() == QProcess::NotRunning; },
+    if (!lab.startInPcAs(watch, QCoreApplication::applicationFilePath(),
+                         {QStringLiteral("--watch"), NetLab::kWeb, QStringLiteral("80")}, 0) ||
+        !QTest::qWaitFor([&] { return watch.canReadLine() || watch.state() == QProcess::NotRunning; },
                          5000) ||
-        watch.readLine().trimmed() != "ready")
+        watch.readLine().trimmed() != "ready" || (beforeOrder && !beforeOrder()))
         return -1;
     const qsizetype mark = console.reports().size();
     const qint64 sent = nowNs();
     console.setInternet(false);
-    endOf(watch, 10000);
+    endOf(watch, timeoutMs);
     const QByteArray line = watch.readLine().trimmed();
     if (!line.startsWith("dropped ") || !console.waitForReport(mark, QStringLiteral("IF")))
         return -1;
@@ -113,10 +115,27 @@ double blockRound(NetLab& lab, const QString& program) {
     QTest::qWait(QRandomGenerator::global()->bounded(2000));
     QProcess blocked;
     const qint64 started = nowNs();
-    if (!lab.startInPcAs(blocked, program, {QStringLiteral("600")}, kUser))
+    if (!lab.startInPcAs(blocked, program, {QStringLiteral("600")}, NetLab::kStudent))
         return -1;
     const qint64 ended = endOf(blocked, 10000);
     return ended ? double(ended - started) / 1e6 : -1;
+}
+
+// The same while the student's session bus accepts and never answers, right after the agent ended a
+// blocked program of theirs, whose notification goes to that bus. The bus appears once internet is on:
+// the notice of that change would meet it too.
+double stalledRuleRound(NetLab& lab, LabConsole& console, const QString& program) {
+    StallingBus bus(StallingBus::Mode::Silent);
+    const auto stall = [&] {
+        QProcess blocked;
+        return bus.listen(lab.pcPath(QStringLiteral("/run/user/%1/bus").arg(NetLab::kStudent)),
+                          NetLab::kStudent)
+                   .isEmpty() &&
+               lab.startInPcAs(blocked, program, {QStringLiteral("600")}, NetLab::kStudent) &&
+               endOf(blocked, 10000) != 0;
+    };
+    // A stalled agent may hold the order for as long as its bus does.
+    return ruleRound(lab, console, stall, 60000);
 }
 
 qint64 statusValue(const QString& file, const QByteArray& key) {
@@ -167,9 +186,12 @@ int main(int argc, char* argv[]) {
     parser.addOption({QStringLiteral("idle-seconds"), QStringLiteral("Length of the idle measurement."),
                       QStringLiteral("s"), QStringLiteral("30")});
     parser.addOption({QStringLiteral("tls"), QStringLiteral("Pin the console's key: TLS only.")});
+    parser.addOption({QStringLiteral("stall-rounds"), QStringLiteral("Rounds while the session bus stalls."),
+                      QStringLiteral("n"), QStringLiteral("5")});
     parser.process(app);
     const bool tls = parser.isSet(QStringLiteral("tls"));
     const int rounds = std::max(1, parser.value(QStringLiteral("rounds")).toInt());
+    const int stallRounds = std::max(1, parser.value(QStringLiteral("stall-rounds")).toInt());
     const int idleSeconds = std::max(1, parser.value(QStringLiteral("idle-seconds")).toInt());
 
     NetLab lab(unavailable);
@@ -178,7 +200,7 @@ int main(int argc, char* argv[]) {
     LabConsole console(QDateTime::currentDateTime());
     if (!(tls ? console.listenSecure() : console.listen()))
         return fail("the console cannot listen");
-    LabAgent agent(LabConsole::kPort);
+    LabAgent agent(lab, LabConsole::kPort);
     if (tls)
         agent.setExtraArguments({QStringLiteral("--console-fingerprint"),
                                  kestrava::Fingerprint::text(console.identity().certificate)});
@@ -192,7 +214,7 @@ int main(int argc, char* argv[]) {
 
     std::vector<double> rule;
     for (int round = 0; round < rounds; ++round) {
-        const double ms = ruleRound(console);
+        const double ms = ruleRound(lab, console);
         if (ms < 0)
             return fail("a rule round did not end", &agent);
         rule.push_back(ms);
@@ -214,6 +236,16 @@ int main(int argc, char* argv[]) {
     }
     say("blocked_exec_to_end_ms_median", median(block));
     say("blocked_exec_to_end_ms_max", *std::max_element(block.begin(), block.end()));
+
+    std::vector<double> stalled;
+    for (int round = 0; round < stallRounds; ++round) {
+        const double ms = stalledRuleRound(lab, console, program);
+        if (ms < 0)
+            return fail("a rule round with a stalled session bus did not end within 60 s", &agent);
+        stalled.push_back(ms);
+    }
+    say("rule_in_force_bus_stalled_ms_median", median(stalled));
+    say("rule_in_force_bus_stalled_ms_max", *std::max_element(stalled.begin(), stalled.end()));
 
     const QString status = QStringLiteral("/proc/%1/status").arg(agent.pid());
     say("agent_rss_kib", double(statusValue(status, "VmRSS")));

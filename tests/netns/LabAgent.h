@@ -4,7 +4,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// kestrava-agent running inside the lab's pc namespace, its state folder kept across restarts and
+class NetLab;
+
+// kestrava-agent running as root inside the lab's pc, its state folder kept across restarts and
 // everything it writes to standard error kept for the report of a failed test.
 class LabAgent {
 public:
@@ -12,7 +14,7 @@ public:
     static constexpr const char* kName = "LAB-PC";
 
     // The console listens on the lab's LAN address.
-    explicit LabAgent(quint16 consolePort);
+    LabAgent(const NetLab& lab, quint16 consolePort);
     ~LabAgent();
 
     // The program beside the test binary, or the one KESTRAVA_AGENT names.
@@ -22,8 +24,15 @@ public:
 
     // Options added to the command line from the next start on, such as the console's fingerprint.
     void setExtraArguments(const QStringList& arguments) { m_extraArguments = arguments; }
-    // The state folder, where its key pair lives too.
-    QString statePath() const { return m_state.path(); }
+    // Its configuration file from the next start on; empty for none.
+    void setConfig(const QByteArray& text);
+    const QByteArray& config() const { return m_config; }
+    // The state folder, where its key pair lives too: by default one of its own in /var/tmp (which
+    // the pc shares with the machine), or another path of the pc from the next start on.
+    QString statePath() const { return m_statePath; }
+    void setStatePath(const QString& path) { m_statePath = path; }
+    // `kestrava-agent --status` for its state folder, run as root in the pc: what it prints.
+    QByteArray status() const;
 
     bool start();
     // SIGTERM, then SIGKILL when it has not ended within a few seconds.
@@ -34,12 +43,16 @@ public:
     int exitCode() const {
         return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
     }
-    qint64 pid() const { return m_process.processId(); }
+    // Its own pid as this process sees it, or 0.
+    qint64 pid() const;
     const QByteArray& log() const { return m_log; }
 
 private:
+    const NetLab& m_lab;
     QString m_console;
-    QTemporaryDir m_state;
+    QTemporaryDir m_files;
+    QString m_statePath;
+    QByteArray m_config;
     QStringList m_extraArguments;
     QProcess m_process;
     QByteArray m_log;

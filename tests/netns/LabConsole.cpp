@@ -115,6 +115,10 @@ void LabConsole::terminate(const QString& key) {
     m_messenger.Enumerate_Childs_And_Send_Message(key, Messages::buildTerminate());
 }
 
+void LabConsole::showNotifications() {
+    m_messenger.Enumerate_Childs_And_Send_Message(groupKey(), Messages::buildMakeVisible());
+}
+
 void LabConsole::setControlledPort(int port) {
     NoTray tray;
     NoAutoStart autoStart;

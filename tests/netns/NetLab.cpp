@@ -4,26 +4,29 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QNetworkDatagram>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTest>
+#include <QUdpSocket>
 #include <csignal>
 #include <fcntl.h>
-#include <grp.h>
 #include <sched.h>
 #include <unistd.h>
 
 namespace {
 
-const QString kEtcNetns = QStringLiteral("/etc/netns/");
 constexpr int kToolWaitMs = 20000;
+const QString kPrograms = QStringLiteral("/tmp/kvl-programs");
 
 QString S(const char* text) {
     return QString::fromLatin1(text);
 }
 
 QString findTool(const QString& name) {
+    if (QFileInfo(name).isAbsolute())
+        return name;
     // Not every PATH names the sbin folders.
     QString path = QStandardPaths::findExecutable(name);
     if (path.isEmpty())
@@ -39,6 +42,10 @@ QString NetLab::lanName() {
 
 QString NetLab::pcName() {
     return QStringLiteral("kvl-%1-pc").arg(::getpid());
+}
+
+QString NetLab::sharedTempTemplate(const QString& purpose) {
+    return S("/var/tmp/kvl-%1-%2-XXXXXX").arg(::getpid()).arg(purpose);
 }
 
 QString NetLab::enterLan() {
@@ -69,12 +76,15 @@ NetLab::NetLab(const QString& unavailable)
 }
 
 NetLab::~NetLab() {
+    // Its PID 1 ends with its input, and every process of the pc with it.
+    m_pc.closeWriteChannel();
+    if (!m_pc.waitForFinished(5000))
+        m_pc.kill();
     m_dns.kill();
     m_dns.waitForFinished(3000);
     // Whatever else still runs there ends with the namespaces.
     for (const QString& name : {pcName(), lanName()})
         removeNamespace(name);
-    QDir(kEtcNetns + pcName()).removeRecursively();
 }
 
 bool NetLab::build() {
@@ -103,23 +113,54 @@ bool NetLab::build() {
         commands << S("ip -n %1 %2").arg(pc, command);
     if (m_error = runAll(commands); !m_error.isEmpty())
         return false;
-    const QString etc = kEtcNetns + pc;
-    QFile resolv(etc + S("/resolv.conf"));
-    QFile hosts(etc + S("/hosts"));
-    if (!QDir().mkpath(etc) || !resolv.open(QIODevice::WriteOnly) || !hosts.open(QIODevice::WriteOnly) ||
-        resolv.write("nameserver " + kDns.toLatin1() + '\n') < 0 ||
-        hosts.write("127.0.0.1 localhost\n::1 localhost\n") < 0) {
-        m_error = S("cannot write ") + etc;
+    if (!writeEtc() || !startPc())
         return false;
-    }
     for (const QString& address : {kWeb, kAllowedWeb, kOtherWeb, kWeb6})
-        listen(address, 80);
-    listen(kLan, kLanProxyPort);
-    listen(kLanHost, kLanProxyPort);
+        listenTcp(address, 80);
+    listenTcp(kLan, kLanProxyPort);
+    listenTcp(kLanHost, kLanProxyPort);
     return m_error.isEmpty() && startUpstreamDns();
 }
 
-void NetLab::listen(const QString& address, quint16 port) {
+bool NetLab::writeEtc() {
+    const QString etc = m_files.filePath(S("etc"));
+    QFile passwd(S("/etc/passwd"));
+    QFile group(S("/etc/group"));
+    if (!QDir().mkpath(etc) || !passwd.open(QIODevice::ReadOnly) || !group.open(QIODevice::ReadOnly)) {
+        m_error = S("cannot read the accounts or write ") + etc;
+        return false;
+    }
+    const QByteArray student = QByteArray::number(kStudent);
+    const QList<std::pair<QString, QByteArray>> files{
+        {S("passwd"), passwd.readAll() + "student:x:" + student + ':' + student + ":Student:/tmp:/bin/sh\n"},
+        {S("group"), group.readAll() + "student:x:" + student + ":\n"},
+        {S("resolv.conf"), "nameserver " + kDns.toLatin1() + '\n'},
+        {S("hosts"), "127.0.0.1 localhost\n::1 localhost\n"}};
+    for (const auto& [name, text] : files) {
+        QFile file(etc + QLatin1Char('/') + name);
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) {
+            m_error = S("cannot write ") + file.fileName();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool NetLab::startPc() {
+    m_launcher = QFileInfo(QFile::symLinkTarget(S("/proc/self/exe"))).path() + S("/kestrava-netlab-pc");
+    m_pc.start(m_launcher,
+               {S("hold"), namespaceFile(pcName()), m_files.filePath(S("etc")), QString::number(kStudent)});
+    const bool answered =
+        QTest::qWaitFor([this] { return m_pc.canReadLine() || m_pc.state() == QProcess::NotRunning; }, 10000);
+    const QByteArray ready = answered ? m_pc.readLine().trimmed() : QByteArray();
+    m_pcPid = ready.startsWith("ready ") ? ready.mid(6).toLongLong() : 0;
+    if (m_pcPid <= 0)
+        m_error = S("the pc's namespaces could not be made: ") + m_launcher + S(" ") + m_pc.errorString() +
+                  QString::fromLocal8Bit(m_pc.readAllStandardError());
+    return m_pcPid > 0;
+}
+
+bool NetLab::listenTcp(const QString& address, quint16 port) {
     auto server = std::make_unique<QTcpServer>();
     // Taken and closed at once: a full queue of accepted connections would refuse the next probes.
     QObject::connect(server.get(), &QTcpServer::newConnection, [raw = server.get()] {
@@ -128,69 +169,112 @@ void NetLab::listen(const QString& address, quint16 port) {
             socket->deleteLater();
         }
     });
-    if (!server->listen(QHostAddress(address), port))
+    const bool listening = server->listen(QHostAddress(address), port);
+    if (!listening)
         m_error = S("cannot listen on %1 port %2: %3").arg(address).arg(port).arg(server->errorString());
     m_listeners.push_back(std::move(server));
+    return listening;
+}
+
+bool NetLab::echoUdp(const QString& address, quint16 port) {
+    auto socket = std::make_unique<QUdpSocket>();
+    QObject::connect(socket.get(), &QUdpSocket::readyRead, [raw = socket.get()] {
+        while (raw->hasPendingDatagrams()) {
+            // Sent from the bound address, without the arrival's interface that a reply datagram would name.
+            const QNetworkDatagram datagram = raw->receiveDatagram();
+            raw->writeDatagram(datagram.data(), datagram.senderAddress(), quint16(datagram.senderPort()));
+        }
+    });
+    const bool bound = socket->bind(QHostAddress(address), port);
+    if (!bound)
+        m_error = S("cannot bind UDP %1 port %2: %3").arg(address).arg(port).arg(socket->errorString());
+    m_listeners.push_back(std::move(socket));
+    return bound;
+}
+
+QByteArray NetLab::upstreamDnsLog() {
+    m_dnsLog += m_dns.readAll();
+    return m_dnsLog;
 }
 
 bool NetLab::startUpstreamDns() {
     m_dns.setProcessChannelMode(QProcess::MergedChannels);
     m_dns.start(findTool(S("dnsmasq")),
-                {S("--no-daemon"), S("--conf-file=/dev/null"), S("--no-resolv"), S("--no-hosts"),
-                 S("--pid-file="), S("--listen-address=") + kDns, S("--bind-interfaces"),
-                 S("--address=/allowed.test/") + kAllowedWeb, S("--address=/other.test/") + kOtherWeb});
-    QByteArray output;
+                {S("--no-daemon"), S("--log-facility=-"), S("--log-queries"), S("--conf-file=/dev/null"),
+                 S("--no-resolv"), S("--no-hosts"), S("--pid-file="), S("--listen-address=") + kDns,
+                 S("--bind-interfaces"), S("--address=/allowed.test/") + kAllowedWeb,
+                 S("--address=/other.test/") + kOtherWeb});
     const bool started = QTest::qWaitFor(
-        [&] {
-            output += m_dns.readAll();
-            return output.contains("started") || m_dns.state() == QProcess::NotRunning;
-        },
-        5000);
+        [&] { return upstreamDnsLog().contains("started") || m_dns.state() == QProcess::NotRunning; }, 5000);
     if (!started || m_dns.state() == QProcess::NotRunning) {
-        m_error = S("the upstream DNS did not start: ") + QString::fromLocal8Bit(output);
+        m_error = S("the upstream DNS did not start: ") + QString::fromLocal8Bit(m_dnsLog);
         return false;
     }
     return true;
 }
 
 bool NetLab::probe(const QString& host, quint16 port, int timeoutMs) const {
+    return waitedProbe({S("--probe"), host, QString::number(port), QString::number(timeoutMs)}, timeoutMs) ==
+           0;
+}
+
+bool NetLab::probeUdp(const QString& host, quint16 port, quint16 sourcePort, int timeoutMs) const {
+    return waitedProbe({S("--probe-udp"), host, QString::number(port), QString::number(timeoutMs),
+                        QString::number(sourcePort)},
+                       timeoutMs) == 0;
+}
+
+int NetLab::dnsQuery(const QString& name, int type) const {
+    constexpr int kTimeoutMs = 3000;
+    return waitedProbe({S("--dns"), kDns, name, QString::number(type), QString::number(kTimeoutMs)},
+                       kTimeoutMs);
+}
+
+int NetLab::waitedProbe(const QStringList& arguments, int timeoutMs) const {
     QProcess probe;
-    probe.start(S("ip"), {S("netns"), S("exec"), pcName(), QCoreApplication::applicationFilePath(),
-                          S("--probe"), host, QString::number(port), QString::number(timeoutMs)});
+    probe.start(m_launcher, enterArguments(0, QCoreApplication::applicationFilePath(), arguments));
     // The event loop goes on meanwhile: the console keeps talking to the agent.
     if (!QTest::qWaitFor([&] { return probe.state() == QProcess::NotRunning; }, timeoutMs + 5000)) {
         probe.kill();
         probe.waitForFinished(1000);
-        return false;
+        return -1;
     }
-    return probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0;
+    return probe.exitStatus() == QProcess::NormalExit ? probe.exitCode() : -1;
+}
+
+QStringList NetLab::enterArguments(uid_t user, const QString& program, const QStringList& arguments) const {
+    return QStringList{S("enter"), QString::number(m_pcPid), QString::number(user),
+                       QString::number(kStudentProcesses), program} +
+           arguments;
+}
+
+QString NetLab::pcPath(const QString& path) const {
+    return S("/proc/%1/root").arg(m_pcPid) + path;
 }
 
 QString NetLab::copyOfSleep(const QString& name) const {
-    const QString path = m_programs.filePath(name);
-    QFile::setPermissions(m_programs.path(), QFile::permissions(m_programs.path()) | QFile::ExeOther);
-    QFile::copy(QStringLiteral("/bin/sleep"), path);
+    const QString path = kPrograms + QLatin1Char('/') + name;
+    QDir().mkpath(pcPath(kPrograms));
+    QFile::copy(S("/bin/sleep"), pcPath(path));
+    QFile::setPermissions(pcPath(path), QFile::permissions(S("/bin/sleep")) | QFile::ExeOther);
     return path;
 }
 
 bool NetLab::startInPcAs(QProcess& process, const QString& program, const QStringList& arguments,
                          uid_t user) const {
-    const int pcNet = ::open(QFile::encodeName(namespaceFile(pcName())).constData(), O_RDONLY | O_CLOEXEC);
-    if (pcNet < 0)
-        return false;
-    process.setChildProcessModifier([pcNet, user] {
-        if (::setns(pcNet, CLONE_NEWNET) != 0 || ::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 ||
-            ::setuid(user) != 0)
-            ::_exit(126);
-    });
-    process.start(program, arguments);
-    const bool started = process.waitForStarted(5000);
-    ::close(pcNet);
-    return started;
+    process.start(m_launcher, enterArguments(user, program, arguments));
+    return process.waitForStarted(5000);
 }
 
-QByteArray NetLab::inPc(const QString& command, bool* ok) const {
-    return run((S("ip netns exec ") + pcName() + QLatin1Char(' ') + command).split(QLatin1Char(' ')), ok);
+qint64 NetLab::programPid(const QProcess& process) {
+    const qint64 launcher = process.processId();
+    QFile children(S("/proc/%1/task/%1/children").arg(launcher));
+    return launcher > 0 && children.open(QIODevice::ReadOnly) ? children.readAll().trimmed().toLongLong() : 0;
+}
+
+QByteArray NetLab::inPc(const QString& command, bool* ok, uid_t user) const {
+    QStringList words = command.split(QLatin1Char(' '));
+    return run(QStringList{m_launcher} + enterArguments(user, findTool(words.takeFirst()), words), ok);
 }
 
 QString NetLab::agentTable() const {
@@ -235,6 +319,13 @@ void NetLab::removeNamespace(const QString& name) {
 }
 
 void NetLab::removeLeftovers() {
+    static const QRegularExpression files(S("^kvl-(\\d+)-"));
+    const QDir shared(S("/var/tmp"));
+    for (const QString& name : shared.entryList({S("kvl-*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QRegularExpressionMatch match = files.match(name);
+        if (match.hasMatch() && !QFileInfo::exists(S("/proc/") + match.captured(1)))
+            QDir(shared.filePath(name)).removeRecursively();
+    }
     static const QRegularExpression ours(S("^kvl-(\\d+)-(lan|pc)\\b"));
     const QByteArray list = run({S("ip"), S("netns"), S("list")});
     for (const QByteArray& line : list.split('\n')) {
@@ -243,6 +334,5 @@ void NetLab::removeLeftovers() {
             continue;
         const QString name = S("kvl-%1-%2").arg(match.captured(1), match.captured(2));
         removeNamespace(name);
-        QDir(kEtcNetns + name).removeRecursively();
     }
 }

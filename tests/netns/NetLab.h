@@ -15,10 +15,14 @@
 #include <sys/types.h>
 #include <vector>
 
-// Two namespaces named after this process's pid: "kvl-<pid>-lan" holds the console side and "the
+// Two network namespaces named after this process's pid: "kvl-<pid>-lan" holds the console side and "the
 // internet" (TEST-NET listeners on port 80, an upstream DNS), "kvl-<pid>-pc" the controlled computer
-// behind a veth pair. The process joins the lan namespace first, so the machine's own network is never
-// touched. All is removed in the destructor, and leftovers of runs that died on the next start.
+// behind a veth pair. The pc has mount and PID namespaces of its own as well (kestrava-netlab-pc, beside
+// the test binary, is their PID 1): its own /proc, /sys, /run with /run/user/<kStudent>, /tmp, and its
+// own /etc/passwd, /etc/group (the machine's with the student added), /etc/resolv.conf and /etc/hosts.
+// No bus, logind or systemd runs there. The process joins the lan namespace first, so the machine's
+// own network is never touched. All is removed in the destructor, and leftovers of runs that died on
+// the next start; the pc's processes end with the process that made it.
 class NetLab {
 public:
     static inline const QString kLan = QStringLiteral("10.77.1.1");
@@ -34,6 +38,10 @@ public:
     static inline const QString kOtherWeb = QStringLiteral("203.0.113.30");
     static inline const QString kDns = QStringLiteral("203.0.113.53");
     static inline const QString kWeb6 = QStringLiteral("2001:db8::10");
+    // The pc's user: in the pc's /etc/passwd only (its group has the same number), with a runtime
+    // folder, and at most kStudentProcesses processes.
+    static constexpr uid_t kStudent = 61000;
+    static constexpr int kStudentProcesses = 64;
 
     // First in main, while there is one thread: creates the lan namespace and joins it. Returns why
     // the lab cannot run (not root, tools missing), or empty.
@@ -41,6 +49,9 @@ public:
     static QString lanName();
     static QString pcName();
     static QString namespaceFile(const QString& name) { return QStringLiteral("/run/netns/") + name; }
+    // A QTemporaryDir template in /var/tmp, which the pc shares with the machine (its /tmp is its own),
+    // named after this process so that the next start removes it when the run died.
+    static QString sharedTempTemplate(const QString& purpose);
 
     // Builds the rest when unavailable (from enterLan) is empty; error() tells what failed.
     explicit NetLab(const QString& unavailable);
@@ -49,33 +60,57 @@ public:
     const QString& unavailable() const { return m_unavailable; }
     // What failed while building it: a fault.
     const QString& error() const { return m_error; }
-    // A real TCP connection from the pc namespace; host may be a name, resolved there.
+    // A real TCP connection from the pc; host may be a name, resolved there.
     bool probe(const QString& host, quint16 port, int timeoutMs = 1500) const;
-    // The command (words split at blanks) inside the pc namespace; ok tells exit code 0.
-    QByteArray inPc(const QString& command, bool* ok = nullptr) const;
-    // A copy of /bin/sleep under this name that any user may run.
+    // A datagram from the pc (from sourcePort unless 0) that an echo server sends back.
+    bool probeUdp(const QString& host, quint16 port, quint16 sourcePort = 0, int timeoutMs = 1500) const;
+    // One DNS query of the given type (NetProbe::kTypeA ...) from the pc to the DNS its resolv.conf
+    // names; the answer's result code as NetProbe's --dns gives it.
+    int dnsQuery(const QString& name, int type) const;
+    // In the lan namespace, so on the LAN or in the internet: a TCP listener that takes and closes
+    // connections, a UDP echo.
+    bool listenTcp(const QString& address, quint16 port);
+    bool echoUdp(const QString& address, quint16 port);
+    // All the upstream DNS logged so far, each query it received included.
+    QByteArray upstreamDnsLog();
+    // Where the test process reaches a path of the pc's own mounts.
+    QString pcPath(const QString& path) const;
+    // The command (words split at blanks) inside the pc, as root or as user; ok tells exit code 0.
+    QByteArray inPc(const QString& command, bool* ok = nullptr, uid_t user = 0) const;
+    // A copy of /bin/sleep under this name in the pc's /tmp that any user may run; its path there.
     QString copyOfSleep(const QString& name) const;
-    // program as the given user in the pc namespace, without `ip netns exec` (which needs root).
+    // program (a path inside the pc) in the pc as the given user, or as root for 0; the process's own
+    // id is that of the launcher, which passes SIGTERM on and ends as the program does.
     bool startInPcAs(QProcess& process, const QString& program, const QStringList& arguments,
                      uid_t user) const;
-    // `nft list table inet kestrava` in the pc namespace; empty when there is no such table.
+    // The pid of the program that a process of startInPcAs runs (as this process sees it), or 0.
+    static qint64 programPid(const QProcess& process);
+    // `nft list table inet kestrava` in the pc; empty when there is no such table.
     QString agentTable() const;
 
 private:
     static QByteArray run(const QStringList& command, bool* ok = nullptr, QByteArray* errors = nullptr);
     // Each command line (words split at blanks) in turn; the first failure, or empty.
     static QString runAll(const QStringList& commands);
+    QStringList enterArguments(uid_t user, const QString& program, const QStringList& arguments) const;
+    // The test binary in the pc with these arguments; its exit code, -1 when it did not end normally.
+    int waitedProbe(const QStringList& arguments, int timeoutMs) const;
     bool build();
+    bool writeEtc();
+    bool startPc();
     bool startUpstreamDns();
-    void listen(const QString& address, quint16 port);
     static void removeNamespace(const QString& name);
     static void removeLeftovers();
 
-    QTemporaryDir m_programs;
+    QTemporaryDir m_files;
     QString m_unavailable;
     QString m_error;
+    QString m_launcher;
+    QProcess m_pc;
+    qint64 m_pcPid = 0;
     QProcess m_dns;
-    std::vector<std::unique_ptr<QTcpServer>> m_listeners;
+    QByteArray m_dnsLog;
+    std::vector<std::unique_ptr<QObject>> m_listeners;
 };
 
 // main() of a network lab test: a probe when asked for one, otherwise TestClass(lab) in the lab.

@@ -11,8 +11,6 @@ using namespace kestrava;
 
 namespace {
 constexpr quint16 kHttp = 80;
-// A user of the computer, above UID_MIN; it needs no account for the kernel.
-constexpr uid_t kUser = 61000;
 } // namespace
 
 // kestrava-agent in the pc namespace of a NetLab, driven by the console's core in this process, its
@@ -33,7 +31,7 @@ private slots:
         m_consoleNow =
             QDateTime(now.date(), QTime(now.time().hour() >= 8 && now.time().hour() < 12 ? 16 : 10, 0));
         m_console = std::make_unique<LabConsole>(m_consoleNow);
-        m_agent = std::make_unique<LabAgent>(LabConsole::kPort);
+        m_agent = std::make_unique<LabAgent>(m_lab, LabConsole::kPort);
     }
 
     void init() {
@@ -137,7 +135,7 @@ private slots:
         m_console->blockProgram(QStringLiteral("blockme"));
         // No report tells that the list arrived; a process started before it is found by the agent's scan.
         QProcess blocked;
-        QVERIFY(m_lab.startInPcAs(blocked, program, {QStringLiteral("600")}, kUser));
+        QVERIFY(m_lab.startInPcAs(blocked, program, {QStringLiteral("600")}, NetLab::kStudent));
         QTRY_VERIFY_WITH_TIMEOUT(blocked.state() == QProcess::NotRunning, 15000);
         QVERIFY2(blocked.exitStatus() == QProcess::CrashExit,
                  qPrintable(QStringLiteral("ended by itself with code %1").arg(blocked.exitCode())));

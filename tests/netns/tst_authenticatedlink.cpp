@@ -99,8 +99,8 @@ private slots:
             m_console->stopListeningSecure();
         const qsizetype mark = m_console->refusedIdentifications().size();
         // A state folder of its own: a key of its own.
-        m_agent =
-            overTls ? pinnedAgent(m_console->identity()) : std::make_unique<LabAgent>(LabConsole::kPort);
+        m_agent = overTls ? pinnedAgent(m_console->identity())
+                          : std::make_unique<LabAgent>(m_lab, LabConsole::kPort);
         QVERIFY(m_agent->start());
         QTRY_VERIFY_WITH_TIMEOUT(m_console->refusedIdentifications().size() > mark, 30000);
         QVERIFY(m_console->refusedIdentifications().constLast().contains(QLatin1String(LabAgent::kName)));
@@ -123,7 +123,7 @@ private slots:
         m_genuine.reset();
         m_console = std::make_unique<LabConsole>(QDateTime::currentDateTime());
         QVERIFY(m_console->listen() && m_console->listenSecure());
-        m_firstUse = std::make_unique<LabAgent>(LabConsole::kPort);
+        m_firstUse = std::make_unique<LabAgent>(m_lab, LabConsole::kPort);
         QVERIFY(m_firstUse->start());
         QTRY_VERIFY_WITH_TIMEOUT(m_console->isConnected(LabAgent::systemKey()), 30000);
         QVERIFY(m_firstUse->log().contains("over TLS"));
@@ -172,8 +172,8 @@ private:
         return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll().trimmed()) : QString();
     }
 
-    static std::unique_ptr<LabAgent> pinnedAgent(const TlsIdentity& console) {
-        auto agent = std::make_unique<LabAgent>(LabConsole::kPort);
+    std::unique_ptr<LabAgent> pinnedAgent(const TlsIdentity& console) const {
+        auto agent = std::make_unique<LabAgent>(m_lab, LabConsole::kPort);
         agent->setExtraArguments(
             {QStringLiteral("--console-fingerprint"), Fingerprint::text(console.certificate)});
         return agent;

@@ -1,0 +1,277 @@
+#include "LabAgent.h"
+#include "LabConsole.h"
+#include "NetLab.h"
+#include "StallingBus.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <memory>
+
+Q_DECLARE_METATYPE(StallingBus::Mode)
+
+namespace {
+constexpr quint16 kHttp = 80;
+// An order is in force within a second whatever a user's bus does; the rest is the report's way back.
+constexpr int kStallBoundMs = 3000;
+// A missing or changed table is put back within 30 s.
+constexpr int kTableCheckMs = 35000;
+const QString kAllowed = QStringLiteral("allowed.test");
+const QString kAllowedHost = QStringLiteral("www.allowed.test");
+const QByteArray kServersOnly = "[agent]\nlocal_access = servers\n";
+const QRegularExpression kNotSaved(QStringLiteral("(could not|cannot|can't|failed to) (be )?(save|write)|"
+                                                  "not (been )?saved"),
+                                   QRegularExpression::CaseInsensitiveOption);
+} // namespace
+
+// kestrava-agent in the pc of a NetLab, its console's core in this process, and the pc's student trying
+// each known way around an "internet off" order.
+class TestAgentAgainstStudent : public QObject {
+    Q_OBJECT
+public:
+    explicit TestAgentAgainstStudent(NetLab& lab)
+        : m_lab(lab) {}
+
+private slots:
+    void initTestCase() {
+        if (!m_lab.unavailable().isEmpty())
+            QSKIP(qPrintable(m_lab.unavailable()));
+        QVERIFY2(m_lab.error().isEmpty(), qPrintable(m_lab.error()));
+        QVERIFY2(QFileInfo(LabAgent::program()).isExecutable(), qPrintable(LabAgent::program()));
+        // Relays and proxies of the student: in the internet at the DHCP server ports and on odd ports of
+        // a white-listed address, on another computer of the LAN at proxy ports.
+        QVERIFY(m_lab.echoUdp(NetLab::kWeb, 67) && m_lab.echoUdp(NetLab::kWeb6, 547));
+        QVERIFY(m_lab.listenTcp(NetLab::kAllowedWeb, 4444) && m_lab.echoUdp(NetLab::kAllowedWeb, 5000));
+        for (const quint16 port : {443, 3128, 40000})
+            QVERIFY(m_lab.listenTcp(NetLab::kLanHost, port));
+        QVERIFY(m_lab.echoUdp(NetLab::kLanHost, 40000));
+        m_console = std::make_unique<LabConsole>(QDateTime::currentDateTime());
+        QVERIFY(m_console->listen());
+        m_console->allowSite(kAllowed);
+        m_console->blockProgram(QStringLiteral("stallme"));
+        m_agent = std::make_unique<LabAgent>(m_lab, LabConsole::kPort);
+        m_stateFolder = m_agent->statePath();
+    }
+
+    void cleanup() {
+        if (QTest::currentTestFailed() && m_agent) {
+            qInfo().noquote() << "kestrava-agent's standard error:\n" << m_agent->log().mid(m_logShown);
+            qInfo().noquote() << "its table:\n" << m_lab.agentTable();
+        }
+        if (m_agent)
+            m_logShown = m_agent->log().size();
+        if (m_agent && m_agent->statePath() != m_stateFolder) {
+            m_agent->stop();
+            m_agent->setStatePath(m_stateFolder);
+        }
+    }
+
+    void stallingSessionBus_data() {
+        QTest::addColumn<StallingBus::Mode>("mode");
+        QTest::newRow("accepts and never answers") << StallingBus::Mode::Silent;
+        QTest::newRow("full backlog") << StallingBus::Mode::FullBacklog;
+        QTest::newRow("trickle") << StallingBus::Mode::Trickle;
+    }
+
+    void stallingSessionBus() {
+        QFETCH(StallingBus::Mode, mode);
+        // A fresh agent each time: one that gave up on a bus may leave it alone for a while.
+        QVERIFY(agentWith({}, true, true));
+        m_console->showNotifications();
+        StallingBus bus(mode);
+        const QString failure = bus.listen(
+            m_lab.pcPath(QStringLiteral("/run/user/%1/bus").arg(NetLab::kStudent)), NetLab::kStudent);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        // The student picks the moment: the end of a blocked program is notified to its owner's bus.
+        QProcess blocked;
+        QVERIFY(m_lab.startInPcAs(blocked, m_lab.copyOfSleep(QStringLiteral("stallme")),
+                                  {QStringLiteral("600")}, NetLab::kStudent));
+        QTRY_VERIFY_WITH_TIMEOUT(blocked.state() == QProcess::NotRunning, 15000);
+        if (mode != StallingBus::Mode::FullBacklog)
+            QTRY_VERIFY2_WITH_TIMEOUT(bus.accepted() > 0, "the notification never reached the bus", 10000);
+        const qsizetype mark = m_console->reports().size();
+        m_console->setInternet(false);
+        QVERIFY(m_console->waitForReport(mark, QStringLiteral("IF"), kStallBoundMs));
+        QVERIFY(!m_lab.probe(NetLab::kWeb, kHttp));
+    }
+
+    void dhcpPortRelay_data() {
+        QTest::addColumn<QString>("relay");
+        QTest::addColumn<quint16>("port");
+        QTest::addColumn<quint16>("sourcePort");
+        QTest::newRow("DHCP server port") << NetLab::kWeb << quint16(67) << quint16(0);
+        QTest::newRow("DHCP server port from the client port") << NetLab::kWeb << quint16(67) << quint16(68);
+        QTest::newRow("DHCPv6 server port") << NetLab::kWeb6 << quint16(547) << quint16(0);
+        QTest::newRow("DHCPv6 server port from the client port")
+            << NetLab::kWeb6 << quint16(547) << quint16(546);
+    }
+
+    void dhcpPortRelay() {
+        QFETCH(QString, relay);
+        QFETCH(quint16, port);
+        QFETCH(quint16, sourcePort);
+        QVERIFY(agentWith({}, true));
+        QVERIFY(m_lab.probeUdp(relay, port, sourcePort));
+        QVERIFY(m_console->setInternetReported(false));
+        QVERIFY(!m_lab.probeUdp(relay, port, sourcePort));
+    }
+
+    void dnsTunnelWhileOff() {
+        QVERIFY(agentWith({}, false));
+        QTRY_COMPARE_WITH_TIMEOUT(m_lab.dnsQuery(kAllowedHost, NetProbe::kTypeA), 0, 10000);
+        const qsizetype mark = m_lab.upstreamDnsLog().size();
+        for (int chunk = 0; chunk < 5; ++chunk) {
+            const int code = m_lab.dnsQuery(QStringLiteral("c%1.tunnel.test").arg(chunk), NetProbe::kTypeTxt);
+            QVERIFY2(code == NetProbe::kDnsNxDomain || code == NetProbe::kDnsRefused,
+                     qPrintable(QStringLiteral("result code %1").arg(code)));
+        }
+        // The upstream logs queries as they come: once it has this one, it has all sent before.
+        QCOMPARE(m_lab.dnsQuery(QStringLiteral("last.") + kAllowed, NetProbe::kTypeA), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(m_lab.upstreamDnsLog().indexOf("last." + kAllowed.toLatin1(), mark) >= 0,
+                                 5000);
+        QVERIFY2(!m_lab.upstreamDnsLog().mid(mark).contains("tunnel.test"), m_lab.upstreamDnsLog().mid(mark));
+    }
+
+    void localProxyUnderServers_data() {
+        QTest::addColumn<quint16>("port");
+        QTest::addColumn<bool>("udp");
+        QTest::newRow("TCP 443") << quint16(443) << false;
+        QTest::newRow("TCP 3128") << quint16(3128) << false;
+        QTest::newRow("TCP 40000, above any controlled port") << quint16(40000) << false;
+        QTest::newRow("UDP 40000") << quint16(40000) << true;
+    }
+
+    void localProxyUnderServers() {
+        QFETCH(quint16, port);
+        QFETCH(bool, udp);
+        QVERIFY(agentWith(kServersOnly, true));
+        QVERIFY(reach(NetLab::kLanHost, port, udp));
+        QVERIFY(m_console->setInternetReported(false));
+        QVERIFY(!reach(NetLab::kLanHost, port, udp));
+        QVERIFY(m_lab.probe(NetLab::kLan, LabConsole::kPort));
+    }
+
+    void otherPortsOfWhiteListedAddress_data() {
+        QTest::addColumn<quint16>("port");
+        QTest::addColumn<bool>("udp");
+        QTest::addColumn<bool>("open");
+        QTest::newRow("TCP 80") << kHttp << false << true;
+        QTest::newRow("TCP 4444") << quint16(4444) << false << false;
+        QTest::newRow("UDP 5000") << quint16(5000) << true << false;
+    }
+
+    void otherPortsOfWhiteListedAddress() {
+        QFETCH(quint16, port);
+        QFETCH(bool, udp);
+        QFETCH(bool, open);
+        QVERIFY(agentWith({}, true));
+        QVERIFY(reach(NetLab::kAllowedWeb, port, udp));
+        QVERIFY(m_console->setInternetReported(false));
+        // Resolving it is what opens its address.
+        QTRY_VERIFY_WITH_TIMEOUT(m_lab.probe(kAllowedHost, kHttp), 10000);
+        QCOMPARE(reach(kAllowedHost, port, udp), open);
+    }
+
+    void tableRestored_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("ruleset flushed") << QStringLiteral("nft flush ruleset");
+        QTest::newRow("rules flushed") << QStringLiteral("nft flush table inet kestrava");
+    }
+
+    void tableRestored() {
+        QFETCH(QString, command);
+        QVERIFY(agentWith({}, false));
+        // Settled, its forwarder up: a table it puts back now is one it noticed was gone.
+        QTRY_COMPARE_WITH_TIMEOUT(m_lab.dnsQuery(kAllowedHost, NetProbe::kTypeA), 0, 10000);
+        QVERIFY(!m_lab.probe(NetLab::kWeb, kHttp));
+        bool done = false;
+        m_lab.inPc(command, &done);
+        QVERIFY(done);
+        // Not QTRY: on failure it would wait twice as long again for its message.
+        QVERIFY(QTest::qWaitFor([this] { return !m_lab.probe(NetLab::kWeb, kHttp, 500); }, kTableCheckMs));
+    }
+
+    void dnsmasqCommandLineSeenByStudent() {
+        QVERIFY(agentWith({}, false));
+        QTRY_COMPARE_WITH_TIMEOUT(m_lab.dnsQuery(kAllowedHost, NetProbe::kTypeA), 0, 10000);
+        bool found = false;
+        const QByteArray seen = m_lab.inPc(QStringLiteral("pgrep -a dnsmasq"), &found, NetLab::kStudent);
+        QVERIFY2(found && seen.contains("dnsmasq"), seen.constData());
+        QVERIFY2(!seen.contains(kAllowed.toLatin1()), seen.constData());
+    }
+
+    void stateOnFullFileSystem() {
+        const QString state = QStringLiteral("/run/kvl-full");
+        bool mounted = false;
+        QVERIFY(QDir().mkpath(m_lab.pcPath(state)));
+        m_lab.inPc(QStringLiteral("mount -t tmpfs -o size=256k,nr_inodes=64,mode=0700 kvl-full ") + state,
+                   &mounted);
+        QVERIFY(mounted);
+        m_agent->setStatePath(state);
+        QVERIFY(agentWith({}, true, true));
+        fill(state);
+        const qsizetype logMark = m_agent->log().size();
+        QVERIFY(m_console->setInternetReported(false));
+        QVERIFY(!m_lab.probe(NetLab::kWeb, kHttp));
+        QTRY_VERIFY_WITH_TIMEOUT(kNotSaved.match(QString::fromUtf8(m_agent->log().mid(logMark))).hasMatch(),
+                                 10000);
+        const QString status = QString::fromUtf8(m_agent->status());
+        QVERIFY2(kNotSaved.match(status).hasMatch(), qPrintable(status));
+    }
+
+private:
+    // The agent with this configuration file (restarted when it had another, or when asked), connected,
+    // with internet on or off as it reported.
+    bool agentWith(const QByteArray& config, bool internetOn, bool restart = false) {
+        if (restart || config != m_agent->config()) {
+            m_agent->stop();
+            m_agent->setConfig(config);
+        }
+        const QString key = LabAgent::systemKey();
+        if (!m_agent->isRunning()) {
+            // The policy it gets once identified: nothing sent later overtakes what it reports first.
+            m_console->setInternet(internetOn);
+            const qsizetype mark = m_console->reports().size();
+            const QString code = internetOn ? QStringLiteral("IN") : QStringLiteral("IF");
+            // Connected and in that state; or it ended (a bad file).
+            if (!m_agent->start() ||
+                !QTest::qWaitFor(
+                    [&] {
+                        return !m_agent->isRunning() ||
+                               (m_console->isConnected(key) && m_console->reports().indexOf(code, mark) >= 0);
+                    },
+                    60000))
+                return false;
+        }
+        return m_agent->isRunning() && m_console->isConnected(key) &&
+               m_console->setInternetReported(internetOn);
+    }
+
+    // Its blocks, then its inodes: a save that frees an older copy first still finds no room.
+    void fill(const QString& folder) const {
+        QFile data(m_lab.pcPath(folder + QStringLiteral("/filler")));
+        const QByteArray block(16 * 1024, '\0');
+        if (data.open(QIODevice::WriteOnly)) {
+            while (data.write(block) == block.size() && data.flush()) {
+            }
+        }
+        for (int made = 0;
+             made < 1000 &&
+             QFile(m_lab.pcPath(folder + QStringLiteral("/empty%1").arg(made))).open(QIODevice::WriteOnly);
+             ++made) {
+        }
+    }
+
+    bool reach(const QString& host, quint16 port, bool udp) const {
+        return udp ? m_lab.probeUdp(host, port) : m_lab.probe(host, port);
+    }
+
+    NetLab& m_lab;
+    std::unique_ptr<LabConsole> m_console;
+    std::unique_ptr<LabAgent> m_agent;
+    QString m_stateFolder;
+    qsizetype m_logShown = 0;
+};
+
+NETLAB_TEST_MAIN(TestAgentAgainstStudent)
+#include "tst_agentagainststudent.moc"
