@@ -1,5 +1,6 @@
 #include "LabConsole.h"
 
+#include "GroupListEntry.h"
 #include "console/Keys.h"
 #include "console/TreeLoader.h"
 #include "lists/GroupProgramList.h"
@@ -19,18 +20,6 @@
 using namespace kestrava;
 
 namespace {
-
-template <typename CatalogueType, typename ListType>
-QString addToGroupList(Database& db, const QString& groupKey, const QString& entry) {
-    CatalogueType catalogue(db);
-    catalogue.load();
-    catalogue.add(entry);
-    ListType list(db);
-    list.setGroupKey(groupKey);
-    list.load();
-    list.moveTo({static_cast<int>(list.available().indexOf(entry))});
-    return list.keyToSendOnClose();
-}
 
 struct NoTray final : TraySwitch {
     bool isTrayIconVisible() const override { return false; }

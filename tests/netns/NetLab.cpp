@@ -76,8 +76,8 @@ NetLab::NetLab(const QString& unavailable)
 }
 
 NetLab::~NetLab() {
-    // Its PID 1 ends with its input, and every process of the pc with it.
-    m_pc.closeWriteChannel();
+    // Every process of the pc ends with its PID 1.
+    m_pc.terminate();
     if (!m_pc.waitForFinished(5000))
         m_pc.kill();
     m_dns.kill();
@@ -123,11 +123,10 @@ bool NetLab::build() {
 }
 
 bool NetLab::writeEtc() {
-    const QString etc = m_files.filePath(S("etc"));
     QFile passwd(S("/etc/passwd"));
     QFile group(S("/etc/group"));
-    if (!QDir().mkpath(etc) || !passwd.open(QIODevice::ReadOnly) || !group.open(QIODevice::ReadOnly)) {
-        m_error = S("cannot read the accounts or write ") + etc;
+    if (!passwd.open(QIODevice::ReadOnly) || !group.open(QIODevice::ReadOnly)) {
+        m_error = S("cannot read the accounts");
         return false;
     }
     const QByteArray student = QByteArray::number(kStudent);
@@ -137,7 +136,7 @@ bool NetLab::writeEtc() {
         {S("resolv.conf"), "nameserver " + kDns.toLatin1() + '\n'},
         {S("hosts"), "127.0.0.1 localhost\n::1 localhost\n"}};
     for (const auto& [name, text] : files) {
-        QFile file(etc + QLatin1Char('/') + name);
+        QFile file(m_files.filePath(name));
         if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) {
             m_error = S("cannot write ") + file.fileName();
             return false;
@@ -147,13 +146,13 @@ bool NetLab::writeEtc() {
 }
 
 bool NetLab::startPc() {
-    m_launcher = QFileInfo(QFile::symLinkTarget(S("/proc/self/exe"))).path() + S("/kestrava-netlab-pc");
-    m_pc.start(m_launcher,
-               {S("hold"), namespaceFile(pcName()), m_files.filePath(S("etc")), QString::number(kStudent)});
+    m_launcher = QCoreApplication::applicationDirPath() + S("/kestrava-lab");
+    m_pc.start(findTool(S("ip")), {S("netns"), S("exec"), pcName(), m_launcher, S("--computer-init"),
+                                   m_files.path(), QString::number(kStudent)});
     const bool answered =
         QTest::qWaitFor([this] { return m_pc.canReadLine() || m_pc.state() == QProcess::NotRunning; }, 10000);
     const QByteArray ready = answered ? m_pc.readLine().trimmed() : QByteArray();
-    m_pcPid = ready.startsWith("ready ") ? ready.mid(6).toLongLong() : 0;
+    m_pcPid = ready.startsWith("pid ") ? ready.mid(4).toLongLong() : 0;
     if (m_pcPid <= 0)
         m_error = S("the pc's namespaces could not be made: ") + m_launcher + S(" ") + m_pc.errorString() +
                   QString::fromLocal8Bit(m_pc.readAllStandardError());
@@ -243,7 +242,7 @@ int NetLab::waitedProbe(const QStringList& arguments, int timeoutMs) const {
 }
 
 QStringList NetLab::enterArguments(uid_t user, const QString& program, const QStringList& arguments) const {
-    return QStringList{S("enter"), QString::number(m_pcPid), QString::number(user),
+    return QStringList{S("--computer-enter"), QString::number(m_pcPid), QString::number(user),
                        QString::number(kStudentProcesses), program} +
            arguments;
 }

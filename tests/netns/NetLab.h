@@ -17,9 +17,9 @@
 
 // Two network namespaces named after this process's pid: "kvl-<pid>-lan" holds the console side and "the
 // internet" (TEST-NET listeners on port 80, an upstream DNS), "kvl-<pid>-pc" the controlled computer
-// behind a veth pair. The pc has mount and PID namespaces of its own as well (kestrava-netlab-pc, beside
-// the test binary, is their PID 1): its own /proc, /sys, /run with /run/user/<kStudent>, /tmp, and its
-// own /etc/passwd, /etc/group (the machine's with the student added), /etc/resolv.conf and /etc/hosts.
+// behind a veth pair. The pc has mount and PID namespaces of its own as well, a lab computer of
+// kestrava-lab (beside the test binary): its own /proc, /sys, /run with /run/user/<kStudent>, /tmp, and
+// its own /etc/passwd, /etc/group (the machine's with the student added), /etc/resolv.conf and /etc/hosts.
 // No bus, logind or systemd runs there. The process joins the lan namespace first, so the machine's
 // own network is never touched. All is removed in the destructor, and leftovers of runs that died on
 // the next start; the pc's processes end with the process that made it.

@@ -6,7 +6,7 @@
 
 class QProcess;
 
-// The machine's tools (ip, nsenter, dnsmasq), each run with an argument list and waited for.
+// The machine's tools (ip, dnsmasq), each run with an argument list and waited for.
 namespace HostCommands {
 
 // The path of a tool, also from the sbin folders that not every PATH names; empty when missing.

@@ -110,7 +110,7 @@ QString LabComputer::start() {
     HostCommands::endWithLab(m_init);
     m_init.start(QStringLiteral("ip"),
                  {QStringLiteral("netns"), QStringLiteral("exec"), namespaceName(), m_setup.labProgram,
-                  QStringLiteral("--computer-init"), m_setup.folder});
+                  QStringLiteral("--computer-init"), m_setup.folder, QString::number(m_setup.student.uid)});
     QByteArray said;
     while (!said.contains('\n') && m_init.waitForReadyRead(kStartWaitMs))
         said += m_init.readAllStandardOutput();
@@ -126,26 +126,12 @@ QString LabComputer::start() {
 }
 
 void LabComputer::startInside(QProcess& process, const QStringList& command, bool asStudent) const {
-    QStringList arguments{QStringLiteral("-t"), QString::number(m_firstPid), QStringLiteral("-m"),
-                          QStringLiteral("-p"), QStringLiteral("-n")};
-    QProcessEnvironment environment;
-    environment.insert(
-        QStringLiteral("PATH"),
-        QStringLiteral(
-            "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin:/usr/local/games:/usr/games"));
-    environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-    if (asStudent) {
-        arguments << QStringLiteral("-S") << QString::number(m_setup.student.uid) << QStringLiteral("-G")
-                  << QString::number(m_setup.student.gid);
-        environment.insert(QStringLiteral("HOME"), QStringLiteral("/tmp"));
-        environment.insert(QStringLiteral("USER"), kStudent);
-        environment.insert(QStringLiteral("LOGNAME"), kStudent);
-    }
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(QStringLiteral("/"));
     HostCommands::endWithLab(process);
-    process.start(HostCommands::find(QStringLiteral("nsenter")),
-                  arguments + QStringList{QStringLiteral("--")} + command);
+    // One uid is the student of every computer: a limit on processes would be the whole classroom's.
+    process.start(m_setup.labProgram,
+                  QStringList{QStringLiteral("--computer-enter"), QString::number(m_firstPid),
+                              QString::number(asStudent ? m_setup.student.uid : 0), QStringLiteral("0")} +
+                      command);
 }
 
 bool LabComputer::startAgent() {
@@ -162,7 +148,7 @@ bool LabComputer::startAgent() {
 }
 
 qint64 LabComputer::agentPid() const {
-    // nsenter forks the agent into the computer's PID namespace and waits for it.
+    // --computer-enter forks the agent into the computer's PID namespace and waits for it.
     const QByteArray children = readAll(QStringLiteral("/proc/%1/task/%1/children").arg(m_agent.processId()));
     return children.trimmed().split(' ').value(0).toLongLong();
 }

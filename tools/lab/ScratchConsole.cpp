@@ -1,5 +1,6 @@
 #include "ScratchConsole.h"
 
+#include "GroupListEntry.h"
 #include "HostCommands.h"
 #include "LabNetwork.h"
 #include "console/Keys.h"
@@ -25,17 +26,6 @@ constexpr int kStartWaitMs = 30000;
 constexpr int kStopWaitMs = 5000;
 // The factory password, which the fresh database keeps.
 const QString kPassword = QStringLiteral("Chief");
-
-template <typename CatalogueType, typename ListType>
-void addToGroupList(Database& db, const QString& groupKey, const QString& entry) {
-    CatalogueType catalogue(db);
-    catalogue.load();
-    catalogue.add(entry);
-    ListType list(db);
-    list.setGroupKey(groupKey);
-    list.load();
-    list.moveTo({static_cast<int>(list.available().indexOf(entry))});
-}
 
 QByteArray listeningPort(quint16 port) {
     return ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');

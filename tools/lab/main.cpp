@@ -1,4 +1,5 @@
 #include "Classroom.h"
+#include "ComputerEnter.h"
 #include "ComputerInit.h"
 #include "ExitSignals.h"
 #include "LabOptions.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <unistd.h>
@@ -21,8 +23,12 @@ namespace {
 std::optional<int> runPart(int argc, char* argv[]) {
     if (argc < 2)
         return std::nullopt;
-    if (std::strcmp(argv[1], "--computer-init") == 0 && argc == 3)
-        return ComputerInit::run(argv[2]);
+    if (std::strcmp(argv[1], "--computer-init") == 0 && argc == 4)
+        return ComputerInit::run(argv[2], static_cast<uid_t>(std::strtoul(argv[3], nullptr, 10)));
+    if (std::strcmp(argv[1], "--computer-enter") == 0 && argc >= 6)
+        return ComputerEnter::run(static_cast<pid_t>(std::atol(argv[2])),
+                                  static_cast<uid_t>(std::strtoul(argv[3], nullptr, 10)), std::atol(argv[4]),
+                                  argv + 5);
     if (std::strcmp(argv[1], "--fetch") == 0)
         return WebFetch::run(std::vector<std::string>(argv + 2, argv + argc));
     if (std::strcmp(argv[1], "--serve") == 0) {
