@@ -1,7 +1,6 @@
 #include "PrivateNetwork.h"
 #include "enforce/DnsForwarder.h"
 
-#include <QDir>
 #include <QNetworkDatagram>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -14,13 +13,6 @@ using namespace Qt::StringLiterals;
 
 class TestDnsForwarder : public QObject {
     Q_OBJECT
-
-    static QByteArray query(const QByteArray& name) {
-        QByteArray query("\x12\x34\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00", 12); // one question
-        for (const QByteArray& label : name.split('.'))
-            query.append(char(label.size())).append(label);
-        return query.append("\x00\x00\x10\x00\x01", 5); // TXT, IN
-    }
 
 private slots:
     void upstreamResolvers_data() {
@@ -123,9 +115,9 @@ private slots:
         QVERIFY(lines.contains(u"nftset=/example.org/4#inet#kestrava#allow4,6#inet#kestrava#allow6"_s));
     }
 
-    // A real dnsmasq in a namespace of the test's own. The end-to-end test shows it resolving through the
-    // rules; here, that its configuration stays out of sight, that other names are refused without a query
-    // leaving while internet is off, and that it is restarted after an exit and on a change only.
+    // A real dnsmasq in a namespace of the test's own. The end-to-end tests show what it answers and that
+    // its command line names nothing; here, that its configuration is root's alone and that it is restarted
+    // after an exit and on a change only.
     void supervises() {
         if (QStandardPaths::findExecutable(u"dnsmasq"_s, {u"/usr/sbin"_s, u"/sbin"_s}).isEmpty())
             QSKIP("dnsmasq is not installed");
@@ -133,8 +125,6 @@ private slots:
         if (!network.reason().isEmpty())
             QSKIP(qPrintable(network.reason()));
         const QTemporaryDir directory;
-        QUdpSocket upstream;
-        QVERIFY(upstream.bind(QHostAddress(u"127.0.0.2"_s), 53));
         // The port is taken: dnsmasq cannot bind and exits, and the forwarder's readiness queries reach the
         // holder instead. A second launch (queries with a new id) shows the restart.
         auto holder = std::make_unique<QUdpSocket>();
@@ -160,19 +150,6 @@ private slots:
         QCOMPARE(forwarder.uid(), *DnsForwarder::userId(config.user));
         QCOMPARE(QFile::permissions(directory.filePath(QLatin1String(DnsForwarder::kConfigFileName))),
                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
-        for (const QFileInfo& process : QDir(u"/proc"_s).entryInfoList({u"[0-9]*"_s}, QDir::Dirs)) {
-            QFile commandLine(process.filePath() + u"/cmdline"_s);
-            QVERIFY(!commandLine.open(QIODevice::ReadOnly) ||
-                    !commandLine.readAll().contains("white.kestrava"));
-        }
-
-        QUdpSocket client;
-        client.writeDatagram(query("tunnel.student.test"), QHostAddress::LocalHost, DnsForwarder::kPort);
-        QVERIFY(client.waitForReadyRead(10000));
-        QCOMPARE(client.receiveDatagram().data().at(3) & 0xf, 5); // REFUSED
-        client.writeDatagram(query("www.white.kestrava.test"), QHostAddress::LocalHost, DnsForwarder::kPort);
-        QVERIFY(upstream.waitForReadyRead(10000));
-        QVERIFY(upstream.receiveDatagram().data().contains("\x03www\x05white")); // the first query to leave
 
         forwarder.start(config); // same configuration: left running
         config.internetOff = false;
