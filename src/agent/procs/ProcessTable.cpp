@@ -44,6 +44,7 @@ QString baseName(const QByteArray& path) {
 struct StatFields {
     QByteArray comm;
     char state = '?';
+    pid_t parentPid = 0;
     quint64 startTime = 0;
 };
 
@@ -62,7 +63,8 @@ std::optional<StatFields> parseStat(const QByteArray& stat) {
     const quint64 startTime = fields.at(kStartTimeIndex).toULongLong(&ok);
     if (!ok)
         return std::nullopt;
-    return StatFields{stat.mid(open + 1, close - open - 1), fields.at(0).at(0), startTime};
+    return StatFields{stat.mid(open + 1, close - open - 1), fields.at(0).at(0), pid_t(fields.at(1).toInt()),
+                      startTime};
 }
 
 std::optional<uid_t> parseRealUid(const QByteArray& status) {
@@ -101,7 +103,9 @@ QList<pid_t> ProcessTable::pids() const {
 std::optional<ProcessInfo> ProcessTable::read(pid_t pid) const {
     const QString dir = m_procRoot + QLatin1Char('/') + QString::number(pid) + QLatin1Char('/');
     constexpr qsizetype kStatusLimit = 16 * 1024;
-    constexpr qsizetype kCmdlineLimit = 4096;
+    // Most command lines fit the first read; a longer one is read again whole, up to what exec allows.
+    constexpr qsizetype kCmdlineFirst = 4096;
+    constexpr qsizetype kCmdlineLimit = 2 * 1024 * 1024;
 
     const std::optional<QByteArray> stat = readSmallFile(dir + QLatin1String("stat"), kStatLimit);
     const std::optional<StatFields> fields = stat ? parseStat(*stat) : std::nullopt;
@@ -116,6 +120,7 @@ std::optional<ProcessInfo> ProcessTable::read(pid_t pid) const {
     info.startTime = fields->startTime;
     info.state = fields->state;
     info.comm = QString::fromUtf8(fields->comm);
+    info.parentPid = fields->parentPid;
 
     // Kernel threads and zombies have no executable; a replaced one reads "... (deleted)".
     char target[4096];
@@ -124,15 +129,26 @@ std::optional<ProcessInfo> ProcessTable::read(pid_t pid) const {
     if (length > 0 && size_t(length) < sizeof target) {
         QByteArray exe(target, length);
         const QByteArray deleted(" (deleted)");
-        if (exe.endsWith(deleted))
+        info.exeDeleted = exe.endsWith(deleted);
+        if (info.exeDeleted)
             exe.chop(deleted.size());
+        info.exePath = QFile::decodeName(exe);
         info.exeName = baseName(exe);
     }
 
-    const std::optional<QByteArray> cmdline = readSmallFile(dir + QLatin1String("cmdline"), kCmdlineLimit);
+    const QString cmdlinePath = dir + QLatin1String("cmdline");
+    std::optional<QByteArray> cmdline = readSmallFile(cmdlinePath, kCmdlineFirst);
+    if (cmdline && cmdline->size() == kCmdlineFirst)
+        cmdline = readSmallFile(cmdlinePath, kCmdlineLimit);
     if (cmdline) {
         const qsizetype end = cmdline->indexOf('\0');
         info.argv0Name = baseName(end < 0 ? *cmdline : cmdline->left(end));
+        if (cmdline->endsWith('\0'))
+            cmdline->chop(1);
+        if (!cmdline->isEmpty()) {
+            for (const QByteArray& argument : cmdline->split('\0'))
+                info.arguments.append(QFile::decodeName(argument));
+        }
     }
 
     // The process may have ended and its pid been reused while the files were read.

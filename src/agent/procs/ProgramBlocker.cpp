@@ -1,9 +1,11 @@
 #include "procs/ProgramBlocker.h"
 
 #include "procs/ExecWatcher.h"
+#include "procs/InterpreterArguments.h"
 #include "procs/ProcsLog.h"
 #include "system/Effects.h"
 
+#include <QMultiHash>
 #include <QSet>
 #include <csignal>
 #include <utility>
@@ -16,38 +18,53 @@ ProgramBlocker::ProgramBlocker(Effects& effects, uid_t uidMin, ProcessTable tabl
     , m_effects(effects)
     , m_table(std::move(table))
     , m_ownPid(ownPid)
-    , m_uidMin(uidMin) {
+    , m_uidMin(uidMin)
+    , m_matcher({}, uidMin, ownPid) {
     m_scanTimer.setInterval(kScanInterval);
     connect(&m_scanTimer, &QTimer::timeout, this, &ProgramBlocker::scan);
 }
 
 void ProgramBlocker::setBlockList(const QStringList& programs) {
     m_blockList = programs;
-    rebuild();
+    rebuild(true);
 }
 
 void ProgramBlocker::setUidMin(uid_t uidMin) {
     m_uidMin = uidMin;
-    rebuild();
+    rebuild(false);
+}
+
+void ProgramBlocker::setProgramFolders(const QStringList& folders) {
+    m_identities = ProgramIdentities(folders);
+    rebuild(true);
+}
+
+void ProgramBlocker::setExtraCheck(ExtraCheck check) {
+    m_extraCheck = std::move(check);
+    rebuild(false);
 }
 
 void ProgramBlocker::setExecWatcher(ExecWatcher* watcher) {
     m_watcher = watcher;
     connect(watcher, &ExecWatcher::execed, this, &ProgramBlocker::checkProcess);
+    connect(watcher, &ExecWatcher::forked, this, &ProgramBlocker::checkFork);
     connect(watcher, &ExecWatcher::overrun, this, &ProgramBlocker::scan);
-    rebuild();
+    rebuild(false);
 }
 
-void ProgramBlocker::rebuild() {
+void ProgramBlocker::rebuild(bool programsChanged) {
     m_matcher = ProcessMatcher(m_blockList, m_uidMin, m_ownPid);
-    const bool active = !m_matcher.isEmpty();
+    if (programsChanged)
+        m_identities.setPrograms(m_matcher);
+    const bool active = isActive();
     if (m_watcher && active)
         m_watcher->start();
     else if (m_watcher)
         m_watcher->stop();
     if (!active) {
         m_scanTimer.stop();
-        m_ending.clear();
+        m_ended.clear();
+        m_reported.clear();
         return;
     }
     if (!m_scanTimer.isActive())
@@ -55,69 +72,163 @@ void ProgramBlocker::rebuild() {
     scan();
 }
 
+QString ProgramBlocker::verdict(const ProcessInfo& process) {
+    if (!m_matcher.mayJudge(process))
+        return {};
+    QString reason = m_matcher.match(process);
+    if (reason.isEmpty() && !process.exeName.isEmpty())
+        reason = byContent(process, m_table.procRoot() + QLatin1Char('/') + QString::number(process.pid) +
+                                        QLatin1String("/exe"));
+    if (reason.isEmpty())
+        reason = byProgramRun(process);
+    if (reason.isEmpty() && m_extraCheck)
+        reason = m_extraCheck(process);
+    return reason;
+}
+
+QString ProgramBlocker::byContent(const ProcessInfo& process, const QString& path) {
+    const ProgramIdentities::Result result = m_identities.match(path);
+    if (result.outcome == ProgramIdentities::Outcome::Unreadable) {
+        const auto reported = m_reported.constFind(process.pid);
+        if (reported == m_reported.cend() || *reported != process.startTime) {
+            m_reported.insert(process.pid, process.startTime);
+            qCWarning(lcAgentProcs).noquote()
+                << QStringLiteral("Cannot read %1 of process %2 of uid %3 (%4): judged by its names only")
+                       .arg(path)
+                       .arg(process.pid)
+                       .arg(process.uid)
+                       .arg(result.error);
+        }
+    }
+    return result.entry;
+}
+
+QString ProgramBlocker::byProgramRun(const ProcessInfo& process) {
+    QString interpreter = process.exeName;
+    QStringList arguments = process.arguments;
+    // The loader may load an interpreter in turn: "ld-linux… /usr/bin/python3 quiz".
+    for (int depth = 0; depth < 2; ++depth) {
+        const std::optional<qsizetype> index = InterpreterArguments::programIndex(interpreter, arguments);
+        if (!index)
+            return {};
+        const QString& file = arguments.at(*index);
+        const QString name = file.mid(file.lastIndexOf(u'/') + 1);
+        QString reason = m_matcher.matchName(name);
+        if (reason.isEmpty())
+            reason = byContent(process, processPath(process.pid, file));
+        if (!reason.isEmpty() || !InterpreterArguments::isLoader(interpreter))
+            return reason;
+        interpreter = name;
+        arguments = arguments.mid(*index);
+    }
+    return {};
+}
+
+QString ProgramBlocker::processPath(pid_t pid, const QString& file) const {
+    // Through the process's own root and working folder, as it sees the file.
+    const QString dir = m_table.procRoot() + QLatin1Char('/') + QString::number(pid);
+    return file.startsWith(u'/') ? dir + QLatin1String("/root") + file : dir + QLatin1String("/cwd/") + file;
+}
+
 void ProgramBlocker::checkProcess(pid_t pid) {
-    if (m_matcher.isEmpty())
+    if (!isActive())
         return;
     if (const std::optional<ProcessInfo> process = m_table.read(pid)) {
-        const QString program = m_matcher.match(*process);
-        if (!program.isEmpty())
-            end(*process, program);
+        const QString reason = verdict(*process);
+        if (!reason.isEmpty())
+            end(*process, reason);
     }
+}
+
+void ProgramBlocker::checkFork(pid_t parent, pid_t child) {
+    // A fork runs what its parent runs, judged when the parent started it; only forks of ended
+    // processes need a look, which keeps a fork storm cheap.
+    const auto ended = m_ended.constFind(parent);
+    if (ended == m_ended.cend() || !isActive())
+        return;
+    const std::optional<quint64> parentStart = m_table.startTime(parent);
+    if (parentStart && *parentStart != ended->startTime)
+        return;
+    const std::optional<ProcessInfo> process = m_table.read(child);
+    if (process && m_matcher.mayJudge(*process))
+        end(*process, ended->reason, parent);
 }
 
 void ProgramBlocker::scan() {
-    if (m_matcher.isEmpty())
+    if (!isActive())
         return;
     const QList<pid_t> pids = m_table.pids();
     const QSet<pid_t> running(pids.cbegin(), pids.cend());
-    m_ending.removeIf([&running](const auto& entry) { return !running.contains(entry.key()); });
-    for (const pid_t pid : pids)
-        checkProcess(pid);
-}
-
-QList<pid_t> ProgramBlocker::ending() const {
-    QList<pid_t> result;
-    for (auto it = m_ending.cbegin(); it != m_ending.cend(); ++it) {
-        if (!it->killed)
-            result.append(it.key());
+    // An ended process is remembered one scan after it is gone, for fork events still queued.
+    for (auto it = m_ended.begin(); it != m_ended.end();) {
+        if (running.contains(it.key()))
+            ++it;
+        else if (it->gone)
+            it = m_ended.erase(it);
+        else
+            (it++)->gone = true;
     }
-    return result;
-}
+    m_reported.removeIf([&running](const auto& entry) { return !running.contains(entry.key()); });
 
-void ProgramBlocker::end(const ProcessInfo& process, const QString& program) {
-    const auto known = m_ending.constFind(process.pid);
-    if (known != m_ending.cend() && known->startTime == process.startTime)
-        return;
-    if (!m_effects.signalProcess(process.pid, SIGTERM))
-        return;
-    qCInfo(lcAgentProcs).noquote() << QStringLiteral("Ended blocked program %1 (process %2 \"%3\" of uid %4)")
-                                          .arg(program)
-                                          .arg(process.pid)
-                                          .arg(process.exeName.isEmpty() ? process.comm : process.exeName)
-                                          .arg(process.uid);
-    m_ending.insert(process.pid, {process.startTime, false});
-    QTimer::singleShot(m_killDelay, this, [this, pid = process.pid, startTime = process.startTime] {
-        escalate(pid, startTime);
-    });
-    emit programEnded(process.uid, program);
-}
-
-void ProgramBlocker::escalate(pid_t pid, quint64 startTime) {
-    const auto known = m_ending.find(pid);
-    if (known == m_ending.end() || known->startTime != startTime || known->killed)
-        return;
-    const std::optional<ProcessInfo> process = m_table.read(pid);
-    // Gone, replaced by another process under the same pid, or no longer blocked: left alone.
-    if (!process || process->startTime != startTime || m_matcher.match(*process).isEmpty()) {
-        m_ending.erase(known);
-        return;
+    QHash<pid_t, ProcessInfo> processes;
+    QMultiHash<pid_t, pid_t> children;
+    QList<pid_t> blocked;
+    for (const pid_t pid : pids) {
+        std::optional<ProcessInfo> process = m_table.read(pid);
+        if (!process)
+            continue;
+        children.insert(process->parentPid, pid);
+        const auto ended = m_ended.constFind(pid);
+        if (ended != m_ended.cend() && ended->startTime == process->startTime) {
+            blocked.append(pid);
+        } else if (const QString reason = verdict(*process); !reason.isEmpty()) {
+            end(*process, reason);
+            if (m_ended.contains(pid))
+                blocked.append(pid);
+        }
+        processes.insert(pid, std::move(*process));
     }
-    known->killed = true;
-    if (m_effects.signalProcess(pid, SIGKILL))
-        qCInfo(lcAgentProcs).noquote()
-            << QStringLiteral("Killed process %1 of uid %2: still running after SIGTERM")
-                   .arg(pid)
-                   .arg(process->uid);
+    // Without fork events, forks of an ended process that run something else are found by their parent.
+    for (qsizetype next = 0; next < blocked.size(); ++next) {
+        const pid_t parent = blocked.at(next);
+        const QString reason = m_ended.value(parent).reason;
+        for (auto child = children.constFind(parent); child != children.cend() && child.key() == parent;
+             ++child) {
+            const auto process = processes.constFind(*child);
+            if (process == processes.cend() || !m_matcher.mayJudge(*process))
+                continue;
+            const auto ended = m_ended.constFind(*child);
+            if (ended != m_ended.cend() && ended->startTime == process->startTime)
+                continue;
+            end(*process, reason, parent);
+            if (m_ended.contains(*child))
+                blocked.append(*child);
+        }
+    }
+}
+
+void ProgramBlocker::end(const ProcessInfo& process, const QString& reason, pid_t forkOf) {
+    const auto known = m_ended.constFind(process.pid);
+    if (known != m_ended.cend() && known->startTime == process.startTime)
+        return;
+    // No grace: a blocked program could use it to fork or hop to a new process.
+    if (!m_effects.signalProcess(process.pid, SIGKILL))
+        return;
+    const QString what = process.exeName.isEmpty() ? process.comm : process.exeName;
+    qCInfo(lcAgentProcs).noquote()
+        << (forkOf == 0 ? QStringLiteral("Killed process %1 \"%2\" of uid %3: %4")
+                              .arg(process.pid)
+                              .arg(what)
+                              .arg(process.uid)
+                              .arg(reason)
+                        : QStringLiteral("Killed process %1 \"%2\" of uid %3, forked by ended process %4: %5")
+                              .arg(process.pid)
+                              .arg(what)
+                              .arg(process.uid)
+                              .arg(forkOf)
+                              .arg(reason));
+    m_ended.insert(process.pid, {process.startTime, reason});
+    emit programEnded(process.uid, reason);
 }
 
 } // namespace kestrava::agent
