@@ -7,9 +7,11 @@
 #include <QTest>
 #include <csignal>
 #include <functional>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using kestrava::agent::Effects;
+using kestrava::agent::ProcessInfo;
 using kestrava::agent::ProcessTable;
 using kestrava::agent::ProgramBlocker;
 
@@ -34,7 +36,13 @@ public:
     std::function<void(int)> onSignal;
 };
 
-const FakeProcess kGame{4000, 1000, 50, "supertuxkart", "/usr/games/supertuxkart", "supertuxkart"};
+void copyWith(const QString& from, const QString& to, const QByteArray& appended) {
+    QFile::copy(from, to);
+    QFile file(to);
+    if (file.open(QIODevice::Append))
+        file.write(appended);
+    file.setPermissions(file.permissions() | QFile::ExeOwner);
+}
 
 } // namespace
 
@@ -42,59 +50,97 @@ class tst_ProgramBlocker : public QObject {
     Q_OBJECT
 
 private slots:
-    void endsBlockedProcess_data() {
-        QTest::addColumn<QString>("reaction");
-        QTest::addColumn<QList<int>>("expectedSignals");
-        QTest::newRow("ignores SIGTERM") << u"ignore"_s << QList<int>{SIGTERM, SIGKILL};
-        QTest::newRow("exits") << u"exit"_s << QList<int>{SIGTERM};
-        QTest::newRow("pid reused by a new process") << u"reuse"_s << QList<int>{SIGTERM};
-        QTest::newRow("unblocked meanwhile") << u"unblock"_s << QList<int>{SIGTERM};
-        QTest::newRow("starts after the list") << u"exec"_s << QList<int>{SIGTERM, SIGKILL};
+    void endsBlockedProcessAtOnce_data() {
+        QTest::addColumn<QByteArray>("exe");
+        QTest::addColumn<QByteArray>("cmdline"); // arguments separated by '|'
+        QTest::addColumn<uid_t>("uid");
+        QTest::addColumn<bool>("gameAlsoInstalledUnblocked");
+        QTest::addColumn<QString>("reason");
+        const QByteArray loader("/lib64/ld-linux-x86-64.so.2");
+        QTest::newRow("renamed copy, bytes appended") << "home/homework"_ba
+                                                      << "homework"_ba << 1000u << false << u"SuperTuxKart"_s;
+        QTest::newRow("loader running a copy")
+            << loader << loader + "|./home/homework" << 1000u << false << u"SuperTuxKart"_s;
+        QTest::newRow("interpreter, renamed script")
+            << "/usr/bin/python3"_ba
+            << "python3|-u|home/answers"_ba << 1000u << false << u"quiz"_s;
+        QTest::newRow("interpreter, script by name")
+            << "/usr/bin/python3"_ba
+            << "python3|/nowhere/QUIZ"_ba << 1000u << false << u"quiz"_s;
+        QTest::newRow("code given with -c") << "/usr/bin/python3"_ba
+                                            << "python3|-c|quiz"_ba << 1000u << false << QString();
+        QTest::newRow("another program") << "home/notes"_ba
+                                         << "notes"_ba << 1000u << false << QString();
+        QTest::newRow("installed under a name not blocked") << "home/homework"_ba
+                                                            << "homework"_ba << 1000u << true << QString();
+        QTest::newRow("root") << "home/homework"_ba
+                              << "supertuxkart"_ba << 0u << false << QString();
+        QTest::newRow("extra check") << "home/notes"_ba
+                                     << "notes"_ba << 1001u << false << u"not installed"_s;
     }
-    void endsBlockedProcess() {
-        QFETCH(QString, reaction);
-        QFETCH(QList<int>, expectedSignals);
+    void endsBlockedProcessAtOnce() {
+        QFETCH(QByteArray, exe);
+        QFETCH(QByteArray, cmdline);
+        QFETCH(uid_t, uid);
+        QFETCH(bool, gameAlsoInstalledUnblocked);
+        QFETCH(QString, reason);
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkpath(u"bin"_s) && QDir(root.path()).mkpath(u"home"_s));
+        const QString bin = root.filePath(u"bin"_s);
+        copyWith(u"/bin/true"_s, bin + u"/supertuxkart"_s, {});
+        if (gameAlsoInstalledUnblocked)
+            QVERIFY(::link(QFile::encodeName(bin + u"/supertuxkart"_s),
+                           QFile::encodeName(bin + u"/launcher"_s)) == 0);
+        writeFile(bin + u"/quiz"_s, "#!/usr/bin/python3\nprint('2 + 2?')\n");
+        QFile::setPermissions(bin + u"/quiz"_s, QFile::ReadOwner | QFile::ExeOwner);
+        copyWith(u"/bin/true"_s, root.filePath(u"home/homework"_s), "padding");
+        QFile::copy(bin + u"/quiz"_s, root.filePath(u"home/answers"_s));
+        writeFile(root.filePath(u"home/notes"_s), "#!/bin/sh\necho notes\n");
+
+        RecordingEffects effects;
+        ProgramBlocker blocker(effects, 1000, ProcessTable(root.path()), 1);
+        blocker.setProgramFolders({bin});
+        blocker.setExtraCheck(
+            [](const ProcessInfo& process) { return process.uid == 1001 ? u"not installed"_s : QString(); });
+        QSignalSpy ended(&blocker, &ProgramBlocker::programEnded);
+        const QByteArray exePath =
+            exe.startsWith('/') ? exe : QFile::encodeName(root.filePath(QString::fromUtf8(exe)));
+        writeFakeProcess(root.path(), {4000, uid, 50, "x", exePath, cmdline.replace('|', '\0') + '\0'});
+        blocker.setBlockList({u"bzflag"_s, u"SuperTuxKart"_s, u"quiz"_s});
+        blocker.scan();
+
+        const QList<QPair<pid_t, int>> expected =
+            reason.isEmpty() ? QList<QPair<pid_t, int>>() : QList<QPair<pid_t, int>>{{4000, SIGKILL}};
+        QCOMPARE(effects.sent, expected);
+        QCOMPARE(ended.size(), expected.size());
+        if (!reason.isEmpty())
+            QCOMPARE(ended.first(), (QList<QVariant>{QVariant::fromValue(uid), reason}));
+    }
+
+    void endsForksOfEndedProcess_data() {
+        QTest::addColumn<bool>("forkEvent");
+        QTest::newRow("fork event") << true;
+        QTest::newRow("found by the scan") << false;
+    }
+    void endsForksOfEndedProcess() {
+        QFETCH(bool, forkEvent);
         QTemporaryDir root;
         RecordingEffects effects;
         ProgramBlocker blocker(effects, 1000, ProcessTable(root.path()), 1);
-        blocker.setKillDelay(std::chrono::milliseconds(10));
-        QSignalSpy ended(&blocker, &ProgramBlocker::programEnded);
-        writeFakeProcess(root.path(), {1, 0, 1, "supertuxkart", "/usr/games/supertuxkart", "supertuxkart"});
-        writeFakeProcess(root.path(), {4001, 1000, 51, "bash", "/usr/bin/bash", "bash"});
-        if (reaction != u"exec"_s)
-            writeFakeProcess(root.path(), kGame);
-        effects.onSignal = [&](int signal) {
-            if (signal != SIGTERM)
-                return;
-            if (reaction == u"exit"_s)
-                QDir(root.path() + u"/4000"_s).removeRecursively();
-            else if (reaction == u"reuse"_s)
-                writeFakeProcess(root.path(),
-                                 {4000, 1000, 60, "supertuxkart", "/usr/games/supertuxkart", ""});
-            else if (reaction == u"unblock"_s)
-                blocker.setBlockList({});
-        };
-
-        blocker.setBlockList({u"bzflag"_s, u"SuperTuxKart"_s});
-        if (reaction == u"exec"_s) {
-            QVERIFY(effects.sent.isEmpty());
-            writeFakeProcess(root.path(), kGame);
-            blocker.checkProcess(kGame.pid);
-        }
-        // A second look must not end it twice; a new process under the pid would rightly be ended.
-        if (reaction != u"reuse"_s)
+        blocker.setProgramFolders({});
+        writeFakeProcess(root.path(),
+                         {4000, 1000, 50, "supertuxkart", "/usr/games/supertuxkart", "supertuxkart"});
+        blocker.setBlockList({u"SuperTuxKart"_s});
+        // Forked by the game, and a fork elsewhere: only the first is ended.
+        writeFakeProcess(root.path(), {4001, 1000, 51, "sh", "/usr/bin/dash", "sh", 'S', 4000});
+        writeFakeProcess(root.path(), {4002, 1000, 52, "sh", "/usr/bin/dash", "sh", 'S', 4003});
+        if (forkEvent) {
+            blocker.checkFork(4000, 4001);
+            blocker.checkFork(4003, 4002);
+        } else {
             blocker.scan();
-
-        QTRY_VERIFY_WITH_TIMEOUT(blocker.ending().isEmpty(), 5000);
-        QList<int> signalsSent;
-        for (const auto& [pid, signal] : effects.sent) {
-            QCOMPARE(pid, kGame.pid);
-            signalsSent.append(signal);
         }
-        QCOMPARE(signalsSent, expectedSignals);
-        QCOMPARE(ended.size(), 1);
-        QCOMPARE(ended.first().at(0).value<uid_t>(), kGame.uid);
-        QCOMPARE(ended.first().at(1).toString(), u"SuperTuxKart"_s);
+        QCOMPARE(effects.sent, (QList<QPair<pid_t, int>>{{4000, SIGKILL}, {4001, SIGKILL}}));
     }
 };
 

@@ -53,7 +53,7 @@ std::optional<ExecutableImage> ExecutableImage::read(int fd, Problem& problem, q
     ExecutableImage image;
 
     uchar header[sizeof(Elf64_Ehdr)] = {};
-    const bool elf = fileSize >= qint64(sizeof(Elf32_Ehdr)) &&
+    const bool elf = fileSize >= SELFMAG &&
                      readAt(fd, reinterpret_cast<char*>(header), qMin<qint64>(fileSize, sizeof header), 0) &&
                      std::memcmp(header, ELFMAG, SELFMAG) == 0;
     if (!elf) {
@@ -69,7 +69,7 @@ std::optional<ExecutableImage> ExecutableImage::read(int fd, Problem& problem, q
     const bool wide = header[EI_CLASS] == ELFCLASS64;
     if ((!wide && header[EI_CLASS] != ELFCLASS32) ||
         (header[EI_DATA] != ELFDATA2LSB && header[EI_DATA] != ELFDATA2MSB) ||
-        (wide && fileSize < qint64(sizeof(Elf64_Ehdr)))) {
+        fileSize < qint64(wide ? sizeof(Elf64_Ehdr) : sizeof(Elf32_Ehdr))) {
         problem = Problem::Malformed;
         return std::nullopt;
     }

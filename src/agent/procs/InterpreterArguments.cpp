@@ -8,13 +8,24 @@ namespace {
 
 enum class Kind { None, Python, Perl, Ruby, Node, Shell, Java, Loader };
 
+// "python", "python3", "python3.11", but not "pythonic".
+bool isVersioned(const QString& name, QStringView base) {
+    if (!name.startsWith(base))
+        return false;
+    for (const QChar c : QStringView(name).mid(base.size())) {
+        if (!c.isDigit() && c != u'.')
+            return false;
+    }
+    return true;
+}
+
 Kind kindOf(const QString& name) {
     using namespace Qt::StringLiterals;
-    if (name.startsWith(u"python"_s))
+    if (isVersioned(name, u"python"))
         return Kind::Python;
-    if (name == u"perl"_s || name.startsWith(u"perl5"_s))
+    if (isVersioned(name, u"perl"))
         return Kind::Perl;
-    if (name.startsWith(u"ruby"_s))
+    if (isVersioned(name, u"ruby"))
         return Kind::Ruby;
     if (name == u"node"_s || name == u"nodejs"_s)
         return Kind::Node;

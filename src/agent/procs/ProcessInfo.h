@@ -17,9 +17,9 @@ struct ProcessInfo {
     QString exeName;       // basename of the executable; empty for kernel threads and zombies
     QString argv0Name;     // basename of argv[0]; empty when the command line is
     pid_t parentPid = 0;
-    QString exePath; // the executable's path, " (deleted)" removed; "/memfd:NAME" for a memfd
+    QString exePath{}; // the executable's path, " (deleted)" removed; "/memfd:NAME" for a memfd
     bool exeDeleted = false;
-    QStringList arguments; // the command line, argv[0] first
+    QStringList arguments{}; // the command line, argv[0] first
 
     bool operator==(const ProcessInfo&) const = default;
 };
