@@ -46,17 +46,17 @@ private slots:
                            1000,
                            9,
                            "3",
-                           "/memfd: (deleted)",
+                           "/memfd:game (deleted)",
                            QByteArray("python3\0", 8) + QByteArray(5000, '-') + QByteArray("\0quiz\0", 6)}
             << ProcessInfo{104,
                            1000,
                            9,
                            'S',
                            u"3"_s,
-                           u"memfd: "_s,
+                           u"memfd:game"_s,
                            u"python3"_s,
                            1,
-                           u"/memfd: "_s,
+                           u"/memfd:game"_s,
                            true,
                            {u"python3"_s, QString(5000, u'-'), u"quiz"_s}};
         QTest::newRow("zombie without executable")
