@@ -5,7 +5,6 @@
 #include "procs/ProcsLog.h"
 #include "system/Effects.h"
 
-#include <QMultiHash>
 #include <QSet>
 #include <csignal>
 #include <utility>
@@ -22,6 +21,9 @@ ProgramBlocker::ProgramBlocker(Effects& effects, uid_t uidMin, ProcessTable tabl
     , m_matcher({}, uidMin, ownPid) {
     m_scanTimer.setInterval(kScanInterval);
     connect(&m_scanTimer, &QTimer::timeout, this, &ProgramBlocker::scan);
+    m_sliceTimer.setSingleShot(true);
+    m_sliceTimer.setInterval(0);
+    connect(&m_sliceTimer, &QTimer::timeout, this, &ProgramBlocker::continueScan);
 }
 
 void ProgramBlocker::setBlockList(const QStringList& programs) {
@@ -63,6 +65,8 @@ void ProgramBlocker::rebuild(bool programsChanged) {
         m_watcher->stop();
     if (!active) {
         m_scanTimer.stop();
+        m_sliceTimer.stop();
+        m_pass.reset();
         m_ended.clear();
         m_reported.clear();
         return;
@@ -157,8 +161,9 @@ void ProgramBlocker::checkFork(pid_t parent, pid_t child) {
 void ProgramBlocker::scan() {
     if (!isActive())
         return;
-    const QList<pid_t> pids = m_table.pids();
-    const QSet<pid_t> running(pids.cbegin(), pids.cend());
+    ScanPass pass;
+    pass.pids = m_table.pids();
+    const QSet<pid_t> running(pass.pids.cbegin(), pass.pids.cend());
     // An ended process is remembered one scan after it is gone, for fork events still queued.
     for (auto it = m_ended.begin(); it != m_ended.end();) {
         if (running.contains(it.key()))
@@ -169,40 +174,55 @@ void ProgramBlocker::scan() {
             (it++)->gone = true;
     }
     m_reported.removeIf([&running](const auto& entry) { return !running.contains(entry.key()); });
+    m_pass = std::move(pass);
+    continueScan();
+}
 
-    QHash<pid_t, ProcessInfo> processes;
-    QMultiHash<pid_t, pid_t> children;
-    QList<pid_t> blocked;
-    for (const pid_t pid : pids) {
-        std::optional<ProcessInfo> process = m_table.read(pid);
+void ProgramBlocker::continueScan() {
+    if (!m_pass)
+        return;
+    ScanPass& pass = *m_pass;
+    const qsizetype sliceEnd = qMin(pass.next + kScanSlice, pass.pids.size());
+    for (; pass.next < sliceEnd; ++pass.next) {
+        const pid_t pid = pass.pids.at(pass.next);
+        const std::optional<ProcessInfo> process = m_table.read(pid);
         if (!process)
             continue;
-        children.insert(process->parentPid, pid);
+        pass.children.insert(process->parentPid, pid);
         const auto ended = m_ended.constFind(pid);
-        if (ended != m_ended.cend() && ended->startTime == process->startTime) {
-            blocked.append(pid);
-        } else if (const QString reason = verdict(*process); !reason.isEmpty()) {
-            end(*process, reason);
-            if (m_ended.contains(pid))
-                blocked.append(pid);
+        if (ended == m_ended.cend() || ended->startTime != process->startTime) {
+            if (const QString reason = verdict(*process); !reason.isEmpty())
+                end(*process, reason);
         }
-        processes.insert(pid, std::move(*process));
     }
+    // Thousands of processes take a while to read: other events are served between slices.
+    if (pass.next < pass.pids.size()) {
+        m_sliceTimer.start();
+        return;
+    }
+    endForksOfEnded();
+    m_pass.reset();
+}
+
+void ProgramBlocker::endForksOfEnded() {
     // Without fork events, forks of an ended process that run something else are found by their parent.
-    for (qsizetype next = 0; next < blocked.size(); ++next) {
-        const pid_t parent = blocked.at(next);
+    QList<pid_t> parents = m_ended.keys();
+    for (qsizetype next = 0; next < parents.size(); ++next) {
+        const pid_t parent = parents.at(next);
         const QString reason = m_ended.value(parent).reason;
+        const QMultiHash<pid_t, pid_t>& children = m_pass->children;
         for (auto child = children.constFind(parent); child != children.cend() && child.key() == parent;
              ++child) {
-            const auto process = processes.constFind(*child);
-            if (process == processes.cend() || !m_matcher.mayJudge(*process))
+            // Read again: the process may have ended since its slice.
+            const std::optional<ProcessInfo> process = m_table.read(*child);
+            if (!process || process->parentPid != parent || !m_matcher.mayJudge(*process))
                 continue;
             const auto ended = m_ended.constFind(*child);
             if (ended != m_ended.cend() && ended->startTime == process->startTime)
                 continue;
             end(*process, reason, parent);
             if (m_ended.contains(*child))
-                blocked.append(*child);
+                parents.append(*child);
         }
     }
 }

@@ -5,12 +5,14 @@
 #include "procs/ProgramIdentities.h"
 
 #include <QHash>
+#include <QMultiHash>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <unistd.h>
 
 namespace kestrava::agent {
@@ -27,6 +29,8 @@ class ProgramBlocker : public QObject {
 
 public:
     static constexpr std::chrono::milliseconds kScanInterval{2000};
+    // Processes read per turn of the event loop in a scan.
+    static constexpr qsizetype kScanSlice = 256;
 
     // The reason to end a process (the text of its notification); empty to leave it.
     using ExtraCheck = std::function<QString(const ProcessInfo&)>;
@@ -48,6 +52,7 @@ public:
 
     void checkProcess(pid_t pid);
     void checkFork(pid_t parent, pid_t child);
+    // Looks at every process, a slice at a time; a scan under way starts over.
     void scan();
 
 signals:
@@ -61,12 +66,20 @@ private:
         bool gone = false;
     };
 
+    struct ScanPass {
+        QList<pid_t> pids;
+        qsizetype next = 0;
+        QMultiHash<pid_t, pid_t> children; // by parent
+    };
+
     bool isActive() const { return !m_matcher.isEmpty() || m_extraCheck; }
     void rebuild(bool programsChanged);
     QString verdict(const ProcessInfo& process);
     QString byContent(const ProcessInfo& process, const QString& path);
     QString byProgramRun(const ProcessInfo& process);
     QString processPath(pid_t pid, const QString& file) const;
+    void continueScan();
+    void endForksOfEnded();
     void end(const ProcessInfo& process, const QString& reason, pid_t forkOf = 0);
 
     Effects& m_effects;
@@ -78,6 +91,8 @@ private:
     ProgramIdentities m_identities;
     ExtraCheck m_extraCheck;
     QTimer m_scanTimer;
+    QTimer m_sliceTimer;
+    std::optional<ScanPass> m_pass;
     QPointer<ExecWatcher> m_watcher;
     QHash<pid_t, Ended> m_ended;
     // Processes whose executable could not be read, reported once each (by start time).
