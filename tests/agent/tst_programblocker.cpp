@@ -128,19 +128,32 @@ private slots:
         RecordingEffects effects;
         ProgramBlocker blocker(effects, 1000, ProcessTable(root.path()), 1);
         blocker.setProgramFolders({});
-        writeFakeProcess(root.path(),
-                         {4000, 1000, 50, "supertuxkart", "/usr/games/supertuxkart", "supertuxkart"});
-        blocker.setBlockList({u"SuperTuxKart"_s});
+        const FakeProcess game{4000, 1000, 50, "supertuxkart", "/usr/games/supertuxkart", "supertuxkart"};
         // Forked by the game, and a fork elsewhere: only the first is ended.
-        writeFakeProcess(root.path(), {4001, 1000, 51, "sh", "/usr/bin/dash", "sh", 'S', 4000});
-        writeFakeProcess(root.path(), {4002, 1000, 52, "sh", "/usr/bin/dash", "sh", 'S', 4003});
-        if (forkEvent) {
-            blocker.checkFork(4000, 4001);
-            blocker.checkFork(4003, 4002);
-        } else {
-            blocker.scan();
+        const FakeProcess fork{4001, 1000, 51, "sh", "/usr/bin/dash", "sh", 'S', game.pid};
+        const FakeProcess other{4002, 1000, 52, "sh", "/usr/bin/dash", "sh", 'S', 4003};
+        writeFakeProcess(root.path(), game);
+        if (!forkEvent) {
+            writeFakeProcess(root.path(), fork);
+            writeFakeProcess(root.path(), other);
+            QDir(root.path()).mkpath(u"4000/task/4000"_s);
+            writeFile(root.filePath(u"4000/task/4000/children"_s), "4001 ");
+            // The kernel hands the forks of a killed process to init at once.
+            effects.onSignal = [&](int) {
+                FakeProcess orphan = fork;
+                orphan.parentPid = 1;
+                QDir(root.filePath(u"4001"_s)).removeRecursively();
+                writeFakeProcess(root.path(), orphan);
+            };
         }
-        QCOMPARE(effects.sent, (QList<QPair<pid_t, int>>{{4000, SIGKILL}, {4001, SIGKILL}}));
+        blocker.setBlockList({u"SuperTuxKart"_s});
+        if (forkEvent) {
+            writeFakeProcess(root.path(), fork);
+            writeFakeProcess(root.path(), other);
+            blocker.checkFork(game.pid, fork.pid);
+            blocker.checkFork(4003, other.pid);
+        }
+        QCOMPARE(effects.sent, (QList<QPair<pid_t, int>>{{game.pid, SIGKILL}, {fork.pid, SIGKILL}}));
     }
 };
 

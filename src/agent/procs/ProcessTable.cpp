@@ -12,6 +12,7 @@ namespace kestrava::agent {
 namespace {
 
 constexpr qsizetype kStatLimit = 4096;
+constexpr qsizetype kStatusLimit = 16 * 1024;
 
 // /proc files report no size, so they are read until their end, up to a limit.
 std::optional<QByteArray> readSmallFile(const QString& path, qsizetype limit) {
@@ -102,7 +103,6 @@ QList<pid_t> ProcessTable::pids() const {
 
 std::optional<ProcessInfo> ProcessTable::read(pid_t pid) const {
     const QString dir = m_procRoot + QLatin1Char('/') + QString::number(pid) + QLatin1Char('/');
-    constexpr qsizetype kStatusLimit = 16 * 1024;
     // Most command lines fit the first read; a longer one is read again whole, up to what exec allows.
     constexpr qsizetype kCmdlineFirst = 4096;
     constexpr qsizetype kCmdlineLimit = 2 * 1024 * 1024;
@@ -155,6 +155,23 @@ std::optional<ProcessInfo> ProcessTable::read(pid_t pid) const {
     if (startTime(pid) != info.startTime)
         return std::nullopt;
     return info;
+}
+
+QList<pid_t> ProcessTable::children(pid_t pid) const {
+    QList<pid_t> result;
+    const QString tasks = m_procRoot + QLatin1Char('/') + QString::number(pid) + QLatin1String("/task");
+    const ProcessTable threads(tasks);
+    for (const pid_t thread : threads.pids()) {
+        const std::optional<QByteArray> list = readSmallFile(
+            tasks + QLatin1Char('/') + QString::number(thread) + QLatin1String("/children"), kStatusLimit);
+        for (const QByteArray& child : list.value_or(QByteArray()).simplified().split(' ')) {
+            bool ok = false;
+            const int childPid = child.toInt(&ok);
+            if (ok && childPid > 0)
+                result.append(childPid);
+        }
+    }
+    return result;
 }
 
 std::optional<quint64> ProcessTable::startTime(pid_t pid) const {

@@ -16,6 +16,9 @@ public:
 
     QList<pid_t> pids() const;
     std::optional<ProcessInfo> read(pid_t pid) const;
+    // The processes pid has forked that still run (from every thread of it); empty where the kernel
+    // does not list children.
+    QList<pid_t> children(pid_t pid) const;
     // Only the start time: enough to tell whether pid is still the same process.
     std::optional<quint64> startTime(pid_t pid) const;
 

@@ -188,12 +188,15 @@ void ProgramBlocker::continueScan() {
         const std::optional<ProcessInfo> process = m_table.read(pid);
         if (!process)
             continue;
-        pass.children.insert(process->parentPid, pid);
-        const auto ended = m_ended.constFind(pid);
-        if (ended == m_ended.cend() || ended->startTime != process->startTime) {
-            if (const QString reason = verdict(*process); !reason.isEmpty())
-                end(*process, reason);
-        }
+        pass.children.insert(process->parentPid, {pid, process->startTime});
+        const auto ended = m_ended.find(pid);
+        if (ended != m_ended.end() && ended->startTime == process->startTime)
+            continue;
+        // The pid of an ended process now names another one, whose forks are its own.
+        if (ended != m_ended.end())
+            m_ended.erase(ended);
+        if (const QString reason = verdict(*process); !reason.isEmpty())
+            end(*process, reason);
     }
     // Thousands of processes take a while to read: other events are served between slices.
     if (pass.next < pass.pids.size()) {
@@ -205,50 +208,65 @@ void ProgramBlocker::continueScan() {
 }
 
 void ProgramBlocker::endForksOfEnded() {
-    // Without fork events, forks of an ended process that run something else are found by their parent.
+    // Where the kernel lists no children, and without fork events, forks of an ended process that run
+    // something else are found by their parent.
     QList<pid_t> parents = m_ended.keys();
     for (qsizetype next = 0; next < parents.size(); ++next) {
         const pid_t parent = parents.at(next);
         const QString reason = m_ended.value(parent).reason;
-        const QMultiHash<pid_t, pid_t>& children = m_pass->children;
+        const auto& children = m_pass->children;
         for (auto child = children.constFind(parent); child != children.cend() && child.key() == parent;
              ++child) {
-            // Read again: the process may have ended since its slice.
-            const std::optional<ProcessInfo> process = m_table.read(*child);
-            if (!process || process->parentPid != parent || !m_matcher.mayJudge(*process))
+            // Read again: the process may have ended since its slice, and was reparented when its
+            // parent was killed.
+            const std::optional<ProcessInfo> process = m_table.read(child->first);
+            if (!process || process->startTime != child->second || !m_matcher.mayJudge(*process))
                 continue;
-            const auto ended = m_ended.constFind(*child);
+            const auto ended = m_ended.constFind(process->pid);
             if (ended != m_ended.cend() && ended->startTime == process->startTime)
                 continue;
             end(*process, reason, parent);
-            if (m_ended.contains(*child))
-                parents.append(*child);
+            if (m_ended.contains(process->pid))
+                parents.append(process->pid);
         }
     }
 }
 
 void ProgramBlocker::end(const ProcessInfo& process, const QString& reason, pid_t forkOf) {
-    const auto known = m_ended.constFind(process.pid);
-    if (known != m_ended.cend() && known->startTime == process.startTime)
-        return;
-    // No grace: a blocked program could use it to fork or hop to a new process.
-    if (!m_effects.signalProcess(process.pid, SIGKILL))
-        return;
-    const QString what = process.exeName.isEmpty() ? process.comm : process.exeName;
-    qCInfo(lcAgentProcs).noquote()
-        << (forkOf == 0 ? QStringLiteral("Killed process %1 \"%2\" of uid %3: %4")
-                              .arg(process.pid)
-                              .arg(what)
-                              .arg(process.uid)
-                              .arg(reason)
-                        : QStringLiteral("Killed process %1 \"%2\" of uid %3, forked by ended process %4: %5")
-                              .arg(process.pid)
-                              .arg(what)
-                              .arg(process.uid)
-                              .arg(forkOf)
-                              .arg(reason));
-    m_ended.insert(process.pid, {process.startTime, reason});
-    emit programEnded(process.uid, reason);
+    // A queue, not recursion: a chain of forks may be long.
+    QList<std::pair<ProcessInfo, pid_t>> queue{{process, forkOf}};
+    for (qsizetype next = 0; next < queue.size(); ++next) {
+        const auto [victim, parent] = queue.at(next);
+        const auto known = m_ended.constFind(victim.pid);
+        if (known != m_ended.cend() && known->startTime == victim.startTime)
+            continue;
+        // Listed before the kill: the kernel hands them to another parent at once.
+        const QList<pid_t> children = m_table.children(victim.pid);
+        // No grace: a blocked program could use it to fork or hop to a new process.
+        if (!m_effects.signalProcess(victim.pid, SIGKILL))
+            continue;
+        const QString what = victim.exeName.isEmpty() ? victim.comm : victim.exeName;
+        qCInfo(lcAgentProcs).noquote()
+            << (parent == 0
+                    ? QStringLiteral("Killed process %1 \"%2\" of uid %3: %4")
+                          .arg(victim.pid)
+                          .arg(what)
+                          .arg(victim.uid)
+                          .arg(reason)
+                    : QStringLiteral("Killed process %1 \"%2\" of uid %3, forked by ended process %4: %5")
+                          .arg(victim.pid)
+                          .arg(what)
+                          .arg(victim.uid)
+                          .arg(parent)
+                          .arg(reason));
+        m_ended.insert(victim.pid, {victim.startTime, reason});
+        emit programEnded(victim.uid, reason);
+        for (const pid_t child : children) {
+            const std::optional<ProcessInfo> fork = m_table.read(child);
+            if (fork && m_matcher.mayJudge(*fork))
+                queue.append({*fork, victim.pid});
+        }
+    }
 }
 
 } // namespace kestrava::agent

@@ -69,7 +69,7 @@ private:
     struct ScanPass {
         QList<pid_t> pids;
         qsizetype next = 0;
-        QMultiHash<pid_t, pid_t> children; // by parent
+        QMultiHash<pid_t, QPair<pid_t, quint64>> children; // pid and start time, by parent
     };
 
     bool isActive() const { return !m_matcher.isEmpty() || m_extraCheck; }
