@@ -1,10 +1,11 @@
 #include "procs/ExecutableImage.h"
 
-#include <QCryptographicHash>
 #include <QtEndian>
 #include <cerrno>
 #include <cstring>
 #include <elf.h>
+#include <memory>
+#include <openssl/evp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -121,21 +122,30 @@ std::optional<ExecutableImage> ExecutableImage::read(int fd, Problem& problem, q
 }
 
 QByteArray ExecutableImage::sha256(int fd) const {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    // OpenSSL's, for the processor's SHA extensions: several times faster than a portable one.
+    const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
+    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
+        return {};
     constexpr qint64 kChunk = 256 * 1024;
     QByteArray buffer(kChunk, Qt::Uninitialized);
     for (const Segment& segment : m_segments) {
         const quint64 size = qToLittleEndian(quint64(segment.size));
-        hash.addData(QByteArrayView(reinterpret_cast<const char*>(&size), sizeof size));
+        if (EVP_DigestUpdate(context.get(), &size, sizeof size) != 1)
+            return {};
         for (qint64 done = 0; done < segment.size;) {
             const qint64 part = qMin(kChunk, segment.size - done);
-            if (!readAt(fd, buffer.data(), part, segment.offset + done))
+            if (!readAt(fd, buffer.data(), part, segment.offset + done) ||
+                EVP_DigestUpdate(context.get(), buffer.constData(), size_t(part)) != 1)
                 return {};
-            hash.addData(QByteArrayView(buffer.constData(), part));
             done += part;
         }
     }
-    return hash.result();
+    QByteArray digest(EVP_MAX_MD_SIZE, Qt::Uninitialized);
+    unsigned int length = 0;
+    if (EVP_DigestFinal_ex(context.get(), reinterpret_cast<unsigned char*>(digest.data()), &length) != 1)
+        return {};
+    digest.truncate(length);
+    return digest;
 }
 
 } // namespace kestrava::agent
