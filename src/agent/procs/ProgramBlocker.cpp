@@ -73,6 +73,9 @@ void ProgramBlocker::rebuild(bool programsChanged) {
     }
     if (!m_scanTimer.isActive())
         m_scanTimer.start();
+    // What the list now blocks is looked for from the start.
+    m_sliceTimer.stop();
+    m_pass.reset();
     scan();
 }
 
@@ -159,7 +162,8 @@ void ProgramBlocker::checkFork(pid_t parent, pid_t child) {
 }
 
 void ProgramBlocker::scan() {
-    if (!isActive())
+    // A pass under way is finished first: with thousands of processes it may outlast the interval.
+    if (!isActive() || m_pass)
         return;
     ScanPass pass;
     pass.pids = m_table.pids();

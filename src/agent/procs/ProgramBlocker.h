@@ -52,7 +52,7 @@ public:
 
     void checkProcess(pid_t pid);
     void checkFork(pid_t parent, pid_t child);
-    // Looks at every process, a slice at a time; a scan under way starts over.
+    // Looks at every process, a slice at a time, unless a scan is already under way.
     void scan();
 
 signals:
