@@ -54,43 +54,50 @@ private slots:
         QTest::addColumn<QByteArray>("exe");
         QTest::addColumn<QByteArray>("cmdline"); // arguments separated by '|'
         QTest::addColumn<uid_t>("uid");
-        QTest::addColumn<bool>("gameAlsoInstalledUnblocked");
+        QTest::addColumn<QString>("gameAlsoInstalled"); // under a name not blocked
         QTest::addColumn<QString>("reason");
         const QByteArray loader("/lib64/ld-linux-x86-64.so.2");
-        QTest::newRow("renamed copy, bytes appended") << "home/homework"_ba
-                                                      << "homework"_ba << 1000u << false << u"SuperTuxKart"_s;
+        QTest::newRow("renamed copy, bytes appended")
+            << "home/homework"_ba
+            << "homework"_ba << 1000u << QString() << u"SuperTuxKart"_s;
         QTest::newRow("loader running a copy")
-            << loader << loader + "|./home/homework" << 1000u << false << u"SuperTuxKart"_s;
+            << loader << loader + "|./home/homework" << 1000u << QString() << u"SuperTuxKart"_s;
         QTest::newRow("interpreter, renamed script")
             << "/usr/bin/python3"_ba
-            << "python3|-u|home/answers"_ba << 1000u << false << u"quiz"_s;
+            << "python3|-u|home/answers"_ba << 1000u << QString() << u"quiz"_s;
         QTest::newRow("interpreter, script by name")
             << "/usr/bin/python3"_ba
-            << "python3|/nowhere/QUIZ"_ba << 1000u << false << u"quiz"_s;
+            << "python3|/nowhere/QUIZ"_ba << 1000u << QString() << u"quiz"_s;
         QTest::newRow("code given with -c") << "/usr/bin/python3"_ba
-                                            << "python3|-c|quiz"_ba << 1000u << false << QString();
+                                            << "python3|-c|quiz"_ba << 1000u << QString() << QString();
         QTest::newRow("another program") << "home/notes"_ba
-                                         << "notes"_ba << 1000u << false << QString();
-        QTest::newRow("installed under a name not blocked") << "home/homework"_ba
-                                                            << "homework"_ba << 1000u << true << QString();
+                                         << "notes"_ba << 1000u << QString() << QString();
+        QTest::newRow("installed under a name not blocked")
+            << "home/homework"_ba
+            << "homework"_ba << 1000u << u"hard link"_s << QString();
+        QTest::newRow("linked to from a name not blocked")
+            << "home/homework"_ba
+            << "homework"_ba << 1000u << u"symbolic link"_s << QString();
         QTest::newRow("root") << "home/homework"_ba
-                              << "supertuxkart"_ba << 0u << false << QString();
+                              << "supertuxkart"_ba << 0u << QString() << QString();
         QTest::newRow("extra check") << "home/notes"_ba
-                                     << "notes"_ba << 1001u << false << u"not installed"_s;
+                                     << "notes"_ba << 1001u << QString() << u"not installed"_s;
     }
     void endsBlockedProcessAtOnce() {
         QFETCH(QByteArray, exe);
         QFETCH(QByteArray, cmdline);
         QFETCH(uid_t, uid);
-        QFETCH(bool, gameAlsoInstalledUnblocked);
+        QFETCH(QString, gameAlsoInstalled);
         QFETCH(QString, reason);
         QTemporaryDir root;
         QVERIFY(QDir(root.path()).mkpath(u"bin"_s) && QDir(root.path()).mkpath(u"home"_s));
         const QString bin = root.filePath(u"bin"_s);
         copyWith(u"/bin/true"_s, bin + u"/supertuxkart"_s, {});
-        if (gameAlsoInstalledUnblocked)
-            QVERIFY(::link(QFile::encodeName(bin + u"/supertuxkart"_s),
-                           QFile::encodeName(bin + u"/launcher"_s)) == 0);
+        const QString game = bin + u"/supertuxkart"_s;
+        if (gameAlsoInstalled == u"hard link"_s)
+            QVERIFY(::link(QFile::encodeName(game), QFile::encodeName(bin + u"/launcher"_s)) == 0);
+        else if (gameAlsoInstalled == u"symbolic link"_s)
+            QVERIFY(QFile::link(game, bin + u"/launcher"_s));
         writeFile(bin + u"/quiz"_s, "#!/usr/bin/python3\nprint('2 + 2?')\n");
         QFile::setPermissions(bin + u"/quiz"_s, QFile::ReadOwner | QFile::ExeOwner);
         copyWith(u"/bin/true"_s, root.filePath(u"home/homework"_s), "padding");
