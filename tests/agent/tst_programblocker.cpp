@@ -2,6 +2,7 @@
 #include "procs/ProgramBlocker.h"
 #include "system/Effects.h"
 
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -122,6 +123,22 @@ private slots:
         QCOMPARE(ended.size(), expected.size());
         if (!reason.isEmpty())
             QCOMPARE(ended.first(), (QList<QVariant>{QVariant::fromValue(uid), reason}));
+    }
+
+    void unreadableExecutableReportedOnce() {
+        QTemporaryDir root;
+        RecordingEffects effects;
+        ProgramBlocker blocker(effects, 1000, ProcessTable(root.path()), 1);
+        blocker.setProgramFolders({u"/bin"_s});
+        // A link that leads nowhere stands for an executable that cannot be opened.
+        const QByteArray loop = QFile::encodeName(root.filePath(u"loop"_s));
+        QVERIFY(QFile::link(root.filePath(u"loop"_s), root.filePath(u"loop"_s)));
+        writeFakeProcess(root.path(), {4000, 1000, 50, "game", loop, "game"});
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"Cannot read .*/4000/exe of process 4000"_s));
+        QTest::failOnWarning(QRegularExpression(u"Cannot read"_s));
+        blocker.setBlockList({u"true"_s});
+        blocker.scan();
+        QVERIFY(effects.sent.isEmpty());
     }
 
     void endsForksOfEndedProcess_data() {
