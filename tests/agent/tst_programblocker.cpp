@@ -69,6 +69,9 @@ private slots:
         QTest::newRow("interpreter, script by name")
             << "/usr/bin/python3"_ba
             << "python3|/nowhere/QUIZ"_ba << 1000u << QString() << u"quiz"_s;
+        QTest::newRow("interpreter, script in a memfd")
+            << "/usr/bin/python3"_ba
+            << "python3|/dev/fd/3"_ba << 1000u << QString() << u"quiz"_s;
         QTest::newRow("code given with -c") << "/usr/bin/python3"_ba
                                             << "python3|-c|quiz"_ba << 1000u << QString() << QString();
         QTest::newRow("another program") << "home/notes"_ba
@@ -114,6 +117,8 @@ private slots:
         const QByteArray exePath =
             exe.startsWith('/') ? exe : QFile::encodeName(root.filePath(QString::fromUtf8(exe)));
         writeFakeProcess(root.path(), {4000, uid, 50, "x", exePath, cmdline.replace('|', '\0') + '\0'});
+        QVERIFY(QDir(root.path()).mkpath(u"4000/fd"_s));
+        QVERIFY(QFile::link(root.filePath(u"home/answers"_s), root.filePath(u"4000/fd/3"_s)));
         blocker.setBlockList({u"bzflag"_s, u"SuperTuxKart"_s, u"quiz"_s});
         blocker.scan();
 

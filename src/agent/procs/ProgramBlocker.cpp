@@ -132,8 +132,16 @@ QString ProgramBlocker::byProgramRun(const ProcessInfo& process) {
 }
 
 QString ProgramBlocker::processPath(pid_t pid, const QString& file) const {
-    // Through the process's own root and working folder, as it sees the file.
+    // Through the process's own root, working folder and descriptors, as it sees the file; its
+    // "/proc/self" is not the agent's.
     const QString dir = m_table.procRoot() + QLatin1Char('/') + QString::number(pid);
+    for (const auto& [prefix, replacement] :
+         {std::pair{QLatin1String("/dev/fd/"), QLatin1String("/fd/")},
+          std::pair{QLatin1String("/proc/self/"), QLatin1String("/")},
+          std::pair{QLatin1String("/proc/thread-self/"), QLatin1String("/")}}) {
+        if (file.startsWith(prefix))
+            return dir + replacement + file.mid(prefix.size());
+    }
     return file.startsWith(u'/') ? dir + QLatin1String("/root") + file : dir + QLatin1String("/cwd/") + file;
 }
 
