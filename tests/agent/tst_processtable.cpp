@@ -95,6 +95,15 @@ private slots:
         QVERIFY(!ProcessTable(root.path()).read(300));
     }
 
+    void skipsLowerUidsWhenAsked() {
+        QTemporaryDir root;
+        writeFakeProcess(root.path(), {200, 999, 3, "cron", "/usr/sbin/cron", "cron"});
+        writeFakeProcess(root.path(), {201, 1000, 4, "game", "/usr/games/game", "game"});
+        const ProcessTable table(root.path());
+        QVERIFY(table.read(200) && !table.read(200, 1000));
+        QVERIFY(table.read(201, 1000));
+    }
+
     void listsOnlyProcesses() {
         QTemporaryDir root;
         writeFakeProcess(root.path(), {1, 0, 1, "init", "/sbin/init", "init"});

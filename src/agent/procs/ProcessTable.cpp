@@ -101,7 +101,7 @@ QList<pid_t> ProcessTable::pids() const {
     return result;
 }
 
-std::optional<ProcessInfo> ProcessTable::read(pid_t pid) const {
+std::optional<ProcessInfo> ProcessTable::read(pid_t pid, uid_t uidFrom) const {
     const QString dir = m_procRoot + QLatin1Char('/') + QString::number(pid) + QLatin1Char('/');
     // Most command lines fit the first read; a longer one is read again whole, up to what exec allows.
     constexpr qsizetype kCmdlineFirst = 4096;
@@ -111,7 +111,7 @@ std::optional<ProcessInfo> ProcessTable::read(pid_t pid) const {
     const std::optional<StatFields> fields = stat ? parseStat(*stat) : std::nullopt;
     const std::optional<QByteArray> status = readSmallFile(dir + QLatin1String("status"), kStatusLimit);
     const std::optional<uid_t> uid = status ? parseRealUid(*status) : std::nullopt;
-    if (!fields || !uid)
+    if (!fields || !uid || *uid < uidFrom)
         return std::nullopt;
 
     ProcessInfo info;

@@ -148,7 +148,7 @@ QString ProgramBlocker::processPath(pid_t pid, const QString& file) const {
 void ProgramBlocker::checkProcess(pid_t pid) {
     if (!isActive())
         return;
-    if (const std::optional<ProcessInfo> process = m_table.read(pid)) {
+    if (const std::optional<ProcessInfo> process = m_table.read(pid, m_uidMin)) {
         const QString reason = verdict(*process);
         if (!reason.isEmpty())
             end(*process, reason);
@@ -164,7 +164,7 @@ void ProgramBlocker::checkFork(pid_t parent, pid_t child) {
     const std::optional<quint64> parentStart = m_table.startTime(parent);
     if (parentStart && *parentStart != ended->startTime)
         return;
-    const std::optional<ProcessInfo> process = m_table.read(child);
+    const std::optional<ProcessInfo> process = m_table.read(child, m_uidMin);
     if (process && m_matcher.mayJudge(*process))
         end(*process, ended->reason, parent);
 }
@@ -197,7 +197,7 @@ void ProgramBlocker::continueScan() {
     const qsizetype sliceEnd = qMin(pass.next + kScanSlice, pass.pids.size());
     for (; pass.next < sliceEnd; ++pass.next) {
         const pid_t pid = pass.pids.at(pass.next);
-        const std::optional<ProcessInfo> process = m_table.read(pid);
+        const std::optional<ProcessInfo> process = m_table.read(pid, m_uidMin);
         if (!process)
             continue;
         pass.children.insert(process->parentPid, {pid, process->startTime});
@@ -231,7 +231,7 @@ void ProgramBlocker::endForksOfEnded() {
              ++child) {
             // Read again: the process may have ended since its slice, and was reparented when its
             // parent was killed.
-            const std::optional<ProcessInfo> process = m_table.read(child->first);
+            const std::optional<ProcessInfo> process = m_table.read(child->first, m_uidMin);
             if (!process || process->startTime != child->second || !m_matcher.mayJudge(*process))
                 continue;
             const auto ended = m_ended.constFind(process->pid);
@@ -274,7 +274,7 @@ void ProgramBlocker::end(const ProcessInfo& process, const QString& reason, pid_
         m_ended.insert(victim.pid, {victim.startTime, reason});
         emit programEnded(victim.uid, reason);
         for (const pid_t child : children) {
-            const std::optional<ProcessInfo> fork = m_table.read(child);
+            const std::optional<ProcessInfo> fork = m_table.read(child, m_uidMin);
             if (fork && m_matcher.mayJudge(*fork))
                 queue.append({*fork, victim.pid});
         }
