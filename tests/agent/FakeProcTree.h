@@ -13,6 +13,7 @@ struct FakeProcess {
     QByteArray exe; // link target; empty: no link, as for kernel threads
     QByteArray cmdline;
     char state = 'S';
+    pid_t parentPid = 1;
 };
 
 inline void writeFile(const QString& path, const QByteArray& data) {
@@ -24,8 +25,9 @@ inline void writeFile(const QString& path, const QByteArray& data) {
 inline void writeFakeProcess(const QString& root, const FakeProcess& process) {
     const QString dir = root + QLatin1Char('/') + QString::number(process.pid);
     QDir().mkpath(dir);
-    QByteArray stat = QByteArray::number(process.pid) + " (" + process.comm + ") " + process.state;
-    for (int field = 4; field < 22; ++field)
+    QByteArray stat = QByteArray::number(process.pid) + " (" + process.comm + ") " + process.state + ' ' +
+                      QByteArray::number(process.parentPid);
+    for (int field = 5; field < 22; ++field)
         stat += " 0";
     writeFile(dir + QLatin1String("/stat"), stat + ' ' + QByteArray::number(process.startTime) + " 0 0\n");
     const QByteArray uid = QByteArray::number(process.uid);
@@ -33,4 +35,6 @@ inline void writeFakeProcess(const QString& root, const FakeProcess& process) {
     writeFile(dir + QLatin1String("/cmdline"), process.cmdline);
     if (!process.exe.isEmpty())
         QFile::link(QFile::decodeName(process.exe), dir + QLatin1String("/exe"));
+    QFile::link(QStringLiteral("/"), dir + QLatin1String("/root"));
+    QFile::link(root, dir + QLatin1String("/cwd"));
 }

@@ -25,29 +25,31 @@ private slots:
                             const char* argv0, const char* matched, uid_t uid = 1000, char state = 'S',
                             pid_t pid = 4000) {
             QTest::newRow(name) << QString::fromUtf8(entries).split(u'|')
-                                << ProcessInfo{pid,
-                                               uid,
-                                               1,
-                                               state,
-                                               QString::fromUtf8(comm),
-                                               QString::fromUtf8(exe),
-                                               QString::fromUtf8(argv0)}
+                                << ProcessInfo{.pid = pid,
+                                               .uid = uid,
+                                               .startTime = 1,
+                                               .state = state,
+                                               .comm = QString::fromUtf8(comm),
+                                               .exeName = QString::fromUtf8(exe),
+                                               .argv0Name = QString::fromUtf8(argv0)}
                                 << QString::fromUtf8(matched);
         };
         const char* games = "Firefox|steam";
         row("executable, other case", games, "x", "firefox", "y", "Firefox");
         row("Windows name", "Steam.EXE", "steam", "steam", "", "Steam.EXE");
+        row("Windows name on the process", games, "x", "STEAM.exe", "", "steam");
         row("argv0 only", games, "x", "y", "STEAM", "steam");
-        row("comm only", games, "Steam", "", "", "steam");
-        row("longer name, comm holds 15", "thunderbird-esr-bin", "thunderbird-esr", "", "",
+        row("comm alone is never compared", games, "Steam", "", "", "");
+        row("full name beyond 15 bytes", "thunderbird-esr-bin", "thunderbird-esr", "thunderbird-esr-bin", "",
             "thunderbird-esr-bin");
-        row("15 bytes, not characters", "spielé-mit-freunden", "spielé-mit-fre", "", "",
-            "spielé-mit-freunden");
-        row("comm cut inside a character", "abcdefghijklmné", "abcdefghijklmn\uFFFD", "", "",
-            "abcdefghijklmné");
+        row("same first 15 bytes", "supergamelauncher", "supergamelaunch", "supergamelaunch-report",
+            "supergamelaunch-report", "");
         row("similar name", games, "firefox-esr", "firefox-esr", "firefox-esr", "");
-        row("entry trimmed", "  steam \t", "steam", "", "", "steam");
-        row("blank entries match nothing", "|   ", "", "", "", "");
+        row("entry trimmed", "  steam \t", "steam", "steam", "", "steam");
+        row("entry with a path", "/usr/games/steam", "x", "steam", "", "/usr/games/steam");
+        row("entry with a Windows path", "C:\\Games\\Steam.exe", "x", "steam", "", "C:\\Games\\Steam.exe");
+        row("entry with blanks", "Super Game", "x", "", "super game", "Super Game");
+        row("blank entries match nothing", "|   |.exe|/usr/games/", "", "", "", "");
         row("system user", games, "steam", "steam", "steam", "", 999);
         row("the agent itself", games, "steam", "steam", "steam", "", 1000, 'S', kOwnPid);
         row("zombie", games, "steam", "", "", "", 1000, 'Z');

@@ -22,15 +22,46 @@ private slots:
         const QByteArray firefox("/usr/lib/firefox-esr/firefox-esr\0-P\0default\0", 44);
         QTest::newRow("user program")
             << FakeProcess{100, 1001, 4242, "firefox-esr", "/usr/lib/firefox-esr/firefox-esr", firefox}
-            << ProcessInfo{100, 1001, 4242, 'S', u"firefox-esr"_s, u"firefox-esr"_s, u"firefox-esr"_s};
+            << ProcessInfo{100,
+                           1001,
+                           4242,
+                           'S',
+                           u"firefox-esr"_s,
+                           u"firefox-esr"_s,
+                           u"firefox-esr"_s,
+                           1,
+                           u"/usr/lib/firefox-esr/firefox-esr"_s,
+                           false,
+                           {u"/usr/lib/firefox-esr/firefox-esr"_s, u"-P"_s, u"default"_s}};
         QTest::newRow("name with blanks and parentheses, replaced executable")
             << FakeProcess{101, 1000, 7, "a) b (c", "/tmp/game (deleted)", QByteArray("./game\0", 7), 'R'}
-            << ProcessInfo{101, 1000, 7, 'R', u"a) b (c"_s, u"game"_s, u"game"_s};
+            << ProcessInfo{101, 1000,           7,    'R',          u"a) b (c"_s, u"game"_s, u"game"_s,
+                           1,   u"/tmp/game"_s, true, {u"./game"_s}};
         QTest::newRow("argv0 rewritten without separators")
             << FakeProcess{102, 1000, 8, "sh", "/usr/bin/dash", "-sh"}
-            << ProcessInfo{102, 1000, 8, 'S', u"sh"_s, u"dash"_s, u"-sh"_s};
-        QTest::newRow("zombie without executable") << FakeProcess{103, 1000, 9, "game", "", "", 'Z'}
-                                                   << ProcessInfo{103, 1000, 9, 'Z', u"game"_s, {}, {}};
+            << ProcessInfo{102,   1000,      8, 'S', u"sh"_s, u"dash"_s, u"-sh"_s, 1, u"/usr/bin/dash"_s,
+                           false, {u"-sh"_s}};
+        QTest::newRow("memfd, command line longer than one read")
+            << FakeProcess{104,
+                           1000,
+                           9,
+                           "3",
+                           "/memfd:game (deleted)",
+                           QByteArray("python3\0", 8) + QByteArray(5000, '-') + QByteArray("\0quiz\0", 6)}
+            << ProcessInfo{104,
+                           1000,
+                           9,
+                           'S',
+                           u"3"_s,
+                           u"memfd:game"_s,
+                           u"python3"_s,
+                           1,
+                           u"/memfd:game"_s,
+                           true,
+                           {u"python3"_s, QString(5000, u'-'), u"quiz"_s}};
+        QTest::newRow("zombie without executable")
+            << FakeProcess{103, 1000, 9, "game", "", "", 'Z'}
+            << ProcessInfo{103, 1000, 9, 'Z', u"game"_s, {}, {}, 1, {}, false, {}};
     }
     void read() {
         QFETCH(FakeProcess, process);
@@ -62,6 +93,15 @@ private slots:
         else
             writeFile(dir + QStringLiteral("stat"), stat);
         QVERIFY(!ProcessTable(root.path()).read(300));
+    }
+
+    void skipsLowerUidsWhenAsked() {
+        QTemporaryDir root;
+        writeFakeProcess(root.path(), {200, 999, 3, "cron", "/usr/sbin/cron", "cron"});
+        writeFakeProcess(root.path(), {201, 1000, 4, "game", "/usr/games/game", "game"});
+        const ProcessTable table(root.path());
+        QVERIFY(table.read(200) && !table.read(200, 1000));
+        QVERIFY(table.read(201, 1000));
     }
 
     void listsOnlyProcesses() {

@@ -2,14 +2,17 @@
 #include "procs/ProgramBlocker.h"
 #include "system/Effects.h"
 
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <functional>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using kestrava::agent::Effects;
+using kestrava::agent::ProcessInfo;
 using kestrava::agent::ProcessTable;
 using kestrava::agent::ProgramBlocker;
 
@@ -34,7 +37,13 @@ public:
     std::function<void(int)> onSignal;
 };
 
-const FakeProcess kGame{4000, 1000, 50, "supertuxkart", "/usr/games/supertuxkart", "supertuxkart"};
+void copyWith(const QString& from, const QString& to, const QByteArray& appended) {
+    QFile::copy(from, to);
+    QFile file(to);
+    if (file.open(QIODevice::Append))
+        file.write(appended);
+    file.setPermissions(file.permissions() | QFile::ExeOwner);
+}
 
 } // namespace
 
@@ -42,59 +51,138 @@ class tst_ProgramBlocker : public QObject {
     Q_OBJECT
 
 private slots:
-    void endsBlockedProcess_data() {
-        QTest::addColumn<QString>("reaction");
-        QTest::addColumn<QList<int>>("expectedSignals");
-        QTest::newRow("ignores SIGTERM") << u"ignore"_s << QList<int>{SIGTERM, SIGKILL};
-        QTest::newRow("exits") << u"exit"_s << QList<int>{SIGTERM};
-        QTest::newRow("pid reused by a new process") << u"reuse"_s << QList<int>{SIGTERM};
-        QTest::newRow("unblocked meanwhile") << u"unblock"_s << QList<int>{SIGTERM};
-        QTest::newRow("starts after the list") << u"exec"_s << QList<int>{SIGTERM, SIGKILL};
+    void endsBlockedProcessAtOnce_data() {
+        QTest::addColumn<QByteArray>("exe");
+        QTest::addColumn<QByteArray>("cmdline"); // arguments separated by '|'
+        QTest::addColumn<uid_t>("uid");
+        QTest::addColumn<QString>("gameAlsoInstalled"); // under a name not blocked
+        QTest::addColumn<QString>("reason");
+        const QByteArray loader("/lib64/ld-linux-x86-64.so.2");
+        QTest::newRow("renamed copy, bytes appended")
+            << "home/homework"_ba
+            << "homework"_ba << 1000u << QString() << u"SuperTuxKart"_s;
+        QTest::newRow("loader running a copy")
+            << loader << loader + "|./home/homework" << 1000u << QString() << u"SuperTuxKart"_s;
+        QTest::newRow("interpreter, renamed script")
+            << "/usr/bin/python3"_ba
+            << "python3|-u|home/answers"_ba << 1000u << QString() << u"quiz"_s;
+        QTest::newRow("interpreter, script by name")
+            << "/usr/bin/python3"_ba
+            << "python3|/nowhere/QUIZ"_ba << 1000u << QString() << u"quiz"_s;
+        QTest::newRow("interpreter, script in a memfd")
+            << "/usr/bin/python3"_ba
+            << "python3|/dev/fd/3"_ba << 1000u << QString() << u"quiz"_s;
+        QTest::newRow("code given with -c") << "/usr/bin/python3"_ba
+                                            << "python3|-c|quiz"_ba << 1000u << QString() << QString();
+        QTest::newRow("another program") << "home/notes"_ba
+                                         << "notes"_ba << 1000u << QString() << QString();
+        QTest::newRow("installed under a name not blocked")
+            << "home/homework"_ba
+            << "homework"_ba << 1000u << u"hard link"_s << QString();
+        QTest::newRow("linked to from a name not blocked")
+            << "home/homework"_ba
+            << "homework"_ba << 1000u << u"symbolic link"_s << QString();
+        QTest::newRow("root") << "home/homework"_ba
+                              << "supertuxkart"_ba << 0u << QString() << QString();
+        QTest::newRow("extra check") << "home/notes"_ba
+                                     << "notes"_ba << 1001u << QString() << u"not installed"_s;
     }
-    void endsBlockedProcess() {
-        QFETCH(QString, reaction);
-        QFETCH(QList<int>, expectedSignals);
+    void endsBlockedProcessAtOnce() {
+        QFETCH(QByteArray, exe);
+        QFETCH(QByteArray, cmdline);
+        QFETCH(uid_t, uid);
+        QFETCH(QString, gameAlsoInstalled);
+        QFETCH(QString, reason);
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkpath(u"bin"_s) && QDir(root.path()).mkpath(u"home"_s));
+        const QString bin = root.filePath(u"bin"_s);
+        copyWith(u"/bin/true"_s, bin + u"/supertuxkart"_s, {});
+        const QString game = bin + u"/supertuxkart"_s;
+        if (gameAlsoInstalled == u"hard link"_s)
+            QVERIFY(::link(QFile::encodeName(game), QFile::encodeName(bin + u"/launcher"_s)) == 0);
+        else if (gameAlsoInstalled == u"symbolic link"_s)
+            QVERIFY(QFile::link(game, bin + u"/launcher"_s));
+        writeFile(bin + u"/quiz"_s, "#!/usr/bin/python3\nprint('2 + 2?')\n");
+        QFile::setPermissions(bin + u"/quiz"_s, QFile::ReadOwner | QFile::ExeOwner);
+        copyWith(u"/bin/true"_s, root.filePath(u"home/homework"_s), "padding");
+        QFile::copy(bin + u"/quiz"_s, root.filePath(u"home/answers"_s));
+        writeFile(root.filePath(u"home/notes"_s), "#!/bin/sh\necho notes\n");
+
+        RecordingEffects effects;
+        ProgramBlocker blocker(effects, 1000, ProcessTable(root.path()), 1);
+        blocker.setProgramFolders({bin});
+        blocker.setExtraCheck(
+            [](const ProcessInfo& process) { return process.uid == 1001 ? u"not installed"_s : QString(); });
+        QSignalSpy ended(&blocker, &ProgramBlocker::programEnded);
+        const QByteArray exePath =
+            exe.startsWith('/') ? exe : QFile::encodeName(root.filePath(QString::fromUtf8(exe)));
+        writeFakeProcess(root.path(), {4000, uid, 50, "x", exePath, cmdline.replace('|', '\0') + '\0'});
+        QVERIFY(QDir(root.path()).mkpath(u"4000/fd"_s));
+        QVERIFY(QFile::link(root.filePath(u"home/answers"_s), root.filePath(u"4000/fd/3"_s)));
+        blocker.setBlockList({u"bzflag"_s, u"SuperTuxKart"_s, u"quiz"_s});
+        blocker.scan();
+
+        const QList<QPair<pid_t, int>> expected =
+            reason.isEmpty() ? QList<QPair<pid_t, int>>() : QList<QPair<pid_t, int>>{{4000, SIGKILL}};
+        QCOMPARE(effects.sent, expected);
+        QCOMPARE(ended.size(), expected.size());
+        if (!reason.isEmpty())
+            QCOMPARE(ended.first(), (QList<QVariant>{QVariant::fromValue(uid), reason}));
+    }
+
+    void unreadableExecutableReportedOnce() {
         QTemporaryDir root;
         RecordingEffects effects;
         ProgramBlocker blocker(effects, 1000, ProcessTable(root.path()), 1);
-        blocker.setKillDelay(std::chrono::milliseconds(10));
-        QSignalSpy ended(&blocker, &ProgramBlocker::programEnded);
-        writeFakeProcess(root.path(), {1, 0, 1, "supertuxkart", "/usr/games/supertuxkart", "supertuxkart"});
-        writeFakeProcess(root.path(), {4001, 1000, 51, "bash", "/usr/bin/bash", "bash"});
-        if (reaction != u"exec"_s)
-            writeFakeProcess(root.path(), kGame);
-        effects.onSignal = [&](int signal) {
-            if (signal != SIGTERM)
-                return;
-            if (reaction == u"exit"_s)
-                QDir(root.path() + u"/4000"_s).removeRecursively();
-            else if (reaction == u"reuse"_s)
-                writeFakeProcess(root.path(),
-                                 {4000, 1000, 60, "supertuxkart", "/usr/games/supertuxkart", ""});
-            else if (reaction == u"unblock"_s)
-                blocker.setBlockList({});
-        };
+        blocker.setProgramFolders({u"/bin"_s});
+        // A link that leads nowhere stands for an executable that cannot be opened.
+        const QByteArray loop = QFile::encodeName(root.filePath(u"loop"_s));
+        QVERIFY(QFile::link(root.filePath(u"loop"_s), root.filePath(u"loop"_s)));
+        writeFakeProcess(root.path(), {4000, 1000, 50, "game", loop, "game"});
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"Cannot read .*/4000/exe of process 4000"_s));
+        QTest::failOnWarning(QRegularExpression(u"Cannot read"_s));
+        blocker.setBlockList({u"true"_s});
+        blocker.scan();
+        QVERIFY(effects.sent.isEmpty());
+    }
 
-        blocker.setBlockList({u"bzflag"_s, u"SuperTuxKart"_s});
-        if (reaction == u"exec"_s) {
-            QVERIFY(effects.sent.isEmpty());
-            writeFakeProcess(root.path(), kGame);
-            blocker.checkProcess(kGame.pid);
+    void endsForksOfEndedProcess_data() {
+        QTest::addColumn<bool>("forkEvent");
+        QTest::newRow("fork event") << true;
+        QTest::newRow("found by the scan") << false;
+    }
+    void endsForksOfEndedProcess() {
+        QFETCH(bool, forkEvent);
+        QTemporaryDir root;
+        RecordingEffects effects;
+        ProgramBlocker blocker(effects, 1000, ProcessTable(root.path()), 1);
+        blocker.setProgramFolders({});
+        const FakeProcess game{4000, 1000, 50, "supertuxkart", "/usr/games/supertuxkart", "supertuxkart"};
+        // Forked by the game, and a fork elsewhere: only the first is ended.
+        const FakeProcess fork{4001, 1000, 51, "sh", "/usr/bin/dash", "sh", 'S', game.pid};
+        const FakeProcess other{4002, 1000, 52, "sh", "/usr/bin/dash", "sh", 'S', 4003};
+        writeFakeProcess(root.path(), game);
+        if (!forkEvent) {
+            writeFakeProcess(root.path(), fork);
+            writeFakeProcess(root.path(), other);
+            QDir(root.path()).mkpath(u"4000/task/4000"_s);
+            writeFile(root.filePath(u"4000/task/4000/children"_s), "4001 ");
+            // The kernel hands the forks of a killed process to init at once.
+            effects.onSignal = [&](int) {
+                FakeProcess orphan = fork;
+                orphan.parentPid = 1;
+                QDir(root.filePath(u"4001"_s)).removeRecursively();
+                writeFakeProcess(root.path(), orphan);
+            };
         }
-        // A second look must not end it twice; a new process under the pid would rightly be ended.
-        if (reaction != u"reuse"_s)
-            blocker.scan();
-
-        QTRY_VERIFY_WITH_TIMEOUT(blocker.ending().isEmpty(), 5000);
-        QList<int> signalsSent;
-        for (const auto& [pid, signal] : effects.sent) {
-            QCOMPARE(pid, kGame.pid);
-            signalsSent.append(signal);
+        blocker.setBlockList({u"SuperTuxKart"_s});
+        if (forkEvent) {
+            writeFakeProcess(root.path(), fork);
+            writeFakeProcess(root.path(), other);
+            blocker.checkFork(game.pid, fork.pid);
+            blocker.checkFork(4003, other.pid);
         }
-        QCOMPARE(signalsSent, expectedSignals);
-        QCOMPARE(ended.size(), 1);
-        QCOMPARE(ended.first().at(0).value<uid_t>(), kGame.uid);
-        QCOMPARE(ended.first().at(1).toString(), u"SuperTuxKart"_s);
+        QCOMPARE(effects.sent, (QList<QPair<pid_t, int>>{{game.pid, SIGKILL}, {fork.pid, SIGKILL}}));
     }
 };
 

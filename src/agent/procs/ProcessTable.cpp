@@ -12,6 +12,7 @@ namespace kestrava::agent {
 namespace {
 
 constexpr qsizetype kStatLimit = 4096;
+constexpr qsizetype kStatusLimit = 16 * 1024;
 
 // /proc files report no size, so they are read until their end, up to a limit.
 std::optional<QByteArray> readSmallFile(const QString& path, qsizetype limit) {
@@ -44,6 +45,7 @@ QString baseName(const QByteArray& path) {
 struct StatFields {
     QByteArray comm;
     char state = '?';
+    pid_t parentPid = 0;
     quint64 startTime = 0;
 };
 
@@ -62,7 +64,8 @@ std::optional<StatFields> parseStat(const QByteArray& stat) {
     const quint64 startTime = fields.at(kStartTimeIndex).toULongLong(&ok);
     if (!ok)
         return std::nullopt;
-    return StatFields{stat.mid(open + 1, close - open - 1), fields.at(0).at(0), startTime};
+    return StatFields{stat.mid(open + 1, close - open - 1), fields.at(0).at(0), pid_t(fields.at(1).toInt()),
+                      startTime};
 }
 
 std::optional<uid_t> parseRealUid(const QByteArray& status) {
@@ -98,16 +101,17 @@ QList<pid_t> ProcessTable::pids() const {
     return result;
 }
 
-std::optional<ProcessInfo> ProcessTable::read(pid_t pid) const {
+std::optional<ProcessInfo> ProcessTable::read(pid_t pid, uid_t uidFrom) const {
     const QString dir = m_procRoot + QLatin1Char('/') + QString::number(pid) + QLatin1Char('/');
-    constexpr qsizetype kStatusLimit = 16 * 1024;
-    constexpr qsizetype kCmdlineLimit = 4096;
+    // Most command lines fit the first read; a longer one is read again whole, up to what exec allows.
+    constexpr qsizetype kCmdlineFirst = 4096;
+    constexpr qsizetype kCmdlineLimit = 2 * 1024 * 1024;
 
     const std::optional<QByteArray> stat = readSmallFile(dir + QLatin1String("stat"), kStatLimit);
     const std::optional<StatFields> fields = stat ? parseStat(*stat) : std::nullopt;
     const std::optional<QByteArray> status = readSmallFile(dir + QLatin1String("status"), kStatusLimit);
     const std::optional<uid_t> uid = status ? parseRealUid(*status) : std::nullopt;
-    if (!fields || !uid)
+    if (!fields || !uid || *uid < uidFrom)
         return std::nullopt;
 
     ProcessInfo info;
@@ -116,6 +120,7 @@ std::optional<ProcessInfo> ProcessTable::read(pid_t pid) const {
     info.startTime = fields->startTime;
     info.state = fields->state;
     info.comm = QString::fromUtf8(fields->comm);
+    info.parentPid = fields->parentPid;
 
     // Kernel threads and zombies have no executable; a replaced one reads "... (deleted)".
     char target[4096];
@@ -124,21 +129,49 @@ std::optional<ProcessInfo> ProcessTable::read(pid_t pid) const {
     if (length > 0 && size_t(length) < sizeof target) {
         QByteArray exe(target, length);
         const QByteArray deleted(" (deleted)");
-        if (exe.endsWith(deleted))
+        info.exeDeleted = exe.endsWith(deleted);
+        if (info.exeDeleted)
             exe.chop(deleted.size());
+        info.exePath = QFile::decodeName(exe);
         info.exeName = baseName(exe);
     }
 
-    const std::optional<QByteArray> cmdline = readSmallFile(dir + QLatin1String("cmdline"), kCmdlineLimit);
+    const QString cmdlinePath = dir + QLatin1String("cmdline");
+    std::optional<QByteArray> cmdline = readSmallFile(cmdlinePath, kCmdlineFirst);
+    if (cmdline && cmdline->size() == kCmdlineFirst)
+        cmdline = readSmallFile(cmdlinePath, kCmdlineLimit);
     if (cmdline) {
         const qsizetype end = cmdline->indexOf('\0');
         info.argv0Name = baseName(end < 0 ? *cmdline : cmdline->left(end));
+        if (cmdline->endsWith('\0'))
+            cmdline->chop(1);
+        if (!cmdline->isEmpty()) {
+            for (const QByteArray& argument : cmdline->split('\0'))
+                info.arguments.append(QFile::decodeName(argument));
+        }
     }
 
     // The process may have ended and its pid been reused while the files were read.
     if (startTime(pid) != info.startTime)
         return std::nullopt;
     return info;
+}
+
+QList<pid_t> ProcessTable::children(pid_t pid) const {
+    QList<pid_t> result;
+    const QString tasks = m_procRoot + QLatin1Char('/') + QString::number(pid) + QLatin1String("/task");
+    const ProcessTable threads(tasks);
+    for (const pid_t thread : threads.pids()) {
+        const std::optional<QByteArray> list = readSmallFile(
+            tasks + QLatin1Char('/') + QString::number(thread) + QLatin1String("/children"), kStatusLimit);
+        for (const QByteArray& child : list.value_or(QByteArray()).simplified().split(' ')) {
+            bool ok = false;
+            const int childPid = child.toInt(&ok);
+            if (ok && childPid > 0)
+                result.append(childPid);
+        }
+    }
+    return result;
 }
 
 std::optional<quint64> ProcessTable::startTime(pid_t pid) const {
