@@ -1,0 +1,227 @@
+#include "procs/InstalledPrograms.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <utility>
+
+namespace kestrava::agent {
+
+namespace {
+
+// Verdicts are dropped now and then, so that a folder the administrator opens to others counts soon.
+constexpr qint64 kVerdictsLifetimeMs = 60 * 1000;
+constexpr qsizetype kVerdictsLimit = 20000;
+constexpr qsizetype kCmdlineLimit = 64 * 1024;
+constexpr qsizetype kMapsLimit = 8 * 1024 * 1024;
+const QByteArray kDeleted(" (deleted)");
+
+std::optional<QByteArray> readLink(const QByteArray& path) {
+    char target[4096];
+    const ssize_t length = ::readlink(path.constData(), target, sizeof target);
+    if (length <= 0 || size_t(length) >= sizeof target)
+        return std::nullopt;
+    return QByteArray(target, length);
+}
+
+// /proc files report no size: read until their end, up to a limit.
+std::optional<QByteArray> readProcFile(const QByteArray& path, qsizetype limit) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    QByteArray data;
+    char buffer[16384];
+    while (data.size() < limit) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        data.append(buffer, got);
+    }
+    ::close(fd);
+    return data;
+}
+
+bool isLoader(const QByteArray& exe) {
+    const QByteArray name = exe.mid(exe.lastIndexOf('/') + 1);
+    return name == "ld.so" || (name.startsWith("ld-") && name.contains(".so"));
+}
+
+// ld.so takes its options up to the first argument that is none of them: that is the program.
+QByteArray loaderProgram(const QList<QByteArray>& args) {
+    static const QSet<QByteArray> withValue{"--library-path",     "--inhibit-rpath", "--audit",
+                                            "--preload",          "--argv0",         "--glibc-hwcaps-prepend",
+                                            "--glibc-hwcaps-mask"};
+    static const QSet<QByteArray> alone{"--list",          "--verify",           "--inhibit-cache",
+                                        "--list-tunables", "--list-diagnostics", "--help",
+                                        "--version"};
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (withValue.contains(args.at(i)) && i + 1 < args.size())
+            ++i;
+        else if (!alone.contains(args.at(i)))
+            return args.at(i);
+    }
+    return {};
+}
+
+struct Mapping {
+    QByteArray range; // its name in map_files
+    QByteArray path;
+};
+
+// The files mapped executable, each once. Anonymous and kernel mappings have no path; memfd, shared
+// anonymous and System V shared memory are a runtime's memory, not files.
+QList<Mapping> executableFiles(const QByteArray& maps) {
+    QList<Mapping> files;
+    QSet<QByteArray> seen;
+    for (const QByteArray& line : maps.split('\n')) {
+        // "start-end perms offset dev inode   path": the path may hold blanks.
+        QList<QByteArray> fields;
+        qsizetype pos = 0;
+        while (fields.size() < 5 && pos < line.size()) {
+            const qsizetype end = line.indexOf(' ', pos);
+            fields.append(line.mid(pos, end < 0 ? -1 : end - pos));
+            pos = end < 0 ? line.size() : end + 1;
+        }
+        while (pos < line.size() && line.at(pos) == ' ')
+            ++pos;
+        const QByteArray path = line.mid(pos);
+        if (fields.size() < 5 || fields.at(1).size() < 3 || fields.at(1).at(2) != 'x')
+            continue;
+        if (!path.startsWith('/') || path.startsWith("/memfd:") || path.startsWith("/SYSV") ||
+            path == "/dev/zero" + kDeleted)
+            continue;
+        if (!seen.contains(path)) {
+            seen.insert(path);
+            files.append({fields.at(0), path});
+        }
+    }
+    return files;
+}
+
+QString notInstalled(const QByteArray& path) {
+    return QStringLiteral("not an installed program: %1").arg(QFile::decodeName(path));
+}
+
+} // namespace
+
+InstalledPrograms::InstalledPrograms(uid_t uidMin, const QString& procRoot, StatFunction stat)
+    : m_uidMin(uidMin)
+    , m_procRoot(QFile::encodeName(procRoot))
+    , m_stat(std::move(stat))
+    , m_table(procRoot) {
+    m_verdictsAge.start();
+}
+
+QString InstalledPrograms::check(const ProcessInfo& process) {
+    if (process.uid == 0 || process.uid < m_uidMin || process.state == 'Z')
+        return {};
+    if (m_verdictsAge.hasExpired(kVerdictsLifetimeMs) || m_verdicts.size() > kVerdictsLimit) {
+        m_verdicts.clear();
+        m_verdictsAge.restart();
+    }
+    const QByteArray dir = m_procRoot + '/' + QByteArray::number(process.pid) + '/';
+    const std::optional<QByteArray> exe = readLink(dir + "exe");
+    if (!exe)
+        return {};
+
+    QString reason;
+    if (exe->startsWith("/memfd:"))
+        reason = notInstalled(exe->mid(1).chopped(exe->endsWith(kDeleted) ? kDeleted.size() : 0));
+    else
+        reason = judge(dir, *exe, dir + "exe");
+    if (reason.isEmpty() && isLoader(*exe))
+        reason = judgeLoaded(dir);
+    if (reason.isEmpty()) {
+        const std::optional<QByteArray> maps = readProcFile(dir + "maps", kMapsLimit);
+        for (const Mapping& mapping : executableFiles(maps.value_or(QByteArray()))) {
+            reason = judge(dir, mapping.path, dir + "map_files/" + mapping.range);
+            if (!reason.isEmpty())
+                break;
+        }
+    }
+    // What could not be read because the process ended is no reason to end another under its pid.
+    if (!reason.isEmpty() && m_table.startTime(process.pid) != process.startTime)
+        return {};
+    return reason;
+}
+
+QString InstalledPrograms::judge(const QByteArray& dir, QByteArray path, const QByteArray& statPath) {
+    const bool deleted = path.endsWith(kDeleted);
+    if (deleted)
+        path.chop(kDeleted.size());
+    std::optional<FileStatus> file = m_stat(statPath, false);
+    // Without access to the mapped file itself, its path tells, unless it names another file now.
+    if (!file && !deleted)
+        file = m_stat(dir + "root" + path, false);
+    if (!file)
+        return notInstalled(path);
+
+    QByteArray key = path;
+    for (const qint64 part : {qint64(file->device), qint64(file->inode), file->mtimeNs, file->ctimeNs})
+        key.append(reinterpret_cast<const char*>(&part), sizeof part);
+    const auto known = m_verdicts.constFind(key);
+    if (known != m_verdicts.cend())
+        return *known;
+    const QString verdict = installed(dir, path, *file, statPath) ? QString() : notInstalled(path);
+    m_verdicts.insert(key, verdict);
+    return verdict;
+}
+
+bool InstalledPrograms::installed(const QByteArray& dir, const QByteArray& path, const FileStatus& file,
+                                  const QByteArray& statPath) {
+    if (file.owner != 0 || (file.mode & (S_IWGRP | S_IWOTH)) != 0)
+        return false;
+    const std::optional<FileStatus> mounted = m_stat(statPath, true);
+    if (!mounted || mounted->nosuid)
+        return false;
+    // The folders as they are now, from the process's own / (it may live in another mount namespace).
+    const QByteArray root = dir + "root";
+    const qsizetype last = path.lastIndexOf('/');
+    for (qsizetype end = 0; end >= 0 && end <= last; end = path.indexOf('/', end + 1)) {
+        const std::optional<FileStatus> folder = m_stat(root + path.left(end), false);
+        if (!folder || folder->owner != 0 || (folder->mode & S_IWOTH) != 0)
+            return false;
+    }
+    return true;
+}
+
+QString InstalledPrograms::judgeLoaded(const QByteArray& dir) {
+    QList<QByteArray> args = readProcFile(dir + "cmdline", kCmdlineLimit).value_or(QByteArray()).split('\0');
+    QByteArray program = loaderProgram(args);
+    if (program.isEmpty())
+        return {};
+    if (!program.startsWith('/'))
+        program = readLink(dir + "cwd").value_or(QByteArray()) + '/' + program;
+    program = QFile::encodeName(QDir::cleanPath(QFile::decodeName(program)));
+    return judge(dir, program, dir + "root" + program);
+}
+
+std::optional<InstalledPrograms::FileStatus> InstalledPrograms::systemStat(const QByteArray& path,
+                                                                           bool mount) {
+    struct stat status {};
+    if (::stat(path.constData(), &status) != 0)
+        return std::nullopt;
+    constexpr qint64 kNs = 1000 * 1000 * 1000;
+    FileStatus file{status.st_dev,
+                    status.st_ino,
+                    status.st_uid,
+                    status.st_mode,
+                    qint64(status.st_mtim.tv_sec) * kNs + status.st_mtim.tv_nsec,
+                    qint64(status.st_ctim.tv_sec) * kNs + status.st_ctim.tv_nsec,
+                    false};
+    if (mount) {
+        struct statvfs fileSystem {};
+        if (::statvfs(path.constData(), &fileSystem) != 0)
+            return std::nullopt;
+        file.nosuid = (fileSystem.f_flag & ST_NOSUID) != 0;
+    }
+    return file;
+}
+
+} // namespace kestrava::agent
