@@ -113,12 +113,9 @@ private slots:
         QTest::addColumn<QString>("error");
         QTest::addColumn<bool>("installed");
         QTest::newRow("default") << u"[agent]\nname = pc-1\n"_s << QString() << false;
-        QTest::newRow("any") << u"[agent]\nuser_programs = any\n"_s << QString() << false;
         QTest::newRow("installed") << u"[agent]\nuser_programs = Installed\n"_s << QString() << true;
         QTest::newRow("bad") << u"[agent]\n\nuser_programs = root\n"_s
                              << u"f:3: user_programs must be 'any' or 'installed', not 'root'"_s << false;
-        QTest::newRow("other section") << u"[console]\nuser_programs = installed\n"_s
-                                       << u"f:2: unknown key 'user_programs' in [console]"_s << false;
     }
 
     void userPrograms() {
