@@ -125,6 +125,14 @@ private slots:
         m_stats.clear();
         QCOMPARE(programs.check(app), QString());
         QCOMPARE(m_stats.size(), 2);
+        // One thread that has not run since: not read again.
+        QDir().mkpath(m_proc.filePath(u"42/task/42"_s));
+        writeFile(m_proc.filePath(u"42/schedstat"_s), "1000 0 1\n");
+        programs.check(app);
+        m_stats.clear();
+        QCOMPARE(programs.check(app), QString());
+        QCOMPARE(m_stats.size(), 0);
+        writeFile(m_proc.filePath(u"42/schedstat"_s), "2000 0 2\n");
         m_files["/usr/bin/app"].mode |= S_IWOTH;
         m_files["/usr/bin/app"].ctimeNs = 2;
         QCOMPARE(programs.check(app), u"not an installed program: /usr/bin/app"_s);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSet>
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/statvfs.h>
@@ -16,6 +17,7 @@ namespace {
 // Verdicts are dropped now and then, so that a folder the administrator opens to others counts soon.
 constexpr qint64 kVerdictsLifetimeMs = 60 * 1000;
 constexpr qsizetype kVerdictsLimit = 20000;
+constexpr qsizetype kIdleLimit = 65536;
 constexpr qsizetype kCmdlineLimit = 64 * 1024;
 constexpr qsizetype kMapsLimit = 8 * 1024 * 1024;
 const QByteArray kDeleted(" (deleted)");
@@ -75,33 +77,45 @@ struct Mapping {
 };
 
 // The files mapped executable, each once. Anonymous and kernel mappings have no path; memfd, shared
-// anonymous and System V shared memory are a runtime's memory, not files.
+// anonymous and System V shared memory are a runtime's memory, not files. Read for every process of
+// every scan: no copies but of what is kept.
 QList<Mapping> executableFiles(const QByteArray& maps) {
     QList<Mapping> files;
-    QSet<QByteArray> seen;
-    for (const QByteArray& line : maps.split('\n')) {
+    for (qsizetype start = 0; start < maps.size();) {
+        qsizetype end = maps.indexOf('\n', start);
+        if (end < 0)
+            end = maps.size();
+        const QByteArrayView line(maps.constData() + start, end - start);
+        start = end + 1;
         // "start-end perms offset dev inode   path": the path may hold blanks.
-        QList<QByteArray> fields;
-        qsizetype pos = 0;
-        while (fields.size() < 5 && pos < line.size()) {
-            const qsizetype end = line.indexOf(' ', pos);
-            fields.append(line.mid(pos, end < 0 ? -1 : end - pos));
-            pos = end < 0 ? line.size() : end + 1;
-        }
-        while (pos < line.size() && line.at(pos) == ' ')
+        const qsizetype perms = line.indexOf(' ') + 1;
+        if (perms <= 0 || perms + 2 >= line.size() || line.at(perms + 2) != 'x')
+            continue;
+        qsizetype pos = perms;
+        for (int field = 0; field < 4 && pos > 0; ++field)
+            pos = line.indexOf(' ', pos) + 1;
+        while (pos > 0 && pos < line.size() && line.at(pos) == ' ')
             ++pos;
-        const QByteArray path = line.mid(pos);
-        if (fields.size() < 5 || fields.at(1).size() < 3 || fields.at(1).at(2) != 'x')
-            continue;
+        const QByteArrayView path = pos > 0 ? line.sliced(pos) : QByteArrayView();
         if (!path.startsWith('/') || path.startsWith("/memfd:") || path.startsWith("/SYSV") ||
-            path == "/dev/zero" + kDeleted)
+            path == "/dev/zero (deleted)")
             continue;
-        if (!seen.contains(path)) {
-            seen.insert(path);
-            files.append({fields.at(0), path});
-        }
+        if (std::none_of(files.cbegin(), files.cend(),
+                         [&path](const Mapping& file) { return file.path == path; }))
+            files.append({line.first(perms - 1).toByteArray(), path.toByteArray()});
     }
     return files;
+}
+
+// The CPU time a process of one thread has used, exactly: while it stays the same the process has not run,
+// so it cannot have mapped anything new. Empty for processes of several threads (each could map).
+QByteArray singleThreadRuntime(const QByteArray& dir) {
+    struct stat tasks {};
+    // A /proc/PID/task folder has two links more than the process has threads.
+    if (::stat((dir + "task").constData(), &tasks) != 0 || tasks.st_nlink != 3)
+        return {};
+    const QByteArray schedstat = readProcFile(dir + "schedstat", 256).value_or(QByteArray());
+    return schedstat.left(schedstat.indexOf(' '));
 }
 
 QString notInstalled(const QByteArray& path) {
@@ -125,7 +139,16 @@ QString InstalledPrograms::check(const ProcessInfo& process) {
         m_verdicts.clear();
         m_verdictsAge.restart();
     }
+    // Idle processes keep their verdict (what they run has not changed); those gone go now and then.
+    if (m_idle.size() > kIdleLimit)
+        m_idle.clear();
     const QByteArray dir = m_procRoot + '/' + QByteArray::number(process.pid) + '/';
+    // Read before the maps, so that whatever the process does after this shows next time.
+    const QByteArray runtime = singleThreadRuntime(dir);
+    const auto idle = m_idle.constFind(process.pid);
+    if (!runtime.isEmpty() && idle != m_idle.cend() && idle->startTime == process.startTime &&
+        idle->runtime == runtime)
+        return {};
     const std::optional<QByteArray> exe = readLink(dir + "exe");
     if (!exe)
         return {};
@@ -140,11 +163,17 @@ QString InstalledPrograms::check(const ProcessInfo& process) {
     if (reason.isEmpty()) {
         const std::optional<QByteArray> maps = readProcFile(dir + "maps", kMapsLimit);
         for (const Mapping& mapping : executableFiles(maps.value_or(QByteArray()))) {
+            if (mapping.path == *exe)
+                continue;
             reason = judge(dir, mapping.path, dir + "map_files/" + mapping.range);
             if (!reason.isEmpty())
                 break;
         }
     }
+    if (reason.isEmpty() && !runtime.isEmpty())
+        m_idle.insert(process.pid, {process.startTime, runtime});
+    else
+        m_idle.remove(process.pid);
     // What could not be read because the process ended is no reason to end another under its pid.
     if (!reason.isEmpty() && m_table.startTime(process.pid) != process.startTime)
         return {};

@@ -20,7 +20,8 @@ namespace kestrava::agent {
 // of their former path. Anonymous and memfd mappings (a runtime's JIT) are not judged; an executable
 // from a memfd fails; a program started through the dynamic loader is judged as if run directly.
 // Verdicts are kept per file (device, inode, mtime, ctime and path), so processes of programs already
-// judged cost a read of their maps and a stat per mapped file.
+// judged cost a read of their maps and a stat per mapped file; a process of one thread that has not run
+// since it was found clean costs a read of its CPU time.
 class InstalledPrograms {
 public:
     struct FileStatus {
@@ -53,11 +54,17 @@ private:
     // The program a process of the dynamic loader runs, judged as its executable.
     QString judgeLoaded(const QByteArray& dir);
 
+    struct Idle {
+        quint64 startTime = 0;
+        QByteArray runtime;
+    };
+
     uid_t m_uidMin;
     QByteArray m_procRoot;
     StatFunction m_stat;
     ProcessTable m_table;
     QHash<QByteArray, QString> m_verdicts;
+    QHash<pid_t, Idle> m_idle; // processes of one thread found clean, with the CPU time they had used
     QElapsedTimer m_verdictsAge;
 };
 
