@@ -160,16 +160,8 @@ QString InstalledPrograms::check(const ProcessInfo& process) {
         reason = judge(dir, *exe, dir + "exe");
     if (reason.isEmpty() && isLoader(*exe))
         reason = judgeLoaded(dir);
-    if (reason.isEmpty()) {
-        const std::optional<QByteArray> maps = readProcFile(dir + "maps", kMapsLimit);
-        for (const Mapping& mapping : executableFiles(maps.value_or(QByteArray()))) {
-            if (mapping.path == *exe)
-                continue;
-            reason = judge(dir, mapping.path, dir + "map_files/" + mapping.range);
-            if (!reason.isEmpty())
-                break;
-        }
-    }
+    if (reason.isEmpty())
+        reason = judgeMappings(dir, *exe);
     if (reason.isEmpty() && !runtime.isEmpty())
         m_idle.insert(process.pid, {process.startTime, runtime});
     else
@@ -185,7 +177,7 @@ QString InstalledPrograms::judge(const QByteArray& dir, QByteArray path, const Q
     if (deleted)
         path.chop(kDeleted.size());
     std::optional<FileStatus> file = m_stat(statPath, false);
-    // Without access to the mapped file itself, its path tells, unless it names another file now.
+    // Without access to the mapped file itself (not root), its path tells; not for a deleted one.
     if (!file && !deleted)
         file = m_stat(dir + "root" + path, false);
     if (!file)
@@ -218,6 +210,21 @@ bool InstalledPrograms::installed(const QByteArray& dir, const QByteArray& path,
             return false;
     }
     return true;
+}
+
+QString InstalledPrograms::judgeMappings(const QByteArray& dir, const QByteArray& exe) {
+    const QByteArray maps = readProcFile(dir + "maps", kMapsLimit).value_or(QByteArray());
+    // Mappings past the limit would go unseen: padding in front of a library must not hide it.
+    if (maps.size() >= kMapsLimit)
+        return QStringLiteral("not an installed program: too many mappings to examine");
+    for (const Mapping& mapping : executableFiles(maps)) {
+        if (mapping.path == exe) // judged as the executable
+            continue;
+        const QString reason = judge(dir, mapping.path, dir + "map_files/" + mapping.range);
+        if (!reason.isEmpty())
+            return reason;
+    }
+    return {};
 }
 
 QString InstalledPrograms::judgeLoaded(const QByteArray& dir) {

@@ -51,6 +51,8 @@ private:
     QString judge(const QByteArray& dir, QByteArray path, const QByteArray& statPath);
     bool installed(const QByteArray& dir, const QByteArray& path, const FileStatus& file,
                    const QByteArray& statPath);
+    // The files the process maps executable but its executable.
+    QString judgeMappings(const QByteArray& dir, const QByteArray& exe);
     // The program a process of the dynamic loader runs, judged as its executable.
     QString judgeLoaded(const QByteArray& dir);
 
