@@ -61,15 +61,14 @@ class TestInstalledPrograms : public QObject {
 
 private slots:
     void initTestCase() {
-        const QByteArray files = "0 755 /|0 755 /usr|0 755 /usr/bin|0 755 /usr/lib|0 755 /usr/bin/app|0 644 "
-                                 "/usr/lib/c.so|0 755 /opt/tool|"
-                                 "0 755 /usr/lib/ld-linux-x86-64.so.2|0 775 /usr/bin/staff|0 755 "
-                                 "/usr/bin/app (deleted)|0 775 /opt|"
-                                 "0 755 /usr/games|1000 755 /usr/games/mine|0 757 /srv|0 755 /srv/tool|0 "
-                                 "1777 /tmp|0 755 /tmp/lib.so|"
-                                 "0 755 /media|0 750 /media/s|0 755 /media/s/game|0 755 /home|1000 700 "
-                                 "/home/s|1000 755 /home/s/game|"
-                                 "1000 755 /home/s/game (deleted)";
+        // owner, mode, path
+        const QByteArray files = "0 755 /|0 755 /usr|0 755 /usr/bin|0 755 /usr/lib|0 755 /usr/bin/app|"
+                                 "0 644 /usr/lib/c.so|0 755 /usr/lib/ld-linux-x86-64.so.2|"
+                                 "0 775 /usr/bin/staff|0 755 /usr/bin/app (deleted)|0 755 /usr/games|"
+                                 "1000 755 /usr/games/mine|0 775 /opt|0 755 /opt/tool|0 757 /srv|"
+                                 "0 755 /srv/tool|0 1777 /tmp|0 755 /tmp/lib.so|0 755 /media|"
+                                 "0 750 /media/s|0 755 /media/s/game|0 755 /home|1000 700 /home/s|"
+                                 "1000 755 /home/s/game|1000 755 /home/s/game (deleted)";
         for (const QByteArray& line : files.split('|')) {
             const QList<QByteArray> fields = line.split(' ');
             m_files.insert(line.mid(line.indexOf('/')), {1, ino_t(m_files.size()), fields[0].toUInt(),
