@@ -30,9 +30,8 @@ struct AgentConfig {
     bool dryRun = false; // log what would be done, touch nothing
 
     // Reads an INI text ([console] host, port, console_fingerprint, console_tls_port; [agent] identifier,
-    // name, local_networks, always_allow, local_access,
-    // user_programs). On a fault, error names the file and line and
-    // nothing is returned.
+    // name, local_networks, always_allow, local_access, user_programs). On a fault, error names the file
+    // and line and nothing is returned.
     static std::optional<AgentConfig> parse(const QString& text, const QString& fileName, QString* error);
     // "HOST", "HOST:PORT" or "[v6]:PORT" into host and port; false on a bad port.
     bool setConsole(const QString& hostAndPort);
