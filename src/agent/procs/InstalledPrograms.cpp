@@ -115,7 +115,9 @@ QByteArray singleThreadRuntime(const QByteArray& dir) {
     if (::stat((dir + "task").constData(), &tasks) != 0 || tasks.st_nlink != 3)
         return {};
     const QByteArray schedstat = readProcFile(dir + "schedstat", 256).value_or(QByteArray());
-    return schedstat.left(schedstat.indexOf(' '));
+    const QByteArray runtime = schedstat.left(schedstat.indexOf(' '));
+    // Kernels that keep no such account show "0 0 0" for every process.
+    return runtime == "0" ? QByteArray() : runtime;
 }
 
 QString notInstalled(const QByteArray& path) {
