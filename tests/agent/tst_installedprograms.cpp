@@ -1,6 +1,7 @@
 #include "FakeProcTree.h"
 #include "procs/InstalledPrograms.h"
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -152,7 +153,9 @@ private slots:
             const QString reason = InstalledPrograms(1000).check(process);
             sleeper.kill();
             sleeper.waitForFinished();
-            QCOMPARE(reason, program == copy ? u"not an installed program: "_s + copy : QString());
+            QCOMPARE(reason, program == copy
+                                 ? u"not an installed program: "_s + QFileInfo(copy).canonicalFilePath()
+                                 : QString());
         }
     }
 };
