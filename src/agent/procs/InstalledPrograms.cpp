@@ -178,10 +178,13 @@ QString InstalledPrograms::judge(const QByteArray& dir, QByteArray path, const Q
     const bool deleted = path.endsWith(kDeleted);
     if (deleted)
         path.chop(kDeleted.size());
-    std::optional<FileStatus> file = m_stat(statPath, false);
+    QByteArray reached = statPath;
+    std::optional<FileStatus> file = m_stat(reached, false);
     // Without access to the mapped file itself (not root), its path tells; not for a deleted one.
-    if (!file && !deleted)
-        file = m_stat(dir + "root" + path, false);
+    if (!file && !deleted) {
+        reached = dir + "root" + path;
+        file = m_stat(reached, false);
+    }
     if (!file)
         return notInstalled(path);
 
@@ -191,16 +194,16 @@ QString InstalledPrograms::judge(const QByteArray& dir, QByteArray path, const Q
     const auto known = m_verdicts.constFind(key);
     if (known != m_verdicts.cend())
         return *known;
-    const QString verdict = installed(dir, path, *file, statPath) ? QString() : notInstalled(path);
+    const QString verdict = installed(dir, path, *file, reached) ? QString() : notInstalled(path);
     m_verdicts.insert(key, verdict);
     return verdict;
 }
 
 bool InstalledPrograms::installed(const QByteArray& dir, const QByteArray& path, const FileStatus& file,
-                                  const QByteArray& statPath) {
+                                  const QByteArray& reached) {
     if (file.owner != 0 || (file.mode & (S_IWGRP | S_IWOTH)) != 0)
         return false;
-    const std::optional<FileStatus> mounted = m_stat(statPath, true);
+    const std::optional<FileStatus> mounted = m_stat(reached, true);
     if (!mounted || mounted->nosuid)
         return false;
     // The folders as they are now, from the process's own / (it may live in another mount namespace).

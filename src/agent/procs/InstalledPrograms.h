@@ -50,7 +50,7 @@ private:
     // " (deleted)"), statPath reaches the very file it maps.
     QString judge(const QByteArray& dir, QByteArray path, const QByteArray& statPath);
     bool installed(const QByteArray& dir, const QByteArray& path, const FileStatus& file,
-                   const QByteArray& statPath);
+                   const QByteArray& reached);
     // The files the process maps executable but its executable.
     QString judgeMappings(const QByteArray& dir, const QByteArray& exe);
     // The program a process of the dynamic loader runs, judged as its executable.
