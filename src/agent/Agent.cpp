@@ -7,6 +7,7 @@
 #include "link/ConsoleLink.h"
 #include "policy/NoticeText.h"
 #include "procs/ExecWatcher.h"
+#include "procs/InstalledPrograms.h"
 #include "procs/LoginDefs.h"
 #include "procs/ProgramBlocker.h"
 #include "protocol/Messages.h"
@@ -66,6 +67,14 @@ Agent::Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder>
     m_blocker = std::make_unique<ProgramBlocker>(m_effects, m_uidMin);
     m_execWatcher = std::make_unique<ExecWatcher>();
     m_blocker->setExecWatcher(m_execWatcher.get());
+    if (m_config.userPrograms == UserPrograms::Installed) {
+        // The blocker's extra check: what it names ends as a blocked program does, its reason the notice.
+        m_installedPrograms = std::make_unique<InstalledPrograms>(m_uidMin);
+        m_blocker->setExtraCheck([checker = m_installedPrograms.get()](const ProcessInfo& process) {
+            return checker->check(process);
+        });
+        qCInfo(lcAgent) << "user_programs = installed: users' processes may run installed code only";
+    }
     m_boundaryTimer.setSingleShot(true);
     m_retryRulesTimer.setSingleShot(true);
     connect(&m_boundaryTimer, &QTimer::timeout, this, &Agent::evaluate);

@@ -21,6 +21,7 @@ class ConsoleLink;
 class DnsForwarder;
 class Effects;
 class ExecWatcher;
+class InstalledPrograms;
 class ProgramBlocker;
 class StatusServer;
 
@@ -74,6 +75,7 @@ private:
     std::unique_ptr<ConsoleLink> m_link;
     std::unique_ptr<ExecWatcher> m_execWatcher;
     std::unique_ptr<ProgramBlocker> m_blocker;
+    std::unique_ptr<InstalledPrograms> m_installedPrograms; // only with user_programs = installed
     std::unique_ptr<StatusServer> m_statusServer;
     StateFile m_stateFile;
     Orders m_orders;

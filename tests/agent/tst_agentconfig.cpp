@@ -4,6 +4,7 @@
 
 using kestrava::agent::AgentConfig;
 using kestrava::agent::LocalAccess;
+using kestrava::agent::UserPrograms;
 using namespace Qt::StringLiterals;
 
 class TestAgentConfig : public QObject {
@@ -105,6 +106,24 @@ private slots:
         const auto config = AgentConfig::parse(u"[agent]\nlocal_access = "_s + value, u"f"_s, &problem);
         QTEST(problem, "error");
         QTEST(config && config->localAccess == LocalAccess::Servers, "servers");
+    }
+
+    void userPrograms_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("default") << u"[agent]\nname = pc-1\n"_s << QString() << false;
+        QTest::newRow("installed") << u"[agent]\nuser_programs = Installed\n"_s << QString() << true;
+        QTest::newRow("bad") << u"[agent]\n\nuser_programs = root\n"_s
+                             << u"f:3: user_programs must be 'any' or 'installed', not 'root'"_s << false;
+    }
+
+    void userPrograms() {
+        QFETCH(QString, text);
+        QString problem;
+        const auto config = AgentConfig::parse(text, u"f"_s, &problem);
+        QTEST(problem, "error");
+        QTEST(config && config->userPrograms == UserPrograms::Installed, "installed");
     }
 
     void console_data() {
