@@ -41,6 +41,7 @@ class TestInstalledPrograms : public QObject {
         QDir(dir).removeRecursively();
         writeFakeProcess(m_proc.path(), {42, uid, 7, "p", exe, cmdline});
         QDir().mkpath(dir + u"map_files"_s);
+        QFile::remove(dir + u"cwd"_s);
         QFile::link(u"/home/s"_s, dir + u"cwd"_s);
         QByteArray text;
         for (qsizetype i = 0; i < maps.size(); ++i) {
