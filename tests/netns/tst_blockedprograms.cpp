@@ -47,21 +47,18 @@ private slots:
         bool mounted = false;
         m_lab.inPc(u"mount -t tmpfs -o mode=0755 kvl-games "_s + kGames, &mounted);
         QVERIFY(mounted);
-        QVERIFY(place(u"labgame"_s, game, 0, kGames) && place(u"labquiz"_s, quiz, 0, kGames) &&
-                place(u"labshell"_s, contents(u"/bin/dash"_s).replace("Syntax error", "Syntax fault"), 0,
-                      kGames) &&
-                place(u"labtool"_s, sleep, 0, kGames));
+        const QString home = u"/tmp/"_s;
+        QVERIFY(place(kGames + u"labgame"_s, game, 0) && place(kGames + u"labquiz"_s, quiz, 0) &&
+                place(kGames + u"labshell"_s,
+                      contents(u"/bin/dash"_s).replace("Syntax error", "Syntax fault"), 0) &&
+                place(kGames + u"labtool"_s, sleep, 0));
         // The student's own files, in their home.
-        const QList<std::pair<QString, QByteArray>> files{{u"homework"_s, game},
-                                                          {u"padded"_s, game + QByteArray(4096, 'x')},
-                                                          {u"notes"_s, quiz},
-                                                          {u"labquiz"_s, quiz},
-                                                          {u"lesson"_s, "#!/bin/sh\nread lesson\n"},
-                                                          {u"mysleep"_s, sleep + "edited"},
-                                                          {u"supergamelauncher"_s, sleep},
-                                                          {u"supergamelaunch-report"_s, sleep}};
-        for (const auto& [name, data] : files)
-            QVERIFY(place(name, data, NetLab::kStudent));
+        QVERIFY(place(home + u"homework"_s, game) &&
+                place(home + u"padded"_s, game + QByteArray(4096, 'x')) && place(home + u"notes"_s, quiz) &&
+                place(home + u"labquiz"_s, quiz) && place(home + u"lesson"_s, "#!/bin/sh\nread lesson\n") &&
+                place(home + u"mysleep"_s, QByteArray(sleep).replace("Usage", "Usagf")) &&
+                place(home + u"supergamelauncher"_s, sleep) &&
+                place(home + u"supergamelaunch-report"_s, sleep));
         m_console = std::make_unique<LabConsole>(QDateTime::currentDateTime());
         QVERIFY(m_console->listen());
         for (const QString& program : {u"labgame"_s, u"labquiz"_s, u"labshell"_s, u"supergamelauncher"_s})
@@ -117,7 +114,7 @@ private slots:
         QProcess run;
         QVERIFY(m_lab.startInPcAs(run, kGames + u"labtool"_s, {u"600"_s}, NetLab::kStudent));
         // A package manager's way: the new file beside the old one, renamed over it.
-        QVERIFY(place(u"labtool.new"_s, contents(u"/bin/sleep"_s) + "v2", 0, kGames));
+        QVERIFY(place(kGames + u"labtool.new"_s, contents(u"/bin/sleep"_s) + "v2", 0));
         QVERIFY(::rename(QFile::encodeName(m_lab.pcPath(kGames + u"labtool.new"_s)).constData(),
                          QFile::encodeName(m_lab.pcPath(kGames + u"labtool"_s)).constData()) == 0);
         QVERIFY(!QTest::qWaitFor([&] { return run.state() == QProcess::NotRunning; }, kScanBoundMs));
@@ -129,9 +126,8 @@ private:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    bool place(const QString& name, const QByteArray& data, uid_t owner,
-               const QString& folder = u"/tmp/"_s) const {
-        QFile file(m_lab.pcPath(folder + name));
+    bool place(const QString& path, const QByteArray& data, uid_t owner = NetLab::kStudent) const {
+        QFile file(m_lab.pcPath(path));
         return !data.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(data) == data.size() &&
                file.flush() && ::fchmod(file.handle(), 0755) == 0 &&
                ::fchown(file.handle(), owner, owner) == 0;
