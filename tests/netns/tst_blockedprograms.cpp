@@ -146,9 +146,12 @@ private:
         m_agent->stop();
         m_agent->setConfig(config);
         const qsizetype mark = m_console->reports().size();
+        // Connected; or it ended (a setting it refuses).
         return m_agent->start() &&
-               QTest::qWaitFor([&] { return m_console->isConnected(LabAgent::systemKey()); }, 60000) &&
-               m_console->waitForReport(mark, u"IN"_s);
+               QTest::qWaitFor(
+                   [&] { return !m_agent->isRunning() || m_console->isConnected(LabAgent::systemKey()); },
+                   60000) &&
+               m_agent->isRunning() && m_console->waitForReport(mark, u"IN"_s);
     }
 
     NetLab& m_lab;
