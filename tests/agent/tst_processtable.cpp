@@ -3,7 +3,6 @@
 
 #include <QTemporaryDir>
 #include <QTest>
-#include <algorithm>
 
 using namespace Qt::StringLiterals;
 using kestrava::agent::ProcessInfo;
@@ -19,20 +18,6 @@ private slots:
     void read_data() {
         QTest::addColumn<FakeProcess>("process");
         QTest::addColumn<ProcessInfo>("expected");
-        const QByteArray firefox("/usr/lib/firefox-esr/firefox-esr\0-P\0default\0", 44);
-        QTest::newRow("user program")
-            << FakeProcess{100, 1001, 4242, "firefox-esr", "/usr/lib/firefox-esr/firefox-esr", firefox}
-            << ProcessInfo{100,
-                           1001,
-                           4242,
-                           'S',
-                           u"firefox-esr"_s,
-                           u"firefox-esr"_s,
-                           u"firefox-esr"_s,
-                           1,
-                           u"/usr/lib/firefox-esr/firefox-esr"_s,
-                           false,
-                           {u"/usr/lib/firefox-esr/firefox-esr"_s, u"-P"_s, u"default"_s}};
         QTest::newRow("name with blanks and parentheses, replaced executable")
             << FakeProcess{101, 1000, 7, "a) b (c", "/tmp/game (deleted)", QByteArray("./game\0", 7), 'R'}
             << ProcessInfo{101, 1000,           7,    'R',          u"a) b (c"_s, u"game"_s, u"game"_s,
@@ -102,19 +87,6 @@ private slots:
         const ProcessTable table(root.path());
         QVERIFY(table.read(200) && !table.read(200, 1000));
         QVERIFY(table.read(201, 1000));
-    }
-
-    void listsOnlyProcesses() {
-        QTemporaryDir root;
-        writeFakeProcess(root.path(), {1, 0, 1, "init", "/sbin/init", "init"});
-        writeFakeProcess(root.path(), {4711, 1000, 2, "game", "/usr/games/game", "game"});
-        for (const char* other : {"self", "sys", "12ab"})
-            QDir(root.path()).mkdir(QLatin1String(other));
-        writeFile(root.path() + QStringLiteral("/uptime"), "1 1\n");
-        QList<pid_t> pids = ProcessTable(root.path()).pids();
-        std::sort(pids.begin(), pids.end());
-        QCOMPARE(pids, (QList<pid_t>{1, 4711}));
-        QVERIFY(ProcessTable(root.path() + QStringLiteral("/none")).pids().isEmpty());
     }
 };
 

@@ -241,9 +241,10 @@ int NetLab::waitedProbe(const QStringList& arguments, int timeoutMs) const {
     return probe.exitStatus() == QProcess::NormalExit ? probe.exitCode() : -1;
 }
 
-QStringList NetLab::enterArguments(uid_t user, const QString& program, const QStringList& arguments) const {
+QStringList NetLab::enterArguments(uid_t user, const QString& program, const QStringList& arguments,
+                                   long processes) const {
     return QStringList{S("--computer-enter"), QString::number(m_pcPid), QString::number(user),
-                       QString::number(kStudentProcesses), program} +
+                       QString::number(processes), program} +
            arguments;
 }
 
@@ -259,9 +260,9 @@ QString NetLab::copyOfSleep(const QString& name) const {
     return path;
 }
 
-bool NetLab::startInPcAs(QProcess& process, const QString& program, const QStringList& arguments,
-                         uid_t user) const {
-    process.start(m_launcher, enterArguments(user, program, arguments));
+bool NetLab::startInPcAs(QProcess& process, const QString& program, const QStringList& arguments, uid_t user,
+                         long processes) const {
+    process.start(m_launcher, enterArguments(user, program, arguments, processes));
     return process.waitForStarted(5000);
 }
 

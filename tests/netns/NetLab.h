@@ -79,10 +79,11 @@ public:
     QByteArray inPc(const QString& command, bool* ok = nullptr, uid_t user = 0) const;
     // A copy of /bin/sleep under this name in the pc's /tmp that any user may run; its path there.
     QString copyOfSleep(const QString& name) const;
-    // program (a path inside the pc) in the pc as the given user, or as root for 0; the process's own
-    // id is that of the launcher, which passes SIGTERM on and ends as the program does.
-    bool startInPcAs(QProcess& process, const QString& program, const QStringList& arguments,
-                     uid_t user) const;
+    // program (a path inside the pc) in the pc as the given user, or as root for 0, the user limited to
+    // that many processes; the process's own id is that of the launcher, which passes SIGTERM on and
+    // ends as the program does.
+    bool startInPcAs(QProcess& process, const QString& program, const QStringList& arguments, uid_t user,
+                     long processes = kStudentProcesses) const;
     // The pid of the program that a process of startInPcAs runs (as this process sees it), or 0.
     static qint64 programPid(const QProcess& process);
     // `nft list table inet kestrava` in the pc; empty when there is no such table.
@@ -92,7 +93,8 @@ private:
     static QByteArray run(const QStringList& command, bool* ok = nullptr, QByteArray* errors = nullptr);
     // Each command line (words split at blanks) in turn; the first failure, or empty.
     static QString runAll(const QStringList& commands);
-    QStringList enterArguments(uid_t user, const QString& program, const QStringList& arguments) const;
+    QStringList enterArguments(uid_t user, const QString& program, const QStringList& arguments,
+                               long processes = kStudentProcesses) const;
     // The test binary in the pc with these arguments; its exit code, -1 when it did not end normally.
     int waitedProbe(const QStringList& arguments, int timeoutMs) const;
     bool build();
