@@ -79,6 +79,29 @@ bool makeRuntimeFolder(uid_t student) {
            fail("cannot make", runtime);
 }
 
+// A build or install under /tmp (a checkout there, say) stays in sight of the computer: its programs are
+// started inside it. Only the lab's own program folder is bound back, never the rest of the machine's /tmp.
+bool mountTmpKeepingPrograms() {
+    char self[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string programs = length > 0 ? std::string(self, std::size_t(length)) : std::string();
+    programs = programs.substr(0, programs.rfind('/'));
+    const bool underTmp = programs.rfind("/tmp/", 0) == 0;
+    const int kept = underTmp ? ::open(programs.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC) : -1;
+    if (underTmp && kept < 0)
+        return fail("cannot open", programs);
+    if (!mountTmpfs("/tmp", "mode=1777"))
+        return false;
+    if (!underTmp)
+        return true;
+    for (std::size_t at = 5; at != std::string::npos; at = programs.find('/', at + 1))
+        ::mkdir(programs.substr(0, programs.find('/', at + 1)).c_str(), 0755);
+    const std::string source = "/proc/self/fd/" + std::to_string(kept);
+    const bool bound = ::mount(source.c_str(), programs.c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0;
+    ::close(kept);
+    return bound || fail("cannot bind back", programs);
+}
+
 // The folder is read before /tmp is mounted over, where it may lie.
 bool prepareMounts(const std::string& folder, uid_t student) {
     // Nothing mounted here may reach the machine's own mount table.
@@ -92,7 +115,7 @@ bool prepareMounts(const std::string& folder, uid_t student) {
            (::access(game.c_str(), F_OK) != 0 || copyFile(game, "/usr/local/games/labgame")) &&
            bindFile(folder + "/passwd", "/etc/passwd") && bindFile(folder + "/group", "/etc/group") &&
            bindFile(folder + "/hosts", "/etc/hosts") &&
-           bindFile(folder + "/resolv.conf", "/etc/resolv.conf") && mountTmpfs("/tmp", "mode=1777");
+           bindFile(folder + "/resolv.conf", "/etc/resolv.conf") && mountTmpKeepingPrograms();
 }
 
 // Closing ready tells the maker that its /proc is in place.
