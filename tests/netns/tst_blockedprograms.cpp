@@ -51,7 +51,7 @@ private slots:
         QVERIFY(place(kGames + u"labgame"_s, game, 0) && place(kGames + u"labquiz"_s, quiz, 0) &&
                 place(kGames + u"labshell"_s,
                       contents(u"/bin/dash"_s).replace("Syntax error", "Syntax fault"), 0) &&
-                place(kGames + u"labtool"_s, sleep, 0));
+                place(kGames + u"labtool"_s, sleep, 0) && place(kGames + u"labsleep"_s, sleep, 0));
         // The student's own files, in their home.
         QVERIFY(place(home + u"homework"_s, game) &&
                 place(home + u"padded"_s, game + QByteArray(4096, 'x')) && place(home + u"notes"_s, quiz) &&
@@ -61,7 +61,8 @@ private slots:
                 place(home + u"supergamelaunch-report"_s, sleep));
         m_console = std::make_unique<LabConsole>(QDateTime::currentDateTime());
         QVERIFY(m_console->listen());
-        for (const QString& program : {u"labgame"_s, u"labquiz"_s, u"labshell"_s, u"supergamelauncher"_s})
+        for (const QString& program :
+             {u"labgame"_s, u"labquiz"_s, u"labshell"_s, u"labsleep"_s, u"supergamelauncher"_s})
             m_console->blockProgram(program);
         m_agent = std::make_unique<LabAgent>(m_lab, LabConsole::kPort);
     }
@@ -86,6 +87,7 @@ private slots:
         row("interpreter, script by name", {}, {u"/bin/sh"_s, u"/tmp/labquiz"_s}, true);
         row("fork hopper", {}, {kGames + u"labshell"_s, u"-c"_s, u"sleep 600 & sleep 600 & wait"_s}, true);
         row("full name", {}, {u"/tmp/supergamelauncher"_s, u"600"_s}, true);
+        row("installed copy under a blocked name", {}, {u"/bin/sleep"_s, u"600"_s}, false);
         row("15-byte prefix", {}, {u"/tmp/supergamelaunch-report"_s, u"600"_s}, false);
         row("installed: edited copy", kInstalled, {u"/tmp/mysleep"_s, u"600"_s}, true);
         row("installed: loader", kInstalled, {kLoader, u"/tmp/mysleep"_s, u"600"_s}, true);

@@ -14,15 +14,19 @@ namespace {
 constexpr qsizetype kStatLimit = 4096;
 constexpr qsizetype kStatusLimit = 16 * 1024;
 
-// /proc files report no size, so they are read until their end, up to a limit.
-std::optional<QByteArray> readSmallFile(const QString& path, qsizetype limit) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+// /proc files report no size, so they are read until their end, up to a limit. Relative to dirFd
+// when it is given: the open /proc/PID folder, which keeps naming the same process.
+std::optional<QByteArray> readSmallFile(int dirFd, const char* path, qsizetype limit) {
+    const int fd = ::openat(dirFd, path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
-    QByteArray data(limit, Qt::Uninitialized);
+    // Most /proc files fit a first small read; the buffer grows only for longer ones.
+    QByteArray data(qMin<qsizetype>(limit, 4096), Qt::Uninitialized);
     qsizetype total = 0;
     while (total < limit) {
-        const ssize_t got = ::read(fd, data.data() + total, size_t(limit - total));
+        if (total == data.size())
+            data.resize(qMin(limit, data.size() * 4));
+        const ssize_t got = ::read(fd, data.data() + total, size_t(data.size() - total));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
@@ -36,6 +40,10 @@ std::optional<QByteArray> readSmallFile(const QString& path, qsizetype limit) {
     ::close(fd);
     data.truncate(total);
     return data;
+}
+
+std::optional<QByteArray> readSmallFile(const QString& path, qsizetype limit) {
+    return readSmallFile(AT_FDCWD, QFile::encodeName(path).constData(), limit);
 }
 
 QString baseName(const QByteArray& path) {
@@ -69,16 +77,18 @@ std::optional<StatFields> parseStat(const QByteArray& stat) {
 }
 
 std::optional<uid_t> parseRealUid(const QByteArray& status) {
-    for (const QByteArray& line : status.split('\n')) {
-        if (!line.startsWith("Uid:"))
-            continue;
-        bool ok = false;
-        const uint uid = line.mid(4).simplified().split(' ').first().toUInt(&ok);
-        if (ok)
-            return uid_t(uid);
+    const qsizetype line = status.startsWith("Uid:") ? 0 : status.indexOf("\nUid:");
+    if (line < 0)
         return std::nullopt;
-    }
-    return std::nullopt;
+    const qsizetype from = status.indexOf(':', line) + 1;
+    qsizetype end = from;
+    while (end < status.size() && status.at(end) != '\n')
+        ++end;
+    bool ok = false;
+    const uint uid = status.mid(from, end - from).simplified().split(' ').first().toUInt(&ok);
+    if (!ok)
+        return std::nullopt;
+    return uid_t(uid);
 }
 
 } // namespace
@@ -102,16 +112,29 @@ QList<pid_t> ProcessTable::pids() const {
 }
 
 std::optional<ProcessInfo> ProcessTable::read(pid_t pid, uid_t uidFrom) const {
-    const QString dir = m_procRoot + QLatin1Char('/') + QString::number(pid) + QLatin1Char('/');
-    // Most command lines fit the first read; a longer one is read again whole, up to what exec allows.
-    constexpr qsizetype kCmdlineFirst = 4096;
+    // Every file is read through the process's folder, held open: should the process end and its pid
+    // be reused meanwhile, the reads fail instead of mixing two processes.
+    const int dirFd =
+        ::open(QFile::encodeName(m_procRoot + QLatin1Char('/') + QString::number(pid)).constData(),
+               O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return std::nullopt;
+    std::optional<ProcessInfo> info = readFrom(dirFd, pid, uidFrom);
+    ::close(dirFd);
+    return info;
+}
+
+std::optional<ProcessInfo> ProcessTable::readFrom(int dirFd, pid_t pid, uid_t uidFrom) const {
+    // Most command lines fit the first read; a longer one is read whole, up to what exec allows.
     constexpr qsizetype kCmdlineLimit = 2 * 1024 * 1024;
 
-    const std::optional<QByteArray> stat = readSmallFile(dir + QLatin1String("stat"), kStatLimit);
-    const std::optional<StatFields> fields = stat ? parseStat(*stat) : std::nullopt;
-    const std::optional<QByteArray> status = readSmallFile(dir + QLatin1String("status"), kStatusLimit);
+    const std::optional<QByteArray> status = readSmallFile(dirFd, "status", kStatusLimit);
     const std::optional<uid_t> uid = status ? parseRealUid(*status) : std::nullopt;
-    if (!fields || !uid || *uid < uidFrom)
+    if (!uid || *uid < uidFrom)
+        return std::nullopt;
+    const std::optional<QByteArray> stat = readSmallFile(dirFd, "stat", kStatLimit);
+    const std::optional<StatFields> fields = stat ? parseStat(*stat) : std::nullopt;
+    if (!fields)
         return std::nullopt;
 
     ProcessInfo info;
@@ -124,8 +147,7 @@ std::optional<ProcessInfo> ProcessTable::read(pid_t pid, uid_t uidFrom) const {
 
     // Kernel threads and zombies have no executable; a replaced one reads "... (deleted)".
     char target[4096];
-    const ssize_t length =
-        ::readlink(QFile::encodeName(dir + QLatin1String("exe")).constData(), target, sizeof target);
+    const ssize_t length = ::readlinkat(dirFd, "exe", target, sizeof target);
     if (length > 0 && size_t(length) < sizeof target) {
         QByteArray exe(target, length);
         const QByteArray deleted(" (deleted)");
@@ -136,11 +158,7 @@ std::optional<ProcessInfo> ProcessTable::read(pid_t pid, uid_t uidFrom) const {
         info.exeName = baseName(exe);
     }
 
-    const QString cmdlinePath = dir + QLatin1String("cmdline");
-    std::optional<QByteArray> cmdline = readSmallFile(cmdlinePath, kCmdlineFirst);
-    if (cmdline && cmdline->size() == kCmdlineFirst)
-        cmdline = readSmallFile(cmdlinePath, kCmdlineLimit);
-    if (cmdline) {
+    if (std::optional<QByteArray> cmdline = readSmallFile(dirFd, "cmdline", kCmdlineLimit)) {
         const qsizetype end = cmdline->indexOf('\0');
         info.argv0Name = baseName(end < 0 ? *cmdline : cmdline->left(end));
         if (cmdline->endsWith('\0'))
@@ -150,10 +168,6 @@ std::optional<ProcessInfo> ProcessTable::read(pid_t pid, uid_t uidFrom) const {
                 info.arguments.append(QFile::decodeName(argument));
         }
     }
-
-    // The process may have ended and its pid been reused while the files were read.
-    if (startTime(pid) != info.startTime)
-        return std::nullopt;
     return info;
 }
 

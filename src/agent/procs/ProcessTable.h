@@ -26,6 +26,8 @@ public:
     const QString& procRoot() const { return m_procRoot; }
 
 private:
+    std::optional<ProcessInfo> readFrom(int dirFd, pid_t pid, uid_t uidFrom) const;
+
     QString m_procRoot;
 };
 

@@ -51,9 +51,12 @@ void ProgramIdentities::setPrograms(const ProcessMatcher& matcher) {
     struct Candidate {
         QString path;
         QString entry;
+        off_t size = 0;
     };
     QHash<QPair<dev_t, ino_t>, Candidate> candidates;
     QHash<QPair<dev_t, ino_t>, QString> unblockedNames;
+    // Unblocked files by size: a plain copy of a blocked file under another name has the same size.
+    QMultiHash<off_t, QString> unblockedBySize;
     for (const QString& folder : std::as_const(m_folders)) {
         DIR* dir = ::opendir(QFile::encodeName(folder).constData());
         if (!dir)
@@ -68,10 +71,12 @@ void ProgramIdentities::setPrograms(const ProcessMatcher& matcher) {
             const QString name = QFile::decodeName(file->d_name);
             const QPair<dev_t, ino_t> key(info.st_dev, info.st_ino);
             const QString entry = matcher.matchName(name);
-            if (entry.isEmpty())
+            if (entry.isEmpty()) {
                 unblockedNames.insert(key, name);
-            else if (!candidates.contains(key))
-                candidates.insert(key, {folder + QLatin1Char('/') + name, entry});
+                unblockedBySize.insert(info.st_size, folder + QLatin1Char('/') + name);
+            } else if (!candidates.contains(key)) {
+                candidates.insert(key, {folder + QLatin1Char('/') + name, entry, info.st_size});
+            }
         }
         ::closedir(dir);
     }
@@ -93,11 +98,29 @@ void ProgramIdentities::setPrograms(const ProcessMatcher& matcher) {
                 << QStringLiteral("%1 is blocked by name only: %2").arg(it->path, problem);
             continue;
         }
+        const QString copy = unblockedCopy(known.sha256, unblockedBySize.values(it->size));
+        if (!copy.isEmpty()) {
+            qCInfo(lcAgentProcs).noquote()
+                << QStringLiteral(
+                       "%1 has the same content as %2, which is not blocked: it is blocked by name only")
+                       .arg(it->path, copy);
+            continue;
+        }
         m_blocked.insert(known.sha256, it->entry);
         m_loadSizes.insert(known.loadSize);
     }
     qCInfo(lcAgentProcs).noquote()
         << QStringLiteral("Blocked programs known by content: %1 installed files").arg(m_blocked.size());
+}
+
+QString ProgramIdentities::unblockedCopy(const QByteArray& sha256, const QStringList& sameSized) {
+    for (const QString& path : sameSized) {
+        QString problem;
+        int openError = 0;
+        if (identify(path, true, problem, openError).sha256 == sha256)
+            return path;
+    }
+    return {};
 }
 
 ProgramIdentities::Known ProgramIdentities::identify(const QString& path, bool hashAlways, QString& problem,

@@ -24,7 +24,8 @@ public:
     explicit ProgramIdentities(QStringList folders = systemFolders());
 
     // Finds the files the entries name in the folders (not recursively). A file also reached there
-    // under a name no entry blocks (a multi-call binary, a shared launcher) is left to its names.
+    // under a name no entry blocks (a multi-call binary, a shared launcher, a plain copy of the same
+    // content) is left to its names.
     void setPrograms(const ProcessMatcher& matcher);
     bool isEmpty() const { return m_blocked.isEmpty(); }
 
@@ -58,6 +59,8 @@ private:
     // The file's identity, hashed when wanted or when it could be blocked; openError is errno when
     // the file could not be opened, and problem says why there is no digest.
     Known identify(const QString& path, bool hashAlways, QString& problem, int& openError);
+    // The first of the same-sized unblocked files whose content is the blocked file's, if any.
+    QString unblockedCopy(const QByteArray& sha256, const QStringList& sameSized);
 
     QStringList m_folders;
     QHash<FileKey, Known> m_cache;
