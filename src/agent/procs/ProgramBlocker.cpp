@@ -6,6 +6,7 @@
 #include "system/Effects.h"
 
 #include <QSet>
+#include <algorithm>
 #include <csignal>
 #include <utility>
 
@@ -67,6 +68,8 @@ void ProgramBlocker::rebuild(bool programsChanged) {
         m_scanTimer.stop();
         m_sliceTimer.stop();
         m_pass.reset();
+        m_scanDue = false;
+        m_seenPids.clear();
         m_ended.clear();
         m_reported.clear();
         return;
@@ -76,6 +79,7 @@ void ProgramBlocker::rebuild(bool programsChanged) {
     // What the list now blocks is looked for from the start.
     m_sliceTimer.stop();
     m_pass.reset();
+    m_seenPids.clear();
     scan();
 }
 
@@ -171,11 +175,20 @@ void ProgramBlocker::checkFork(pid_t parent, pid_t child) {
 
 void ProgramBlocker::scan() {
     // A pass under way is finished first: with thousands of processes it may outlast the interval.
-    if (!isActive() || m_pass)
+    if (!isActive())
         return;
+    if (m_pass) {
+        m_scanDue = true;
+        return;
+    }
+    m_scanDue = false;
     ScanPass pass;
     pass.pids = m_table.pids();
-    const QSet<pid_t> running(pass.pids.cbegin(), pass.pids.cend());
+    QSet<pid_t> running(pass.pids.cbegin(), pass.pids.cend());
+    // Processes started since the last pass first: among thousands, what a student has just started
+    // is found within the interval however long the whole pass takes.
+    std::stable_partition(pass.pids.begin(), pass.pids.end(),
+                          [this](pid_t pid) { return !m_seenPids.contains(pid); });
     // An ended process is remembered one scan after it is gone, for fork events still queued.
     for (auto it = m_ended.begin(); it != m_ended.end();) {
         if (running.contains(it.key()))
@@ -186,6 +199,7 @@ void ProgramBlocker::scan() {
             (it++)->gone = true;
     }
     m_reported.removeIf([&running](const auto& entry) { return !running.contains(entry.key()); });
+    m_seenPids = std::move(running);
     m_pass = std::move(pass);
     continueScan();
 }
@@ -217,6 +231,8 @@ void ProgramBlocker::continueScan() {
     }
     endForksOfEnded();
     m_pass.reset();
+    if (m_scanDue)
+        scan();
 }
 
 void ProgramBlocker::endForksOfEnded() {

@@ -8,6 +8,7 @@
 #include <QMultiHash>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 #include <chrono>
@@ -93,6 +94,8 @@ private:
     QTimer m_scanTimer;
     QTimer m_sliceTimer;
     std::optional<ScanPass> m_pass;
+    bool m_scanDue = false; // the interval passed during a pass: the next one starts right after it
+    QSet<pid_t> m_seenPids; // the pids of the last pass, whose newcomers the next pass reads first
     QPointer<ExecWatcher> m_watcher;
     QHash<pid_t, Ended> m_ended;
     // Processes whose executable could not be read, reported once each (by start time).
