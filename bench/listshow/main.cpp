@@ -5,7 +5,7 @@
 #include "console/Keys.h"
 #include "console/SystemListModel.h"
 #include "console/SystemTree.h"
-#include "mainwindow/SystemListView.h"
+#include "gui/common/SystemListView.h"
 
 #include <QApplication>
 #include <QJsonDocument>

@@ -5,7 +5,7 @@
 #include "LabOptions.h"
 #include "WebFetch.h"
 #include "WebServe.h"
-#include "platform/DisplayCheck.h"
+#include "gui/platform/DisplayCheck.h"
 #include "startup/ProductTitle.h"
 
 #include <QApplication>

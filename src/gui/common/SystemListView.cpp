@@ -1,7 +1,7 @@
-#include "SystemListView.h"
+#include "gui/common/SystemListView.h"
 
-#include "OffsetDragView.h"
-#include "console/NodeRoles.h"
+#include "core/console/NodeRoles.h"
+#include "gui/common/OffsetDragView.h"
 
 #include <QHeaderView>
 #include <QLineEdit>

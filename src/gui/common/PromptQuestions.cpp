@@ -1,6 +1,6 @@
-#include "PromptQuestions.h"
+#include "gui/common/PromptQuestions.h"
 
-#include "Prompt.h"
+#include "gui/common/Prompt.h"
 
 namespace kestrava {
 

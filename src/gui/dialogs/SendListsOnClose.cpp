@@ -1,6 +1,6 @@
-#include "SendListsOnClose.h"
+#include "gui/dialogs/SendListsOnClose.h"
 
-#include "store/DatabaseError.h"
+#include "core/store/DatabaseError.h"
 
 namespace kestrava {
 

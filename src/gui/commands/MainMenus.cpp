@@ -1,6 +1,6 @@
-#include "MainMenus.h"
+#include "gui/commands/MainMenus.h"
 
-#include "startup/ProductTitle.h"
+#include "core/startup/ProductTitle.h"
 
 #include <QActionGroup>
 #include <QKeySequence>

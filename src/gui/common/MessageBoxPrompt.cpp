@@ -1,6 +1,6 @@
-#include "MessageBoxPrompt.h"
+#include "gui/common/MessageBoxPrompt.h"
 
-#include "startup/ProductTitle.h"
+#include "core/startup/ProductTitle.h"
 
 #include <QMessageBox>
 

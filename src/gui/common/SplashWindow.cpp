@@ -1,7 +1,7 @@
-#include "SplashWindow.h"
+#include "gui/common/SplashWindow.h"
 
-#include "startup/ProductTitle.h"
-#include "startup/StartupSequence.h"
+#include "core/startup/ProductTitle.h"
+#include "core/startup/StartupSequence.h"
 
 #include <QFont>
 #include <QLabel>

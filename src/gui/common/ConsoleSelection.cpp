@@ -1,8 +1,8 @@
-#include "ConsoleSelection.h"
+#include "gui/common/ConsoleSelection.h"
 
-#include "SystemListView.h"
-#include "console/NodeRoles.h"
-#include "console/SystemTree.h"
+#include "core/console/NodeRoles.h"
+#include "core/console/SystemTree.h"
+#include "gui/common/SystemListView.h"
 
 #include <QItemSelectionModel>
 #include <QTreeView>

@@ -1,6 +1,6 @@
-#include "LabelEditDelegate.h"
+#include "gui/commands/LabelEditDelegate.h"
 
-#include "console/NodeRoles.h"
+#include "core/console/NodeRoles.h"
 
 #include <QLineEdit>
 
