@@ -3,6 +3,7 @@
 #include <QTest>
 
 using namespace kestrava;
+using namespace Qt::StringLiterals;
 using namespace kestrava::agent;
 
 namespace {
@@ -10,17 +11,10 @@ namespace {
 // This computer's clock at the start of every row; the console's runs two hours ahead in "ahead" rows.
 const QDateTime kStart(QDate(2026, 12, 7), QTime(10, 0), Qt::UTC);
 
-ConsoleOrder order(MessageKind kind) {
-    ConsoleOrder made;
-    made.kind = kind;
-    return made;
-}
-
 // "S none|on|off|ranges|ranges ahead|timer": a range of an hour either side of the console's time
 // with internet off inside; a one-minute ON timer with 8 s left.
-ConsoleOrder schedule(const QString& what, const QDateTime& local) {
-    ConsoleOrder made = order(MessageKind::Schedule);
-    Schedule& schedule = made.schedule;
+Schedule schedule(const QString& what, const QDateTime& local) {
+    Schedule schedule;
     const QDateTime console = what.endsWith(u"ahead") ? local.addSecs(7200) : local;
     schedule.stamp = console.addMSecs(ConsoleClock::kStampLeadMs);
     if (what == u"on" || what == u"off") {
@@ -36,62 +30,45 @@ ConsoleOrder schedule(const QString& what, const QDateTime& local) {
         schedule.timerStart = console.addSecs(-52);
         schedule.timerEnd = console.addSecs(8);
     }
-    return made;
+    return schedule;
 }
 
-// One event of a row, in a few words; "+9s" only moves the clocks on.
+// One event of a row, in a few words: an order is its letter (with the flag's code), then its words.
 std::optional<AgentEvent> eventFrom(const QString& words, const std::optional<Orders>& saved,
                                     const ClockReading& now) {
-    const QStringList word = words.split(u' ');
-    const QStringList rest = word.mid(1);
-    const QString& what = word.first();
-    const auto received = [](ConsoleOrder made) { return AgentEvents::OrderReceived{.order = made}; };
+    const QString what = words.section(u' ', 0, 0);
+    const QStringList rest = words.split(u' ').mid(1);
+    const QHash<QChar, MessageKind> kinds{
+        {u'S', MessageKind::Schedule},    {u'O', MessageKind::Settings},
+        {u'P', MessageKind::WhiteList},   {u'B', MessageKind::BlockList},
+        {u'F', MessageKind::Flag},        {u'L', MessageKind::BlankScreen},
+        {u'V', MessageKind::MakeVisible}, {u'I', MessageKind::MakeInvisible},
+        {u'T', MessageKind::Terminate},   {u'U', MessageKind::Uninstall}};
+    if (what.size() <= 2 && kinds.contains(what.front())) {
+        // Every member filled: the core reads only those of the order's kind.
+        ConsoleOrder order;
+        order.kind = kinds.value(what.front());
+        order.schedule = schedule(rest.join(u' '), now.local);
+        order.settings = {.ports = {80, 0, 0}, .blockMessage = u"Not now"_s};
+        order.settings.hasBlankFlag = order.settings.blankScreen = !rest.isEmpty();
+        order.entries = rest;
+        order.flagCode = what.mid(1).toInt();
+        order.blank = rest.value(0) == u"on";
+        return AgentEvents::OrderReceived{.order = order};
+    }
+    const QHash<QString, AgentEvent> plain{{u"connected"_s, AgentEvents::Connected{}},
+                                           {u"connected new"_s, AgentEvents::Connected{.addressIsNew = true}},
+                                           {u"disconnected"_s, AgentEvents::Disconnected{}},
+                                           {u"boundary"_s, AgentEvents::BoundaryReached{}},
+                                           {u"input"_s, AgentEvents::RulesInputChanged{}},
+                                           {u"table intact"_s, AgentEvents::TableChecked{.intact = true}},
+                                           {u"table changed"_s, AgentEvents::TableChecked{.intact = false}},
+                                           {u"stop"_s, AgentEvents::Stopping{}}};
     if (what == u"start")
         return AgentEvents::Started{.saved = saved};
-    if (what == u"S")
-        return received(schedule(rest.join(u' '), now.local));
-    if (what == u"O") {
-        ConsoleOrder made = order(MessageKind::Settings);
-        made.settings = {.ports = {80, 0, 0}, .blockMessage = QStringLiteral("Not now")};
-        made.settings.hasBlankFlag = made.settings.blankScreen = !rest.isEmpty();
-        return received(made);
-    }
-    if (what == u"P" || what == u"B") {
-        ConsoleOrder made = order(what == u"P" ? MessageKind::WhiteList : MessageKind::BlockList);
-        made.entries = rest;
-        return received(made);
-    }
-    if (what == u"F3" || what == u"F7") {
-        ConsoleOrder made = order(MessageKind::Flag);
-        made.flagCode = what.back().digitValue();
-        return received(made);
-    }
-    if (what == u"L") {
-        ConsoleOrder made = order(MessageKind::BlankScreen);
-        made.blank = rest == QStringList{QStringLiteral("on")};
-        return received(made);
-    }
-    const QHash<QString, MessageKind> letters{{QStringLiteral("V"), MessageKind::MakeVisible},
-                                              {QStringLiteral("I"), MessageKind::MakeInvisible},
-                                              {QStringLiteral("T"), MessageKind::Terminate},
-                                              {QStringLiteral("U"), MessageKind::Uninstall}};
-    if (letters.contains(what))
-        return received(order(letters.value(what)));
-    if (what == u"connected")
-        return AgentEvents::Connected{.addressIsNew = !rest.isEmpty()};
-    if (what == u"disconnected")
-        return AgentEvents::Disconnected{};
-    if (what == u"boundary")
-        return AgentEvents::BoundaryReached{};
-    if (what == u"input")
-        return AgentEvents::RulesInputChanged{};
-    if (what == u"table")
-        return AgentEvents::TableChecked{.intact = rest.first() == u"intact"};
     if (what == u"ended")
         return AgentEvents::ProgramEnded{.uid = rest.first().toUInt(), .program = rest.last()};
-    if (what == u"stop")
-        return AgentEvents::Stopping{};
-    return std::nullopt;
+    return plain.contains(words) ? std::optional(plain.value(words)) : std::nullopt;
 }
 
 // What the last run left in the state file: internet off with lists, or nothing imposed but locked.
@@ -116,7 +93,8 @@ const QString kNotice = QStringLiteral("notify everyone: Kestrava | Internet acc
 } // namespace
 
 // The agent's decisions event by event: each row plays its events (start: with what it saved, if
-// anything; "+9s" moves the clocks on) and compares the actions of the last one.
+// anything; "+9s" moves both clocks on, "wall +1h" the local one alone) and compares the actions of the last
+// one.
 class TestAgentCore : public QObject {
     Q_OBJECT
 private slots:
@@ -124,92 +102,59 @@ private slots:
         QTest::addColumn<QString>("saved");
         QTest::addColumn<QString>("events");
         QTest::addColumn<QString>("actions");
-        QTest::newRow("never heard: nothing imposed") << QStringLiteral("") << QStringLiteral("start")
-                                                      << QStringLiteral("rules none;report IN;no boundary");
-        QTest::newRow("fail-closed: the saved policy before any console")
-            << QStringLiteral("off") << QStringLiteral("start")
-            << QStringLiteral("block game;dns off a.org;rules off;report IF;notice off;no boundary");
-        QTest::newRow("a saved lock holds")
-            << QStringLiteral("locked") << QStringLiteral("start")
-            << QStringLiteral("block;lock;dns on;rules on;report IN;no boundary");
-        QTest::newRow("the first order starts dns and writes the table")
-            << QStringLiteral("") << QStringLiteral("start;S off")
-            << QStringLiteral("dns on;dns off;rules off again;report IF;notice off;no boundary;save");
-        QTest::newRow("ranges: SN, then the next boundary")
-            << QStringLiteral("") << QStringLiteral("start;S ranges")
-            << QStringLiteral("dns on;report SN;dns off;rules off again;report IF;notice off until 11:00 "
-                              "AM;boundary in 3600001 ms;save");
-        QTest::newRow("ranges on the console's clock")
-            << QStringLiteral("") << QStringLiteral("start;S ranges ahead")
-            << QStringLiteral("dns on;report SN;dns off;rules off again;report IF;notice off until 1:00 "
-                              "PM;boundary in 3600001 ms;save");
-        QTest::newRow("ranges replaced: SF")
-            << QStringLiteral("") << QStringLiteral("start;S ranges;S on")
-            << QStringLiteral("report SF;dns on;rules on again;report IN;notice on;no boundary;save");
-        QTest::newRow("a running timer: TN")
-            << QStringLiteral("") << QStringLiteral("start;S timer")
-            << QStringLiteral("dns on;report TN;dns on;rules on again;boundary in 8001 ms;save");
-        QTest::newRow("the timer ends by itself")
-            << QStringLiteral("") << QStringLiteral("start;S timer;+9s;boundary")
-            << QStringLiteral("report TF;dns off;rules off;report IF;notice off;no boundary");
-        QTest::newRow("settings lock by their flag") << QStringLiteral("") << QStringLiteral("start;O blank")
-                                                     << QStringLiteral("dns on;lock;rules on again;save");
-        QTest::newRow("settings flag as it is") << QStringLiteral("") << QStringLiteral("start;L on;O blank")
-                                                << QStringLiteral("rules on again;save");
-        QTest::newRow("a name leaves the white list")
-            << QStringLiteral("") << QStringLiteral("start;P a.org b.org;P a.org")
-            << QStringLiteral("dns on a.org;rules on flushing dns sets;save");
-        QTest::newRow("a name joins the white list")
-            << QStringLiteral("") << QStringLiteral("start;P a.org;P a.org b.org")
-            << QStringLiteral("dns on a.org,b.org;rules on;save");
-        QTest::newRow("block list") << QStringLiteral("") << QStringLiteral("start;B game")
-                                    << QStringLiteral("dns on;block game;save");
-        QTest::newRow("synchronized: asks, then reports")
-            << QStringLiteral("") << QStringLiteral("start;S ranges;F3")
-            << QStringLiteral("ask settings;ask white list;ask block list;report IF;report SN;save");
-        QTest::newRow("synchronized with a timer")
-            << QStringLiteral("") << QStringLiteral("start;S timer;F3")
-            << QStringLiteral("ask settings;ask white list;ask block list;report IN;report TN;save");
-        QTest::newRow("moved to another group")
-            << QStringLiteral("") << QStringLiteral("start;F7")
-            << QStringLiteral("dns on;ask white list;ask block list;save");
-        QTest::newRow("blank screen")
-            << QStringLiteral("") << QStringLiteral("start;L on") << QStringLiteral("dns on;lock;save");
-        QTest::newRow("invisible: no notice")
-            << QStringLiteral("") << QStringLiteral("start;I;S off")
-            << QStringLiteral("dns off;rules off again;report IF;no boundary;save");
-        QTest::newRow("invisible: no block notice")
-            << QStringLiteral("") << QStringLiteral("start;I;ended 1001 game") << QStringLiteral("");
-        QTest::newRow("block notice") << QStringLiteral("") << QStringLiteral("start;O;ended 1001 game")
-                                      << QStringLiteral("notify 1001: game | Not now");
-        QTest::newRow("terminate") << QStringLiteral("") << QStringLiteral("start;S off;T")
-                                   << QStringLiteral("stop work;block;stop dns;remove rules;save;exit 0");
-        QTest::newRow("uninstall unlocks")
-            << QStringLiteral("") << QStringLiteral("start;L on;U")
-            << QStringLiteral(
-                   "stop work;block;stop dns;unlock;remove rules;remove state;disable unit;exit 0");
-        QTest::newRow("connected at a new address")
-            << QStringLiteral("") << QStringLiteral("start;S off;connected new")
-            << QStringLiteral("rules off;save");
-        QTest::newRow("connected") << QStringLiteral("") << QStringLiteral("start;connected")
-                                   << QStringLiteral("save");
-        QTest::newRow("disconnected")
-            << QStringLiteral("") << QStringLiteral("start;S off;disconnected") << QStringLiteral("save");
-        QTest::newRow("new rules input")
-            << QStringLiteral("") << QStringLiteral("start;S off;input") << QStringLiteral("rules off");
-        QTest::newRow("table changed by hand")
-            << QStringLiteral("") << QStringLiteral("start;S off;table changed")
-            << QStringLiteral("dns off;rules off again");
-        QTest::newRow("table intact") << QStringLiteral("") << QStringLiteral("start;S off;table intact")
-                                      << QStringLiteral("dns off;rules off");
-        QTest::newRow("stop: rules stay, dns redirect goes")
-            << QStringLiteral("") << QStringLiteral("start;S off;stop")
-            << QStringLiteral("stop work;rules off without dns;save");
-        QTest::newRow("stop unrestricted")
-            << QStringLiteral("") << QStringLiteral("start;stop") << QStringLiteral("stop work");
-        QTest::newRow("nothing after stop")
-            << QStringLiteral("") << QStringLiteral("start;S off;stop;disconnected;boundary;table changed")
-            << QStringLiteral("");
+        const auto row = [](const char* name, const char* saved, const char* events, const char* actions) {
+            QTest::newRow(name) << QString::fromLatin1(saved) << QString::fromLatin1(events)
+                                << QString::fromLatin1(actions);
+        };
+        row("never heard: nothing imposed", "", "start", "rules none;report IN;no boundary");
+        row("fail-closed: the saved policy before any console", "off", "start",
+            "block game;dns off a.org;rules off;report IF;notice off;no boundary");
+        row("a saved lock holds", "locked", "start", "block;lock;dns on;rules on;report IN;no boundary");
+        row("the first order starts dns and writes the table", "", "start;S off",
+            "dns on;dns off;rules off again;report IF;notice off;no boundary;save");
+        row("ranges: SN, then the next boundary", "", "start;S ranges",
+            "dns on;report SN;dns off;rules off again;report IF;notice off until 11:00 AM;boundary in "
+            "3600001 ms;save");
+        row("ranges on the console's clock", "", "start;S ranges ahead",
+            "dns on;report SN;dns off;rules off again;report IF;notice off until 1:00 PM;boundary in 3600001 "
+            "ms;save");
+        row("the console's clock, whatever the local one does", "", "start;S ranges;wall +1h;boundary",
+            "dns off;rules off;boundary in 3600001 ms");
+        row("ranges replaced: SF", "", "start;S ranges;S on",
+            "report SF;dns on;rules on again;report IN;notice on;no boundary;save");
+        row("a running timer: TN", "", "start;S timer",
+            "dns on;report TN;dns on;rules on again;boundary in 8001 ms;save");
+        row("the timer ends by itself", "", "start;S timer;+9s;boundary",
+            "report TF;dns off;rules off;report IF;notice off;no boundary");
+        row("settings lock by their flag", "", "start;O blank", "dns on;lock;rules on again;save");
+        row("settings flag as it is", "", "start;L on;O blank", "rules on again;save");
+        row("a name leaves the white list", "", "start;P a.org b.org;P a.org",
+            "dns on a.org;rules on flushing dns sets;save");
+        row("a name joins the white list", "", "start;P a.org;P a.org b.org",
+            "dns on a.org,b.org;rules on;save");
+        row("block list", "", "start;B game", "dns on;block game;save");
+        row("synchronized: asks, then reports", "", "start;S ranges;F3",
+            "ask settings;ask white list;ask block list;report IF;report SN;save");
+        row("synchronized with a timer", "", "start;S timer;F3",
+            "ask settings;ask white list;ask block list;report IN;report TN;save");
+        row("moved to another group", "", "start;F7", "dns on;ask white list;ask block list;save");
+        row("blank screen", "", "start;L on", "dns on;lock;save");
+        row("invisible: no notice", "", "start;I;S off",
+            "dns off;rules off again;report IF;no boundary;save");
+        row("invisible: no block notice", "", "start;I;ended 1001 game", "");
+        row("block notice", "", "start;O;ended 1001 game", "notify 1001: game | Not now");
+        row("terminate", "", "start;S off;T", "stop work;block;stop dns;remove rules;save;exit 0");
+        row("uninstall unlocks", "", "start;L on;U",
+            "stop work;block;stop dns;unlock;remove rules;remove state;disable unit;exit 0");
+        row("connected at a new address", "", "start;S off;connected new", "rules off;save");
+        row("disconnected", "", "start;S off;disconnected", "save");
+        row("new rules input", "", "start;S off;input", "rules off");
+        row("table changed by hand", "", "start;S off;table changed", "dns off;rules off again");
+        row("table intact", "", "start;S off;table intact", "dns off;rules off");
+        row("stop: rules stay, dns redirect goes", "", "start;S off;stop",
+            "stop work;rules off without dns;save");
+        row("stop unrestricted", "", "start;stop", "stop work");
+        row("nothing after stop", "", "start;S off;stop;disconnected;boundary;table changed", "");
     }
 
     void step() {
@@ -220,8 +165,9 @@ private slots:
         AgentState state;
         QStringList done;
         for (const QString& words : events.split(u';')) {
-            if (words == u"+9s") {
-                now = {.monotonicMs = now.monotonicMs + 9000, .local = now.local.addSecs(9)};
+            if (words == u"+9s" || words == u"wall +1h") {
+                now = words == u"+9s" ? ClockReading{now.monotonicMs + 9000, now.local.addSecs(9)}
+                                      : ClockReading{now.monotonicMs, now.local.addSecs(3600)};
                 continue;
             }
             const std::optional<AgentEvent> next = eventFrom(words, savedOrders(saved), now);
