@@ -20,6 +20,7 @@
 #include <functional>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace kestrava;
 using namespace kestrava::agent;
@@ -91,44 +92,35 @@ int forgetConsole(const AgentConfig& config) {
     return 0;
 }
 
-// The options that set a value of the configuration: each with its setter, which says what is wrong.
-struct ValueOption {
-    QCommandLineOption option;
-    std::function<QString(AgentConfig&, const QString&)> set;
-};
+// The options that set a value of the configuration, each with its setter, which says what is wrong.
+using Setter = std::function<QString(AgentConfig&, const QString&)>;
+using ValueOption = std::pair<QCommandLineOption, Setter>;
+
+// Takes the value as given.
+Setter store(QString AgentConfig::*member) {
+    return [member](AgentConfig& config, const QString& value) {
+        config.*member = value;
+        return QString();
+    };
+}
 
 QList<ValueOption> valueOptions() {
+    const auto option = [](const char* name, const char* description, const char* valueName) {
+        return QCommandLineOption(QLatin1String(name), QLatin1String(description), QLatin1String(valueName));
+    };
     return {
-        {QCommandLineOption(QStringLiteral("console"), QStringLiteral("The console to connect to."),
-                            QStringLiteral("HOST[:PORT]")),
+        {option("console", "The console to connect to.", "HOST[:PORT]"),
          [](AgentConfig& config, const QString& value) {
              return config.setConsole(value)
                         ? QString()
                         : QStringLiteral("--console takes HOST or HOST:PORT with a port from 1 to 65535");
          }},
-        {QCommandLineOption(QStringLiteral("identifier"), QStringLiteral("Identifier sent to the console."),
-                            QStringLiteral("TEXT")),
-         [](AgentConfig& config, const QString& value) {
-             config.identifier = value;
-             return QString();
-         }},
-        {QCommandLineOption(QStringLiteral("name"), QStringLiteral("Computer name sent to the console."),
-                            QStringLiteral("TEXT")),
-         [](AgentConfig& config, const QString& value) {
-             config.name = value;
-             return QString();
-         }},
-        {QCommandLineOption(QStringLiteral("state-dir"), QStringLiteral("Folder of the saved state."),
-                            QStringLiteral("DIR")),
-         [](AgentConfig& config, const QString& value) {
-             config.stateDir = value;
-             return QString();
-         }},
-        {QCommandLineOption(
-             QStringLiteral("console-fingerprint"),
-             QStringLiteral(
-                 "Connect only over TLS to a console whose certificate has this SHA-256 fingerprint."),
-             QStringLiteral("FINGERPRINT")),
+        {option("identifier", "Identifier sent to the console.", "TEXT"), store(&AgentConfig::identifier)},
+        {option("name", "Computer name sent to the console.", "TEXT"), store(&AgentConfig::name)},
+        {option("state-dir", "Folder of the saved state.", "DIR"), store(&AgentConfig::stateDir)},
+        {option("console-fingerprint",
+                "Connect only over TLS to a console whose certificate has this SHA-256 fingerprint.",
+                "FINGERPRINT"),
          [](AgentConfig& config, const QString& value) {
              config.consoleFingerprint = Fingerprint::parse(value);
              return config.consoleFingerprint.isEmpty()
@@ -245,9 +237,10 @@ int main(int argc, char* argv[]) {
         QStringLiteral("forget-console"),
         QStringLiteral("Clear the console's key pinned at its first contact, then exit."));
     const QList<ValueOption> values = valueOptions();
-    parser.addOptions({configOption, dryRunOption, statusOption, fingerprintOption, forgetConsoleOption});
-    for (const ValueOption& value : values)
-        parser.addOption(value.option);
+    parser.addOption(configOption);
+    for (const auto& [option, set] : values)
+        parser.addOption(option);
+    parser.addOptions({dryRunOption, statusOption, fingerprintOption, forgetConsoleOption});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return fail(
@@ -275,10 +268,10 @@ int main(int argc, char* argv[]) {
                 .arg(configPath),
             kExitBadConfig);
     }
-    for (const ValueOption& value : values) {
-        if (!parser.isSet(value.option))
+    for (const auto& [option, set] : values) {
+        if (!parser.isSet(option))
             continue;
-        if (const QString error = value.set(config, parser.value(value.option)); !error.isEmpty())
+        if (const QString error = set(config, parser.value(option)); !error.isEmpty())
             return fail(error, kExitBadConfig);
     }
     config.dryRun = parser.isSet(dryRunOption);

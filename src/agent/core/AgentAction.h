@@ -10,10 +10,10 @@ namespace kestrava::agent {
 // One thing the core asks of the machine or the link; only the members of its kind are set.
 struct AgentAction {
     enum class Kind {
-        ApplyRules,     // the table for internetOff, entries and ports (restricted false: none at all)
-        RemoveRules,    // the table goes, whatever was applied
-        StartDns,       // the forwarder for the white list in entries and internetOff
-        StopDns,        //
+        ApplyRules,  // the table for internetOff, entries and ports (restricted false: none at all)
+        RemoveRules, // the table goes, whatever was applied
+        StartDns,    // the forwarder for the white list in entries and internetOff
+        StopDns,
         Report,         // "h" with text as its code
         Ask,            // asks the console for request
         NotifyUser,     // text as summary and body to uid
@@ -21,11 +21,11 @@ struct AgentAction {
         LockSessions,   // lock: true to lock, false to unlock
         SetBlockList,   // the programs in entries
         Save,           // the orders to the state file
-        RemoveState,    //
-        DisableUnit,    //
-        ArmBoundary,    // BoundaryReached after waitMs; negative: none
-        StopWork,       // the link and the periodic work end
-        Exit,           // the process ends with exitCode
+        RemoveState,
+        DisableUnit,
+        ArmBoundary, // BoundaryReached after waitMs; negative: none
+        StopWork,    // the link and the periodic work end
+        Exit,        // the process ends with exitCode
     };
     enum class Request { Settings, WhiteList, BlockList };
 
