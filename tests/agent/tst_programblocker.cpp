@@ -1,6 +1,5 @@
 #include "FakeProcTree.h"
 #include "procs/ProgramBlocker.h"
-#include "system/Effects.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -10,26 +9,20 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
-using kestrava::agent::Effects;
 using kestrava::agent::ProcessTable;
 using kestrava::agent::ProgramBlocker;
 
 namespace {
 
-class RecordingEffects : public Effects {
-public:
-    bool applyRuleset(const QString&) override { return true; }
-    bool removeRuleset() override { return true; }
-    std::optional<QString> rulesetInForce() override { return QString(); }
-    bool signalProcess(pid_t pid, int signal) override {
-        sent.append({pid, signal});
-        return true;
-    }
-    void notifyUser(uid_t, const QString&, const QString&) override {}
-    void lockSessions(bool) override {}
-    void disableUnit() override {}
-
+// The signals the blocker sends, recorded instead of sent.
+struct SentSignals {
     QList<QPair<pid_t, int>> sent;
+    ProgramBlocker::Signaller signaller() {
+        return [this](pid_t pid, int signal) {
+            sent.append({pid, signal});
+            return true;
+        };
+    }
 };
 
 void copyWith(const QString& from, const QString& to, const QByteArray& appended) {
@@ -86,8 +79,8 @@ private slots:
         copyWith(u"/bin/true"_s, root.filePath(u"home/homework"_s), "padding");
         QFile::copy(bin + u"/quiz"_s, root.filePath(u"home/answers"_s));
 
-        RecordingEffects effects;
-        ProgramBlocker blocker(effects, 1000, ProcessTable(root.path()), 1);
+        SentSignals effects;
+        ProgramBlocker blocker(effects.signaller(), 1000, ProcessTable(root.path()), 1);
         blocker.setProgramFolders({bin});
         QSignalSpy ended(&blocker, &ProgramBlocker::programEnded);
         const QByteArray exePath =
@@ -108,8 +101,8 @@ private slots:
 
     void unreadableExecutableReportedOnce() {
         QTemporaryDir root;
-        RecordingEffects effects;
-        ProgramBlocker blocker(effects, 1000, ProcessTable(root.path()), 1);
+        SentSignals effects;
+        ProgramBlocker blocker(effects.signaller(), 1000, ProcessTable(root.path()), 1);
         blocker.setProgramFolders({u"/bin"_s});
         // A link that leads nowhere stands for an executable that cannot be opened.
         const QByteArray loop = QFile::encodeName(root.filePath(u"loop"_s));
@@ -125,8 +118,8 @@ private slots:
     // Where fork events arrive; the scan's way is shown end to end.
     void endsForksOfEndedProcess() {
         QTemporaryDir root;
-        RecordingEffects effects;
-        ProgramBlocker blocker(effects, 1000, ProcessTable(root.path()), 1);
+        SentSignals effects;
+        ProgramBlocker blocker(effects.signaller(), 1000, ProcessTable(root.path()), 1);
         blocker.setProgramFolders({});
         const FakeProcess game{4000, 1000, 50, "supertuxkart", "/usr/games/supertuxkart", "supertuxkart"};
         // Forked by the game, and a fork elsewhere: only the first is ended.

@@ -6,7 +6,6 @@
 #include "link/Messenger.h"
 #include "link/SecureListener.h"
 #include "policy/PolicyCommands.h"
-#include "policy/PolicyTarget.h"
 #include "startup/Clock.h"
 #include "store/Database.h"
 
@@ -36,11 +35,7 @@ public:
         m_connections.Close_All_Sockets();
     }
 
-    kestrava::Database& db() { return m_db; }
-    kestrava::FixedClock& clock() { return m_clock; }
-    kestrava::Messenger& messenger() { return m_messenger; }
     QString groupKey() const;
-    kestrava::PolicyTarget groupTarget() const { return {groupKey(), QString::fromLatin1(kGroup), {}, {}}; }
 
     bool isConnected(const QString& systemKey) const;
     // Every status code that client services reported ("IN", "TF" ...), oldest first. The tree shows

@@ -24,8 +24,8 @@ const QRegularExpression kNotSaved(QStringLiteral("(could not|cannot|can't|faile
                                    QRegularExpression::CaseInsensitiveOption);
 } // namespace
 
-// kestrava-agent in the pc of a NetLab, its console's core in this process, and the pc's student trying
-// each known way around an "internet off" order.
+// kestrava-agent in the pc of a NetLab, its console's core in this process: its orders checked with real
+// connections from the pc, and the pc's student trying each known way around an "internet off" order.
 class TestAgentAgainstStudent : public QObject {
     Q_OBJECT
 public:
@@ -64,6 +64,63 @@ private slots:
             m_agent->stop();
             m_agent->setStatePath(m_stateFolder);
         }
+    }
+
+    void init() {
+        // What an earlier case may have left behind.
+        QVERIFY(m_console->listen());
+        m_console->setControlledPort(0);
+    }
+
+    void internetOffAndOn() {
+        QVERIFY(agentWith({}, false));
+        QVERIFY(!m_lab.probe(NetLab::kWeb, kHttp));
+        QVERIFY(!m_lab.probe(NetLab::kWeb6, kHttp));
+        QVERIFY(m_lab.probe(NetLab::kLanHost, NetLab::kLanProxyPort));
+        QVERIFY(m_console->setInternetReported(true));
+        QVERIFY(m_lab.probe(NetLab::kWeb, kHttp));
+        QVERIFY(m_lab.probe(NetLab::kWeb6, kHttp));
+    }
+
+    void controlledPortToLan_data() {
+        QTest::addColumn<QString>("proxy");
+        QTest::newRow("another computer of the LAN") << NetLab::kLanHost;
+        QTest::newRow("the console's computer") << NetLab::kLan;
+    }
+
+    void controlledPortToLan() {
+        QFETCH(QString, proxy);
+        QVERIFY(agentWith({}, false));
+        m_console->setControlledPort(NetLab::kLanProxyPort);
+        // "O" changes rules, not the state: nothing is reported.
+        QTRY_VERIFY_WITH_TIMEOUT(!m_lab.probe(proxy, NetLab::kLanProxyPort), 10000);
+        QVERIFY(m_console->setInternetReported(true));
+        QVERIFY(m_lab.probe(proxy, NetLab::kLanProxyPort));
+    }
+
+    void failClosedWithoutConsole() {
+        QVERIFY(agentWith({}, false));
+        m_console->stopListening();
+        QVERIFY(!m_console->isConnected(LabAgent::systemKey()));
+        QVERIFY(!m_lab.probe(NetLab::kWeb, kHttp));
+        m_agent->stop();
+        // As after a reboot: no table of the agent's is left.
+        m_lab.inPc(QStringLiteral("nft delete table inet kestrava"));
+        QVERIFY(m_lab.probe(NetLab::kWeb, kHttp));
+        QVERIFY(m_agent->start());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_lab.agentTable().isEmpty(), 15000);
+        QVERIFY(!m_lab.probe(NetLab::kWeb, kHttp));
+        m_agent->stop();
+    }
+
+    void terminateRemovesTable() {
+        QVERIFY(agentWith({}, false));
+        QVERIFY(!m_lab.agentTable().isEmpty());
+        m_console->terminate(LabAgent::systemKey());
+        QVERIFY(m_agent->waitForExit(10000));
+        QCOMPARE(m_agent->exitCode(), 0);
+        QVERIFY(m_lab.agentTable().isEmpty());
+        QVERIFY(m_lab.probe(NetLab::kWeb, kHttp));
     }
 
     void stallingSessionBus_data() {

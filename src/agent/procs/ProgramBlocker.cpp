@@ -3,7 +3,6 @@
 #include "procs/ExecWatcher.h"
 #include "procs/InterpreterArguments.h"
 #include "procs/ProcsLog.h"
-#include "system/Effects.h"
 
 #include <QSet>
 #include <algorithm>
@@ -12,10 +11,10 @@
 
 namespace kestrava::agent {
 
-ProgramBlocker::ProgramBlocker(Effects& effects, uid_t uidMin, ProcessTable table, pid_t ownPid,
+ProgramBlocker::ProgramBlocker(Signaller signaller, uid_t uidMin, ProcessTable table, pid_t ownPid,
                                QObject* parent)
     : QObject(parent)
-    , m_effects(effects)
+    , m_signaller(std::move(signaller))
     , m_table(std::move(table))
     , m_ownPid(ownPid)
     , m_uidMin(uidMin)
@@ -271,7 +270,7 @@ void ProgramBlocker::end(const ProcessInfo& process, const QString& reason, pid_
         // Listed before the kill: the kernel hands them to another parent at once.
         const QList<pid_t> children = m_table.children(victim.pid);
         // No grace: a blocked program could use it to fork or hop to a new process.
-        if (!m_effects.signalProcess(victim.pid, SIGKILL))
+        if (!m_signaller(victim.pid, SIGKILL))
             continue;
         const QString what = victim.exeName.isEmpty() ? victim.comm : victim.exeName;
         qCInfo(lcAgentProcs).noquote()

@@ -18,7 +18,6 @@
 
 namespace kestrava::agent {
 
-class Effects;
 class ExecWatcher;
 
 // Ends with SIGKILL, at once, the user processes that run a blocked program (by name, by content, or
@@ -36,7 +35,10 @@ public:
     // The reason to end a process (the text of its notification); empty to leave it.
     using ExtraCheck = std::function<QString(const ProcessInfo&)>;
 
-    ProgramBlocker(Effects& effects, uid_t uidMin, ProcessTable table = ProcessTable(),
+    // Sends a signal to a process; false when it could not.
+    using Signaller = std::function<bool(pid_t pid, int signal)>;
+
+    ProgramBlocker(Signaller signaller, uid_t uidMin, ProcessTable table = ProcessTable(),
                    pid_t ownPid = ::getpid(), QObject* parent = nullptr);
 
     // Ends what the new list blocks at once.
@@ -83,7 +85,7 @@ private:
     void endForksOfEnded();
     void end(const ProcessInfo& process, const QString& reason, pid_t forkOf = 0);
 
-    Effects& m_effects;
+    Signaller m_signaller;
     ProcessTable m_table;
     pid_t m_ownPid;
     uid_t m_uidMin;
