@@ -10,14 +10,15 @@
 #include "procs/InstalledPrograms.h"
 #include "procs/LoginDefs.h"
 #include "procs/ProgramBlocker.h"
+#include "protocol/ConsoleOrder.h"
 #include "protocol/Messages.h"
+#include "protocol/Requests.h"
 #include "state/ConsolePin.h"
 #include "state/StatusServer.h"
 #include "state/StatusText.h"
 #include "system/Effects.h"
 #include "tls/Fingerprint.h"
 #include "tls/TlsIdentity.h"
-#include "wire/OrderParser.h"
 
 #include <QDir>
 #include <QFile>
@@ -243,26 +244,26 @@ void Agent::handleSchedule(const Schedule& schedule) {
     if (schedule.type == Schedule::Type::Timer)
         m_timerRunning = false;
     if (schedule.type == Schedule::Type::Ranges)
-        report(QStringLiteral("SN"));
+        report(StatusReport::ScheduleOn);
     else if (wasRanges)
-        report(QStringLiteral("SF"));
+        report(StatusReport::ScheduleOff);
     evaluate();
 }
 
 void Agent::handleFlag(int code) {
     if (code == Messages::kFlagSynchronized) {
-        m_link->send(Messages::buildAskSettings());
-        m_link->send(Messages::buildAskWhiteList());
-        m_link->send(Messages::buildAskBlockList());
+        m_link->send(encodeRequest(Request::Settings));
+        m_link->send(encodeRequest(Request::WhiteList));
+        m_link->send(encodeRequest(Request::BlockList));
         if (m_internetOn)
-            report(*m_internetOn ? QStringLiteral("IN") : QStringLiteral("IF"));
+            report(*m_internetOn ? StatusReport::InternetOn : StatusReport::InternetOff);
         if (m_orders.schedule.type == Schedule::Type::Ranges)
-            report(QStringLiteral("SN"));
+            report(StatusReport::ScheduleOn);
         if (m_timerRunning)
-            report(QStringLiteral("TN"));
+            report(StatusReport::TimerOn);
     } else if (code == Messages::kFlagMoved) {
-        m_link->send(Messages::buildAskWhiteList());
-        m_link->send(Messages::buildAskBlockList());
+        m_link->send(encodeRequest(Request::WhiteList));
+        m_link->send(encodeRequest(Request::BlockList));
     }
 }
 
@@ -273,7 +274,7 @@ void Agent::evaluate() {
                               m_orders.schedule.timerStart <= now && now < m_orders.schedule.timerEnd;
     if (timerRunning != m_timerRunning) {
         m_timerRunning = timerRunning;
-        report(timerRunning ? QStringLiteral("TN") : QStringLiteral("TF"));
+        report(timerRunning ? StatusReport::TimerOn : StatusReport::TimerOff);
     }
     const bool on = !decision.imposed || decision.internetOn;
     const bool first = !m_internetOn;
@@ -284,7 +285,7 @@ void Agent::evaluate() {
     if (changed) {
         const QString notice = internetNotice(on, decision.nextChange, now);
         qCInfo(lcAgent).noquote() << notice;
-        report(on ? QStringLiteral("IN") : QStringLiteral("IF"));
+        report(on ? StatusReport::InternetOn : StatusReport::InternetOff);
         // At start, an open internet is no news.
         if (!first || !on)
             notifyEveryone(QStringLiteral("Kestrava"), notice);
@@ -370,8 +371,8 @@ void Agent::startDns() {
                                                  .directory = m_config.stateDir}));
 }
 
-void Agent::report(const QString& code) {
-    m_link->send(Messages::buildStatusReport(code));
+void Agent::report(StatusReport code) {
+    m_link->send(encodeStatusReport(code));
 }
 
 void Agent::notifyEveryone(const QString& summary, const QString& body) {

@@ -4,6 +4,7 @@
 #include "policy/ConsoleClock.h"
 #include "policy/InternetDecision.h"
 #include "policy/Policy.h"
+#include "protocol/StatusReport.h"
 #include "state/StateFile.h"
 
 #include <QHostAddress>
@@ -60,7 +61,7 @@ private:
     // Puts the table back when it is missing or differs from what was applied (flushed by hand).
     void checkTable();
     void startDns();
-    void report(const QString& code);
+    void report(StatusReport code);
     void notifyEveryone(const QString& summary, const QString& body);
     void onProgramEnded(uid_t uid, const QString& program);
     void save();

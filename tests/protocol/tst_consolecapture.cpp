@@ -6,11 +6,12 @@
 #include "options/SettingsPayload.h"
 #include "policy/InternetDecision.h"
 #include "policy/SchedulePayload.h"
+#include "protocol/ConsoleOrder.h"
 #include "protocol/Fields.h"
-#include "protocol/Messages.h"
+#include "protocol/ListOrders.h"
+#include "protocol/ShortOrders.h"
 #include "startup/Clock.h"
 #include "startup/LocalTimes.h"
-#include "wire/OrderParser.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -40,12 +41,12 @@ QString readable(QString message) {
 
 // The agent's view of one order: refused with its reason, or taken, with the internet state for a schedule.
 QString agentView(const QString& message) {
-    const agent::OrderParse parse = agent::parseOrder(message);
+    const OrderParse parse = parseOrder(message);
     if (!parse.order)
         return QStringLiteral("refused ") + parse.error;
     if (parse.order->kind != MessageKind::Schedule)
         return QStringLiteral("taken");
-    const agent::Schedule& schedule = parse.order->schedule;
+    const Schedule& schedule = parse.order->schedule;
     const agent::Decision decision = agent::decide(schedule, schedule.stamp.addSecs(-2));
     return QStringLiteral("imposed %1 on %2 next %3")
         .arg(decision.imposed)
@@ -140,12 +141,12 @@ QString capture(int index) {
 
     const QString groupKey = PolicyRows::groupKey(QStringLiteral("Lab"));
     const QStringList messages{
-        Messages::buildSchedule(Get_System_Schedule(db, FixedClock(now), key)),
-        Messages::buildSettings(Get_The_Settings(db, key)),
-        Messages::buildSettings(Get_The_Settings(db, groupKey)),
-        Messages::buildSettings(Get_The_Settings(db, Keys::rootKey())),
-        Messages::buildWhiteList(Get_URL_List(db, key)),
-        Messages::buildBlockList(Get_Program_List(db, groupKey)),
+        encodeSchedule(Get_System_Schedule(db, FixedClock(now), key)),
+        encodeSettings(Get_The_Settings(db, key)),
+        encodeSettings(Get_The_Settings(db, groupKey)),
+        encodeSettings(Get_The_Settings(db, Keys::rootKey())),
+        encodeWhiteList(Get_URL_List(db, key)),
+        encodeBlockList(Get_Program_List(db, groupKey)),
     };
     QStringList line{description};
     for (const QString& message : messages)
@@ -157,9 +158,10 @@ QString capture(int index) {
 QString fixedOrders() {
     QStringList line;
     for (const QString& message :
-         {Messages::buildFlag(Messages::kFlagSynchronized), Messages::buildFlag(Messages::kFlagMoved),
-          Messages::buildBlankScreen(true), Messages::buildBlankScreen(false), Messages::buildMakeVisible(),
-          Messages::buildMakeInvisible(), Messages::buildTerminate(), Messages::buildUninstall()})
+         {encodeFlag(Messages::kFlagSynchronized), encodeFlag(Messages::kFlagMoved), encodeBlankScreen(true),
+          encodeBlankScreen(false), encodeBareOrder(MessageKind::MakeVisible),
+          encodeBareOrder(MessageKind::MakeInvisible), encodeBareOrder(MessageKind::Terminate),
+          encodeBareOrder(MessageKind::Uninstall)})
         line << readable(message) << agentView(message);
     return line.join(QLatin1Char('\t'));
 }

@@ -1,6 +1,6 @@
 #include "policy/ConsoleClock.h"
 
-#include "wire/ConsoleTimeText.h"
+#include "protocol/ConsoleTimeText.h"
 
 #include <time.h>
 

@@ -1,10 +1,9 @@
+#include "protocol/ConsoleSplitter.h"
 #include "protocol/Fields.h"
-#include "wire/ConsoleSplitter.h"
 
 #include <QTest>
 
 using namespace kestrava;
-using namespace kestrava::agent;
 using Rest = SplitResult::Rest;
 
 namespace {
