@@ -1,5 +1,5 @@
+#include "WireText.h"
 #include "protocol/ConsoleSplitter.h"
-#include "protocol/Fields.h"
 
 #include <QTest>
 
@@ -7,14 +7,10 @@ using namespace kestrava;
 using Rest = SplitResult::Rest;
 
 namespace {
-// '|' stands for the separator.
-QString wire(const char* text) {
-    return QString::fromLatin1(text).replace(QLatin1Char('|'), kFieldSeparator);
-}
 QStringList wire(std::initializer_list<const char*> texts) {
     QStringList out;
     for (const char* text : texts)
-        out << wire(text);
+        out << ::wire(text);
     return out;
 }
 } // namespace

@@ -42,8 +42,6 @@ void TestShortOrders::bothWays_data() {
     QTest::newRow("invisible") << encodeBareOrder(MessageKind::MakeInvisible) << wire("I") << "I 0 0";
     QTest::newRow("terminate") << encodeBareOrder(MessageKind::Terminate) << wire("T") << "T 0 0";
     QTest::newRow("uninstall") << encodeBareOrder(MessageKind::Uninstall) << wire("U") << "U 0 0";
-    QTest::newRow("not a bare order")
-        << encodeBareOrder(MessageKind::Flag) << QString() << "not a console message: \"\"";
 }
 
 void TestShortOrders::bothWays() {
