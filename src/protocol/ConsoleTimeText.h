@@ -8,8 +8,8 @@
 
 namespace kestrava {
 
-// The console's date-times are wall-clock readings of its region. They are kept as naive
-// date-times carried in UTC, so no daylight-saving rule of this computer bends their arithmetic.
+// The console's date-times are wall-clock readings of its region. Read back they are naive date-times
+// carried in UTC, so no daylight-saving rule of the reading computer bends their arithmetic.
 namespace ConsoleTimeText {
 
 // The day the console's date-times stand on when their date part is zero.
