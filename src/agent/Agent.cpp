@@ -7,13 +7,13 @@
 #include "link/ConsoleLink.h"
 #include "procs/InstalledPrograms.h"
 #include "procs/ProgramBlocker.h"
+#include "protocol/ConsoleOrder.h"
 #include "protocol/Messages.h"
 #include "state/StatusServer.h"
 #include "state/StatusText.h"
 #include "system/Effects.h"
 #include "tls/Fingerprint.h"
 #include "tls/TlsIdentity.h"
-#include "wire/OrderParser.h"
 
 #include <QHostInfo>
 #include <QLoggingCategory>
@@ -32,18 +32,6 @@ constexpr int kConsoleLookupRetryMs = 10000;
 QList<Cidr> localNetworks(const AgentConfig& config) {
     return config.localNetworks.isEmpty() ? LocalNetworks::defaults()
                                           : Cidr::parseList(config.localNetworks).value_or(QList<Cidr>());
-}
-
-QString request(AgentAction::Request request) {
-    switch (request) {
-    case AgentAction::Request::Settings:
-        return Messages::buildAskSettings();
-    case AgentAction::Request::WhiteList:
-        return Messages::buildAskWhiteList();
-    case AgentAction::Request::BlockList:
-        return Messages::buildAskBlockList();
-    }
-    return {};
 }
 
 } // namespace
@@ -153,10 +141,10 @@ void Agent::carryOut(const AgentAction& action) {
         m_effects.stopDns();
         break;
     case Kind::Report:
-        m_link->send(Messages::buildStatusReport(action.text));
+        m_link->send(encodeStatusReport(action.report));
         break;
     case Kind::Ask:
-        m_link->send(request(action.request));
+        m_link->send(encodeRequest(action.request));
         break;
     case Kind::NotifyUser:
         m_effects.notifyUser(action.uid, action.text, action.body);

@@ -1,5 +1,6 @@
 #include "link/ConsoleLink.h"
-#include "protocol/Messages.h"
+#include "protocol/Identification.h"
+#include "protocol/Requests.h"
 #include "protocol/WireCodec.h"
 #include "tls/Fingerprint.h"
 #include "tls/TlsIdentity.h"
@@ -12,10 +13,12 @@
 #include <QTest>
 #include <sys/socket.h>
 
+using kestrava::encodeIdentification;
+using kestrava::encodeRequest;
+using kestrava::Request;
 using kestrava::TlsIdentity;
-using kestrava::WireCodec::encodeUtf16;
-namespace Messages = kestrava::Messages;
 using kestrava::agent::ConsoleLink;
+using kestrava::WireCodec::encodeUtf16;
 using namespace Qt::StringLiterals;
 
 class TestConsoleLink : public QObject {
@@ -34,9 +37,9 @@ private slots:
         ConsoleLink link(u"127.0.0.1"_s, console.serverPort(), u"id1"_s, u"pc-1"_s);
         link.start();
         QTRY_VERIFY_WITH_TIMEOUT(!arrivals.isEmpty(), 5000);
-        QList<QByteArray> expected{encodeUtf16(Messages::buildIdentification(u"id1"_s, u"pc-1"_s, u"1.4"_s))};
-        for (const QString& ask :
-             {Messages::buildAskSettings(), Messages::buildAskWhiteList(), Messages::buildAskBlockList()}) {
+        QList<QByteArray> expected{encodeUtf16(encodeIdentification({u"id1"_s, u"pc-1"_s, u"1.4"_s}))};
+        for (const QString& ask : {encodeRequest(Request::Settings), encodeRequest(Request::WhiteList),
+                                   encodeRequest(Request::BlockList)}) {
             link.send(ask);
             expected << encodeUtf16(ask);
         }

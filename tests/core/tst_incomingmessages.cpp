@@ -238,9 +238,9 @@ void TestIncomingMessages::requests() {
         client->askSchedule();
     QVERIFY(LinkHarness::waitForArrivals(client, 1));
     QCOMPARE(LinkHarness::shown(client),
-             QStringList{answer.isEmpty() ? SimulatedClient::displayText(QStringLiteral("O") +
-                                                                         Get_The_Settings(link.db(), kKey))
-                                          : answer});
+             QStringList{answer.isEmpty()
+                             ? SimulatedClient::displayText(encodeSettings(Get_The_Settings(link.db(), kKey)))
+                             : answer});
 }
 
 void TestIncomingMessages::secondConnectionOfTheSameSystemDropsTheFirst() {

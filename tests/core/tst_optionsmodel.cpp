@@ -71,9 +71,9 @@ void TestOptionsModel::loadReadsFactoryRow() {
         QCOMPARE(port, 0);
     QCOMPARE(f.model.portAtOpening(), 8999);
     const QString sep(kFieldSeparator);
-    QCOMPARE(f.model.payloadAtOpening(), sep + QStringLiteral("10") + sep + QStringLiteral("0") + sep +
-                                             QStringLiteral("0%1").arg(sep).repeated(9) +
-                                             values.blockMessage + sep);
+    QCOMPARE(encodeSettings(f.model.settingsAtOpening()),
+             QStringLiteral("O") + sep + QStringLiteral("10") + sep + QStringLiteral("0") + sep +
+                 QStringLiteral("0%1").arg(sep).repeated(9) + values.blockMessage + sep);
 }
 
 void TestOptionsModel::loadMatchesGroupIgnoringCase() {
@@ -169,7 +169,7 @@ void TestOptionsModel::changedBlockMessageSendsToAll() {
     const QString payload = sep + QStringLiteral("10") + sep + QStringLiteral("0%1").arg(sep).repeated(10) +
                             values.blockMessage + sep;
     QCOMPARE(f.sent, QStringList{QStringLiteral("O") + payload});
-    QCOMPARE(f.model.payloadAtOpening(), payload);
+    QCOMPARE(encodeSettings(f.model.settingsAtOpening()), QStringLiteral("O") + payload);
     QCOMPARE(f.stored("AppBlockerMessage").toString(), values.blockMessage);
 
     // Applying again without a change sends nothing more.

@@ -5,6 +5,7 @@
 #include "lists/UrlListPayload.h"
 #include "options/SettingsPayload.h"
 #include "policy/SchedulePayload.h"
+#include "protocol/ListOrders.h"
 #include "startup/Clock.h"
 #include "store/Database.h"
 #include "store/PayloadCache.h"
@@ -53,8 +54,9 @@ void TestPayloadCache::init() {
 QStringList TestPayloadCache::payloads(Database& db) {
     QStringList all;
     for (const QString& key : {m_follower, m_own, PolicyRows::groupKey(u"G1"_s)}) {
-        all << Get_System_Schedule(db, m_clock, key) << Get_The_Settings(db, key) << Get_URL_List(db, key)
-            << Get_Program_List(db, key);
+        all << encodeSchedule(Get_System_Schedule(db, m_clock, key))
+            << encodeSettings(Get_The_Settings(db, key)) << encodeWhiteList(Get_URL_List(db, key))
+            << encodeBlockList(Get_Program_List(db, key));
     }
     return all;
 }

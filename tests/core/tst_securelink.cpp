@@ -3,7 +3,7 @@
 #include "console/Keys.h"
 #include "link/KeyPins.h"
 #include "link/SecureListener.h"
-#include "protocol/Messages.h"
+#include "protocol/Identification.h"
 #include "protocol/WireCodec.h"
 #include "tls/Fingerprint.h"
 #include "tls/TlsIdentity.h"
@@ -155,7 +155,7 @@ void TestSecureLink::refusedBeforeASlot() {
         socket.connectToHost(u"127.0.0.1"_s, fixture.secure.listeningPort());
         if (what == u"plain"_s) {
             QVERIFY(socket.waitForConnected(kWaitMs));
-            socket.write(WireCodec::encodeUtf16(Messages::buildIdentification(u"1"_s, u"PC"_s, u"1.4"_s)));
+            socket.write(WireCodec::encodeUtf16(encodeIdentification({u"1"_s, u"PC"_s, u"1.4"_s})));
         }
     }
     QTRY_COMPARE_WITH_TIMEOUT(refused.size(), 1, kWaitMs);

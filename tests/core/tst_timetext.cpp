@@ -9,11 +9,9 @@ class TestTimeText : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void generalDateTime_data();
-    void generalDateTime();
     void statusStamp();
-    void scheduleTimeRoundTrip_data();
-    void scheduleTimeRoundTrip();
+    void scheduleTimeRead_data();
+    void scheduleTimeRead();
     void timerPeriod();
     void storedDateTime_data();
     void storedDateTime();
@@ -24,26 +22,12 @@ void TestTimeText::initTestCase() {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
 }
 
-void TestTimeText::generalDateTime_data() {
-    QTest::addColumn<QDateTime>("at");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("afternoon") << QDateTime(QDate(2026, 12, 4), QTime(13, 5, 9)) << "12/4/2026 1:05:09 PM";
-    QTest::newRow("midnight") << QDateTime(QDate(2027, 1, 1), QTime(0, 0, 1)) << "1/1/2027 12:00:01 AM";
-    QTest::newRow("zero date") << QDateTime(QDate(1899, 12, 30), QTime(9, 30, 0)) << "9:30:00 AM";
-}
-
-void TestTimeText::generalDateTime() {
-    QFETCH(QDateTime, at);
-    QFETCH(QString, expected);
-    QCOMPARE(TimeText::generalDateTime(at), expected);
-}
-
 void TestTimeText::statusStamp() {
     QCOMPARE(TimeText::statusStamp(QDateTime(QDate(2026, 3, 7), QTime(23, 59, 59))),
              QStringLiteral("07/03/26 11:59:59 PM"));
 }
 
-void TestTimeText::scheduleTimeRoundTrip_data() {
+void TestTimeText::scheduleTimeRead_data() {
     QTest::addColumn<QTime>("time");
     QTest::addColumn<QString>("text");
     QTest::newRow("morning") << QTime(9, 5) << "09:05 AM";
@@ -52,10 +36,9 @@ void TestTimeText::scheduleTimeRoundTrip_data() {
     QTest::newRow("evening") << QTime(23, 59) << "11:59 PM";
 }
 
-void TestTimeText::scheduleTimeRoundTrip() {
+void TestTimeText::scheduleTimeRead() {
     QFETCH(QTime, time);
     QFETCH(QString, text);
-    QCOMPARE(TimeText::scheduleTime(time), text);
     QCOMPARE(TimeText::parseScheduleTime(text), time);
     QCOMPARE(TimeText::parseScheduleTime(text.toLower()), time);
 }

@@ -11,7 +11,7 @@
 #include "options/SecureLinkSettings.h"
 #include "platform/AutoStartSwitch.h"
 #include "platform/TraySwitch.h"
-#include "protocol/Messages.h"
+#include "protocol/ShortOrders.h"
 
 #include <QDebug>
 #include <QTest>
@@ -101,11 +101,11 @@ void LabConsole::blockProgram(const QString& name) {
 }
 
 void LabConsole::terminate(const QString& key) {
-    m_messenger.Enumerate_Childs_And_Send_Message(key, Messages::buildTerminate());
+    m_messenger.Enumerate_Childs_And_Send_Message(key, encodeBareOrder(MessageKind::Terminate));
 }
 
 void LabConsole::showNotifications() {
-    m_messenger.Enumerate_Childs_And_Send_Message(groupKey(), Messages::buildMakeVisible());
+    m_messenger.Enumerate_Childs_And_Send_Message(groupKey(), encodeBareOrder(MessageKind::MakeVisible));
 }
 
 void LabConsole::setControlledPort(int port) {

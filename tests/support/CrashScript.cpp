@@ -9,7 +9,7 @@
 #include "policy/ScheduleModel.h"
 #include "policy/TimerModel.h"
 #include "protocol/Fields.h"
-#include "protocol/Messages.h"
+#include "protocol/Identification.h"
 #include "store/Database.h"
 
 #include <QSqlQuery>
@@ -23,7 +23,7 @@ namespace {
 constexpr int kSecondsPerCommand = 61;
 
 QString identificationOf(const QString& identifier, const QString& name) {
-    return Messages::buildIdentification(identifier, name, QStringLiteral("1.4"));
+    return encodeIdentification({identifier, name, QStringLiteral("1.4")});
 }
 
 QList<int> someRows(std::mt19937& random, int size, int most) {

@@ -4,13 +4,15 @@ namespace kestrava::agent {
 
 namespace {
 
-QString requestName(AgentAction::Request request) {
+QString requestName(Request request) {
     switch (request) {
-    case AgentAction::Request::Settings:
+    case Request::Schedule:
+        return QStringLiteral("schedule");
+    case Request::Settings:
         return QStringLiteral("settings");
-    case AgentAction::Request::WhiteList:
+    case Request::WhiteList:
         return QStringLiteral("white list");
-    case AgentAction::Request::BlockList:
+    case Request::BlockList:
         return QStringLiteral("block list");
     }
     return {};
@@ -46,7 +48,8 @@ QString AgentAction::describe() const {
     case Kind::StopDns:
         return QStringLiteral("stop dns");
     case Kind::Report:
-        return QStringLiteral("report ") + text;
+        // The code as sent, without the message's letter.
+        return QStringLiteral("report ") + encodeStatusReport(report).mid(1);
     case Kind::Ask:
         return QStringLiteral("ask ") + requestName(request);
     case Kind::NotifyUser:

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "protocol/Requests.h"
+#include "protocol/StatusReport.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -14,7 +17,7 @@ struct AgentAction {
         RemoveRules, // the table goes, whatever was applied
         StartDns,    // the forwarder for the white list in entries and internetOff
         StopDns,
-        Report,         // "h" with text as its code
+        Report,         // "h" with report
         Ask,            // asks the console for request
         NotifyUser,     // text as summary and body to uid
         NotifyEveryone, // text and body to every person with a session
@@ -27,13 +30,12 @@ struct AgentAction {
         StopWork,    // the link and the periodic work end
         Exit,        // the process ends with exitCode
     };
-    enum class Request { Settings, WhiteList, BlockList };
-
     Kind kind = Kind::Save;
     QString text{};
     QString body{};
     uid_t uid = 0;
     Request request = Request::Settings;
+    StatusReport report = StatusReport::InternetOn;
     bool restricted = false;
     bool internetOff = false;
     bool lock = false;

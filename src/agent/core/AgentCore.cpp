@@ -2,8 +2,8 @@
 
 #include "policy/InternetDecision.h"
 #include "policy/NoticeText.h"
+#include "protocol/ConsoleTimeText.h"
 #include "protocol/Messages.h"
-#include "wire/ConsoleTimeText.h"
 
 #include <QLoggingCategory>
 #include <algorithm>
@@ -149,9 +149,9 @@ private:
 
     bool internetOff() const { return m_state.internetOn && !*m_state.internetOn; }
 
-    void report(const char* code) { add({.kind = Kind::Report, .text = QLatin1String(code)}); }
+    void report(StatusReport code) { add({.kind = Kind::Report, .report = code}); }
 
-    void ask(AgentAction::Request request) { add({.kind = Kind::Ask, .request = request}); }
+    void ask(Request request) { add({.kind = Kind::Ask, .request = request}); }
 
     void schedule(const Schedule& schedule) {
         // A time alone names no moment: the clock stays as it was.
@@ -165,26 +165,26 @@ private:
         if (schedule.type == Schedule::Type::Timer)
             m_state.timerRunning = false;
         if (schedule.type == Schedule::Type::Ranges)
-            report("SN");
+            report(StatusReport::ScheduleOn);
         else if (wasRanges)
-            report("SF");
+            report(StatusReport::ScheduleOff);
         evaluate();
     }
 
     void flag(int code) {
         if (code == Messages::kFlagSynchronized) {
-            ask(AgentAction::Request::Settings);
-            ask(AgentAction::Request::WhiteList);
-            ask(AgentAction::Request::BlockList);
+            ask(Request::Settings);
+            ask(Request::WhiteList);
+            ask(Request::BlockList);
             if (m_state.internetOn)
-                report(*m_state.internetOn ? "IN" : "IF");
+                report(*m_state.internetOn ? StatusReport::InternetOn : StatusReport::InternetOff);
             if (m_orders.schedule.type == Schedule::Type::Ranges)
-                report("SN");
+                report(StatusReport::ScheduleOn);
             if (m_state.timerRunning)
-                report("TN");
+                report(StatusReport::TimerOn);
         } else if (code == Messages::kFlagMoved) {
-            ask(AgentAction::Request::WhiteList);
-            ask(AgentAction::Request::BlockList);
+            ask(Request::WhiteList);
+            ask(Request::BlockList);
         }
     }
 
@@ -196,7 +196,7 @@ private:
             schedule.type == Schedule::Type::Timer && schedule.timerStart <= now && now < schedule.timerEnd;
         if (timerRunning != m_state.timerRunning) {
             m_state.timerRunning = timerRunning;
-            report(timerRunning ? "TN" : "TF");
+            report(timerRunning ? StatusReport::TimerOn : StatusReport::TimerOff);
         }
         const bool on = !decision.imposed || decision.internetOn;
         const bool first = !m_state.internetOn;
@@ -207,7 +207,7 @@ private:
         if (changed) {
             const QString notice = internetNotice(on, decision.nextChange, now);
             qCInfo(lcCore).noquote() << notice;
-            report(on ? "IN" : "IF");
+            report(on ? StatusReport::InternetOn : StatusReport::InternetOff);
             // At start, an open internet is no news.
             if ((!first || !on) && m_orders.notificationsVisible)
                 add({.kind = Kind::NotifyEveryone, .text = QStringLiteral("Kestrava"), .body = notice});

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "policy/Policy.h"
-#include "wire/OrderParser.h"
+#include "protocol/ConsoleOrder.h"
 
 #include <QString>
 #include <optional>

@@ -2,7 +2,7 @@
 
 #include "policy/ConsoleClock.h"
 #include "policy/InternetDecision.h"
-#include "wire/ConsoleTimeText.h"
+#include "protocol/ConsoleTimeText.h"
 
 namespace kestrava::agent {
 

@@ -7,7 +7,7 @@
 #include "procs/ExecWatcher.h"
 #include "procs/LoginDefs.h"
 #include "system/ServiceNotifier.h"
-#include "wire/ConsoleTimeText.h"
+#include "protocol/ConsoleTimeText.h"
 
 #include <QDBusConnection>
 #include <QDBusInterface>

@@ -6,7 +6,7 @@
 #include "console/SystemTree.h"
 #include "link/ConnectionManager.h"
 #include "link/Messenger.h"
-#include "protocol/Messages.h"
+#include "protocol/ShortOrders.h"
 #include "store/Database.h"
 #include "store/StorableText.h"
 
@@ -176,7 +176,7 @@ void GroupSystemManager::showMove(TreeNode* system, TreeNode* target) {
     const QString key = system->key;
     m_tree.moveNode(system, target);
     if (m_connections)
-        m_connections->Send_Data_To_System(key, Messages::buildFlag(Messages::kFlagMoved));
+        m_connections->Send_Data_To_System(key, encodeFlag(Messages::kFlagMoved));
     if (m_messenger)
         m_messenger->sendScheduleToSystem(key);
 }

@@ -2,6 +2,7 @@
 
 #include "protocol/Fields.h"
 #include "protocol/Messages.h"
+#include "protocol/StatusReport.h"
 #include "protocol/WireCodec.h"
 
 namespace kestrava {
@@ -45,7 +46,7 @@ bool InboundSplitter::startsLikeMessage(QStringView text) {
     if (isIdentificationLetter(first))
         return text.size() > 1 && text[1] == kFieldSeparator;
     if (first == QLatin1Char('h'))
-        return text.size() >= kStatusLength && Messages::isStatusCode(text.mid(1, 2));
+        return text.size() >= kStatusLength && decodeStatusReport(text);
     return isRequestLetter(first);
 }
 

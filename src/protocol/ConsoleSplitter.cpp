@@ -1,11 +1,11 @@
-#include "wire/ConsoleSplitter.h"
+#include "protocol/ConsoleSplitter.h"
 
 #include "protocol/Fields.h"
 
 #include <algorithm>
 #include <initializer_list>
 
-namespace kestrava::agent {
+namespace kestrava {
 
 namespace {
 
@@ -298,4 +298,4 @@ SplitResult splitConsoleMessages(QStringView buffer, bool final) {
     return result;
 }
 
-} // namespace kestrava::agent
+} // namespace kestrava

@@ -1,4 +1,4 @@
-#include "protocol/Fields.h"
+#include "WireText.h"
 #include "protocol/InboundSplitter.h"
 #include "protocol/WireCodec.h"
 
@@ -23,13 +23,8 @@ private slots:
 
 namespace {
 
-// '|' stands for the separator.
-QString wire(const QString& text) {
-    return QString(text).replace(QLatin1Char('|'), kFieldSeparator);
-}
-
 QByteArray utf16(const char* text) {
-    return WireCodec::encodeUtf16(wire(QString::fromLatin1(text)));
+    return WireCodec::encodeUtf16(wire(text));
 }
 
 QStringList shown(const QStringList& messages) {

@@ -1,21 +1,16 @@
-#include "protocol/Fields.h"
-#include "wire/ConsoleSplitter.h"
+#include "WireText.h"
+#include "protocol/ConsoleSplitter.h"
 
 #include <QTest>
 
 using namespace kestrava;
-using namespace kestrava::agent;
 using Rest = SplitResult::Rest;
 
 namespace {
-// '|' stands for the separator.
-QString wire(const char* text) {
-    return QString::fromLatin1(text).replace(QLatin1Char('|'), kFieldSeparator);
-}
 QStringList wire(std::initializer_list<const char*> texts) {
     QStringList out;
     for (const char* text : texts)
-        out << wire(text);
+        out << ::wire(text);
     return out;
 }
 } // namespace

@@ -1,13 +1,14 @@
 #pragma once
 
-#include "policy/Policy.h"
 #include "protocol/Messages.h"
+#include "protocol/ScheduleOrder.h"
+#include "protocol/SettingsOrder.h"
 
 #include <QString>
 #include <QStringList>
 #include <optional>
 
-namespace kestrava::agent {
+namespace kestrava {
 
 // What one console message orders, read into types. Only the members of its kind are set.
 struct ConsoleOrder {
@@ -26,7 +27,8 @@ struct OrderParse {
     QString error;                     // why it was refused
 };
 
-// Reads one complete console message (letter included), refusing what is malformed.
+// Reads one complete console message (letter included) with its kind's decoder, refusing what is
+// malformed.
 OrderParse parseOrder(const QString& message);
 
-} // namespace kestrava::agent
+} // namespace kestrava

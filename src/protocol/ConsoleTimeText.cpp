@@ -1,8 +1,9 @@
-#include "wire/ConsoleTimeText.h"
+#include "protocol/ConsoleTimeText.h"
 
 #include <QList>
+#include <QLocale>
 
-namespace kestrava::agent::ConsoleTimeText {
+namespace kestrava::ConsoleTimeText {
 
 namespace {
 
@@ -36,7 +37,52 @@ std::optional<QTime> clockTime(QStringView clock, QStringView half, int parts) {
     return time.isValid() ? std::optional<QTime>(time) : std::nullopt;
 }
 
+const QLocale& c() {
+    static const QLocale locale = QLocale::c();
+    return locale;
+}
+
+void appendNumber(QString& text, int value, int width) {
+    const QString digits = QString::number(value);
+    for (qsizetype pad = digits.size(); pad < width; ++pad)
+        text += QLatin1Char('0');
+    text += digits;
+}
+
 } // namespace
+
+QString dateTime(const QDateTime& at) {
+    const QTime time = at.time();
+    const QDate date = at.date();
+    // Years the fixed form writes as QLocale would; others, and invalid times, take QLocale's own path.
+    if (!time.isValid() || !date.isValid() || date.year() < 1000 || date.year() > 9999) {
+        const QString text = c().toString(time, QStringLiteral("h:mm:ss AP"));
+        if (date == kZeroDate)
+            return text;
+        return c().toString(date, QStringLiteral("M/d/yyyy")) + QLatin1Char(' ') + text;
+    }
+    QString text;
+    text.reserve(22);
+    if (date != kZeroDate) {
+        appendNumber(text, date.month(), 1);
+        text += QLatin1Char('/');
+        appendNumber(text, date.day(), 1);
+        text += QLatin1Char('/');
+        appendNumber(text, date.year(), 4);
+        text += QLatin1Char(' ');
+    }
+    appendNumber(text, time.hour() % 12 == 0 ? 12 : time.hour() % 12, 1);
+    text += QLatin1Char(':');
+    appendNumber(text, time.minute(), 2);
+    text += QLatin1Char(':');
+    appendNumber(text, time.second(), 2);
+    text += time.hour() < 12 ? QLatin1String(" AM") : QLatin1String(" PM");
+    return text;
+}
+
+QString rangeTime(const QTime& time) {
+    return c().toString(time, QStringLiteral("hh:mm AP"));
+}
 
 QDateTime naive(QDate date, QTime time) {
     return QDateTime(date, time, Qt::UTC);
@@ -77,4 +123,4 @@ bool isTimeAlone(const QDateTime& dateTime) {
     return dateTime.date() == kZeroDate;
 }
 
-} // namespace kestrava::agent::ConsoleTimeText
+} // namespace kestrava::ConsoleTimeText

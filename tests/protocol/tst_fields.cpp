@@ -1,4 +1,4 @@
-#include "protocol/Fields.h"
+#include "WireText.h"
 
 #include <QTest>
 
@@ -11,13 +11,6 @@ private slots:
     void getField();
     void otherSeparator();
 };
-
-namespace {
-// '|' stands for the separator in the rows.
-QString wire(const char* text) {
-    return QString::fromLatin1(text).replace(QLatin1Char('|'), kFieldSeparator);
-}
-} // namespace
 
 void TestFields::getField_data() {
     QTest::addColumn<QString>("text");

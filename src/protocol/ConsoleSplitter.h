@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <QStringView>
 
-namespace kestrava::agent {
+namespace kestrava {
 
 // The longest console message taken, and the largest count of fields a message may announce.
 inline constexpr qsizetype kMaxConsoleMessageChars = 1048576;
@@ -30,4 +30,4 @@ struct SplitResult {
 // coming: a message that may go on is taken in its shorter form and an unfinished one is Bad.
 SplitResult splitConsoleMessages(QStringView buffer, bool final);
 
-} // namespace kestrava::agent
+} // namespace kestrava
