@@ -12,13 +12,14 @@ set(core_levels management link "lists options policy" console startup store "pl
 set(core_uses protocol tls)
 set(gui_levels shell "mainwindow platform" commands dialogs common)
 set(gui_uses core protocol tls)
-set(agent_levels config "link procs" "state system wire" "desktop enforce policy")
+set(agent_levels "core link system config" "desktop enforce procs state" policy)
 set(agent_uses protocol tls)
-set(prefixed gui)
+set(prefixed core gui agent)
 set(libraries agent core gui notify protocol tls)
-# The agent's folders policy and wire include each other; the agent joins once that circle is gone.
-set(checked core gui)
+set(checked core gui agent)
 
+# A relative folder would match no file, and the check would pass on nothing.
+get_filename_component(SRC "${SRC}" ABSOLUTE)
 set(wrong "")
 foreach(library ${checked})
   set(root ${SRC}/${library})

@@ -12,7 +12,7 @@
 #include "NetLab.h"
 #include "NetProbe.h"
 #include "StallingBus.h"
-#include "platform/EventDispatcher.h"
+#include "core/platform/EventDispatcher.h"
 #include "tls/Fingerprint.h"
 
 #include <QCommandLineParser>

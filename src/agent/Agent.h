@@ -1,8 +1,8 @@
 #pragma once
 
-#include "config/AgentConfig.h"
-#include "core/AgentCore.h"
-#include "state/StateFile.h"
+#include "agent/config/AgentConfig.h"
+#include "agent/core/AgentCore.h"
+#include "agent/state/StateFile.h"
 
 #include <QDateTime>
 #include <QHostAddress>

@@ -1,4 +1,4 @@
-#include "config/AgentConfig.h"
+#include "agent/config/AgentConfig.h"
 
 #include <QTest>
 

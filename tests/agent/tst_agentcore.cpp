@@ -1,4 +1,4 @@
-#include "core/AgentCore.h"
+#include "agent/core/AgentCore.h"
 
 #include <QTest>
 

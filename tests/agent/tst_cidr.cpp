@@ -1,6 +1,6 @@
 #include "PrivateNetwork.h"
-#include "enforce/Cidr.h"
-#include "enforce/LocalNetworks.h"
+#include "agent/enforce/Cidr.h"
+#include "agent/enforce/LocalNetworks.h"
 
 #include <QTest>
 

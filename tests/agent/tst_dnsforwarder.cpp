@@ -1,5 +1,5 @@
 #include "PrivateNetwork.h"
-#include "enforce/DnsForwarder.h"
+#include "agent/enforce/DnsForwarder.h"
 
 #include <QNetworkDatagram>
 #include <QSignalSpy>

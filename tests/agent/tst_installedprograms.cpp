@@ -1,5 +1,5 @@
 #include "FakeProcTree.h"
-#include "procs/InstalledPrograms.h"
+#include "agent/procs/InstalledPrograms.h"
 
 #include <QTemporaryDir>
 #include <QTest>

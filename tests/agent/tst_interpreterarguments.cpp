@@ -1,4 +1,4 @@
-#include "procs/InterpreterArguments.h"
+#include "agent/procs/InterpreterArguments.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 #include "PrivateNetwork.h"
-#include "enforce/LocalNetworks.h"
-#include "enforce/Nftables.h"
-#include "enforce/RulesetBuilder.h"
+#include "agent/enforce/LocalNetworks.h"
+#include "agent/enforce/Nftables.h"
+#include "agent/enforce/RulesetBuilder.h"
 
 #include <QTest>
 

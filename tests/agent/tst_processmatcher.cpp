@@ -1,4 +1,4 @@
-#include "procs/ProcessMatcher.h"
+#include "agent/procs/ProcessMatcher.h"
 
 #include <QTest>
 

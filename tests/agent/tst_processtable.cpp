@@ -1,5 +1,5 @@
 #include "FakeProcTree.h"
-#include "procs/ProcessTable.h"
+#include "agent/procs/ProcessTable.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,5 +1,5 @@
 #include "FakeProcTree.h"
-#include "procs/ProgramBlocker.h"
+#include "agent/procs/ProgramBlocker.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>

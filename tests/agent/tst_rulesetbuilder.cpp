@@ -1,6 +1,6 @@
 #include "PrivateNetwork.h"
-#include "enforce/LocalNetworks.h"
-#include "enforce/RulesetBuilder.h"
+#include "agent/enforce/LocalNetworks.h"
+#include "agent/enforce/RulesetBuilder.h"
 
 #include <QStandardPaths>
 #include <QTest>

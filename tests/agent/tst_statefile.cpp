@@ -1,4 +1,4 @@
-#include "state/StateFile.h"
+#include "agent/state/StateFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

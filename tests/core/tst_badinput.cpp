@@ -1,6 +1,6 @@
 #include "LinkHarness.h"
 #include "SimulatedClient.h"
-#include "console/Keys.h"
+#include "core/console/Keys.h"
 #include "protocol/Fields.h"
 #include "protocol/WireCodec.h"
 

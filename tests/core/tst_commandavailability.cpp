@@ -1,11 +1,11 @@
 #include "PolicyRows.h"
 #include "TempDatabase.h"
-#include "console/CommandAvailability.h"
-#include "console/Keys.h"
-#include "console/SystemTree.h"
-#include "console/TreeLoader.h"
-#include "startup/Clock.h"
-#include "startup/TimeText.h"
+#include "core/console/CommandAvailability.h"
+#include "core/console/Keys.h"
+#include "core/console/SystemTree.h"
+#include "core/console/TreeLoader.h"
+#include "core/startup/Clock.h"
+#include "core/startup/TimeText.h"
 
 #include <QTest>
 

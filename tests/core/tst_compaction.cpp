@@ -1,6 +1,6 @@
 #include "TempDatabase.h"
-#include "startup/Clock.h"
-#include "startup/DatabaseCompactor.h"
+#include "core/startup/Clock.h"
+#include "core/startup/DatabaseCompactor.h"
 
 #include <QDir>
 #include <QFile>

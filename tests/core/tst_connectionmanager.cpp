@@ -1,7 +1,7 @@
 #include "LinkHarness.h"
 #include "SimulatedClient.h"
-#include "console/Keys.h"
-#include "link/SocketErrors.h"
+#include "core/console/Keys.h"
+#include "core/link/SocketErrors.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>

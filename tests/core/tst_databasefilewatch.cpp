@@ -2,7 +2,7 @@
 // written back to the same path, owner-only, and later changes reach the new file.
 
 #include "TempDatabase.h"
-#include "store/DatabaseFileWatch.h"
+#include "core/store/DatabaseFileWatch.h"
 
 #include <QDir>
 #include <QFile>

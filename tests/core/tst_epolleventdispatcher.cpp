@@ -1,7 +1,7 @@
 // The epoll dispatcher on its own: installed for this executable's main thread before the application
 // object, as the console installs it.
-#include "platform/EventDispatcher.h"
-#include "platform/linux/EpollEventDispatcher.h"
+#include "core/platform/EventDispatcher.h"
+#include "core/platform/linux/EpollEventDispatcher.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -4,7 +4,7 @@
 
 #include "LinkHarness.h"
 #include "SimulatedClient.h"
-#include "platform/OpenFileLimit.h"
+#include "core/platform/OpenFileLimit.h"
 #include "protocol/Fields.h"
 #include "protocol/WireCodec.h"
 

@@ -1,8 +1,8 @@
 #include "PolicyRows.h"
 #include "TempDatabase.h"
-#include "console/Keys.h"
-#include "lists/GroupProgramList.h"
-#include "lists/GroupUrlList.h"
+#include "core/console/Keys.h"
+#include "core/lists/GroupProgramList.h"
+#include "core/lists/GroupUrlList.h"
 
 #include <QSqlQuery>
 #include <QTest>

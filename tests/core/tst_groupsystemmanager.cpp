@@ -2,10 +2,10 @@
 #include "LinkHarness.h"
 #include "PolicyRows.h"
 #include "SimulatedClient.h"
-#include "console/Keys.h"
-#include "console/SystemListModel.h"
-#include "management/GroupSystemManager.h"
-#include "store/DatabaseError.h"
+#include "core/console/Keys.h"
+#include "core/console/SystemListModel.h"
+#include "core/management/GroupSystemManager.h"
+#include "core/store/DatabaseError.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 #include "LinkHarness.h"
 #include "PolicyRows.h"
 #include "SimulatedClient.h"
-#include "console/Keys.h"
-#include "options/SettingsPayload.h"
+#include "core/console/Keys.h"
+#include "core/options/SettingsPayload.h"
 #include "protocol/Fields.h"
 
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
 #include "TempDatabase.h"
-#include "console/SystemTree.h"
-#include "link/ConnectionManager.h"
+#include "core/console/SystemTree.h"
+#include "core/link/ConnectionManager.h"
 
 #include <QTest>
 

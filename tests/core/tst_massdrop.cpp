@@ -1,7 +1,7 @@
 #include "LinkHarness.h"
 #include "SimulatedClient.h"
-#include "console/Keys.h"
-#include "console/SystemListModel.h"
+#include "core/console/Keys.h"
+#include "core/console/SystemListModel.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,6 +1,6 @@
 #include "SimulatedClient.h"
 #include "TwoGroupScene.h"
-#include "console/Keys.h"
+#include "core/console/Keys.h"
 
 #include <QHash>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "OptionSwitches.h"
 #include "TempDatabase.h"
-#include "console/Keys.h"
-#include "options/OptionsModel.h"
+#include "core/console/Keys.h"
+#include "core/options/OptionsModel.h"
 #include "protocol/Fields.h"
 
 #include <QSqlQuery>

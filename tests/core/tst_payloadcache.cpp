@@ -1,14 +1,14 @@
 #include "PolicyRows.h"
 #include "TempDatabase.h"
-#include "console/Keys.h"
-#include "lists/ProgramListPayload.h"
-#include "lists/UrlListPayload.h"
-#include "options/SettingsPayload.h"
-#include "policy/SchedulePayload.h"
+#include "core/console/Keys.h"
+#include "core/lists/ProgramListPayload.h"
+#include "core/lists/UrlListPayload.h"
+#include "core/options/SettingsPayload.h"
+#include "core/policy/SchedulePayload.h"
+#include "core/startup/Clock.h"
+#include "core/store/Database.h"
+#include "core/store/PayloadCache.h"
 #include "protocol/ListOrders.h"
-#include "startup/Clock.h"
-#include "store/Database.h"
-#include "store/PayloadCache.h"
 
 #include <QTest>
 

@@ -2,8 +2,8 @@
 #include "LinkHarness.h"
 #include "PolicyRows.h"
 #include "SimulatedClient.h"
-#include "console/Keys.h"
-#include "policy/PolicyCommands.h"
+#include "core/console/Keys.h"
+#include "core/policy/PolicyCommands.h"
 
 #include <QTest>
 

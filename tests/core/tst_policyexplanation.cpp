@@ -1,8 +1,8 @@
 #include "PolicyRows.h"
 #include "TempDatabase.h"
-#include "policy/PolicyExplanation.h"
-#include "policy/PolicyLines.h"
-#include "startup/Clock.h"
+#include "core/policy/PolicyExplanation.h"
+#include "core/policy/PolicyLines.h"
+#include "core/startup/Clock.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,5 +1,5 @@
 #include "TempDatabase.h"
-#include "lists/ProgramCatalogue.h"
+#include "core/lists/ProgramCatalogue.h"
 #include "protocol/Fields.h"
 
 #include <QSqlQuery>

@@ -2,7 +2,7 @@
 #include "LabScene.h"
 #include "PolicyRows.h"
 #include "SimulatedClient.h"
-#include "policy/ScheduleModel.h"
+#include "core/policy/ScheduleModel.h"
 
 #include <QSqlRecord>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "TempDatabase.h"
-#include "link/KeyPins.h"
-#include "options/SecureLinkSettings.h"
-#include "store/Schema.h"
+#include "core/link/KeyPins.h"
+#include "core/options/SecureLinkSettings.h"
+#include "core/store/Schema.h"
 
 #include <QFile>
 #include <QSqlQuery>

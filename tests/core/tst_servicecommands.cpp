@@ -1,7 +1,7 @@
 #include "SimulatedClient.h"
 #include "TwoGroupScene.h"
-#include "console/Keys.h"
-#include "link/ServiceCommands.h"
+#include "core/console/Keys.h"
+#include "core/link/ServiceCommands.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "startup/SingleInstance.h"
+#include "core/startup/SingleInstance.h"
 
 #include <QFile>
 #include <QLocalServer>

@@ -1,6 +1,6 @@
 #include "TempDatabase.h"
-#include "startup/ConsoleAccess.h"
-#include "startup/EnvironmentChecks.h"
+#include "core/startup/ConsoleAccess.h"
+#include "core/startup/EnvironmentChecks.h"
 
 #include <QTest>
 

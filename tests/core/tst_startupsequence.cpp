@@ -1,6 +1,6 @@
 #include "TempDatabase.h"
-#include "startup/Clock.h"
-#include "startup/StartupSequence.h"
+#include "core/startup/Clock.h"
+#include "core/startup/StartupSequence.h"
 
 #include <QDir>
 #include <QSignalSpy>

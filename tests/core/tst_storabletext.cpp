@@ -7,15 +7,15 @@
 #include "LinkHarness.h"
 #include "OptionSwitches.h"
 #include "SimulatedClient.h"
-#include "console/SystemListModel.h"
-#include "lists/ProgramCatalogue.h"
-#include "lists/UrlCatalogue.h"
-#include "management/GroupSystemManager.h"
-#include "options/OptionsModel.h"
+#include "core/console/SystemListModel.h"
+#include "core/lists/ProgramCatalogue.h"
+#include "core/lists/UrlCatalogue.h"
+#include "core/management/GroupSystemManager.h"
+#include "core/options/OptionsModel.h"
+#include "core/startup/ConsoleAccess.h"
+#include "core/store/StorableText.h"
 #include "protocol/Fields.h"
 #include "protocol/WireCodec.h"
-#include "startup/ConsoleAccess.h"
-#include "store/StorableText.h"
 
 #include <QTest>
 

@@ -1,10 +1,10 @@
 #include "PolicyRows.h"
 #include "TempDatabase.h"
-#include "console/Keys.h"
-#include "console/NodeRoles.h"
-#include "console/SystemListModel.h"
-#include "console/SystemTree.h"
-#include "console/TreeLoader.h"
+#include "core/console/Keys.h"
+#include "core/console/NodeRoles.h"
+#include "core/console/SystemListModel.h"
+#include "core/console/SystemTree.h"
+#include "core/console/TreeLoader.h"
 
 #include <QAbstractItemModelTester>
 #include <QMimeData>

@@ -1,5 +1,5 @@
-#include "console/Keys.h"
-#include "console/SystemTree.h"
+#include "core/console/Keys.h"
+#include "core/console/SystemTree.h"
 #include "protocol/Fields.h"
 
 #include <QSignalSpy>

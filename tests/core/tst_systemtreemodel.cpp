@@ -1,7 +1,7 @@
-#include "console/Keys.h"
-#include "console/NodeRoles.h"
-#include "console/SystemTree.h"
-#include "console/SystemTreeModel.h"
+#include "core/console/Keys.h"
+#include "core/console/NodeRoles.h"
+#include "core/console/SystemTree.h"
+#include "core/console/SystemTreeModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QMimeData>

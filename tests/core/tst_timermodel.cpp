@@ -2,7 +2,7 @@
 #include "LabScene.h"
 #include "PolicyRows.h"
 #include "SimulatedClient.h"
-#include "policy/TimerModel.h"
+#include "core/policy/TimerModel.h"
 
 #include <QTest>
 

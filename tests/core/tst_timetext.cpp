@@ -1,4 +1,4 @@
-#include "startup/TimeText.h"
+#include "core/startup/TimeText.h"
 
 #include <QLocale>
 #include <QTest>

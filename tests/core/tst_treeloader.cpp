@@ -1,8 +1,8 @@
 #include "PolicyRows.h"
 #include "TempDatabase.h"
-#include "console/Keys.h"
-#include "console/SystemTree.h"
-#include "console/TreeLoader.h"
+#include "core/console/Keys.h"
+#include "core/console/SystemTree.h"
+#include "core/console/TreeLoader.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
 #include "TempDatabase.h"
-#include "lists/UrlCatalogue.h"
+#include "core/lists/UrlCatalogue.h"
 #include "protocol/Fields.h"
 
 #include <QSqlQuery>

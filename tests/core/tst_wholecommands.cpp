@@ -4,13 +4,13 @@
 
 #include "AnsweringQuestions.h"
 #include "CrashScript.h"
-#include "console/Keys.h"
-#include "console/TreeLoader.h"
-#include "lists/GroupUrlList.h"
-#include "lists/UrlCatalogue.h"
-#include "policy/ScheduleModel.h"
-#include "policy/TimerModel.h"
-#include "store/Database.h"
+#include "core/console/Keys.h"
+#include "core/console/TreeLoader.h"
+#include "core/lists/GroupUrlList.h"
+#include "core/lists/UrlCatalogue.h"
+#include "core/policy/ScheduleModel.h"
+#include "core/policy/TimerModel.h"
+#include "core/store/Database.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -4,7 +4,7 @@
 // kestrava-crash-driver --set-up <database>: writes a factory database there with the site set up.
 
 #include "CrashScript.h"
-#include "store/Database.h"
+#include "core/store/Database.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -8,7 +8,7 @@
 #include "CrashScript.h"
 #include "ProgramFolder.h"
 #include "TempDatabase.h"
-#include "store/Database.h"
+#include "core/store/Database.h"
 
 #include <QFile>
 #include <QMap>

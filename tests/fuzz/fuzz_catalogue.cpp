@@ -4,15 +4,15 @@
 
 #include "FuzzSupport.h"
 #include "TempDatabase.h"
-#include "lists/GroupProgramList.h"
-#include "lists/GroupUrlList.h"
-#include "lists/ProgramCatalogue.h"
-#include "lists/ProgramListPayload.h"
-#include "lists/UrlCatalogue.h"
-#include "lists/UrlListPayload.h"
+#include "core/lists/GroupProgramList.h"
+#include "core/lists/GroupUrlList.h"
+#include "core/lists/ProgramCatalogue.h"
+#include "core/lists/ProgramListPayload.h"
+#include "core/lists/UrlCatalogue.h"
+#include "core/lists/UrlListPayload.h"
+#include "core/protocol/SendableText.h"
 #include "protocol/Fields.h"
 #include "protocol/ListOrders.h"
-#include "protocol/SendableText.h"
 #include "protocol/WireCodec.h"
 
 #include <memory>

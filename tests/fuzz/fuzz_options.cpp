@@ -5,16 +5,16 @@
 
 #include "FuzzSupport.h"
 #include "TempDatabase.h"
-#include "options/OptionsModel.h"
-#include "options/SettingsPayload.h"
-#include "platform/AutoStartSwitch.h"
-#include "platform/TraySwitch.h"
+#include "core/options/OptionsModel.h"
+#include "core/options/SettingsPayload.h"
+#include "core/platform/AutoStartSwitch.h"
+#include "core/platform/TraySwitch.h"
+#include "core/startup/CommandLine.h"
+#include "core/startup/ConsoleAccess.h"
+#include "core/store/Schema.h"
+#include "core/store/StorableText.h"
 #include "protocol/SettingsOrder.h"
 #include "protocol/WireCodec.h"
-#include "startup/CommandLine.h"
-#include "startup/ConsoleAccess.h"
-#include "store/Schema.h"
-#include "store/StorableText.h"
 
 #include <QSqlQuery>
 #include <algorithm>

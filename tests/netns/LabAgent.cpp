@@ -1,7 +1,7 @@
 #include "LabAgent.h"
 
 #include "NetLab.h"
-#include "console/Keys.h"
+#include "core/console/Keys.h"
 
 #include <QCoreApplication>
 #include <QFile>

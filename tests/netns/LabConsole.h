@@ -1,13 +1,13 @@
 #pragma once
 
-#include "console/SystemTree.h"
-#include "link/ConnectionManager.h"
-#include "link/IncomingMessages.h"
-#include "link/Messenger.h"
-#include "link/SecureListener.h"
-#include "policy/PolicyCommands.h"
-#include "startup/Clock.h"
-#include "store/Database.h"
+#include "core/console/SystemTree.h"
+#include "core/link/ConnectionManager.h"
+#include "core/link/IncomingMessages.h"
+#include "core/link/Messenger.h"
+#include "core/link/SecureListener.h"
+#include "core/policy/PolicyCommands.h"
+#include "core/startup/Clock.h"
+#include "core/store/Database.h"
 
 #include <QTemporaryDir>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "NetProbe.h"
-#include "platform/EventDispatcher.h"
+#include "core/platform/EventDispatcher.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

@@ -1,16 +1,16 @@
 #include "CrashScript.h"
 
-#include "console/Keys.h"
-#include "console/TreeLoader.h"
-#include "lists/GroupProgramList.h"
-#include "lists/GroupUrlList.h"
-#include "lists/ProgramCatalogue.h"
-#include "lists/UrlCatalogue.h"
-#include "policy/ScheduleModel.h"
-#include "policy/TimerModel.h"
+#include "core/console/Keys.h"
+#include "core/console/TreeLoader.h"
+#include "core/lists/GroupProgramList.h"
+#include "core/lists/GroupUrlList.h"
+#include "core/lists/ProgramCatalogue.h"
+#include "core/lists/UrlCatalogue.h"
+#include "core/policy/ScheduleModel.h"
+#include "core/policy/TimerModel.h"
+#include "core/store/Database.h"
 #include "protocol/Fields.h"
 #include "protocol/Identification.h"
-#include "store/Database.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>

@@ -1,16 +1,16 @@
 #pragma once
 
-#include "console/Questions.h"
-#include "console/SystemListModel.h"
-#include "console/SystemTree.h"
-#include "link/ConnectionManager.h"
-#include "link/IncomingMessages.h"
-#include "link/Messenger.h"
-#include "link/ServiceCommands.h"
-#include "management/GroupSystemManager.h"
-#include "policy/PolicyCommands.h"
-#include "policy/PolicyTarget.h"
-#include "startup/Clock.h"
+#include "core/console/Questions.h"
+#include "core/console/SystemListModel.h"
+#include "core/console/SystemTree.h"
+#include "core/link/ConnectionManager.h"
+#include "core/link/IncomingMessages.h"
+#include "core/link/Messenger.h"
+#include "core/link/ServiceCommands.h"
+#include "core/management/GroupSystemManager.h"
+#include "core/policy/PolicyCommands.h"
+#include "core/policy/PolicyTarget.h"
+#include "core/startup/Clock.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,14 +1,14 @@
-#include "console/Keys.h"
-#include "console/SystemTree.h"
+#include "core/console/Keys.h"
+#include "core/console/SystemTree.h"
+#include "core/link/ConnectionManager.h"
+#include "core/link/Messenger.h"
+#include "core/startup/Clock.h"
+#include "core/startup/ConsoleServices.h"
+#include "core/store/Database.h"
+#include "core/store/DatabaseError.h"
 #include "gui/commands/MainMenus.h"
 #include "gui/mainwindow/CommandStates.h"
 #include "gui/mainwindow/MainWindow.h"
-#include "link/ConnectionManager.h"
-#include "link/Messenger.h"
-#include "startup/Clock.h"
-#include "startup/ConsoleServices.h"
-#include "store/Database.h"
-#include "store/DatabaseError.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -3,13 +3,13 @@
 #include "GroupListEntry.h"
 #include "HostCommands.h"
 #include "LabNetwork.h"
-#include "console/Keys.h"
-#include "lists/GroupProgramList.h"
-#include "lists/GroupUrlList.h"
-#include "lists/ProgramCatalogue.h"
-#include "lists/UrlCatalogue.h"
-#include "options/SecureLinkSettings.h"
-#include "store/Database.h"
+#include "core/console/Keys.h"
+#include "core/lists/GroupProgramList.h"
+#include "core/lists/GroupUrlList.h"
+#include "core/lists/ProgramCatalogue.h"
+#include "core/lists/UrlCatalogue.h"
+#include "core/options/SecureLinkSettings.h"
+#include "core/store/Database.h"
 
 #include <QDeadlineTimer>
 #include <QDebug>

@@ -5,8 +5,8 @@
 #include "LabOptions.h"
 #include "WebFetch.h"
 #include "WebServe.h"
+#include "core/startup/ProductTitle.h"
 #include "gui/platform/DisplayCheck.h"
-#include "startup/ProductTitle.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "config/AgentConfig.h"
+#include "agent/config/AgentConfig.h"
 
-#include "enforce/Cidr.h"
+#include "agent/enforce/Cidr.h"
 #include "tls/Fingerprint.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "enforce/LocalAccess.h"
-#include "procs/UserPrograms.h"
+#include "agent/enforce/LocalAccess.h"
+#include "agent/procs/UserPrograms.h"
 
 #include <QByteArray>
 #include <QString>

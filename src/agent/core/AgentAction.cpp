@@ -1,4 +1,4 @@
-#include "core/AgentAction.h"
+#include "agent/core/AgentAction.h"
 
 namespace kestrava::agent {
 

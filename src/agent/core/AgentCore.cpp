@@ -1,7 +1,7 @@
-#include "core/AgentCore.h"
+#include "agent/core/AgentCore.h"
 
-#include "policy/InternetDecision.h"
-#include "policy/NoticeText.h"
+#include "agent/policy/InternetDecision.h"
+#include "agent/policy/NoticeText.h"
 #include "protocol/ConsoleTimeText.h"
 #include "protocol/Messages.h"
 

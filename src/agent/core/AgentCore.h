@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/AgentAction.h"
-#include "core/AgentEvent.h"
-#include "core/AgentState.h"
+#include "agent/core/AgentAction.h"
+#include "agent/core/AgentEvent.h"
+#include "agent/core/AgentState.h"
 
 #include <QList>
 

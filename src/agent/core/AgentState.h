@@ -1,7 +1,7 @@
 #pragma once
 
-#include "policy/ConsoleClock.h"
-#include "policy/Policy.h"
+#include "agent/policy/ConsoleClock.h"
+#include "agent/policy/Policy.h"
 
 #include <optional>
 

@@ -1,4 +1,4 @@
-#include "link/ConsoleLink.h"
+#include "agent/link/ConsoleLink.h"
 
 #include "protocol/ConsoleSplitter.h"
 #include "protocol/Identification.h"

@@ -1,4 +1,4 @@
-#include "policy/ConsoleClock.h"
+#include "agent/policy/ConsoleClock.h"
 
 namespace kestrava::agent {
 

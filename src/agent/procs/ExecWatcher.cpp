@@ -1,6 +1,6 @@
-#include "procs/ExecWatcher.h"
+#include "agent/procs/ExecWatcher.h"
 
-#include "procs/ProcsLog.h"
+#include "agent/procs/ProcsLog.h"
 
 #include <cerrno>
 #include <cstring>

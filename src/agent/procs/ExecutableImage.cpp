@@ -1,4 +1,4 @@
-#include "procs/ExecutableImage.h"
+#include "agent/procs/ExecutableImage.h"
 
 #include <QtEndian>
 #include <cerrno>

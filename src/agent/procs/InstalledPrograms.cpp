@@ -1,4 +1,4 @@
-#include "procs/InstalledPrograms.h"
+#include "agent/procs/InstalledPrograms.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "procs/ProcessInfo.h"
-#include "procs/ProcessTable.h"
+#include "agent/procs/ProcessInfo.h"
+#include "agent/procs/ProcessTable.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

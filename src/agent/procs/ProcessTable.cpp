@@ -1,4 +1,4 @@
-#include "procs/ProcessTable.h"
+#include "agent/procs/ProcessTable.h"
 
 #include <QFile>
 #include <cerrno>

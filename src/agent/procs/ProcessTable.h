@@ -1,6 +1,6 @@
 #pragma once
 
-#include "procs/ProcessInfo.h"
+#include "agent/procs/ProcessInfo.h"
 
 #include <QList>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "procs/ProgramBlocker.h"
+#include "agent/procs/ProgramBlocker.h"
 
-#include "procs/ExecWatcher.h"
-#include "procs/InterpreterArguments.h"
-#include "procs/ProcsLog.h"
+#include "agent/procs/ExecWatcher.h"
+#include "agent/procs/InterpreterArguments.h"
+#include "agent/procs/ProcsLog.h"
 
 #include <QSet>
 #include <algorithm>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "procs/ProcessMatcher.h"
-#include "procs/ProcessTable.h"
-#include "procs/ProgramIdentities.h"
+#include "agent/procs/ProcessMatcher.h"
+#include "agent/procs/ProcessTable.h"
+#include "agent/procs/ProgramIdentities.h"
 
 #include <QHash>
 #include <QMultiHash>

@@ -1,7 +1,7 @@
-#include "procs/ProgramIdentities.h"
+#include "agent/procs/ProgramIdentities.h"
 
-#include "procs/ExecutableImage.h"
-#include "procs/ProcsLog.h"
+#include "agent/procs/ExecutableImage.h"
+#include "agent/procs/ProcsLog.h"
 
 #include <QFile>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "procs/ProcessMatcher.h"
+#include "agent/procs/ProcessMatcher.h"
 
 #include <QByteArray>
 #include <QHash>

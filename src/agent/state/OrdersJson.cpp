@@ -1,4 +1,4 @@
-#include "state/OrdersJson.h"
+#include "agent/state/OrdersJson.h"
 
 #include <QJsonArray>
 

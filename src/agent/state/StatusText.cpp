@@ -1,7 +1,7 @@
-#include "state/StatusText.h"
+#include "agent/state/StatusText.h"
 
-#include "policy/ConsoleClock.h"
-#include "policy/InternetDecision.h"
+#include "agent/policy/ConsoleClock.h"
+#include "agent/policy/InternetDecision.h"
 #include "protocol/ConsoleTimeText.h"
 
 namespace kestrava::agent {

@@ -1,4 +1,4 @@
-#include "system/DryRunEffects.h"
+#include "agent/system/DryRunEffects.h"
 
 #include <QLoggingCategory>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "system/HostEffects.h"
+#include "agent/system/HostEffects.h"
 
 namespace kestrava::agent {
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "enforce/DnsForwarder.h"
-#include "policy/ConsoleClock.h"
-#include "procs/ProcessTable.h"
-#include "state/ConsolePin.h"
-#include "state/StateFile.h"
+#include "agent/enforce/DnsForwarder.h"
+#include "agent/policy/ConsoleClock.h"
+#include "agent/procs/ProcessTable.h"
+#include "agent/state/ConsolePin.h"
+#include "agent/state/StateFile.h"
 
 #include <QList>
 #include <QObject>

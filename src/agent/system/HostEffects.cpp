@@ -1,12 +1,12 @@
-#include "system/HostEffects.h"
+#include "agent/system/HostEffects.h"
 
-#include "desktop/DesktopNotifier.h"
-#include "desktop/SessionLocker.h"
-#include "enforce/Nftables.h"
-#include "enforce/RulesetBuilder.h"
-#include "procs/ExecWatcher.h"
-#include "procs/LoginDefs.h"
-#include "system/ServiceNotifier.h"
+#include "agent/desktop/DesktopNotifier.h"
+#include "agent/desktop/SessionLocker.h"
+#include "agent/enforce/Nftables.h"
+#include "agent/enforce/RulesetBuilder.h"
+#include "agent/procs/ExecWatcher.h"
+#include "agent/procs/LoginDefs.h"
+#include "agent/system/ServiceNotifier.h"
 #include "protocol/ConsoleTimeText.h"
 
 #include <QDBusConnection>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "state/StateFile.h"
-#include "system/Effects.h"
+#include "agent/state/StateFile.h"
+#include "agent/system/Effects.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
-#include "link/ClientConnection.h"
+#include "core/link/ClientConnection.h"
 
-#include "link/SocketErrors.h"
+#include "core/link/SocketErrors.h"
 
 #include <QTcpSocket>
 #include <array>

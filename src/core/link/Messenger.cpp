@@ -1,14 +1,14 @@
-#include "link/Messenger.h"
+#include "core/link/Messenger.h"
 
-#include "console/Keys.h"
-#include "console/SystemTree.h"
-#include "link/ConnectionManager.h"
-#include "lists/ProgramListPayload.h"
-#include "lists/UrlListPayload.h"
-#include "policy/SchedulePayload.h"
+#include "core/console/Keys.h"
+#include "core/console/SystemTree.h"
+#include "core/link/ConnectionManager.h"
+#include "core/lists/ProgramListPayload.h"
+#include "core/lists/UrlListPayload.h"
+#include "core/policy/SchedulePayload.h"
+#include "core/store/Database.h"
 #include "protocol/ListOrders.h"
 #include "protocol/WireCodec.h"
-#include "store/Database.h"
 
 #include <QSqlQuery>
 #include <algorithm>

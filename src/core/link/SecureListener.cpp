@@ -1,9 +1,9 @@
-#include "link/SecureListener.h"
+#include "core/link/SecureListener.h"
 
-#include "link/ConnectionManager.h"
-#include "link/SocketErrors.h"
-#include "options/SecureLinkSettings.h"
-#include "store/DatabaseError.h"
+#include "core/link/ConnectionManager.h"
+#include "core/link/SocketErrors.h"
+#include "core/options/SecureLinkSettings.h"
+#include "core/store/DatabaseError.h"
 #include "tls/PeerCheck.h"
 
 #include <QDateTime>

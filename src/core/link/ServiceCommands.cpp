@@ -1,10 +1,10 @@
-#include "link/ServiceCommands.h"
+#include "core/link/ServiceCommands.h"
 
-#include "console/Keys.h"
-#include "link/ConnectionManager.h"
-#include "link/Messenger.h"
+#include "core/console/Keys.h"
+#include "core/link/ConnectionManager.h"
+#include "core/link/Messenger.h"
+#include "core/store/Database.h"
 #include "protocol/ShortOrders.h"
-#include "store/Database.h"
 
 #include <QTimer>
 

@@ -1,4 +1,4 @@
-#include "lists/ListEntries.h"
+#include "core/lists/ListEntries.h"
 
 #include <QVariant>
 

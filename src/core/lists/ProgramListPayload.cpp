@@ -1,9 +1,9 @@
-#include "lists/ProgramListPayload.h"
+#include "core/lists/ProgramListPayload.h"
 
-#include "console/Keys.h"
-#include "lists/ListEntries.h"
-#include "store/Database.h"
-#include "store/PayloadCache.h"
+#include "core/console/Keys.h"
+#include "core/lists/ListEntries.h"
+#include "core/store/Database.h"
+#include "core/store/PayloadCache.h"
 
 namespace kestrava {
 

@@ -1,14 +1,14 @@
-#include "management/GroupSystemManager.h"
+#include "core/management/GroupSystemManager.h"
 
-#include "console/Keys.h"
-#include "console/Questions.h"
-#include "console/SystemListModel.h"
-#include "console/SystemTree.h"
-#include "link/ConnectionManager.h"
-#include "link/Messenger.h"
+#include "core/console/Keys.h"
+#include "core/console/Questions.h"
+#include "core/console/SystemListModel.h"
+#include "core/console/SystemTree.h"
+#include "core/link/ConnectionManager.h"
+#include "core/link/Messenger.h"
+#include "core/store/Database.h"
+#include "core/store/StorableText.h"
 #include "protocol/ShortOrders.h"
-#include "store/Database.h"
-#include "store/StorableText.h"
 
 #include <algorithm>
 

@@ -1,13 +1,13 @@
-#include "options/OptionsModel.h"
+#include "core/options/OptionsModel.h"
 
-#include "options/SecureLinkSettings.h"
-#include "options/SettingsPayload.h"
-#include "platform/AutoStartSwitch.h"
-#include "platform/TraySwitch.h"
-#include "protocol/SendableText.h"
-#include "store/Database.h"
-#include "store/Schema.h"
-#include "store/StorableText.h"
+#include "core/options/SecureLinkSettings.h"
+#include "core/options/SettingsPayload.h"
+#include "core/platform/AutoStartSwitch.h"
+#include "core/platform/TraySwitch.h"
+#include "core/protocol/SendableText.h"
+#include "core/store/Database.h"
+#include "core/store/Schema.h"
+#include "core/store/StorableText.h"
 
 #include <QSqlQuery>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "options/ApplyResult.h"
-#include "options/OptionsValues.h"
+#include "core/options/ApplyResult.h"
+#include "core/options/OptionsValues.h"
 #include "protocol/SettingsOrder.h"
 
 #include <QStringList>

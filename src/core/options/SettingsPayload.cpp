@@ -1,8 +1,8 @@
-#include "options/SettingsPayload.h"
+#include "core/options/SettingsPayload.h"
 
-#include "console/Keys.h"
-#include "store/Database.h"
-#include "store/PayloadCache.h"
+#include "core/console/Keys.h"
+#include "core/store/Database.h"
+#include "core/store/PayloadCache.h"
 
 #include <QSqlRecord>
 #include <iterator>

@@ -1,11 +1,11 @@
-#include "policy/ScheduleModel.h"
+#include "core/policy/ScheduleModel.h"
 
-#include "policy/PolicyOwners.h"
-#include "policy/ScheduleSender.h"
+#include "core/policy/PolicyOwners.h"
+#include "core/policy/ScheduleSender.h"
+#include "core/startup/Clock.h"
+#include "core/startup/TimeText.h"
+#include "core/store/Database.h"
 #include "protocol/ConsoleTimeText.h"
-#include "startup/Clock.h"
-#include "startup/TimeText.h"
-#include "store/Database.h"
 
 #include <QSqlQuery>
 #include <algorithm>

@@ -1,12 +1,12 @@
-#include "policy/SchedulePayload.h"
+#include "core/policy/SchedulePayload.h"
 
-#include "console/Keys.h"
+#include "core/console/Keys.h"
+#include "core/startup/Clock.h"
+#include "core/startup/LocalTimes.h"
+#include "core/startup/StoredTimer.h"
+#include "core/store/Database.h"
+#include "core/store/PayloadCache.h"
 #include "protocol/ConsoleTimeText.h"
-#include "startup/Clock.h"
-#include "startup/LocalTimes.h"
-#include "startup/StoredTimer.h"
-#include "store/Database.h"
-#include "store/PayloadCache.h"
 
 #include <QSqlRecord>
 

@@ -1,6 +1,6 @@
-#include "startup/TimeText.h"
+#include "core/startup/TimeText.h"
 
-#include "startup/LocalTimes.h"
+#include "core/startup/LocalTimes.h"
 
 #include <QLocale>
 
