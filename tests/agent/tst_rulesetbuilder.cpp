@@ -1,8 +1,6 @@
-#include "PrivateNetwork.h"
 #include "agent/enforce/LocalNetworks.h"
 #include "agent/enforce/RulesetBuilder.h"
 
-#include <QStandardPaths>
 #include <QTest>
 
 using namespace kestrava::agent;
@@ -103,27 +101,6 @@ output_filter goto refuse)"_s
         }
         for (const QString& text : absent)
             QVERIFY2(!script.contains(text), qPrintable(u"unexpected: "_s + text + u'\n' + script));
-    }
-
-    void acceptedByNft_data() { ruleset_data(); }
-    // The kernel's own validation, in check mode and in a namespace of the test's own.
-    void acceptedByNft() {
-        QFETCH(RulesetInput, input);
-        const QString nft = QStandardPaths::findExecutable(u"nft"_s, {u"/usr/sbin"_s, u"/sbin"_s});
-        if (nft.isEmpty())
-            QSKIP("nft is not installed");
-        const PrivateNetwork network;
-        if (!network.reason().isEmpty())
-            QSKIP(qPrintable(network.reason()));
-        for (const QString& script : {RulesetBuilder::ruleset(input), RulesetBuilder::removal()}) {
-            QProcess check;
-            check.start(nft, {u"-c"_s, u"-f"_s, u"-"_s});
-            check.write(script.toUtf8());
-            check.closeWriteChannel();
-            QVERIFY(check.waitForFinished(10000));
-            QVERIFY2(check.exitCode() == 0,
-                     qPrintable(QString::fromUtf8(check.readAllStandardError()) + script));
-        }
     }
 };
 
