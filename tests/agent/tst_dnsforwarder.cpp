@@ -15,23 +15,31 @@ class TestDnsForwarder : public QObject {
     Q_OBJECT
 
 private slots:
-    void upstreamResolvers_data() {
+    // resolv.conf: the servers dnsmasq forwards to (never itself or another local stub) and the search
+    // domains.
+    void resolvConf_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("servers");
+        QTest::addColumn<QString>("domains");
         QTest::newRow("local stub only")
-            << u"nameserver 127.0.0.53\noptions edns0 trust-ad\n"_s << QStringList{};
+            << u"nameserver 127.0.0.53\noptions edns0 trust-ad\n"_s << QStringList{} << QString();
         QTest::newRow("mixed")
             << u"# generated\nnameserver 10.0.0.1\nnameserver ::1\n  nameserver\t2001:db8::53 \n"
                "nameserver 10.0.0.1\nnameserver 127.0.1.1\nnameserver 0.0.0.0\nnameserver fe80::1%eth0"_s
-            << QStringList{u"10.0.0.1"_s, u"2001:db8::53"_s, u"fe80::1%eth0"_s};
+            << QStringList{u"10.0.0.1"_s, u"2001:db8::53"_s, u"fe80::1%eth0"_s} << QString();
         QTest::newRow("not nameservers")
-            << u"; nameserver 10.0.0.3\nnameservers 10.0.0.2\nnameserver dns.example"_s << QStringList{};
+            << u"; nameserver 10.0.0.3\nnameservers 10.0.0.2\nnameserver dns.example"_s << QStringList{}
+            << QString();
+        QTest::newRow("search") << u"nameserver 10.0.0.1\nsearch a.test  B.test. .\n"_s
+                                << QStringList{u"10.0.0.1"_s} << u"a.test|b.test"_s;
+        QTest::newRow("the last line wins")
+            << u"search b.test\ndomain a.test\n# search c.test"_s << QStringList{} << u"a.test"_s;
     }
 
-    void upstreamResolvers() {
+    void resolvConf() {
         QFETCH(QString, text);
-        QFETCH(QStringList, servers);
-        QCOMPARE(DnsForwarder::upstreamResolvers(text), servers);
+        QTEST(DnsForwarder::upstreamResolvers(text), "servers");
+        QTEST(DnsForwarder::searchDomains(text).join(u'|'), "domains");
     }
 
     void whiteListHosts_data() {
@@ -53,20 +61,6 @@ private slots:
         QFETCH(QString, entries);
         QFETCH(QString, hosts);
         QCOMPARE(DnsForwarder::whiteListHosts(entries.split(u'|')).join(u'|'), hosts);
-    }
-
-    void searchDomains_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("domains");
-        QTest::newRow("search") << u"nameserver 10.0.0.1\nsearch a.test  B.test. .\n"_s << u"a.test|b.test"_s;
-        QTest::newRow("the last line wins")
-            << u"search b.test\ndomain a.test\n# search c.test"_s << u"a.test"_s;
-    }
-
-    void searchDomains() {
-        QFETCH(QString, text);
-        QFETCH(QString, domains);
-        QCOMPARE(DnsForwarder::searchDomains(text).join(u'|'), domains);
     }
 
     void reverseZones_data() {

@@ -30,12 +30,6 @@ Schedule timer(char type) {
     s.timerEnd = at(12, 6, 11, 30);
     return s;
 }
-Schedule onOff(bool on) {
-    Schedule s;
-    s.type = Schedule::Type::OnOff;
-    s.internetOn = on;
-    return s;
-}
 const QDateTime kNone;
 } // namespace
 
@@ -54,7 +48,6 @@ private slots:
         };
         const QDateTime noon = at(12, 6, 12, 0);
         row("no policy", Schedule(), noon, false, true, kNone);
-        row("internet off", onOff(false), noon, true, false, kNone);
         row("before an allowing range", ranges(false, {range(8, 9)}), at(12, 6, 7, 0), true, false,
             at(12, 6, 8, 0));
         row("inside an allowing range", ranges(false, {range(8, 9)}), at(12, 6, 8, 30), true, true,
@@ -77,7 +70,6 @@ private slots:
         row("Monday all day ends Tuesday", ranges(false, {range(8, 8, Repeat::Weekly, 1 << 1)}),
             at(12, 7, 9, 0), true, true, at(12, 8, 8, 0));
         row("no day chosen", ranges(false, {range(8, 9, Repeat::Weekly, 0)}), noon, true, false, kNone);
-        row("ON timer running", timer('N'), at(12, 6, 11, 29, 59), true, true, at(12, 6, 11, 30));
         row("OFF timer running", timer('F'), at(12, 6, 10, 0), true, false, at(12, 6, 11, 30));
         row("other timer", timer('X'), at(12, 6, 10, 0), false, true, kNone);
     }

@@ -1,8 +1,6 @@
-#include "PrivateNetwork.h"
 #include "agent/enforce/LocalNetworks.h"
 #include "agent/enforce/RulesetBuilder.h"
 
-#include <QStandardPaths>
 #include <QTest>
 
 using namespace kestrava::agent;
@@ -15,7 +13,8 @@ class TestRulesetBuilder : public QObject {
 
 private slots:
     void ruleset_data() {
-        // present: lines, in this order; "output_filter " and "refuse " stand for their rules.
+        // present: lines, in this order; "output_filter " and "refuse " stand for their rules. What the
+        // network lab shows in force (the DNS redirect, dnsmasq's own queries, the LAN open) is not repeated.
         QTest::addColumn<RulesetInput>("input");
         QTest::addColumn<QString>("present");
         QTest::addColumn<QStringList>("absent");
@@ -42,12 +41,9 @@ add element inet kestrava console4 { 10.0.0.5 }
 add element inet kestrava console6 { fe80::5 }
 add element inet kestrava resolvers4 { 10.0.0.53 }
 add element inet kestrava ports { 80, 443 }
-add rule inet kestrava dns_redirect meta skuid 999 return
-add rule inet kestrava dns_redirect meta l4proto { tcp, udp } th dport 53 redirect to :5453
 refuse meta l4proto tcp reject with tcp reset
 refuse reject with icmpx type admin-prohibited
 output_filter ip daddr @console4 tcp dport { 7000, 7001 } accept
-output_filter meta skuid 999 meta l4proto { tcp, udp } th dport 53 accept
 output_filter ip daddr @always4 accept
 output_filter ip daddr 255.255.255.255 udp sport 68 udp dport 67 accept
 output_filter ip daddr @local4 udp sport 68 udp dport 67 accept
@@ -56,8 +52,7 @@ output_filter meta l4proto { tcp, udp } th dport { 67, 68, 546, 547 } goto refus
 output_filter ip6 daddr @allow6 meta l4proto . th dport { tcp . 80, tcp . 443, udp . 443 } accept
 output_filter ip daddr @listed4 meta l4proto . th dport { tcp . 80, tcp . 443, udp . 443 } accept
 output_filter ip6 daddr @local6 meta l4proto { tcp, udp } th dport @ports goto refuse
-output_filter ip daddr @local4 accept
-output_filter goto refuse)"_s
+output_filter ip daddr @local4 accept)"_s
             << QStringList{u"flush set inet kestrava allow4"_s, u"ct state"_s, u"@resolvers4"_s,
                            u"@allow4 accept"_s, u"@listed4 accept"_s};
 
@@ -103,27 +98,6 @@ output_filter goto refuse)"_s
         }
         for (const QString& text : absent)
             QVERIFY2(!script.contains(text), qPrintable(u"unexpected: "_s + text + u'\n' + script));
-    }
-
-    void acceptedByNft_data() { ruleset_data(); }
-    // The kernel's own validation, in check mode and in a namespace of the test's own.
-    void acceptedByNft() {
-        QFETCH(RulesetInput, input);
-        const QString nft = QStandardPaths::findExecutable(u"nft"_s, {u"/usr/sbin"_s, u"/sbin"_s});
-        if (nft.isEmpty())
-            QSKIP("nft is not installed");
-        const PrivateNetwork network;
-        if (!network.reason().isEmpty())
-            QSKIP(qPrintable(network.reason()));
-        for (const QString& script : {RulesetBuilder::ruleset(input), RulesetBuilder::removal()}) {
-            QProcess check;
-            check.start(nft, {u"-c"_s, u"-f"_s, u"-"_s});
-            check.write(script.toUtf8());
-            check.closeWriteChannel();
-            QVERIFY(check.waitForFinished(10000));
-            QVERIFY2(check.exitCode() == 0,
-                     qPrintable(QString::fromUtf8(check.readAllStandardError()) + script));
-        }
     }
 };
 

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 
 class NetLab;
 
@@ -57,3 +59,13 @@ private:
     QProcess m_process;
     QByteArray m_log;
 };
+
+// First in a lab test's initTestCase: skips where the lab cannot run; a lab that could not be built or
+// no agent to run in it is a fault.
+#define LAB_AGENT_READY(lab)                                                                                 \
+    do {                                                                                                     \
+        if (!(lab).unavailable().isEmpty())                                                                  \
+            QSKIP(qPrintable((lab).unavailable()));                                                          \
+        QVERIFY2((lab).error().isEmpty(), qPrintable((lab).error()));                                        \
+        QVERIFY2(QFileInfo(LabAgent::program()).isExecutable(), qPrintable(LabAgent::program()));            \
+    } while (false)

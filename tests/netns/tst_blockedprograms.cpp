@@ -33,10 +33,8 @@ public:
 
 private slots:
     void initTestCase() {
-        if (!m_lab.unavailable().isEmpty())
-            QSKIP(qPrintable(m_lab.unavailable()));
-        QVERIFY2(m_lab.error().isEmpty(), qPrintable(m_lab.error()));
-        for (const QString& program : {LabAgent::program(), kLoader, kPerl})
+        LAB_AGENT_READY(m_lab);
+        for (const QString& program : {kLoader, kPerl})
             QVERIFY2(QFileInfo(program).isExecutable(), qPrintable(program));
         const QByteArray game = contents(QCoreApplication::applicationDirPath() + u"/kestrava-lab-game"_s);
         const QByteArray sleep = contents(u"/bin/sleep"_s);
