@@ -80,6 +80,9 @@ void TestPolicyExplanation::explain_data() {
     QTest::newRow("weekly on Thursday")
         << ranges(false, {{QTime(8, 0), noon, 2, 1 << 4, 0}})
         << "Off — schedule: next on 8:00 AM Thu (group's)" << QDateTime(QDate(2026, 12, 3), QTime(8, 0));
+    QTest::newRow("weekly ending at midnight")
+        << ranges(true, {{QTime(9, 0), QTime(0, 0), 2, 1 << 2, 0}})
+        << "Off — schedule: next on 12:00 AM Wed (group's)" << QDateTime(QDate(2026, 12, 2), QTime(0, 0));
     QTest::newRow("monthly in March")
         << ranges(false, {{QTime(8, 0), noon, 3, 0, 1 << 2}})
         << "Off — schedule: next on 8:00 AM Mon 3/1 (group's)" << QDateTime(QDate(2027, 3, 1), QTime(8, 0));
