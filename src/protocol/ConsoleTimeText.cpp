@@ -1,5 +1,7 @@
 #include "protocol/ConsoleTimeText.h"
 
+#include "protocol/Fields.h"
+
 #include <QList>
 #include <QLocale>
 
@@ -7,27 +9,14 @@ namespace kestrava::ConsoleTimeText {
 
 namespace {
 
-// Decimal digits only, between minDigits and maxDigits of them.
-std::optional<int> number(QStringView text, int minDigits, int maxDigits) {
-    if (text.size() < minDigits || text.size() > maxDigits)
-        return std::nullopt;
-    int value = 0;
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-        value = value * 10 + (c.unicode() - '0');
-    }
-    return value;
-}
-
 // Hours of the 12-hour clock, parts separated by ':', then a blank and AM or PM.
 std::optional<QTime> clockTime(QStringView clock, QStringView half, int parts) {
     const QList<QStringView> pieces = clock.split(QLatin1Char(':'));
     if (pieces.size() != parts)
         return std::nullopt;
-    const std::optional<int> hour = number(pieces[0], 1, 2);
-    const std::optional<int> minute = number(pieces[1], 2, 2);
-    const std::optional<int> second = parts == 3 ? number(pieces[2], 2, 2) : std::optional<int>(0);
+    const std::optional<int> hour = decimalDigits(pieces[0], 1, 2);
+    const std::optional<int> minute = decimalDigits(pieces[1], 2, 2);
+    const std::optional<int> second = parts == 3 ? decimalDigits(pieces[2], 2, 2) : std::optional<int>(0);
     const bool pm = half.compare(u"PM", Qt::CaseInsensitive) == 0;
     if (!pm && half.compare(u"AM", Qt::CaseInsensitive) != 0)
         return std::nullopt;
@@ -97,9 +86,9 @@ std::optional<QDateTime> parseDateTime(QStringView text) {
         const QList<QStringView> pieces = words[0].split(QLatin1Char('/'));
         if (pieces.size() != 3)
             return std::nullopt;
-        const std::optional<int> month = number(pieces[0], 1, 2);
-        const std::optional<int> day = number(pieces[1], 1, 2);
-        const std::optional<int> year = number(pieces[2], 4, 4);
+        const std::optional<int> month = decimalDigits(pieces[0], 1, 2);
+        const std::optional<int> day = decimalDigits(pieces[1], 1, 2);
+        const std::optional<int> year = decimalDigits(pieces[2], 4, 4);
         if (!month || !day || !year)
             return std::nullopt;
         date = QDate(*year, *month, *day);

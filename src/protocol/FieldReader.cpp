@@ -7,16 +7,10 @@ namespace kestrava {
 
 namespace {
 
+// At most nine digits, so that the value fits an int.
 std::optional<int> decimal(QStringView text, int max) {
-    if (text.isEmpty() || text.size() > 9)
-        return std::nullopt;
-    int value = 0;
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-        value = value * 10 + (c.unicode() - '0');
-    }
-    return value <= max ? std::optional<int>(value) : std::nullopt;
+    const std::optional<int> value = decimalDigits(text, 1, 9);
+    return value && *value <= max ? value : std::nullopt;
 }
 
 } // namespace
