@@ -8,92 +8,57 @@
 
 using namespace kestrava;
 
-namespace {
-
-struct Run {
-    QList<int> progress;
-    bool ready = false;
-    bool incompatible = false;
-    QString failure;
-};
-
-void runSequence(Database& db, const QString& path, const QDate& day, Run& run) {
-    const FixedClock clock(QDateTime(day, QTime(8, 30)));
-    StartupSequence sequence(db, path, clock);
-    QObject::connect(&sequence, &StartupSequence::progressed, [&](int value) { run.progress << value; });
-    QSignalSpy ready(&sequence, &StartupSequence::ready);
-    QSignalSpy incompatible(&sequence, &StartupSequence::incompatibleVersion);
-    QSignalSpy failed(&sequence, &StartupSequence::failed);
-    sequence.start();
-    QTRY_VERIFY_WITH_TIMEOUT(ready.count() + incompatible.count() + failed.count() > 0, 10000);
-    run.ready = ready.count() == 1;
-    run.incompatible = incompatible.count() == 1;
-    if (!failed.isEmpty())
-        run.failure = failed.constFirst().constFirst().toString();
-}
-
-const QDate kMonday(2024, 3, 4);
-const QDate kFriday(2024, 3, 8);
-
-} // namespace
-
 class TestStartupSequence : public QObject {
     Q_OBJECT
 private slots:
-    void factoryDatabaseOpens_data();
-    void factoryDatabaseOpens();
-    void incompatibleVersionStops();
-    void missingDatabaseFails_data();
-    void missingDatabaseFails();
+    void run_data();
+    void run();
 };
 
-void TestStartupSequence::factoryDatabaseOpens_data() {
+void TestStartupSequence::run_data() {
+    QTest::addColumn<QString>("change");
     QTest::addColumn<QDate>("day");
-    QTest::newRow("Monday") << kMonday;
-    QTest::newRow("Friday, with compaction") << kFriday;
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QList<int>>("progress");
+    const QDate monday(2024, 3, 4);
+    const QDate friday(2024, 3, 8);
+    QTest::newRow("Monday") << "" << monday << "ready" << QList<int>{1, 2, 3, 4, 5};
+    QTest::newRow("Friday, with compaction") << "" << friday << "ready" << QList<int>{1, 2, 3, 4, 5};
+    QTest::newRow("incompatible version") << "UPDATE Settings_Table SET CompatibleVersion='1.41'" << monday
+                                          << "incompatible" << QList<int>{1, 2, 3};
+    QTest::newRow("missing database") << "delete" << monday << "14: " << QList<int>{1, 2};
+    QTest::newRow("missing database on Friday") << "delete" << friday << "14: " << QList<int>{1};
 }
 
-void TestStartupSequence::factoryDatabaseOpens() {
+void TestStartupSequence::run() {
+    QFETCH(QString, change);
     QFETCH(QDate, day);
+    QFETCH(QString, outcome);
+    QFETCH(QList<int>, progress);
     TempDatabase temp;
+    if (!change.isEmpty() && change != QLatin1String("delete"))
+        temp.db().exec(change);
     temp.db().close();
-    Database db;
-    Run run;
-    runSequence(db, temp.path(), day, run);
-    QVERIFY(run.ready);
-    QCOMPARE(run.progress, (QList<int>{1, 2, 3, 4, 5}));
-    QVERIFY(db.isOpen());
-    QCOMPARE(db.scalar(QStringLiteral("SELECT LocalPort FROM Settings_Table")).toInt(), 8999);
-}
+    if (change == QLatin1String("delete"))
+        QVERIFY(QDir(temp.dir()).removeRecursively() && QDir().mkpath(temp.dir()));
 
-void TestStartupSequence::incompatibleVersionStops() {
-    TempDatabase temp;
-    temp.db().exec(QStringLiteral("UPDATE Settings_Table SET CompatibleVersion='1.41'"));
-    temp.db().close();
     Database db;
-    Run run;
-    runSequence(db, temp.path(), kMonday, run);
-    QVERIFY(run.incompatible);
-    QVERIFY(!run.ready);
-    QCOMPARE(run.progress, (QList<int>{1, 2, 3}));
-}
-
-void TestStartupSequence::missingDatabaseFails_data() {
-    QTest::addColumn<QDate>("day");
-    QTest::newRow("Monday") << kMonday;
-    QTest::newRow("Friday") << kFriday;
-}
-
-void TestStartupSequence::missingDatabaseFails() {
-    QFETCH(QDate, day);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("kestrava.tlmr"));
-    Database db;
-    Run run;
-    runSequence(db, path, day, run);
-    QVERIFY(!run.ready);
-    QVERIFY2(run.failure.startsWith(QStringLiteral("14: ")), qPrintable(run.failure));
-    QVERIFY(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+    const FixedClock clock(QDateTime(day, QTime(8, 30)));
+    StartupSequence sequence(db, temp.path(), clock);
+    QList<int> progressed;
+    QObject::connect(&sequence, &StartupSequence::progressed, [&](int value) { progressed << value; });
+    QString ended;
+    QObject::connect(&sequence, &StartupSequence::ready, [&] { ended = QStringLiteral("ready"); });
+    QObject::connect(&sequence, &StartupSequence::incompatibleVersion,
+                     [&] { ended = QStringLiteral("incompatible"); });
+    QObject::connect(&sequence, &StartupSequence::failed, [&](const QString& error) { ended = error; });
+    sequence.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!ended.isEmpty(), 10000);
+    QVERIFY2(ended.startsWith(outcome), qPrintable(ended));
+    QCOMPARE(progressed, progress);
+    QVERIFY(db.isOpen() || outcome != QLatin1String("ready"));
+    // A missing database is not created.
+    QCOMPARE(QFile::exists(temp.path()), change != QLatin1String("delete"));
 }
 
 QTEST_GUILESS_MAIN(TestStartupSequence)
