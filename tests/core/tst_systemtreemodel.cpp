@@ -12,7 +12,6 @@ using namespace kestrava;
 
 namespace {
 
-constexpr int kFlags = -1;
 const QString kTag = QStringLiteral("Internet ON 01/02/26 10:00:00 AM");
 
 TreeNode* add(SystemTree& tree, TreeNode* parent, const QString& name) {
@@ -28,44 +27,29 @@ TreeNode* add(SystemTree& tree, TreeNode* parent, const QString& name) {
 class TestSystemTreeModel : public QObject {
     Q_OBJECT
 private slots:
-    void itemData_data();
     void itemData();
     void followsTheTree();
     void dropIsReportedNotApplied();
 };
 
-// What the model shows of root{Labs{pc1}}; kFlags rows give the editing, dragging and dropping flags.
-void TestSystemTreeModel::itemData_data() {
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<int>("role");
-    QTest::addColumn<QVariant>("value");
-    const QString root = Keys::rootKey();
-    const QString labs = Keys::Make_Group_Key(QStringLiteral("Labs"));
-    const QString pc1 = Keys::Make_System_Key(QStringLiteral("pc1"), QStringLiteral("pc1"));
-    QTest::newRow("root flags") << root << kFlags << QVariant(int(Qt::ItemIsDropEnabled));
-    QTest::newRow("group flags") << labs << kFlags
-                                 << QVariant(int(Qt::ItemIsEditable | Qt::ItemIsDropEnabled));
-    QTest::newRow("system flags") << pc1 << kFlags
-                                  << QVariant(int(Qt::ItemIsEditable | Qt::ItemIsDragEnabled));
-    QTest::newRow("group key") << labs << int(KeyRole) << QVariant(labs);
-    QTest::newRow("group image") << labs << int(ImageRole) << QVariant(2);
-    QTest::newRow("group selected image") << labs << int(SelectedImageRole) << QVariant(3);
-    QTest::newRow("system text") << pc1 << int(Qt::DisplayRole) << QVariant(QStringLiteral("pc1"));
-    QTest::newRow("system image") << pc1 << int(ImageRole) << QVariant(4);
-    QTest::newRow("system tag") << pc1 << int(TagRole) << QVariant(kTag);
-}
-
+// The flags for editing, dragging and dropping, and the roles of a group and a system.
 void TestSystemTreeModel::itemData() {
-    QFETCH(QString, key);
-    QFETCH(int, role);
-    QFETCH(QVariant, value);
     SystemTree tree;
     SystemTreeModel model(tree);
-    tree.setTag(add(tree, add(tree, nullptr, QStringLiteral("Labs")), QStringLiteral("pc1")), kTag);
-    const QModelIndex at = model.indexOf(tree.Get_Node_Index_From_Key(key));
-    QCOMPARE(SystemTreeModel::nodeAt(at), tree.Get_Node_Index_From_Key(key));
+    TreeNode* labs = add(tree, nullptr, QStringLiteral("Labs"));
+    TreeNode* pc1 = add(tree, labs, QStringLiteral("pc1"));
+    tree.setTag(pc1, kTag);
+    const QModelIndex g = model.indexOf(labs);
+    const QModelIndex s = model.indexOf(pc1);
+    QCOMPARE(SystemTreeModel::nodeAt(s), pc1);
     const Qt::ItemFlags moves = Qt::ItemIsEditable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
-    QCOMPARE(role == kFlags ? QVariant(int(model.flags(at) & moves)) : at.data(role), value);
+    QCOMPARE(model.flags(model.index(0, 0)) & moves, Qt::ItemIsDropEnabled);
+    QCOMPARE(model.flags(g) & moves, Qt::ItemIsEditable | Qt::ItemIsDropEnabled);
+    QCOMPARE(model.flags(s) & moves, Qt::ItemIsEditable | Qt::ItemIsDragEnabled);
+    QCOMPARE((QVariantList{g.data(KeyRole), g.data(ImageRole), g.data(SelectedImageRole)}),
+             (QVariantList{labs->key, 2, 3}));
+    QCOMPARE((QVariantList{s.data(), s.data(ImageRole), s.data(TagRole)}),
+             (QVariantList{QStringLiteral("pc1"), 4, kTag}));
 }
 
 void TestSystemTreeModel::followsTheTree() {
