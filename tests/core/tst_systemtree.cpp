@@ -14,42 +14,23 @@ Q_DECLARE_METATYPE(Change)
 class TestSystemTree : public QObject {
     Q_OBJECT
 private slots:
-    void keys_data();
     void keys();
     void changes_data();
     void changes();
 };
 
-void TestSystemTree::keys_data() {
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("field");
-    const QString sep(kFieldSeparator);
-    QTest::newRow("root") << Keys::rootKey() << "root"
-                          << "";
-    QTest::newRow("group") << Keys::Make_Group_Key(QStringLiteral("Lab 1")) << "group"
-                           << "";
-    QTest::newRow("system") << Keys::Make_System_Key(QStringLiteral("ID"), QStringLiteral("PC-7")) << "system"
-                            << "PC-7";
-    QTest::newRow("system key cut to fifty")
-        << Keys::Make_System_Key(QString(30, QLatin1Char('i')), QString(30, QLatin1Char('n'))) << "system"
-        << "";
-    QTest::newRow("upper C is no system") << QStringLiteral("C") + sep << ""
-                                          << "";
-    QTest::newRow("empty") << QString() << ""
-                           << "";
-}
-
 void TestSystemTree::keys() {
-    QFETCH(QString, key);
-    QFETCH(QString, kind);
-    QFETCH(QString, field);
-    QCOMPARE(Keys::Is_Root_Key(key), kind == QLatin1String("root"));
-    QCOMPARE(Keys::Is_Group_Key(key), kind == QLatin1String("group"));
-    QCOMPARE(Keys::Is_System_Key(key), kind == QLatin1String("system"));
-    QVERIFY(key.size() <= Keys::kMaxSystemKeyLength);
-    if (kind == QLatin1String("system"))
-        QCOMPARE(Keys::Get_System_Field_From_Key(key), field);
+    const QString cut = Keys::Make_System_Key(QString(30, QLatin1Char('i')), QString(30, QLatin1Char('n')));
+    const QString system = Keys::Make_System_Key(QStringLiteral("ID"), QStringLiteral("PC-7"));
+    QCOMPARE(cut.size(), Keys::kMaxSystemKeyLength);
+    QCOMPARE(Keys::Get_System_Field_From_Key(cut), QString());
+    QCOMPARE(Keys::Get_System_Field_From_Key(system), QStringLiteral("PC-7"));
+    // Root, group, system, and keys that are none of them.
+    const QString group = Keys::Make_Group_Key(QStringLiteral("Lab 1"));
+    for (const QString& key :
+         {Keys::rootKey(), group, system, cut, QStringLiteral("C") + kFieldSeparator, QString()})
+        QCOMPARE((QList<bool>{Keys::Is_Root_Key(key), Keys::Is_Group_Key(key), Keys::Is_System_Key(key)}),
+                 (QList<bool>{key == Keys::rootKey(), key == group, key == system || key == cut}));
 }
 
 // Each row changes the tree root{gA{c1, c4}, gB{c2}, c3}; shape is the walk order as key<parent.
