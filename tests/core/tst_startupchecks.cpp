@@ -1,14 +1,17 @@
 // What start-up reads before the window opens: the command line, the database's version mark and
-// password, the SQLite version, the port to listen on, the named values and the autostart entry.
+// password, the SQLite version, the port to listen on, the named values and the autostart entry; and
+// the order of start-up's steps.
 
 #include "TempDatabase.h"
 #include "core/console/SystemTree.h"
 #include "core/link/ConnectionManager.h"
 #include "core/platform/XdgAutoStart.h"
 #include "core/platform/clsRegistry.h"
+#include "core/startup/Clock.h"
 #include "core/startup/CommandLine.h"
 #include "core/startup/ConsoleAccess.h"
 #include "core/startup/EnvironmentChecks.h"
+#include "core/startup/StartupSequence.h"
 
 #include <QFile>
 #include <QSettings>
@@ -48,6 +51,34 @@ Check port(const char* sql) {
         SystemTree tree;
         return ConnectionManager(db, tree).Get_Local_Port();
     });
+}
+
+// How start-up on the day ends ("ready", "incompatible" or the error) and its progress; "delete" for
+// a missing database, which start-up must not create.
+Check startUp(const char* sql, const QDate& day) {
+    return [=] {
+        TempDatabase temp;
+        if (*sql && qstrcmp(sql, "delete") != 0)
+            temp.db().exec(QLatin1String(sql));
+        temp.db().close();
+        if (qstrcmp(sql, "delete") == 0)
+            QFile::remove(temp.path());
+        Database db;
+        const FixedClock clock(QDateTime(day, QTime(8, 30)));
+        StartupSequence sequence(db, temp.path(), clock);
+        QStringList ended;
+        QObject::connect(&sequence, &StartupSequence::progressed,
+                         [&](int step) { ended << QString::number(step); });
+        QObject::connect(&sequence, &StartupSequence::ready, [&] { ended << QStringLiteral("ready"); });
+        QObject::connect(&sequence, &StartupSequence::incompatibleVersion,
+                         [&] { ended << u"incompatible"_s; });
+        QObject::connect(&sequence, &StartupSequence::failed,
+                         [&](const QString& error) { ended << error.left(3); });
+        sequence.start();
+        if (!QTest::qWaitFor([&] { return !ended.isEmpty() && ended.constLast().size() > 1; }, 10000))
+            ended << u"hangs"_s;
+        return ended.join(QLatin1Char(' ')) + (QFile::exists(temp.path()) ? QString() : u" (no file)"_s);
+    };
 }
 
 // What the store file holds under the first spelling of Path after a second write of it in other letter
@@ -155,6 +186,14 @@ void TestStartupChecks::checks_data() {
     row("slash in name refused", registry(1, kServerKey, QStringLiteral("a/b")), false);
     row("slash in path refused", registry(1, QStringLiteral("SOFT/WARE")), false);
     row("empty name refused", registry(1, kServerKey, QString()), false);
+
+    const QDate friday(2024, 3, 8);
+    row("start-up", startUp("", friday.addDays(-4)), u"1 2 3 4 5 ready"_s);
+    row("start-up with compaction", startUp("", friday), u"1 2 3 4 5 ready"_s);
+    row("start-up of another version", startUp("UPDATE Settings_Table SET CompatibleVersion='1.41'", friday),
+        u"1 2 3 incompatible"_s);
+    row("start-up without database", startUp("delete", friday.addDays(-4)), u"1 2 14: (no file)"_s);
+    row("start-up without database on Friday", startUp("delete", friday), u"1 14: (no file)"_s);
 
     const QString opt = QStringLiteral("/opt/Kestrava/kestrava");
     row("autostart of this copy", autoStart(opt, QStringLiteral("/OPT/kestrava/KESTRAVA")), true);
