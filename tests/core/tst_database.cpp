@@ -1,9 +1,12 @@
 #include "TempDatabase.h"
 #include "core/link/KeyPins.h"
 #include "core/options/SecureLinkSettings.h"
+#include "core/store/DatabaseFileWatch.h"
 #include "core/store/Schema.h"
 
+#include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -17,16 +20,29 @@ private slots:
     void openRefusesBadFiles();
     void writesAndReads();
     void upgradesAFileWithoutKeyColumns();
+    void deletedFileIsWrittenAgain();
+    void deletedFolderIsReported();
 };
 
+namespace {
+
+QStringList programs(Database& db) {
+    QStringList names;
+    for (const QSqlRecord& row :
+         db.rows(QStringLiteral("SELECT Program FROM Program_Table ORDER BY Program_ID")))
+        names << row.value(0).toString();
+    return names;
+}
+
+void addProgram(Database& db, const char* name) {
+    db.exec(QStringLiteral("INSERT INTO Program_Table(Program) VALUES(?)"), {QLatin1String(name)});
+}
+
+} // namespace
+
+// The factory file is owner-only and is never written over an existing file.
 void TestDatabase::factoryFile() {
     TempDatabase temp;
-    QSqlQuery q =
-        temp.db().exec(QStringLiteral("SELECT ID, Password, AskPwd, CompatibleVersion FROM Settings_Table"));
-    QVERIFY(q.next());
-    QCOMPARE(QVariantList({q.value(0), q.value(1), q.value(2).toBool(), q.value(3).toDouble()}),
-             QVariantList({1, QStringLiteral("Chief"), false, 1.4}));
-    QVERIFY(!q.next());
     QCOMPARE(QFile::permissions(temp.path()) & (QFileDevice::ReadGroup | QFileDevice::ReadOther |
                                                 QFileDevice::WriteGroup | QFileDevice::WriteOther),
              QFileDevice::Permissions());
@@ -111,6 +127,47 @@ void TestDatabase::upgradesAFileWithoutKeyColumns() {
     QCOMPARE(pins.pinOf(QStringLiteral("S|PC")), digest);
     pins.forget(QStringLiteral("S|PC"));
     QVERIFY(pins.pinOf(QStringLiteral("S|PC")).isEmpty());
+}
+
+// The database file deleted while the console runs: everything stored before and after the deletion is
+// written back to the same path, owner-only, and later changes reach the new file.
+void TestDatabase::deletedFileIsWrittenAgain() {
+    TempDatabase temp;
+    DatabaseFileWatch watch(temp.db());
+    QSignalSpy restored(&watch, &DatabaseFileWatch::restored);
+    QVERIFY(!watch.check());
+    addProgram(temp.db(), "before.exe");
+    QVERIFY(QFile::remove(temp.path()));
+    // Written while the file is gone: it reaches only the open connection.
+    addProgram(temp.db(), "meanwhile.exe");
+
+    QVERIFY(watch.check());
+    QVERIFY(!watch.check());
+    QCOMPARE(restored.size(), 1);
+    QVERIFY(restored.at(0).at(0).toString().contains(temp.path()));
+    QCOMPARE(QFile::permissions(temp.path()) & (QFileDevice::ReadGroup | QFileDevice::ReadOther |
+                                                QFileDevice::WriteGroup | QFileDevice::WriteOther),
+             QFileDevice::Permissions());
+    addProgram(temp.db(), "after.exe");
+    Database reader;
+    reader.open(temp.path());
+    QCOMPARE(programs(reader), (QStringList{QStringLiteral("before.exe"), QStringLiteral("meanwhile.exe"),
+                                            QStringLiteral("after.exe")}));
+}
+
+void TestDatabase::deletedFolderIsReported() {
+    TempDatabase temp;
+    addProgram(temp.db(), "kept.exe");
+    DatabaseFileWatch watch(temp.db());
+    QSignalSpy failed(&watch, &DatabaseFileWatch::failed);
+    QVERIFY(QDir(temp.dir()).removeRecursively());
+
+    QVERIFY(!watch.check());
+    QVERIFY(!watch.check());
+    QCOMPARE(failed.size(), 1);
+    QVERIFY(failed.at(0).at(0).toString().contains(temp.path()));
+    // The console goes on with what it holds.
+    QCOMPARE(programs(temp.db()), QStringList{QStringLiteral("kept.exe")});
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)

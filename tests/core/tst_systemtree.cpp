@@ -1,5 +1,8 @@
+#include "PolicyRows.h"
+#include "TempDatabase.h"
 #include "core/console/Keys.h"
 #include "core/console/SystemTree.h"
+#include "core/console/TreeLoader.h"
 #include "protocol/Fields.h"
 
 #include <QSignalSpy>
@@ -17,7 +20,25 @@ private slots:
     void keys();
     void changes_data();
     void changes();
+    void loadsGroupsInIdOrderThenSystemsWithoutGroup();
+    void failedLoadingLeavesPartialTree();
 };
+
+namespace {
+
+// Each node as text(image,selected image) with its children in braces.
+QString shape(const TreeNode* node) {
+    QString out =
+        QStringLiteral("%1(%2,%3)").arg(node->text).arg(int(node->image)).arg(int(node->selectedImage));
+    if (node->children.empty())
+        return out;
+    QStringList children;
+    for (const auto& child : node->children)
+        children << shape(child.get());
+    return out + QLatin1Char('{') + children.join(QLatin1Char(' ')) + QLatin1Char('}');
+}
+
+} // namespace
 
 void TestSystemTree::keys() {
     const QString cut = Keys::Make_System_Key(QString(30, QLatin1Char('i')), QString(30, QLatin1Char('n')));
@@ -105,6 +126,37 @@ void TestSystemTree::changes() {
         QCOMPARE(tree.Get_Node_Index_From_Key(QLatin1String(key)) != nullptr,
                  shape.contains(QLatin1String(key)));
     QCOMPARE(tree.count(), 1 + shape.count(QLatin1Char('<')));
+}
+
+void TestSystemTree::loadsGroupsInIdOrderThenSystemsWithoutGroup() {
+    TempDatabase temp;
+    Database& db = temp.db();
+    const qint64 labs = PolicyRows::addGroup(db, QStringLiteral("Labs"));
+    const qint64 gone = PolicyRows::addGroup(db, QStringLiteral("Gone"));
+    const qint64 office = PolicyRows::addGroup(db, QStringLiteral("Office"));
+    for (const auto& [id, group] :
+         {std::pair{"Alpha", office}, {"Orphan", 0}, {"Lab1", labs}, {"Deleted", gone}, {"Lab2", labs}})
+        db.exec(QStringLiteral("INSERT INTO System_Table(System_Key,System_Name,Group_ID) VALUES(?,?,?)"),
+                {Keys::Make_System_Key(QLatin1String(id), QLatin1String(id)), QLatin1String(id), group});
+    db.exec(QStringLiteral("DELETE FROM Group_Table WHERE Group_ID=?"), {gone});
+
+    SystemTree tree;
+    QVERIFY(Load_Systems_Tree(db, tree));
+    QCOMPARE(shape(tree.root()), QStringLiteral("Computers(1,1){Labs(2,3){Lab1(4,4) Lab2(4,4)} "
+                                                "Office(2,3){Alpha(4,4)} Orphan(4,4) Deleted(4,4)}"));
+    QVERIFY(tree.Get_Node_Index_From_Key(Keys::Make_Group_Key(QStringLiteral("labs"))));
+    QVERIFY(
+        tree.Get_Node_Index_From_Key(Keys::Make_System_Key(QStringLiteral("Lab1"), QStringLiteral("Lab1"))));
+}
+
+void TestSystemTree::failedLoadingLeavesPartialTree() {
+    TempDatabase temp;
+    PolicyRows::addGroup(temp.db(), QStringLiteral("First"));
+    PolicyRows::addGroup(temp.db(), QStringLiteral("Second"));
+    temp.db().exec(QStringLiteral("DROP TABLE System_Table"));
+    SystemTree tree;
+    QVERIFY(!Load_Systems_Tree(temp.db(), tree));
+    QCOMPARE(shape(tree.root()), QStringLiteral("Computers(1,1){First(2,3)}"));
 }
 
 QTEST_GUILESS_MAIN(TestSystemTree)

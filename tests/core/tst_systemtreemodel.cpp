@@ -1,14 +1,20 @@
+#include "core/console/ChangedRows.h"
 #include "core/console/Keys.h"
 #include "core/console/NodeRoles.h"
 #include "core/console/SystemTree.h"
 #include "core/console/SystemTreeModel.h"
 
 #include <QAbstractItemModelTester>
+#include <QElapsedTimer>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
+#include <numeric>
 
 using namespace kestrava;
+
+using Ranges = QList<std::pair<int, int>>;
+Q_DECLARE_METATYPE(Ranges)
 
 namespace {
 
@@ -30,6 +36,8 @@ private slots:
     void itemData();
     void followsTheTree();
     void dropIsReportedNotApplied();
+    void changedRowsFirstAtOnceRestInLimitedRanges_data();
+    void changedRowsFirstAtOnceRestInLimitedRanges();
 };
 
 // The flags for editing, dragging and dropping, and the roles of a group and a system.
@@ -98,6 +106,45 @@ void TestSystemTreeModel::dropIsReportedNotApplied() {
     QCOMPARE(dropped.count(), 2);
     QCOMPARE(dropped.front(), (QVariantList{false, QStringList{pc->key}, to->key}));
     QCOMPARE(pc->parent, from);
+}
+
+// The first change is signalled at once, the rest when flushed, or in later passes of the loop (rows
+// 0 to 19,999 with a slow view, which takes more passes than one).
+void TestSystemTreeModel::changedRowsFirstAtOnceRestInLimitedRanges_data() {
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<bool>("flush");
+    QTest::addColumn<Ranges>("signalled");
+    constexpr int limit = ChangedRows::kRowsPerRange;
+    QTest::newRow("later rows as one span") << QList<int>{4, 9, 3, 5} << true << Ranges{{4, 4}, {3, 9}};
+    QTest::newRow("one row more than a range")
+        << QList<int>{0, 0, limit} << true << Ranges{{0, 0}, {0, limit - 1}, {limit, limit}};
+    QList<int> many(20'000);
+    std::iota(many.begin(), many.end(), 0);
+    Ranges later{{0, 0}};
+    for (int first = 1; first < 20'000; first += limit)
+        later.append({first, std::min(first + limit - 1, 19'999)});
+    QTest::newRow("passes of the loop") << many << false << later;
+}
+
+void TestSystemTreeModel::changedRowsFirstAtOnceRestInLimitedRanges() {
+    QFETCH(QList<int>, rows);
+    QFETCH(bool, flush);
+    QFETCH(Ranges, signalled);
+    Ranges got;
+    ChangedRows changed([&](const TreeNode*, int first, int last) {
+        got.append({first, last});
+        // A view that takes a while for each range, when the loop hands them out.
+        QElapsedTimer busy;
+        busy.start();
+        while (!flush && busy.elapsed() < 1) {
+        }
+    });
+    for (int row : rows)
+        changed.add(nullptr, row);
+    QCOMPARE(got.size(), 1);
+    if (flush)
+        changed.flush();
+    QTRY_COMPARE(got, signalled);
 }
 
 QTEST_GUILESS_MAIN(TestSystemTreeModel)
