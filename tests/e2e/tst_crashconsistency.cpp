@@ -91,12 +91,9 @@ void TestCrashConsistency::killedCommandsAreWhollyThereOrAbsent() {
         const QString before = CrashScript::dump(replayDb);
         const QString name = begun > 0 ? replay.runNext() : QString();
         QVERIFY2(replay.errors().isEmpty(), qPrintable(replay.errors().join(u'\n')));
-        const QString where = QStringLiteral("run %1, seed %2, killed after %3 ms in command %4 (%5)")
-                                  .arg(run)
-                                  .arg(seed)
-                                  .arg(delay)
-                                  .arg(begun)
-                                  .arg(name);
+        const QString where =
+            QStringLiteral("seed %1, killed after %2 ms in command %3 (%4)")
+                .arg(QString::number(seed), QString::number(delay), QString::number(begun), name);
         if (found != CrashScript::dump(replayDb)) {
             QVERIFY2(ended < begun, qPrintable(where + QStringLiteral(": a finished command is missing")));
             QVERIFY2(found == before, qPrintable(where + QStringLiteral(": the database holds part of it")));
