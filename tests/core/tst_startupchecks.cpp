@@ -151,6 +151,7 @@ void TestStartupChecks::checks_data() {
     row("no version column", version("ALTER TABLE Settings_Table DROP COLUMN CompatibleVersion"), false);
     row("no settings for the version", version("DELETE FROM Settings_Table"), false);
 
+    row("factory asks no password", onDatabase("", Is_Password_Required), false);
     row("password asked", onDatabase("UPDATE Settings_Table SET AskPwd=1", Is_Password_Required), true);
     row("no settings, no password asked", onDatabase("DELETE FROM Settings_Table", Is_Password_Required),
         false);
