@@ -138,7 +138,9 @@ void TestStartupChecks::checks_data() {
     row("line joined by blanks", line({u"-v"_s, u"my pass"_s}), u"-v my pass"_s);
     row("empty argument kept", line({u"-v"_s, QString()}), u"-v "_s);
     row("line cut at 254", line({a253 + u"ab"_s}), a253 + u"a"_s);
-    row("pair not split by the cut", line({a253 + QString::fromUtf8("\xF0\x9F\x94\x91")}), a253);
+    const QString key = QString::fromUtf8("\xF0\x9F\x94\x91");
+    row("pair not split by the cut", line({a253 + key}), a253);
+    row("pair kept whole", line({a253.left(252) + key + u"z"_s}), a253.left(252) + key);
     row("-h", query({u"-h"_s}), true);
     row("--version", query({u"--version"_s}), true);
     row("password that looks like help", query({u"-v"_s, u"--help"_s}), false);
