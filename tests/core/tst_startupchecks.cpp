@@ -148,6 +148,7 @@ void TestStartupChecks::checks_data() {
     row("version 1.40", version("UPDATE Settings_Table SET CompatibleVersion='1.40'"), true);
     row("version as number", version("UPDATE Settings_Table SET CompatibleVersion=1.4"), true);
     row("version with blanks", version("UPDATE Settings_Table SET CompatibleVersion=' 1.4 '"), true);
+    row("version 1.3", version("UPDATE Settings_Table SET CompatibleVersion='1.3'"), false);
     row("version 1.41", version("UPDATE Settings_Table SET CompatibleVersion='1.41'"), false);
     row("no version", version("UPDATE Settings_Table SET CompatibleVersion=NULL"), false);
     row("no version column", version("ALTER TABLE Settings_Table DROP COLUMN CompatibleVersion"), false);
