@@ -1,0 +1,143 @@
+// Every value reaches a statement as a bound value. This test reads the sources under src/ and fails on
+// anything but fixed text put into a statement's text: by .arg(), by '+', or by a placeholder filled in
+// another statement. Fixed are literals, named constants (kName) and the names below, which hold table
+// or column names or fixed statement parts and are only ever set from literals.
+
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestSqlSplicing : public QObject {
+    Q_OBJECT
+private slots:
+    void scannerFindsSplicing_data();
+    void scannerFindsSplicing();
+    void sourcesBindEveryValue();
+};
+
+namespace {
+
+const QRegularExpression
+    kFixed(QString::fromLatin1(R"re(^(""|(\w+::)*k[A-Z]\w*|m_table|m_column|m_catalogue)re"
+                               R"re(|m_idColumn|m_nameColumn|m_link|table|ownerColumn|owner)$)re"));
+// String literals, and character literals that might hold a quote.
+const QRegularExpression kString(QString::fromLatin1(R"re("(?:\\.|[^"\\\n])*"|'(?:\\.|[^'\\\n])*')re"));
+const QRegularExpression kSql(QString::fromLatin1(
+    R"re(\b(SELECT|INSERT|UPDATE|DELETE|CREATE|DROP|ALTER|PRAGMA|VACUUM|REPLACE|WHERE|VALUES)\b)re"));
+const QRegularExpression kJoined(
+    QString::fromLatin1(R"re(""\s*\+\s*([\w:.>-]+(?:\([^()]*\))?)|([\w:.>-]+(?:\([^()]*\))?)\s*\+\s*"")re"));
+
+bool isFixed(const QString& expression) {
+    static const QRegularExpression choice(QString::fromLatin1(R"re(^[^?]+\?\s*(\S+)\s*:\s*(\S+)$)re"));
+    const QRegularExpressionMatch m = choice.match(expression.trimmed());
+    return kFixed.match(expression.trimmed()).hasMatch() ||
+           (m.hasMatch() && isFixed(m.captured(1)) && isFixed(m.captured(2)));
+}
+
+// The statement with every string literal made "" (and character literal ' '), comments dropped and
+// literal wrappers taken off: what is left besides "" is code.
+QString reduced(const QString& statement) {
+    static const QRegularExpression wrapped(QString::fromLatin1(R"re(\w+\s*\(\s*""\s*\)|u"")re"));
+    static const QRegularExpression comment(QString::fromLatin1(R"re(//[^\n]*|/\*[\s\S]*?\*/)re"));
+    QString out;
+    qsizetype last = 0;
+    for (auto it = kString.globalMatch(statement); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        out +=
+            statement.mid(last, m.capturedStart() - last) + (m.captured()[0] == u'"' ? u"\"\""_s : u"' '"_s);
+        last = m.capturedEnd();
+    }
+    out += statement.mid(last);
+    return out.replace(comment, QString()).replace(wrapped, u"\"\""_s);
+}
+
+// The arguments of each .arg() call.
+QStringList argumentsOfArg(const QString& code) {
+    QStringList arguments;
+    for (qsizetype at = code.indexOf(QLatin1String(".arg(")); at >= 0;
+         at = code.indexOf(QLatin1String(".arg("), at + 1)) {
+        int depth = 0;
+        for (qsizetype i = at + 4, start = at + 5; i < code.size() && (i == at + 4 || depth > 0); ++i) {
+            depth += code[i] == u'(' ? 1 : code[i] == u')' ? -1 : 0;
+            if (i > at + 4 && (depth == 0 || (depth == 1 && code[i] == u','))) {
+                arguments << code.mid(start, i - start);
+                start = i + 1;
+            }
+        }
+    }
+    return arguments;
+}
+
+// What is spliced into the statements of one source text.
+QStringList splices(const QString& source) {
+    QStringList found;
+    for (const QString& statement : source.split(u';')) {
+        bool sql = false;
+        bool placeholder = false;
+        for (auto it = kString.globalMatch(statement); it.hasNext();) {
+            const QString literal = it.next().captured();
+            sql |= literal.startsWith(u'"') && literal.contains(kSql);
+            placeholder |= literal.contains(QRegularExpression(QStringLiteral("%[0-9]")));
+        }
+        const QString code = reduced(statement);
+        if (!sql || !code.contains(QLatin1String("\"\"")))
+            continue;
+        if (placeholder && !code.contains(QLatin1String(".arg(")))
+            found << code.trimmed();
+        for (const QString& argument : argumentsOfArg(code))
+            if (!isFixed(argument))
+                found << argument.trimmed();
+        for (auto it = kJoined.globalMatch(code); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            if (!isFixed(m.captured(1) + m.captured(2)))
+                found << m.captured(1) + m.captured(2);
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+void TestSqlSplicing::scannerFindsSplicing_data() {
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<int>("splices");
+    QTest::newRow("bound") << R"(db.exec(QStringLiteral("SELECT a FROM T WHERE k=?"), {k + 1});)" << 0;
+    QTest::newRow("fixed parts")
+        << R"(db.exec(QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(m_table, on ? kA : kB), {k});)" << 0;
+    QTest::newRow("value by .arg()")
+        << R"(db.exec(QStringLiteral("DELETE FROM T WHERE k=%1").arg(QString::number(n)));)" << 1;
+    QTest::newRow("value by +") << R"(sql = "UPDATE T SET a='" + value + QStringLiteral("'");)" << 1;
+    QTest::newRow("filled elsewhere")
+        << "const QString sql = QStringLiteral(\"SELECT a FROM T WHERE b=%1\");\n"
+        << 1;
+    QTest::newRow("in a comment") << "// QStringLiteral(\"SELECT a FROM T WHERE b='\") + name\nx = 1;" << 0;
+}
+
+void TestSqlSplicing::scannerFindsSplicing() {
+    QFETCH(QString, code);
+    QFETCH(int, splices);
+    const QStringList found = ::splices(code);
+    QVERIFY2(found.size() == splices, qPrintable(found.join(QLatin1Char('\n'))));
+}
+
+void TestSqlSplicing::sourcesBindEveryValue() {
+    QStringList found;
+    int files = 0;
+    const QString root = QStringLiteral(QT_TESTCASE_SOURCEDIR "/../src");
+    for (QDirIterator it(root, {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
+                         QDirIterator::Subdirectories);
+         it.hasNext(); ++files) {
+        QFile file(it.next());
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+        for (const QString& splice : splices(QString::fromUtf8(file.readAll())))
+            found << file.fileName() + QStringLiteral(": ") + splice;
+    }
+    QVERIFY2(files > 50, qPrintable(root));
+    QVERIFY2(found.isEmpty(), qPrintable(found.join(QLatin1Char('\n'))));
+}
+
+QTEST_GUILESS_MAIN(TestSqlSplicing)
+#include "tst_sqlsplicing.moc"
