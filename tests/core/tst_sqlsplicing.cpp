@@ -73,8 +73,16 @@ QStringList argumentsOfArg(const QString& code) {
 
 // What is spliced into the statements of one source text.
 QStringList splices(const QString& source) {
+    static const QRegularExpression assigned(QString::fromLatin1(R"re((\w+)\s*=\s*"")re"));
     QStringList found;
+    QStringList statementVariables;
     for (const QString& statement : source.split(u';')) {
+        // What is added to a variable that holds a statement.
+        for (const QString& variable : std::as_const(statementVariables)) {
+            const QRegularExpression grown(QStringLiteral("\\b%1\\s*\\+=([^;]*)").arg(variable));
+            if (const auto m = grown.match(reduced(statement)); m.hasMatch() && !isFixed(m.captured(1)))
+                found << m.captured();
+        }
         bool sql = false;
         bool placeholder = false;
         for (auto it = kString.globalMatch(statement); it.hasNext();) {
@@ -85,6 +93,8 @@ QStringList splices(const QString& source) {
         const QString code = reduced(statement);
         if (!sql || !code.contains(QLatin1String("\"\"")))
             continue;
+        if (const auto m = assigned.match(code); m.hasMatch())
+            statementVariables << m.captured(1);
         if (placeholder && !code.contains(QLatin1String(".arg(")))
             found << code.trimmed();
         for (const QString& argument : argumentsOfArg(code))
@@ -113,6 +123,8 @@ void TestSqlSplicing::scannerFindsSplicing_data() {
     QTest::newRow("filled elsewhere")
         << "const QString sql = QStringLiteral(\"SELECT a FROM T WHERE b=%1\");\n"
         << 1;
+    QTest::newRow("grown later")
+        << "QString sql = QStringLiteral(\"SELECT a FROM T WHERE b='\");\nsql += name;" << 1;
     QTest::newRow("in a comment") << "// QStringLiteral(\"SELECT a FROM T WHERE b='\") + name\nx = 1;" << 0;
 }
 
