@@ -1,161 +1,162 @@
+#include "PolicyRows.h"
+#include "TempDatabase.h"
 #include "core/console/Keys.h"
 #include "core/console/SystemTree.h"
+#include "core/console/TreeLoader.h"
 #include "protocol/Fields.h"
 
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 
 using namespace kestrava;
+
+using Change = std::function<bool(SystemTree&)>;
+Q_DECLARE_METATYPE(Change)
 
 class TestSystemTree : public QObject {
     Q_OBJECT
 private slots:
-    void keys_data();
     void keys();
-    void systemKeyCutToFifty();
-    void lookupIgnoresCase();
-    void duplicateKeysRefused();
-    void walkOrderKeptAcrossMovesAndRemovals();
-    void removeForgetsSubtree();
-    void renameKeyRehashes();
-    void moveRefusesCycles();
-    void unchangedImageEmitsNothing();
+    void changes_data();
+    void changes();
+    void loadsGroupsInIdOrderThenSystemsWithoutGroup();
+    void failedLoadingLeavesPartialTree();
 };
 
-void TestSystemTree::keys_data() {
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<bool>("root");
-    QTest::addColumn<bool>("group");
-    QTest::addColumn<bool>("system");
-    QTest::newRow("root") << Keys::rootKey() << true << false << false;
-    QTest::newRow("group") << Keys::Make_Group_Key(QStringLiteral("Lab")) << false << true << false;
-    QTest::newRow("system") << Keys::Make_System_Key(QStringLiteral("1"), QStringLiteral("PC")) << false
-                            << false << true;
-    QTest::newRow("upper C is no system") << QStringLiteral("C") + kFieldSeparator << false << false << false;
-    QTest::newRow("empty") << QString() << false << false << false;
+namespace {
+
+// Each node as text(image,selected image) with its children in braces.
+QString shape(const TreeNode* node) {
+    QString out =
+        QStringLiteral("%1(%2,%3)").arg(node->text).arg(int(node->image)).arg(int(node->selectedImage));
+    if (node->children.empty())
+        return out;
+    QStringList children;
+    for (const auto& child : node->children)
+        children << shape(child.get());
+    return out + QLatin1Char('{') + children.join(QLatin1Char(' ')) + QLatin1Char('}');
 }
+
+} // namespace
 
 void TestSystemTree::keys() {
-    QFETCH(QString, key);
-    QFETCH(bool, root);
-    QFETCH(bool, group);
-    QFETCH(bool, system);
-    QCOMPARE(Keys::Is_Root_Key(key), root);
-    QCOMPARE(Keys::Is_Group_Key(key), group);
-    QCOMPARE(Keys::Is_System_Key(key), system);
+    const QString cut = Keys::Make_System_Key(QString(30, QLatin1Char('i')), QString(30, QLatin1Char('n')));
+    const QString system = Keys::Make_System_Key(QStringLiteral("ID"), QStringLiteral("PC-7"));
+    QCOMPARE(cut.size(), Keys::kMaxSystemKeyLength);
+    QCOMPARE(Keys::Get_System_Field_From_Key(cut), QString());
+    QCOMPARE(Keys::Get_System_Field_From_Key(system), QStringLiteral("PC-7"));
+    // Root, group, system, and keys that are none of them.
+    const QString group = Keys::Make_Group_Key(QStringLiteral("Lab 1"));
+    for (const QString& key :
+         {Keys::rootKey(), group, system, cut, QStringLiteral("C") + kFieldSeparator, QString()})
+        QCOMPARE((QList<bool>{Keys::Is_Root_Key(key), Keys::Is_Group_Key(key), Keys::Is_System_Key(key)}),
+                 (QList<bool>{key == Keys::rootKey(), key == group, key == system || key == cut}));
 }
 
-void TestSystemTree::systemKeyCutToFifty() {
-    const QString sep(kFieldSeparator);
-    QCOMPARE(Keys::Make_Group_Key(QStringLiteral("Lab 1")),
-             QStringLiteral("g") + sep + QStringLiteral("LAB 1"));
-    const QString key = Keys::Make_System_Key(QStringLiteral("ID"), QStringLiteral("PC-7"));
-    QCOMPARE(key, QStringLiteral("c") + sep + QStringLiteral("ID") + sep + QStringLiteral("PC-7") + sep);
-    QCOMPARE(Keys::Get_System_Field_From_Key(key), QStringLiteral("PC-7"));
-
-    const QString longKey =
-        Keys::Make_System_Key(QString(30, QLatin1Char('i')), QString(30, QLatin1Char('n')));
-    QCOMPARE(longKey.size(), Keys::kMaxSystemKeyLength);
-    QCOMPARE(Keys::Get_System_Field_From_Key(longKey), QString());
-}
-
-void TestSystemTree::lookupIgnoresCase() {
-    SystemTree tree;
-    TreeNode* group = tree.addNode(tree.root(), Keys::Make_Group_Key(QStringLiteral("Lab")),
-                                   QStringLiteral("Lab"), NodeImage::Group, NodeImage::SelectedGroup);
-    const QString key = Keys::Make_System_Key(QStringLiteral("Id"), QStringLiteral("Pc"));
-    TreeNode* system =
-        tree.addNode(group, key, QStringLiteral("Pc"), NodeImage::SystemOffline, NodeImage::SystemOffline);
-    QCOMPARE(tree.Get_Node_Index_From_Key(key.toLower()), system);
-    QCOMPARE(tree.Get_Node_Index_From_Key(key.toUpper()), system);
-    QCOMPARE(tree.Get_Node_Index_From_Key(QStringLiteral("RCOMPUTERS")), tree.root());
-    QCOMPARE(tree.Get_Node_Index_From_Key(QStringLiteral("nothing")), nullptr);
-}
-
-void TestSystemTree::duplicateKeysRefused() {
-    SystemTree tree;
-    QVERIFY(tree.addNode(tree.root(), QStringLiteral("gA"), QStringLiteral("A"), NodeImage::Group,
-                         NodeImage::SelectedGroup));
-    QCOMPARE(tree.addNode(tree.root(), QStringLiteral("Ga"), QStringLiteral("a"), NodeImage::Group,
-                          NodeImage::SelectedGroup),
-             nullptr);
-    QCOMPARE(tree.count(), 2);
-}
-
-void TestSystemTree::walkOrderKeptAcrossMovesAndRemovals() {
-    SystemTree tree;
-    auto add = [&](TreeNode* parent, const char* key) {
-        return tree.addNode(parent, QLatin1String(key), QLatin1String(key), NodeImage::Group,
-                            NodeImage::Group);
+// Each row changes the tree root{gA{c1, c4}, gB{c2}, c3}; shape is the walk order as key<parent.
+void TestSystemTree::changes_data() {
+    QTest::addColumn<Change>("change");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("shape");
+    QTest::addColumn<int>("changedSignals");
+    const auto node = [](SystemTree& t, const char* key) {
+        return t.Get_Node_Index_From_Key(QLatin1String(key));
     };
-    TreeNode* a = add(tree.root(), "gA");
-    TreeNode* b = add(tree.root(), "gB");
-    TreeNode* s1 = add(a, "c1");
-    add(a, "c4");
-    add(b, "c2");
-    TreeNode* s3 = add(tree.root(), "c3");
-    tree.moveNode(s1, b);
-    tree.removeNode(s3);
-    QStringList order;
-    for (const TreeNode* node : tree.nodesInOrder()) {
-        order << node->key;
-        // Each node keeps its row among its siblings through adds, moves and removals.
-        if (node->parent)
-            QCOMPARE(node->parent->children.at(static_cast<std::size_t>(node->row())).get(), node);
+    const QString start = QStringLiteral("gA<rComputers gB<rComputers c1<gA c4<gA c2<gB c3<rComputers");
+    QTest::newRow("move keeps the walk order") << Change([=](SystemTree& t) {
+        t.moveNode(node(t, "c1"), node(t, "gB"));
+        return node(t, "gB")->children.back().get() == node(t, "c1");
+    }) << true << "gA<rComputers gB<rComputers c1<gB c4<gA c2<gB c3<rComputers"
+                                               << 0;
+    QTest::newRow("move into its own child refused") << Change([=](SystemTree& t) {
+        t.moveNode(node(t, "gA"), node(t, "c1"));
+        return true;
+    }) << true << start << 0;
+    QTest::newRow("remove forgets the subtree") << Change([=](SystemTree& t) {
+        t.removeNode(node(t, "gA"));
+        return true;
+    }) << true << "gB<rComputers c2<gB c3<rComputers"
+                                                << 0;
+    QTest::newRow("key taken in other letter case") << Change([](SystemTree& t) {
+        return t.addNode(t.root(), QStringLiteral("GA"), {}, NodeImage::Group, NodeImage::Group) != nullptr;
+    }) << false << start << 0;
+    QTest::newRow("new key taken by another node")
+        << Change([=](SystemTree& t) { return t.setKey(node(t, "gA"), QStringLiteral("GB")); }) << false
+        << start << 0;
+    QTest::newRow("new key is looked up")
+        << Change([=](SystemTree& t) { return t.setKey(node(t, "gA"), QStringLiteral("gC")); }) << true
+        << "gC<rComputers gB<rComputers c1<gC c4<gC c2<gB c3<rComputers" << 1;
+    QTest::newRow("same images signal nothing") << Change([=](SystemTree& t) {
+        t.setImages(node(t, "c3"), NodeImage::SystemOffline, NodeImage::SystemOffline);
+        return true;
+    }) << true << start << 0;
+    QTest::newRow("new images signal once") << Change([=](SystemTree& t) {
+        t.setImages(node(t, "c3"), NodeImage::SystemOnline, NodeImage::SystemOnline);
+        return node(t, "c3")->isConnected();
+    }) << true << start << 1;
+}
+
+void TestSystemTree::changes() {
+    QFETCH(Change, change);
+    QFETCH(bool, accepted);
+    QFETCH(QString, shape);
+    QFETCH(int, changedSignals);
+    SystemTree tree;
+    for (const auto& [key, parent] :
+         {std::pair{"gA", ""}, {"gB", ""}, {"c1", "gA"}, {"c4", "gA"}, {"c2", "gB"}, {"c3", ""}}) {
+        TreeNode* under = *parent ? tree.Get_Node_Index_From_Key(QLatin1String(parent)) : tree.root();
+        tree.addNode(under, QLatin1String(key), {}, NodeImage::SystemOffline, NodeImage::SystemOffline);
     }
-    QCOMPARE(order, (QStringList{QStringLiteral("rComputers"), QStringLiteral("gA"), QStringLiteral("gB"),
-                                 QStringLiteral("c1"), QStringLiteral("c4"), QStringLiteral("c2")}));
-    QCOMPARE(s1->parent, b);
-    QCOMPARE(b->children.back().get(), s1);
-}
-
-void TestSystemTree::removeForgetsSubtree() {
-    SystemTree tree;
-    TreeNode* group = tree.addNode(tree.root(), QStringLiteral("gA"), QStringLiteral("A"), NodeImage::Group,
-                                   NodeImage::Group);
-    tree.addNode(group, QStringLiteral("c1"), QStringLiteral("1"), NodeImage::SystemOffline,
-                 NodeImage::SystemOffline);
-    QSignalSpy removed(&tree, &SystemTree::nodeRemoved);
-    tree.removeNode(group);
-    QCOMPARE(removed.count(), 1);
-    QCOMPARE(tree.Get_Node_Index_From_Key(QStringLiteral("c1")), nullptr);
-    QCOMPARE(tree.count(), 1);
-    QVERIFY(tree.root()->children.empty());
-}
-
-void TestSystemTree::renameKeyRehashes() {
-    SystemTree tree;
-    TreeNode* a = tree.addNode(tree.root(), QStringLiteral("gA"), QStringLiteral("A"), NodeImage::Group,
-                               NodeImage::Group);
-    tree.addNode(tree.root(), QStringLiteral("gB"), QStringLiteral("B"), NodeImage::Group, NodeImage::Group);
-    QVERIFY(!tree.setKey(a, QStringLiteral("GB")));
-    QVERIFY(tree.setKey(a, QStringLiteral("ga")));
-    QVERIFY(tree.setKey(a, QStringLiteral("gC")));
-    QCOMPARE(tree.Get_Node_Index_From_Key(QStringLiteral("gc")), a);
-    QCOMPARE(tree.Get_Node_Index_From_Key(QStringLiteral("gA")), nullptr);
-}
-
-void TestSystemTree::moveRefusesCycles() {
-    SystemTree tree;
-    TreeNode* a = tree.addNode(tree.root(), QStringLiteral("gA"), QStringLiteral("A"), NodeImage::Group,
-                               NodeImage::Group);
-    TreeNode* s = tree.addNode(a, QStringLiteral("c1"), QStringLiteral("1"), NodeImage::SystemOffline,
-                               NodeImage::SystemOffline);
-    tree.moveNode(a, s);
-    QCOMPARE(a->parent, tree.root());
-    QCOMPARE(s->parent, a);
-}
-
-void TestSystemTree::unchangedImageEmitsNothing() {
-    SystemTree tree;
-    TreeNode* s = tree.addNode(tree.root(), QStringLiteral("c1"), QStringLiteral("1"),
-                               NodeImage::SystemOffline, NodeImage::SystemOffline);
     QSignalSpy changed(&tree, &SystemTree::nodeChanged);
-    tree.setImages(s, NodeImage::SystemOffline, NodeImage::SystemOffline);
-    QCOMPARE(changed.count(), 0);
-    tree.setImages(s, NodeImage::SystemOnline, NodeImage::SystemOnline);
-    QCOMPARE(changed.count(), 1);
-    QVERIFY(s->isConnected());
+    QCOMPARE(change(tree), accepted);
+    QCOMPARE(changed.count(), changedSignals);
+
+    QStringList walk;
+    for (const TreeNode* node : tree.nodesInOrder()) {
+        // Every node is found by its key in any letter case, at its row among its siblings.
+        QCOMPARE(tree.Get_Node_Index_From_Key(node->key.toLower()), node);
+        if (node->parent) {
+            walk << node->key + QLatin1Char('<') + node->parent->key;
+            QCOMPARE(node->parent->children.at(static_cast<std::size_t>(node->row())).get(), node);
+        }
+    }
+    QCOMPARE(walk.join(QLatin1Char(' ')), shape);
+    for (const char* key : {"gA", "c1", "c4"})
+        QCOMPARE(tree.Get_Node_Index_From_Key(QLatin1String(key)) != nullptr,
+                 shape.contains(QLatin1String(key)));
+    QCOMPARE(tree.count(), 1 + shape.count(QLatin1Char('<')));
+}
+
+void TestSystemTree::loadsGroupsInIdOrderThenSystemsWithoutGroup() {
+    TempDatabase temp;
+    Database& db = temp.db();
+    const qint64 labs = PolicyRows::addGroup(db, QStringLiteral("Labs"));
+    const qint64 gone = PolicyRows::addGroup(db, QStringLiteral("Gone"));
+    const qint64 office = PolicyRows::addGroup(db, QStringLiteral("Office"));
+    for (const auto& [id, group] :
+         {std::pair{"Alpha", office}, {"Orphan", 0}, {"Lab1", labs}, {"Deleted", gone}, {"Lab2", labs}})
+        db.exec(QStringLiteral("INSERT INTO System_Table(System_Key,System_Name,Group_ID) VALUES(?,?,?)"),
+                {Keys::Make_System_Key(QLatin1String(id), QLatin1String(id)), QLatin1String(id), group});
+    db.exec(QStringLiteral("DELETE FROM Group_Table WHERE Group_ID=?"), {gone});
+
+    SystemTree tree;
+    QVERIFY(Load_Systems_Tree(db, tree));
+    QCOMPARE(shape(tree.root()), QStringLiteral("Computers(1,1){Labs(2,3){Lab1(4,4) Lab2(4,4)} "
+                                                "Office(2,3){Alpha(4,4)} Orphan(4,4) Deleted(4,4)}"));
+    QVERIFY(tree.Get_Node_Index_From_Key(Keys::Make_Group_Key(QStringLiteral("labs"))));
+    QVERIFY(
+        tree.Get_Node_Index_From_Key(Keys::Make_System_Key(QStringLiteral("Lab1"), QStringLiteral("Lab1"))));
+}
+
+void TestSystemTree::failedLoadingLeavesPartialTree() {
+    TempDatabase temp;
+    PolicyRows::addGroup(temp.db(), QStringLiteral("First"));
+    PolicyRows::addGroup(temp.db(), QStringLiteral("Second"));
+    temp.db().exec(QStringLiteral("DROP TABLE System_Table"));
+    SystemTree tree;
+    QVERIFY(!Load_Systems_Tree(temp.db(), tree));
+    QCOMPARE(shape(tree.root()), QStringLiteral("Computers(1,1){First(2,3)}"));
 }
 
 QTEST_GUILESS_MAIN(TestSystemTree)

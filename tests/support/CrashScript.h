@@ -35,7 +35,6 @@ public:
     void setUp();
     // Runs the next command of the series; returns its name.
     QString runNext();
-    int commandsRun() const { return m_count; }
     // Failures that the link reported instead of throwing them.
     const QStringList& errors() const { return m_errors; }
 
