@@ -8,8 +8,6 @@
 #include "core/console/TreeLoader.h"
 #include "core/lists/GroupUrlList.h"
 #include "core/lists/UrlCatalogue.h"
-#include "core/policy/ScheduleModel.h"
-#include "core/policy/TimerModel.h"
 #include "core/store/Database.h"
 
 #include <QFile>
@@ -56,9 +54,7 @@ struct Console {
     FixedClock clock{QDateTime(QDate(2026, 3, 13), QTime(9, 0))};
     ConnectionManager connections{db, tree};
     Messenger messenger;
-    PolicyCommands policy{db, messenger};
     GroupSystemManager manager{db, tree, list, answers};
-    ServiceCommands service{db, connections, messenger};
 };
 
 using Command = std::function<void(Console&)>;
@@ -103,32 +99,6 @@ void TestWholeCommands::refusedStatementLeavesAllAsBefore_data() {
                                                c.tree.Get_Node_Index_From_Key(kFloor1),
                                                {systemKey(1, 3), systemKey(1, 2), systemKey(1, 1)});
            });
-    QTest::newRow("group internet on, members follow")
-        << QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF Apply_Systemwise_Settings ON System_Table "
-                          "BEGIN SELECT RAISE(ABORT, 'disk full'); END")
-        << Command([](Console& c) { c.policy.setInternet(kFloor1, true); });
-    QTest::newRow("schedule apply, third range")
-        << QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Group_Scheduler_Table "
-                          "WHEN NEW.Start_Time = '03:00 AM' BEGIN SELECT RAISE(ABORT, 'disk full'); END")
-        << Command([](Console& c) {
-               ScheduleModel model(c.db, c.clock, c.messenger);
-               model.open({kFloor1, QStringLiteral("Floor 1"), {}, {}});
-               for (int hour = 1; hour <= 4; ++hour) {
-                   model.setStartTime(QTime(hour, 0));
-                   model.setStopTime(QTime(hour, 30));
-                   model.add();
-               }
-               model.apply();
-           });
-    QTest::newRow("timer on a system, its group no longer set as a whole")
-        << QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF Apply_Groupwise_Settings ON Group_Table "
-                          "BEGIN SELECT RAISE(ABORT, 'disk full'); END")
-        << Command([](Console& c) {
-               TimerModel model(c.db, c.clock, c.messenger);
-               model.open({kFloor1, QStringLiteral("Floor 1"), systemKey(1, 1), QStringLiteral("PC-1-1")});
-               model.setPeriod(QTime(1, 0));
-               model.apply();
-           });
     QTest::newRow("white list, moving ten onto it")
         << QStringLiteral(
                "CREATE TRIGGER refuse BEFORE INSERT ON Group_URL_Table "
@@ -145,16 +115,6 @@ void TestWholeCommands::refusedStatementLeavesAllAsBefore_data() {
                    throw;
                }
            });
-    QTest::newRow("white list, moving all back")
-        << QStringLiteral(
-               "CREATE TRIGGER refuse BEFORE DELETE ON Group_URL_Table "
-               "WHEN (SELECT count(*) FROM Group_URL_Table) <= 3 BEGIN SELECT RAISE(ABORT, 'disk full'); END")
-        << Command([](Console& c) {
-               GroupUrlList list(c.db);
-               list.setGroupKey(kFloor1);
-               list.load();
-               list.moveBack({0, 1, 2, 3, 4});
-           });
     QTest::newRow("catalogue, deleting five")
         << QStringLiteral("CREATE TRIGGER refuse BEFORE DELETE ON DNS_Lookup_Table "
                           "WHEN OLD.URL = 'site-3.example.org' BEGIN SELECT RAISE(ABORT, 'disk full'); END")
@@ -169,10 +129,6 @@ void TestWholeCommands::refusedStatementLeavesAllAsBefore_data() {
                    throw;
                }
            });
-    QTest::newRow("blank screen of a group")
-        << QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE OF Blank_Screen ON System_Table "
-                          "BEGIN SELECT RAISE(ABORT, 'disk full'); END")
-        << Command([](Console& c) { c.service.blankScreen(kFloor1, true); });
 }
 
 void TestWholeCommands::refusedStatementLeavesAllAsBefore() {
