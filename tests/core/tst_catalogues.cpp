@@ -1,6 +1,7 @@
 #include "TempDatabase.h"
 #include "core/lists/ProgramCatalogue.h"
 #include "core/lists/UrlCatalogue.h"
+#include "core/store/DatabaseError.h"
 #include "protocol/Fields.h"
 
 #include <QTest>
@@ -28,8 +29,9 @@ QString unsendable(const QString& refusal, const QString& character) {
 
 } // namespace
 
-// The entries typed one after another ('|' between them; "-rows" deletes those rows), what each addition
-// answers, and what the database holds after them; after a deletion the root's lists go out on closing.
+// The entries typed one after another ('|' between them; "-rows" deletes those rows, SQL runs), what each
+// addition answers, and what the database holds after them; after a deletion the root's lists go out on
+// closing.
 void TestCatalogues::edit_data() {
     QTest::addColumn<bool>("url");
     QTest::addColumn<QString>("entries");
@@ -59,6 +61,11 @@ void TestCatalogues::edit_data() {
     row("URL: NUL", true, QChar(0) + u"x.com"_s, unsendable(invalid, u"U+0000"_s), {});
     row("URL: duplicates in any case", true, u"News.Example.org| nEwS.example.Org  |NEWS.EXAMPLE.ORG"_s,
         u"added|URL already added!|URL already added!"_s, u"news.example.org"_s);
+    row("URL: deleting refused in the middle", true,
+        u"a.com|b.com|c.com|CREATE TRIGGER refuse BEFORE DELETE ON DNS_Lookup_Table WHEN OLD.URL = 'b.com' "
+        u"BEGIN "
+        "SELECT RAISE(ABORT, 'full'); END|-0,1,2"_s,
+        u"added|added|added|error|unchanged"_s, u"a.com|b.com|c.com"_s);
     row("URL: nothing typed", true, QString(), u"empty"_s, {});
     row("URL: deleting", true, u"a.com|b.com|c.com|d.com|e.com|-1,4,3,1"_s,
         u"added|added|added|added|added|changed"_s, u"a.com|c.com"_s);
@@ -91,11 +98,19 @@ void TestCatalogues::edit() {
     catalogue->load();
     QStringList said;
     for (const QString& entry : entries.split(u'|')) {
+        if (entry.startsWith(u"CREATE ")) {
+            temp.db().exec(entry);
+            continue;
+        }
         if (entry.startsWith(u'-')) {
             QList<int> rows;
             for (const QString& row : entry.mid(1).split(u','))
                 rows << row.toInt();
-            catalogue->removeRows(rows);
+            try {
+                catalogue->removeRows(rows);
+            } catch (const DatabaseError&) {
+                said << u"error"_s;
+            }
             said << (catalogue->changed() ? u"changed"_s : u"unchanged"_s);
             continue;
         }

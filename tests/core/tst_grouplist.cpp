@@ -80,6 +80,11 @@ void TestGroupList::move_data() {
     row("gone from the catalogue meanwhile", lab, 0, 2,
         u"DELETE FROM DNS_Lookup_Table WHERE URL='site001.com'|to 0,1"_s, u"0"_s,
         u"[site000.com] [site001.com] changed send 1"_s);
+    row("refused in the middle of a move", lab, 0, 4,
+        u"CREATE TRIGGER refuse BEFORE INSERT ON Group_URL_Table WHEN (SELECT count(*) FROM Group_URL_Table) "
+        u">= 2 "
+        "BEGIN SELECT RAISE(ABORT, 'full'); END|to 0,1,2"_s,
+        u"error"_s, u"[] [site000.com,site001.com,site002.com,site003.com] 0"_s);
     row("root", Keys::rootKey(), 0, 1, u"to 0"_s, {}, u"[] [] 0"_s);
     row("system", Keys::Make_System_Key(u"id1"_s, u"PC1"_s), 0, 1, u"to 0"_s, {}, u"[] [] 0"_s);
     row("no key", {}, 0, 1, u"to 0"_s, {}, u"[] [] 0"_s);

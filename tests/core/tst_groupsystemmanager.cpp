@@ -213,6 +213,12 @@ void TestGroupSystemManager::edit_data() {
         u"Computers(Lab(A@1),Hall,Spare,C@0*,B@0*) A:Lab"_s);
     row("move onto its own group", u"move Lab A"_s);
     row("move onto a system", u"move C A"_s);
+    // A refusal in the middle leaves the tree and the database as they were.
+    row("move several, database fails",
+        u"CREATE TRIGGER refuse BEFORE UPDATE OF Group_ID ON System_Table WHEN NEW.System_Name = 'A' BEGIN "
+        u"SELECT "
+        "RAISE(ABORT, 'full'); END|move Hall A,B"_s,
+        u"error"_s, {}, u"Computers(Lab(A@1,B@1*),Hall,Spare,C@0*) A,B:Lab"_s);
     row("move several, from the bottom up", u"show Lab|move Hall A,rComputers,B"_s, {}, {},
         u"Computers(Lab,Hall(B@2,A@2),Spare,C@0*) :"_s);
     row("drag onto a group", u"drag B Hall"_s, u"yes"_s, {},
