@@ -77,7 +77,6 @@ void TestCatalogues::edit_data() {
     row("program: 30 characters", false, x26 + u".exe"_s, u"added"_s, x26 + u".exe"_s);
     row("program: separator", false, u"A"_s + sep + u"B.EXE"_s, unsendable(notProgram, sep), {});
     row("program: no single byte", false, u"программа.exe"_s, unsendable(notProgram, u"п"_s), {});
-    row("program: NUL", false, u"a"_s + QChar(0) + u".exe"_s, unsendable(notProgram, u"U+0000"_s), {});
     row("program: duplicates in any case and blanks", false,
         u" calc.exe |CALC.exe|  Calc.Exe |calc2.exe| |  "_s,
         u"added|Program already added!|Program already added!|added|added|Program already added!"_s,

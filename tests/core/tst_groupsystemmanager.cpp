@@ -109,8 +109,6 @@ struct Fixture {
             list.Show_Node_In_List(node(rest));
         else if (verb == u"connect"_s)
             return yes(link.connectIdentified(QStringLiteral("id1"), QStringLiteral("A")));
-        else if (verb == u"reload"_s)
-            link.loadTree();
         else
             db().exec(step);
         return {};
@@ -178,12 +176,6 @@ void TestGroupSystemManager::edit_data() {
     row("rename system, another's alias", u"rename A=B"_s, u"yes"_s, {},
         u"Computers(Lab(B@1,B@1*),Hall,Spare,C@0*) Lab,Hall,Spare,C:Computers"_s);
     row("rename root", u"rename Computers=All"_s, u"no"_s);
-    // Texts the database would give back otherwise are stored as it gives them back.
-    row("rename, U+FFFF", u"rename Lab=Lab\uffff|reload"_s, u"yes"_s, {},
-        u"Computers(Lab\uFFFD(A@1,B@1*),Hall,Spare,C@0*) :"_s);
-    row("names differing after a NUL",
-        u"add|add|rename NewGroup(0)="_s + QChar(0) + u"A|rename NewGroup(1)="_s + QChar(0) + u"B|reload"_s,
-        u"yes yes yes yes"_s, {}, u"Computers(Lab(A@1,B@1*),Hall,Spare,\uFFFDA,\uFFFDB,C@0*) :"_s);
 
     row("delete group with systems", u"delete Lab"_s, u"no"_s,
         u"The group 'Lab' consists of client system(s).\r\nCannot delete the group!"_s);

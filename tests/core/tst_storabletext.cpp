@@ -1,13 +1,11 @@
 // Texts that the database cannot give back unchanged: the fuzzer found that an identification holding
 // U+FFFF (or a lone half of a surrogate pair, or a cut through a pair) was recorded under a key that
 // read back otherwise, so after a restart the same computer failed its INSERT on every connection and
-// was never shown connected.
+// was never shown connected. Identifications, names and entries holding such texts are the fuzz targets'
+// business (their corpora keep the findings); here is the form the database gives back.
 
-#include "LinkHarness.h"
-#include "SimulatedClient.h"
+#include "TempDatabase.h"
 #include "core/store/StorableText.h"
-#include "protocol/Fields.h"
-#include "protocol/WireCodec.h"
 
 #include <QTest>
 
@@ -18,8 +16,6 @@ class TestStorableText : public QObject {
 private slots:
     void storable_data();
     void storable();
-    void identificationFindsItsRowAfterARestart_data();
-    void identificationFindsItsRowAfterARestart();
 };
 
 namespace {
@@ -61,46 +57,6 @@ void TestStorableText::storable() {
     TempDatabase temp;
     temp.db().exec(QStringLiteral("INSERT INTO Program_Table(Program) VALUES(?)"), {storable});
     QCOMPARE(temp.db().scalar(QStringLiteral("SELECT Program FROM Program_Table")).toString(), storable);
-}
-
-void TestStorableText::identificationFindsItsRowAfterARestart_data() {
-    QTest::addColumn<QString>("identifier");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("U+FFFF in the identifier") << units({u'I', 0xFF44, 0xFFFF, 0}) << QStringLiteral("pc-1");
-    QTest::newRow("lone half before a letter") << QStringLiteral("id") << units({0xD800, u'A', u'B'});
-    QTest::newRow("name cut through a pair")
-        << QStringLiteral("id") << QString(29, QLatin1Char('n')) + units({0xD83D, 0xDE00});
-    QTest::newRow("key cut through a pair") << QString(46, QLatin1Char('i')) << units({0xD83D, 0xDE00, u'x'});
-}
-
-void TestStorableText::identificationFindsItsRowAfterARestart() {
-    QFETCH(QString, identifier);
-    QFETCH(QString, name);
-    LinkHarness link;
-    const QByteArray identification =
-        WireCodec::encodeUtf16(QStringLiteral("d") + kFieldSeparator + identifier + kFieldSeparator + name +
-                               kFieldSeparator + QStringLiteral("1.4") + kFieldSeparator);
-    SimulatedClient* first = link.connectClient();
-    QVERIFY(first);
-    first->sendRaw(identification);
-    QVERIFY(LinkHarness::waitForArrivals(first, 2));
-    first->disconnectFromConsole();
-    QTRY_VERIFY(link.connections().socketIndexes().empty());
-
-    // The next start builds the tree from the database.
-    link.loadTree();
-    SimulatedClient* again = link.connectClient();
-    QVERIFY(again);
-    again->sendRaw(identification);
-    QVERIFY(LinkHarness::waitForArrivals(again, 2));
-    QCOMPARE(LinkHarness::shown(again).at(0), QStringLiteral("F|3|"));
-    QCOMPARE(link.errors(), QStringList());
-    QCOMPARE(link.db().scalar(QStringLiteral("SELECT count(*) FROM System_Table")).toInt(), 1);
-    const QString key = link.connections().tagOf(link.lastSlot());
-    const TreeNode* node = link.tree().Get_Node_Index_From_Key(key);
-    QVERIFY(node);
-    QVERIFY(node->isConnected());
-    QCOMPARE(link.db().scalar(QStringLiteral("SELECT System_Key FROM System_Table")).toString(), node->key);
 }
 
 QTEST_GUILESS_MAIN(TestStorableText)
