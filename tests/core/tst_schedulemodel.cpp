@@ -1,10 +1,7 @@
-#include "ClientInbox.h"
-#include "LabScene.h"
+#include "EditorScene.h"
 #include "PolicyRows.h"
-#include "SimulatedClient.h"
 #include "core/policy/ScheduleModel.h"
 
-#include <QSqlRecord>
 #include <QTest>
 
 using namespace kestrava;
@@ -12,45 +9,93 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-using Range = ScheduleModel::Range;
-const QString kStamp = QStringLiteral("S|3/12/2026 10:00:02 AM|");
-
-// Lab keeps two weekly ranges (Monday and Friday); pc1 follows it, pc2 has its own internet on.
-struct Setup : LabScene {
-    ScheduleModel model{h.db(), h.clock(), h.messenger()};
+// Lab keeps two weekly ranges on Monday and Friday; pc2 has its own internet on.
+struct Setup : EditorScene {
+    ScheduleModel model{db, clock, *this};
 
     Setup() {
-        db().exec(QStringLiteral("UPDATE System_Table SET Schedule_Type=1, OnInternet=1 WHERE System_Key=?"),
-                  {pc2});
-        db().exec(QStringLiteral("UPDATE Group_Table SET Schedule_Type=2, Block_Internet=1"));
-        PolicyRows::addGroupRange(db(), lab, QStringLiteral("08:00 AM,09:00 AM,2,34,0"));
-        PolicyRows::addGroupRange(db(), lab, QStringLiteral("01:00 PM,02:30 PM,2,34,0"));
-        connect();
+        db.exec(u"UPDATE System_Table SET Schedule_Type=1, OnInternet=1 WHERE System_Key=?"_s, {pc2});
+        db.exec(u"UPDATE Group_Table SET Schedule_Type=2, Block_Internet=1"_s);
+        PolicyRows::addGroupRange(db, lab, u"08:00 AM,09:00 AM,2,34,0"_s);
+        PolicyRows::addGroupRange(db, lab, u"01:00 PM,02:30 PM,2,34,0"_s);
     }
-
-    void addRange(QTime start, QTime stop) {
-        model.setStartTime(start);
-        model.setStopTime(stop);
-        QCOMPARE(model.add(), ScheduleModel::AddResult::Added);
+    static QList<int> numbers(const QString& list) {
+        QList<int> out;
+        for (const QString& n : list.split(u',', Qt::SkipEmptyParts))
+            out << n.toInt();
+        return out;
     }
-    QStringList ranges(const QString& table) {
-        QStringList rows;
-        for (const QSqlRecord& r : db().rows(
-                 QStringLiteral("SELECT Start_Time, Stop_Time, DailyWeeklyMonthly, WeekDays, Months FROM %1 "
-                                "ORDER BY ID")
-                     .arg(table)))
-            rows << QStringLiteral("%1-%2 %3/%4/%5")
-                        .arg(r.value(0).toString(), r.value(1).toString(), r.value(2).toString(),
-                             r.value(3).toString(), r.value(4).toString());
-        return rows;
+    // The ranges, the recurrence with its masks, the pickers and the block box.
+    QString view() const {
+        QStringList ranges;
+        for (const ScheduleModel::Range& r : model.ranges())
+            ranges << r.start + u'-' + r.stop;
+        return u"[%1 %2%3/%4 %5-%6%7]"_s.arg(ranges.join(u','), QString(u"DWM"_s.at(model.recurrence())))
+            .arg(model.weekDayMask())
+            .arg(model.monthMask())
+            .arg(model.startTime().toString(u"HH:mm"_s), model.stopTime().toString(u"HH:mm"_s),
+                 model.blockInternet() ? u" block"_s : QString());
+    }
+    QString apply(ScheduleModel::EmptyAnswer answer) {
+        switch (model.apply(answer)) {
+        case ScheduleModel::ApplyResult::Applied:
+            return u"applied"_s;
+        case ScheduleModel::ApplyResult::OwnerMissing:
+            return model.ownerGoneMessage();
+        case ScheduleModel::ApplyResult::NothingChosen:
+            break;
+        }
+        return u"nothing chosen"_s;
+    }
+    QString run(const QString& step) {
+        const QString verb = step.section(u' ', 0, 0), rest = step.section(u' ', 1);
+        if (verb == u"open")
+            model.open(target(rest));
+        else if (verb == u"add") {
+            model.setStartTime(QTime::fromString(rest.section(u'-', 0, 0)));
+            model.setStopTime(QTime::fromString(rest.section(u'-', 1)));
+            const auto added = model.add();
+            return added == ScheduleModel::AddResult::Added          ? u"added"_s
+                   : added == ScheduleModel::AddResult::LimitReached ? u"limit"_s
+                                                                     : u"refused"_s;
+        } else if (verb == u"remove")
+            model.removeRanges(numbers(rest));
+        else if (verb == u"every")
+            model.setRecurrence(ScheduleModel::Recurrence(u"DWM"_s.indexOf(rest)));
+        else if (verb == u"days")
+            for (int day = 0; day < 7; ++day)
+                model.setWeekDay(day, numbers(rest).contains(day));
+        else if (verb == u"months")
+            for (int month = 0; month < 12; ++month)
+                model.setMonth(month, numbers(rest).contains(month));
+        else if (verb == u"block")
+            model.setBlockInternet(rest == u"on");
+        else if (verb == u"select")
+            model.selectRange(rest.toInt());
+        else if (verb == u"clear")
+            model.clear();
+        else if (verb == u"clock")
+            clock.set(QDateTime(clock.now().date(), QTime::fromString(rest)));
+        else if (verb == u"apply")
+            return apply(rest == u"no" ? ScheduleModel::EmptyAnswer::No : ScheduleModel::EmptyAnswer::Yes);
+        else if (verb == u"can")
+            return model.applyEnabled() ? u"can"_s : u"cannot"_s;
+        else if (verb == u"asks")
+            return model.applyNeedsAnswer() ? u"asks"_s : u"does not ask"_s;
+        else if (verb == u"view")
+            return view();
+        else
+            db.exec(step);
+        return {};
     }
 };
 
-QStringList texts(const QList<Range>& ranges) {
-    QStringList all;
-    for (const Range& range : ranges)
-        all << range.start + QLatin1Char('-') + range.stop;
-    return all;
+const QString kStart =
+    u"Lab/2/1/0, pc1/0/0, pc2/1/1, group/08:00 AM/09:00 AM/2/34/0, group/01:00 PM/02:30 PM/2/34/0"_s;
+
+void row(const char* name, const QString& steps, const QString& log, const QString& sent = {},
+         const QString& stored = {}) {
+    QTest::newRow(name) << steps << log << sent << stored;
 }
 
 } // namespace
@@ -58,269 +103,89 @@ QStringList texts(const QList<Range>& ranges) {
 class TestScheduleModel : public QObject {
     Q_OBJECT
 private slots:
-    void opensGroupWithItsSchedules();
-    void followingSystemShowsGroupAndApplyGivesItsOwn();
-    void systemWithOtherPolicyOfItsOwnOpensEmpty();
-    void limitOfTen();
-    void refusedRanges_data();
-    void refusedRanges();
-    void storedMasks_data();
-    void storedMasks();
-    void applyReplacesRowsAndStoresBlockSet();
-    void emptiedListAnsweredYes();
-    void emptiedListAnsweredNo();
-    void applyEnabling();
-    void pickersFollowSelectionAndClear();
-    void deletedMeanwhile_data();
-    void deletedMeanwhile();
+    void edit_data();
+    void edit();
 };
 
-void TestScheduleModel::opensGroupWithItsSchedules() {
-    Setup s;
-    s.model.open(s.group());
-    QCOMPARE(texts(s.model.ranges()), (QStringList{u"08:00 AM-09:00 AM"_s, u"01:00 PM-02:30 PM"_s}));
-    QCOMPARE(s.model.recurrence(), ScheduleModel::Weekly);
-    QCOMPARE(s.model.weekDayMask(), 34);
-    QVERIFY(s.model.weekDay(1) && s.model.weekDay(5) && !s.model.weekDay(0));
-    QCOMPARE(s.model.monthMask(), 0);
-    QCOMPARE(s.model.startTime(), QTime(8, 0));
-    QCOMPARE(s.model.stopTime(), QTime(9, 0));
-    QVERIFY(s.model.blockInternet());
-    QVERIFY(!s.model.applyEnabled());
-}
-
-void TestScheduleModel::followingSystemShowsGroupAndApplyGivesItsOwn() {
-    Setup s;
-    QVERIFY(s.ready());
-    s.h.db().exec(QStringLiteral("UPDATE Group_Table SET Apply_Groupwise_Settings=1"));
-    s.model.open(s.system(s.pc1, QStringLiteral("pc1")));
-    QCOMPARE(texts(s.model.ranges()), (QStringList{u"08:00 AM-09:00 AM"_s, u"01:00 PM-02:30 PM"_s}));
-    s.addRange(QTime(18, 0), QTime(19, 45));
-    QCOMPARE(s.model.apply(), ScheduleModel::ApplyResult::Applied);
-
-    QCOMPARE(s.number(QStringLiteral("SELECT Apply_Systemwise_Settings FROM System_Table WHERE System_Key=?"),
-                      {s.pc1}),
-             1);
-    QCOMPARE(s.number(QStringLiteral("SELECT Schedule_Type FROM System_Table WHERE System_Key=?"), {s.pc1}),
-             2);
-    QCOMPARE(s.number(QStringLiteral("SELECT Apply_Groupwise_Settings FROM Group_Table")), 0);
-    QCOMPARE(s.ranges(QStringLiteral("System_Scheduler_Table")),
-             (QStringList{u"08:00 AM-09:00 AM 2/34/0"_s, u"01:00 PM-02:30 PM 2/34/0"_s,
-                          u"06:00 PM-07:45 PM 2/34/0"_s}));
-    QCOMPARE(s.ranges(QStringLiteral("Group_Scheduler_Table")).size(), 2);
-    QCOMPARE(receivedBy(s.h, s.c1, s.pc1),
-             QStringList{kStamp + QStringLiteral("2|True|3|08:00 AM|09:00 AM|2|34|0|01:00 PM|02:30 PM|2|34|0|"
-                                                 "06:00 PM|07:45 PM|2|34|0|0|")});
-    QCOMPARE(receivedBy(s.h, s.c2, s.pc2), QStringList());
-}
-
-void TestScheduleModel::systemWithOtherPolicyOfItsOwnOpensEmpty() {
-    Setup s;
-    PolicyRows::addSystemRange(s.h.db(), PolicyRows::systemId(s.h.db(), s.pc2),
-                               QStringLiteral("07:00 AM,08:00 AM,1"));
-    s.model.open(s.system(s.pc2, QStringLiteral("pc2")));
-    QVERIFY(s.model.ranges().isEmpty());
-    QCOMPARE(s.model.recurrence(), ScheduleModel::Daily);
-    QCOMPARE(s.model.startTime(), QTime(10, 0));
-    QVERIFY(!s.model.blockInternet());
-}
-
-void TestScheduleModel::limitOfTen() {
-    Setup s;
-    s.model.open(s.group());
-    for (int hour = 10; hour < 18; ++hour)
-        s.addRange(QTime(hour, 0), QTime(hour, 30));
-    QCOMPARE(s.model.ranges().size(), 10);
-    s.model.setStartTime(QTime(20, 0));
-    s.model.setStopTime(QTime(21, 0));
-    QCOMPARE(s.model.add(), ScheduleModel::AddResult::LimitReached);
-    QCOMPARE(s.model.ranges().size(), 10);
-}
-
-void TestScheduleModel::refusedRanges_data() {
-    QTest::addColumn<QTime>("start");
-    QTest::addColumn<QTime>("stop");
-    QTest::newRow("equal") << QTime(21, 0) << QTime(21, 0);
-    QTest::newRow("across midnight") << QTime(22, 0) << QTime(2, 0);
-    QTest::newRow("stop before start") << QTime(9, 30) << QTime(9, 29);
-    QTest::newRow("same minute, other seconds") << QTime(9, 30, 10) << QTime(9, 30, 50);
-}
-
-void TestScheduleModel::refusedRanges() {
-    QFETCH(QTime, start);
-    QFETCH(QTime, stop);
-    Setup s;
-    s.model.open(s.group());
-    s.model.setStartTime(start);
-    s.model.setStopTime(stop);
-    QCOMPARE(s.model.add(), ScheduleModel::AddResult::StartNotBeforeStop);
-    QCOMPARE(s.model.ranges().size(), 2);
-    QVERIFY(!s.model.applyEnabled());
-}
-
-void TestScheduleModel::storedMasks_data() {
-    QTest::addColumn<int>("recurrence");
-    QTest::addColumn<QList<int>>("days");
-    QTest::addColumn<QList<int>>("months");
+// Steps separated by '|', what the steps report, whom a schedule was sent to and what is stored after
+// them (empty: as at the start).
+void TestScheduleModel::edit_data() {
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("log");
+    QTest::addColumn<QString>("sent");
     QTest::addColumn<QString>("stored");
-    QTest::addColumn<QString>("payloadKind");
-    QTest::newRow("weekly, Monday and Friday")
-        << int(ScheduleModel::Weekly) << QList<int>{1, 5} << QList<int>{0} << "2/34/0"
-        << "2|34|0";
-    QTest::newRow("monthly, January and December")
-        << int(ScheduleModel::Monthly) << QList<int>{3} << QList<int>{0, 11} << "3/0/2049"
-        << "3|0|2049";
-    QTest::newRow("daily ignores days and months")
-        << int(ScheduleModel::Daily) << QList<int>{1, 2} << QList<int>{4} << "1/0/0"
-        << "1|0|0";
+    row("group opens with its ranges", u"open group|view|can"_s,
+        u"[08:00 AM-09:00 AM,01:00 PM-02:30 PM W34/0 08:00-09:00 block] cannot"_s);
+    row("following system shows its group's, Apply gives it its own",
+        u"UPDATE Group_Table SET Apply_Groupwise_Settings=1|open pc1|view|add 18:00-19:45|apply"_s,
+        u"[08:00 AM-09:00 AM,01:00 PM-02:30 PM W34/0 08:00-09:00 block] added applied"_s, u"pc1"_s,
+        u"Lab/2/1/0, pc1/1/2, pc2/1/1, group/08:00 AM/09:00 AM/2/34/0, group/01:00 PM/02:30 PM/2/34/0, "
+        "system/08:00 AM/09:00 AM/2/34/0, system/01:00 PM/02:30 PM/2/34/0, "
+        "system/06:00 PM/07:45 PM/2/34/0"_s);
+    row("system with another policy of its own opens empty",
+        u"INSERT INTO System_Scheduler_Table(System_ID, Start_Time, Stop_Time, DailyWeeklyMonthly) VALUES(2, "
+        "'07:00 AM', '08:00 AM', 1)|open pc2|view"_s,
+        u"[ D0/0 10:00-10:00]"_s, u""_s,
+        u"Lab/2/1/0, pc1/0/0, pc2/1/1, group/08:00 AM/09:00 AM/2/34/0, group/01:00 PM/02:30 PM/2/34/0, "
+        "system/07:00 AM/08:00 AM/1/0/0"_s);
+    QString ten = u"open group"_s;
+    for (int hour = 10; hour < 19; ++hour)
+        ten += u"|add %1:00-%1:30"_s.arg(hour);
+    row("ten ranges at most", ten, u"added added added added added added added added limit"_s);
+    row("start equal to stop", u"open group|add 21:00-21:00|can"_s, u"refused cannot"_s);
+    row("across midnight", u"open group|add 22:00-02:00|can"_s, u"refused cannot"_s);
+    row("stop a minute before start", u"open group|add 09:30-09:29|can"_s, u"refused cannot"_s);
+    row("same minute, other seconds", u"open group|add 09:30:10-09:30:50|can"_s, u"refused cannot"_s);
+    const QString twoRanges = u"|add 09:00-12:00|add 21:05-23:59|apply"_s;
+    row("weekly, Monday and Friday", u"open group|remove 0,1|every W|days 1,5|months 0"_s + twoRanges,
+        u"added added applied"_s, u"group"_s,
+        u"Lab/2/1/1, pc1/0/0, pc2/0/1, group/09:00 AM/12:00 PM/2/34/0, group/09:05 PM/11:59 PM/2/34/0"_s);
+    row("monthly, January and December", u"open group|remove 0,1|every M|days 3|months 0,11"_s + twoRanges,
+        u"added added applied"_s, u"group"_s,
+        u"Lab/2/1/1, pc1/0/0, pc2/0/1, group/09:00 AM/12:00 PM/3/0/2049, group/09:05 PM/11:59 PM/3/0/2049"_s);
+    row("daily, without days and months", u"open group|remove 0,1|every D|days 1,2|months 4"_s + twoRanges,
+        u"added added applied"_s, u"group"_s,
+        u"Lab/2/1/1, pc1/0/0, pc2/0/1, group/09:00 AM/12:00 PM/1/0/0, group/09:05 PM/11:59 PM/1/0/0"_s);
+    row("Apply replaces the ranges and stores blocking set", u"open group|block off|remove 1|apply"_s,
+        u"applied"_s, u"group"_s, u"Lab/2/1/1, pc1/0/0, pc2/0/1, group/08:00 AM/09:00 AM/2/34/0"_s);
+    row("emptied list, answered yes", u"open group|remove 0,1|asks|apply yes|view|can|open group|view"_s,
+        u"asks applied [ D0/0 10:00-10:00] cannot [ D0/0 10:00-10:00]"_s, u"group"_s,
+        u"Lab/0/1/0, pc1/0/0, pc2/1/1, group/08:00 AM/09:00 AM/2/34/0, group/01:00 PM/02:30 PM/2/34/0"_s);
+    row("emptied list, answered no", u"open pc1|clear|asks|apply no|view"_s,
+        u"asks applied [08:00 AM-09:00 AM,01:00 PM-02:30 PM W34/0 08:00-09:00 block]"_s, u"pc1"_s);
+    row("Apply offered after a change",
+        u"open group|can|months 3|can|apply|can|remove 0,1|can|apply yes|every M|days 2|months 2|can|block "
+        "on|can|apply no|can|clear|can"_s,
+        u"cannot can applied cannot can applied cannot can applied cannot can"_s, u"group group group"_s,
+        u"Lab/0/1/1, pc1/0/0, pc2/0/1, group/08:00 AM/09:00 AM/2/34/0, group/01:00 PM/02:30 PM/2/34/0"_s);
+    row("pickers follow the selection, Clear takes the clock",
+        u"open group|select 1|view|clock 16:42:31|clear|view"_s,
+        u"[08:00 AM-09:00 AM,01:00 PM-02:30 PM W34/0 13:00-14:30 block] [ D0/0 16:42-16:42]"_s);
+    row("nothing chosen", u"open none|apply"_s, u"nothing chosen"_s);
+    row("group deleted meanwhile", u"open group|add 18:00-19:00|DELETE FROM Group_Table|apply|can"_s,
+        u"added The group 'Lab' no longer exists. can"_s, u""_s,
+        u"pc1/0/0, pc2/1/1, group/08:00 AM/09:00 AM/2/34/0, group/01:00 PM/02:30 PM/2/34/0"_s);
+    row("system deleted meanwhile",
+        u"open pc1|add 18:00-19:00|DELETE FROM System_Table WHERE System_Name='pc1'|apply|can"_s,
+        u"added The client 'pc1' no longer exists. can"_s, u""_s,
+        u"Lab/2/1/0, pc2/1/1, group/08:00 AM/09:00 AM/2/34/0, group/01:00 PM/02:30 PM/2/34/0"_s);
 }
 
-void TestScheduleModel::storedMasks() {
-    QFETCH(int, recurrence);
-    QFETCH(QList<int>, days);
-    QFETCH(QList<int>, months);
+void TestScheduleModel::edit() {
+    QFETCH(QString, steps);
+    QFETCH(QString, log);
+    QFETCH(QString, sent);
     QFETCH(QString, stored);
-    QFETCH(QString, payloadKind);
     Setup s;
-    QVERIFY(s.ready());
-    s.model.open(s.group());
-    s.model.removeRanges({0, 1});
-    s.model.setRecurrence(ScheduleModel::Recurrence(recurrence));
-    for (int day = 0; day < 7; ++day)
-        s.model.setWeekDay(day, days.contains(day));
-    for (int month = 0; month < 12; ++month)
-        s.model.setMonth(month, months.contains(month));
-    s.addRange(QTime(9, 0), QTime(12, 0));
-    s.addRange(QTime(21, 5), QTime(23, 59));
-    QCOMPARE(s.model.apply(), ScheduleModel::ApplyResult::Applied);
-    QCOMPARE(s.ranges(QStringLiteral("Group_Scheduler_Table")),
-             (QStringList{QStringLiteral("09:00 AM-12:00 PM ") + stored,
-                          QStringLiteral("09:05 PM-11:59 PM ") + stored}));
-    // Every member follows the group now, also the one that had settings of its own.
-    const QString payload = kStamp + QStringLiteral("2|True|2|09:00 AM|12:00 PM|") + payloadKind +
-                            QStringLiteral("|09:05 PM|11:59 PM|") + payloadKind + QStringLiteral("|0|");
-    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), QStringList{payload});
-    QCOMPARE(receivedBy(s.h, s.c2, s.pc2), QStringList{payload});
-    QCOMPARE(s.number(QStringLiteral("SELECT sum(Apply_Systemwise_Settings) FROM System_Table")), 0);
-}
-
-void TestScheduleModel::applyReplacesRowsAndStoresBlockSet() {
-    Setup s;
-    s.model.open(s.group());
-    const int highestBefore = s.number(QStringLiteral("SELECT max(ID) FROM Group_Scheduler_Table"));
-    s.model.setBlockInternet(false);
-    s.model.removeRanges({1});
-    QCOMPARE(s.model.apply(), ScheduleModel::ApplyResult::Applied);
-    QCOMPARE(s.ranges(QStringLiteral("Group_Scheduler_Table")), QStringList{u"08:00 AM-09:00 AM 2/34/0"_s});
-    QVERIFY(s.number(QStringLiteral("SELECT min(ID) FROM Group_Scheduler_Table")) > highestBefore);
-    QCOMPARE(s.number(QStringLiteral("SELECT Block_Internet FROM Group_Table")), 1);
-    QCOMPARE(s.number(QStringLiteral("SELECT Apply_Groupwise_Settings FROM Group_Table")), 1);
-}
-
-void TestScheduleModel::emptiedListAnsweredYes() {
-    Setup s;
-    QVERIFY(s.ready());
-    s.model.open(s.group());
-    s.model.removeRanges({0, 1});
-    QVERIFY(s.model.applyNeedsAnswer());
-    QCOMPARE(s.model.apply(ScheduleModel::EmptyAnswer::Yes), ScheduleModel::ApplyResult::Applied);
-    QCOMPARE(s.number(QStringLiteral("SELECT Schedule_Type FROM Group_Table")), 0);
-    QCOMPARE(s.ranges(QStringLiteral("Group_Scheduler_Table")).size(), 2);
-    QCOMPARE(s.model.recurrence(), ScheduleModel::Daily);
-    QCOMPARE(s.model.weekDayMask(), 0);
-    QVERIFY(!s.model.applyEnabled());
-    // The member with settings of its own keeps them and hears them again.
-    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), QStringList{kStamp + QStringLiteral("0|")});
-    QCOMPARE(receivedBy(s.h, s.c2, s.pc2), QStringList{kStamp + QStringLiteral("1|True|0|")});
-    s.model.open(s.group());
-    QVERIFY(s.model.ranges().isEmpty());
-}
-
-void TestScheduleModel::emptiedListAnsweredNo() {
-    Setup s;
-    QVERIFY(s.ready());
-    s.model.open(s.system(s.pc1, QStringLiteral("pc1")));
-    s.model.clear();
-    const QStringList before = s.dump();
-    QCOMPARE(s.model.apply(ScheduleModel::EmptyAnswer::No), ScheduleModel::ApplyResult::Applied);
-    QCOMPARE(s.dump(), before);
-    QCOMPARE(texts(s.model.ranges()), (QStringList{u"08:00 AM-09:00 AM"_s, u"01:00 PM-02:30 PM"_s}));
-    QCOMPARE(receivedBy(s.h, s.c1, s.pc1),
-             QStringList{kStamp +
-                         QStringLiteral("2|True|2|08:00 AM|09:00 AM|2|34|0|01:00 PM|02:30 PM|2|34|0|0|")});
-    QCOMPARE(receivedBy(s.h, s.c2, s.pc2), QStringList());
-}
-
-void TestScheduleModel::applyEnabling() {
-    Setup s;
-    s.model.open(s.group());
-    QVERIFY(!s.model.applyEnabled());
-    s.model.setMonth(3, true);
-    QVERIFY(s.model.applyEnabled());
-    s.model.apply();
-    QVERIFY(!s.model.applyEnabled());
-
-    s.model.removeRanges({0, 1});
-    QVERIFY(s.model.applyEnabled());
-    s.model.apply(ScheduleModel::EmptyAnswer::Yes);
-    // With an empty list, recurrence, days and months offer nothing to apply.
-    s.model.setRecurrence(ScheduleModel::Monthly);
-    s.model.setWeekDay(2, true);
-    s.model.setMonth(2, true);
-    s.model.removeRanges({0});
-    QVERIFY(!s.model.applyEnabled());
-    s.model.setBlockInternet(true);
-    QVERIFY(s.model.applyEnabled());
-    s.model.apply(ScheduleModel::EmptyAnswer::No);
-    QVERIFY(!s.model.applyEnabled());
-    s.model.clear();
-    QVERIFY(s.model.applyEnabled());
-}
-
-void TestScheduleModel::pickersFollowSelectionAndClear() {
-    Setup s;
-    s.model.open(s.group());
-    s.model.selectRange(1);
-    QCOMPARE(s.model.startTime(), QTime(13, 0));
-    QCOMPARE(s.model.stopTime(), QTime(14, 30));
-    s.h.clock().set(QDateTime(QDate(2026, 3, 12), QTime(16, 42, 31)));
-    s.model.clear();
-    QCOMPARE(s.model.startTime(), QTime(16, 42));
-    QCOMPARE(s.model.stopTime(), QTime(16, 42));
-    QVERIFY(s.model.ranges().isEmpty());
-    QVERIFY(!s.model.blockInternet());
-}
-
-void TestScheduleModel::deletedMeanwhile_data() {
-    QTest::addColumn<bool>("group");
-    QTest::addColumn<bool>("emptied");
-    QTest::newRow("group") << true << false;
-    QTest::newRow("group, emptied list") << true << true;
-    QTest::newRow("system") << false << false;
-    QTest::newRow("system, emptied list") << false << true;
-}
-
-void TestScheduleModel::deletedMeanwhile() {
-    QFETCH(bool, group);
-    QFETCH(bool, emptied);
-    Setup s;
-    QVERIFY(s.ready());
-    s.model.open(group ? s.group() : s.system(s.pc1, QStringLiteral("pc1")));
-    if (emptied)
-        s.model.removeRanges({0, 1});
-    else
-        s.addRange(QTime(18, 0), QTime(19, 0));
-    if (group)
-        s.h.db().exec(QStringLiteral("DELETE FROM Group_Table"));
-    else
-        s.h.db().exec(QStringLiteral("DELETE FROM System_Table WHERE System_Key=?"), {s.pc1});
-    const QStringList before = s.dump();
-    QCOMPARE(s.model.apply(ScheduleModel::EmptyAnswer::Yes), ScheduleModel::ApplyResult::OwnerMissing);
-    QCOMPARE(s.dump(), before);
-    QVERIFY(s.model.applyEnabled());
-    QCOMPARE(s.model.ownerGoneMessage(), group ? QStringLiteral("The group 'Lab' no longer exists.")
-                                               : QStringLiteral("The client 'pc1' no longer exists."));
-    QCOMPARE(receivedBy(s.h, s.c1, s.pc1), QStringList());
+    QStringList said;
+    for (const QString& step : steps.split(u'|'))
+        if (const QString answer = s.run(step); !answer.isEmpty())
+            said << answer;
+    QCOMPARE(said.join(u' '), log);
+    QCOMPARE(s.sent.join(u' '), sent);
+    QCOMPARE(s.stored(u"Apply_Systemwise_Settings, Schedule_Type"_s,
+                      u"Schedule_Type, Block_Internet, Apply_Groupwise_Settings"_s),
+             stored.isEmpty() ? kStart : stored);
 }
 
 QTEST_GUILESS_MAIN(TestScheduleModel)

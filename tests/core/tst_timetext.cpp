@@ -4,17 +4,14 @@
 #include <QTest>
 
 using namespace kestrava;
+using namespace Qt::StringLiterals;
 
 class TestTimeText : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void statusStamp();
-    void scheduleTimeRead_data();
-    void scheduleTimeRead();
-    void timerPeriod();
-    void storedDateTime_data();
-    void storedDateTime();
+    void text_data();
+    void text();
 };
 
 void TestTimeText::initTestCase() {
@@ -22,49 +19,45 @@ void TestTimeText::initTestCase() {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
 }
 
-void TestTimeText::statusStamp() {
-    QCOMPARE(TimeText::statusStamp(QDateTime(QDate(2026, 3, 7), QTime(23, 59, 59))),
-             QStringLiteral("07/03/26 11:59:59 PM"));
-}
-
-void TestTimeText::scheduleTimeRead_data() {
-    QTest::addColumn<QTime>("time");
+// Each form: a moment, its text, and whether reading the text gives the moment back.
+void TestTimeText::text_data() {
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<QDateTime>("at");
     QTest::addColumn<QString>("text");
-    QTest::newRow("morning") << QTime(9, 5) << "09:05 AM";
-    QTest::newRow("noon") << QTime(12, 0) << "12:00 PM";
-    QTest::newRow("midnight") << QTime(0, 0) << "12:00 AM";
-    QTest::newRow("evening") << QTime(23, 59) << "11:59 PM";
+    const QDate day(2026, 12, 6);
+    const auto row = [&](const char* name, const char* form, QTime time, const QString& text) {
+        QTest::newRow(name) << QString::fromLatin1(form) << QDateTime(day, time) << text;
+    };
+    row("status stamp", "status", QTime(23, 59, 59), u"06/12/26 11:59:59 PM"_s);
+    row("schedule morning", "schedule", QTime(9, 5), u"09:05 AM"_s);
+    row("schedule noon", "schedule", QTime(12, 0), u"12:00 PM"_s);
+    row("schedule midnight", "schedule", QTime(0, 0), u"12:00 AM"_s);
+    row("schedule in lower case", "schedule", QTime(23, 59), u"11:59 pm"_s);
+    row("timer period", "period", QTime(1, 30), u"01:30"_s);
+    QTest::newRow("timer period not understood") << u"period"_s << QDateTime() << u"1h30"_s;
+    row("stored", "stored", QTime(10, 0, 5), u"2026-12-06 10:00:05"_s);
+    row("stored with T", "stored", QTime(10, 0, 5), u"2026-12-06T10:00:05"_s);
+    row("stored without seconds", "stored", QTime(10, 0), u"2026-12-06 10:00"_s);
+    QTest::newRow("stored not understood") << u"stored"_s << QDateTime() << u"yesterday"_s;
 }
 
-void TestTimeText::scheduleTimeRead() {
-    QFETCH(QTime, time);
+void TestTimeText::text() {
+    QFETCH(QString, form);
+    QFETCH(QDateTime, at);
     QFETCH(QString, text);
-    QCOMPARE(TimeText::parseScheduleTime(text), time);
-    QCOMPARE(TimeText::parseScheduleTime(text.toLower()), time);
-}
-
-void TestTimeText::timerPeriod() {
-    QCOMPARE(TimeText::timerPeriod(QTime(1, 30)), QStringLiteral("01:30"));
-    QCOMPARE(TimeText::parseTimerPeriod(QStringLiteral("01:30")), QTime(1, 30));
-    QVERIFY(!TimeText::parseTimerPeriod(QStringLiteral("1h30")).isValid());
-}
-
-void TestTimeText::storedDateTime_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QDateTime>("expected");
-    const QDateTime at(QDate(2026, 12, 6), QTime(10, 0, 5));
-    QTest::newRow("blank") << "2026-12-06 10:00:05" << at;
-    QTest::newRow("T") << "2026-12-06T10:00:05" << at;
-    QTest::newRow("no seconds") << "2026-12-06 10:00" << at.addSecs(-5);
-    QTest::newRow("garbage") << "yesterday" << QDateTime();
-}
-
-void TestTimeText::storedDateTime() {
-    QFETCH(QString, text);
-    QFETCH(QDateTime, expected);
-    QCOMPARE(TimeText::parseStoredDateTime(text), expected);
-    if (expected.isValid())
-        QCOMPARE(TimeText::parseStoredDateTime(TimeText::storedDateTime(expected)), expected);
+    if (form == u"status")
+        QCOMPARE(TimeText::statusStamp(at), text);
+    else if (form == u"schedule")
+        QCOMPARE(TimeText::parseScheduleTime(text), at.time());
+    else if (form == u"period") {
+        QCOMPARE(TimeText::parseTimerPeriod(text), at.isValid() ? at.time() : QTime());
+        if (at.isValid())
+            QCOMPARE(TimeText::timerPeriod(at.time()), text);
+    } else {
+        QCOMPARE(TimeText::parseStoredDateTime(text), at);
+        if (at.isValid())
+            QCOMPARE(TimeText::parseStoredDateTime(TimeText::storedDateTime(at)), at);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTimeText)
