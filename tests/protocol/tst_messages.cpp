@@ -12,6 +12,8 @@ private slots:
     void everyKind_data();
     void everyKind();
     void kindOf();
+    void leadingNumber_data();
+    void leadingNumber();
 };
 
 void TestMessages::everyKind_data() {
@@ -42,9 +44,25 @@ void TestMessages::kindOf() {
     QCOMPARE(Messages::kindOf(MessageSender::Client, QStringLiteral("D")), MessageKind::Identification);
     QCOMPARE(Messages::kindOf(MessageSender::Console, QStringLiteral("D")), std::nullopt);
     QCOMPARE(Messages::kindOf(MessageSender::Client, QStringLiteral("S")), std::nullopt);
-    QCOMPARE(Messages::kindOf(MessageSender::Console, QStringLiteral("s")), std::nullopt);
     QCOMPARE(Messages::kindOf(MessageSender::Client, QString()), std::nullopt);
     QCOMPARE(Messages::payloadOf(QStringLiteral("hIN")), QStringLiteral("IN"));
+}
+
+void TestMessages::leadingNumber_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("value");
+    QTest::newRow("empty") << QString() << 0.0;
+    QTest::newRow("stops at text") << QStringLiteral("12ab3") << 12.0;
+    QTest::newRow("second point ends") << QStringLiteral("1.4.1") << 1.4;
+    QTest::newRow("exponent") << QStringLiteral("14e-1") << 1.4;
+    QTest::newRow("exponent without digits") << QStringLiteral("3e") << 3.0;
+    QTest::newRow("leading point") << QStringLiteral(".5") << 0.5;
+}
+
+void TestMessages::leadingNumber() {
+    QFETCH(QString, text);
+    QFETCH(double, value);
+    QCOMPARE(Messages::leadingNumber(text), value);
 }
 
 QTEST_GUILESS_MAIN(TestMessages)
