@@ -20,6 +20,7 @@ using namespace kestrava;
 namespace {
 
 constexpr int kWaitMs = 5000;
+// A client on the plain port, or on the authenticated one with key A or B.
 enum class Peer { Plain, KeyA, KeyB };
 // Both ports listen on every address, IPv6 included, so a loopback peer shows in its mapped form.
 const QHostAddress kLoopbackPeer(u"::ffff:127.0.0.1"_s);
@@ -52,28 +53,23 @@ private:
     SimulatedClient* connectAs(SecureLink& fixture, Peer peer);
 
     QTemporaryDir m_dir;
-    TlsIdentity m_console;
-    TlsIdentity m_a;
-    TlsIdentity m_b;
+    // By Peer; the plain peer's place holds the console's own key.
+    TlsIdentity m_keys[3];
 };
 
 void TestSecureListener::initTestCase() {
-    const auto make = [&](const QString& name) {
-        return TlsIdentity::loadOrCreate(m_dir.filePath(name + u".key"_s), m_dir.filePath(name + u".crt"_s),
-                                         name);
-    };
-    m_console = make(u"console"_s);
-    m_a = make(u"a"_s);
-    m_b = make(u"b"_s);
-    QVERIFY(m_console.isValid() && m_a.isValid() && m_b.isValid());
+    const QString names[] = {u"console"_s, u"a"_s, u"b"_s};
+    for (int i = 0; i < 3; ++i) {
+        m_keys[i] = TlsIdentity::loadOrCreate(m_dir.filePath(names[i] + u".key"_s),
+                                              m_dir.filePath(names[i] + u".crt"_s), names[i]);
+        QVERIFY(m_keys[i].isValid());
+    }
 }
 
 SimulatedClient* TestSecureListener::connectAs(SecureLink& fixture, Peer peer) {
     auto client = std::make_unique<SimulatedClient>();
-    if (peer != Peer::Plain) {
-        const TlsIdentity& identity = peer == Peer::KeyA ? m_a : m_b;
-        client->useTls(identity.key, identity.certificate);
-    }
+    if (peer != Peer::Plain)
+        client->useTls(m_keys[int(peer)].key, m_keys[int(peer)].certificate);
     QSignalSpy accepted(&fixture.link.connections(), &ConnectionManager::connectionAccepted);
     client->connectTo(u"127.0.0.1"_s, peer == Peer::Plain ? fixture.link.connections().listeningPort()
                                                           : fixture.secure.listeningPort());
@@ -100,7 +96,7 @@ void TestSecureListener::secondIdentification() {
     QFETCH(Peer, second);
     QFETCH(bool, accepted);
     QFETCH(Peer, pinnedAfter);
-    SecureLink fixture(m_console);
+    SecureLink fixture(m_keys[0]);
     const QString key = Keys::Make_System_Key(u"0A-11"_s, u"LAB-01"_s);
     QSignalSpy refusals(&fixture.link.incoming(), &IncomingMessages::identificationRefused);
 
@@ -125,9 +121,7 @@ void TestSecureListener::secondIdentification() {
         QCOMPARE(fixture.link.connections().Find_Socket_Of_System(key), genuineSlot);
     }
     const QByteArray expected =
-        pinnedAfter == Peer::Plain
-            ? QByteArray()
-            : Fingerprint::of(pinnedAfter == Peer::KeyA ? m_a.certificate : m_b.certificate);
+        pinnedAfter == Peer::Plain ? QByteArray() : Fingerprint::of(m_keys[int(pinnedAfter)].certificate);
     QCOMPARE(KeyPins(fixture.link.db()).pinOf(key), expected);
 }
 
@@ -145,7 +139,7 @@ void TestSecureListener::hostileArrivals_data() {
 void TestSecureListener::hostileArrivals() {
     QFETCH(QString, what);
     QFETCH(QString, reason);
-    SecureLink fixture(m_console);
+    SecureLink fixture(m_keys[0]);
     fixture.secure.setHandshakeTimeout(std::chrono::milliseconds(what == u"crowd"_s ? kWaitMs * 2 : 300));
     fixture.link.connections().setMaxUnidentifiedPerAddress(1);
     QSignalSpy refused(&fixture.secure, &SecureListener::refused);
