@@ -60,17 +60,13 @@ void TestPlainListener::arrivals_data() {
                         const QStringList& recorded = {}, const QByteArray& then = {}) {
         QTest::newRow(name) << bytes << then << 1 << 0 << 1 << answers << recorded;
     };
+    // Junk, cut identifications and wrong versions are the inbound fuzz target's and the splitter's; here
+    // what only whole arrivals on a real socket show, and the stored forms.
     const QStringList identified{QStringLiteral("F|3|"), QStringLiteral("S")};
-    row("odd byte count", QByteArray("s\0o", 3));
     row("1 MB flood", QByteArray(1 << 20, 'A'));
     row("1 MB of requests before identification", utf16(QStringLiteral("s")).repeated(1 << 19));
-    row("unknown letters", utf16(QStringLiteral("xyz")));
-    row("status code only", utf16(QStringLiteral("IN")));
-    row("name with separator", utf16(QStringLiteral("d|ID|na|me|1.4|")), {QStringLiteral("T")});
-    row("only separators", utf16(QStringLiteral("d||||||||")), {QStringLiteral("T")});
+    // Handed over once the wait for its end is over.
     row("truncated identification", utf16(QStringLiteral("d|ID|PC")), {QStringLiteral("T")});
-    row("name with apostrophe", utf16(QStringLiteral("d|ID|it's mine|1.4|")), identified,
-        {QStringLiteral("c|ID|it's mine| it's mine")});
     row("name with SQL", utf16(QStringLiteral("d|ID|x'); DROP TABLE System_Table;--|1.4|")), identified,
         {QStringLiteral("c|ID|x'); DROP TABLE System_Table;-| x'); DROP TABLE System_Table;-")});
     const QString longId = QStringLiteral("X").repeated(60);
