@@ -6,7 +6,6 @@
 #include "core/policy/PolicyCommands.h"
 
 #include <QFile>
-#include <QMetaEnum>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -14,6 +13,7 @@
 
 using namespace kestrava;
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 
 // Which connected systems each order of the console and each request of a client reaches and what each
 // of them gets, over real sockets and a real database file. The rows are in console-orders.txt next to this
@@ -29,20 +29,16 @@ namespace {
 
 const QLatin1String kNothing("-");
 
-QString keyOf(const TwoGroupScene& s, const QString& name) {
-    const QHash<QString, QString> keys = {
-        {QStringLiteral("G1"), s.g1Key},
-        {QStringLiteral("G2"), s.g2Key},
-        {QStringLiteral("A1"), s.a1Key},
-        {QStringLiteral("A2"), s.a2Key},
-        {QStringLiteral("A3"), s.a3Key},
-        {QStringLiteral("a3"), s.a3Key.toLower()},
-        {QStringLiteral("B1"), s.b1Key},
-        {QStringLiteral("R1"), s.r1Key},
-        {QStringLiteral("root"), Keys::rootKey()},
-        {QStringLiteral("none"), Keys::Make_Group_Key(QStringLiteral("none"))},
-    };
-    return keys.value(name);
+// "G1", "G2", "none": groups; "root"; "A1" and the like: systems, their name "PC" and the identifier; in
+// lower case, the key in lower case.
+QString keyOf(const QString& name) {
+    if (name == u"root")
+        return Keys::rootKey();
+    if (name.startsWith(u'G') || name == u"none")
+        return Keys::Make_Group_Key(name);
+    const QString upper = name.toUpper();
+    const QString key = Keys::Make_System_Key(upper, QStringLiteral("PC") + upper);
+    return name == upper ? key : key.toLower();
 }
 
 // Every column of every row a statement gives, joined by commas.
@@ -64,15 +60,8 @@ QStringList policyState(Database& db) {
 }
 
 QString outcomeName(PolicyCommands::Outcome outcome) {
-    switch (outcome) {
-    case PolicyCommands::Outcome::Done:
-        return QStringLiteral("Done");
-    case PolicyCommands::Outcome::NotApplicable:
-        return QStringLiteral("NotApplicable");
-    case PolicyCommands::Outcome::OwnerMissing:
-        return QStringLiteral("OwnerMissing");
-    }
-    return QStringLiteral("?");
+    const char* const names[] = {"Done", "NotApplicable", "OwnerMissing"};
+    return QLatin1String(names[int(outcome)]);
 }
 
 SimulatedClient* clientOf(const TwoGroupScene& s, const QString& name) {
@@ -120,7 +109,7 @@ QString run(TwoGroupScene& s, const QString& verb, const QString& target, const 
     }
     if (verb == u"identify")
         return identify(s, target, expected);
-    const QString key = target == kNothing ? QString() : keyOf(s, target);
+    const QString key = target == kNothing ? QString() : keyOf(target);
     Messenger& messenger = s.link.messenger();
     ServiceCommands service(s.link.db(), s.link.connections(), messenger);
     service.setPauses(20ms, 20ms);
@@ -131,37 +120,34 @@ QString run(TwoGroupScene& s, const QString& verb, const QString& target, const 
             return QStringLiteral("still busy");
         return QLatin1String(started ? "true" : "false") + QLatin1String(errors.isEmpty() ? "" : " error");
     };
-    if (verb == u"message")
-        messenger.Enumerate_Childs_And_Send_Message(key, QStringLiteral("V"));
-    else if (verb == u"whitelist")
-        messenger.Enumerate_Childs_And_Send_URL(key);
-    else if (verb == u"blocklist")
-        messenger.Enumerate_Childs_And_Send_Programs(key);
-    else if (verb == u"schedules")
-        messenger.Enumerate_Childs_And_Send_Scheduler(key);
-    else if (verb == u"blank" || verb == u"unblank")
-        service.blankScreen(key, verb == u"blank");
-    else if (verb == u"visible")
-        service.makeVisible(key);
-    else if (verb == u"invisible")
-        service.makeInvisible(key);
-    else if (verb == u"terminate")
-        service.terminate(key);
-    else if (verb == u"uninstall")
-        service.uninstall(key);
+    using Outcome = PolicyCommands::Outcome;
+    const QHash<QString, std::function<void()>> sends = {
+        {u"message"_s, [&] { messenger.Enumerate_Childs_And_Send_Message(key, u"V"_s); }},
+        {u"whitelist"_s, [&] { messenger.Enumerate_Childs_And_Send_URL(key); }},
+        {u"blocklist"_s, [&] { messenger.Enumerate_Childs_And_Send_Programs(key); }},
+        {u"schedules"_s, [&] { messenger.Enumerate_Childs_And_Send_Scheduler(key); }},
+        {u"blank"_s, [&] { service.blankScreen(key, true); }},
+        {u"unblank"_s, [&] { service.blankScreen(key, false); }},
+        {u"visible"_s, [&] { service.makeVisible(key); }},
+        {u"invisible"_s, [&] { service.makeInvisible(key); }},
+        {u"terminate"_s, [&] { service.terminate(key); }},
+        {u"uninstall"_s, [&] { service.uninstall(key); }},
+    };
+    const QHash<QString, std::function<Outcome()>> commands = {
+        {u"internet-on"_s, [&] { return policy.setInternet(key, true); }},
+        {u"internet-off"_s, [&] { return policy.setInternet(key, false); }},
+        {u"clear"_s, [&] { return policy.clearInternetSettings(key); }},
+        {u"inherit"_s, [&] { return policy.inheritGroupInternetSettings(key); }},
+        {u"set-to-clients"_s, [&] { return policy.setInternetSettingsToClients(key); }},
+    };
+    if (sends.contains(verb))
+        sends[verb]();
+    else if (commands.contains(verb))
+        return outcomeName(commands[verb]());
     else if (verb == u"synchronize")
         return synchronized(service.synchronize(key));
-    else if (verb == u"synchronize-while-busy") {
-        service.synchronize(key);
-        return synchronized(service.synchronize(s.g2Key));
-    } else if (verb == u"internet-on" || verb == u"internet-off")
-        return outcomeName(policy.setInternet(key, verb == u"internet-on"));
-    else if (verb == u"clear")
-        return outcomeName(policy.clearInternetSettings(key));
-    else if (verb == u"inherit")
-        return outcomeName(policy.inheritGroupInternetSettings(key));
-    else if (verb == u"set-to-clients")
-        return outcomeName(policy.setInternetSettingsToClients(key));
+    else if (verb == u"synchronize-while-busy")
+        return synchronized(service.synchronize(key) && service.synchronize(s.g2Key));
     else
         qFatal("unknown order %s", qPrintable(verb));
     return kNothing;

@@ -17,6 +17,7 @@
 #include <QTest>
 
 using namespace kestrava;
+using namespace Qt::StringLiterals;
 
 // What the console sends over varied database states, and what the agent makes of it, against a
 // recording taken from an earlier build: the bytes on the wire must not change.
@@ -31,10 +32,6 @@ namespace {
 
 template <typename T, std::size_t N> const T& pick(QRandomGenerator& random, const T (&pool)[N]) {
     return pool[random.bounded(int(N))];
-}
-
-QString readable(QString message) {
-    return message.replace(kFieldSeparator, QLatin1Char('|'));
 }
 
 // The agent's view of one order: refused with its reason, or taken, with the internet state for a schedule.
@@ -122,20 +119,18 @@ QString capture(int index) {
                            "POP3=?, Socks=?, News=?, ICQ=?, IRC=?, OtherPort=?"),
             values);
     }
-    for (int i = random.bounded(4); i > 0; --i) {
-        db.exec(QStringLiteral("INSERT INTO DNS_Lookup_Table (URL) VALUES (?)"),
-                {QString::fromUtf8(pick(random, kUrls))});
-        db.exec(QStringLiteral("INSERT INTO Group_URL_Table (Group_ID, URL_ID) SELECT ?, max(URL_ID) FROM "
-                               "DNS_Lookup_Table"),
-                {groupId});
-    }
-    for (int i = random.bounded(4); i > 0; --i) {
-        db.exec(QStringLiteral("INSERT INTO Program_Table (Program) VALUES (?)"),
-                {QString::fromUtf8(pick(random, kPrograms))});
-        db.exec(QStringLiteral("INSERT INTO Group_Program_Table (Group_ID, Program_ID) SELECT ?, "
-                               "max(Program_ID) FROM Program_Table"),
-                {groupId});
-    }
+    // White-list entries, then block-list entries, of the group.
+    const auto addEntries = [&](const auto& pool, const QString& table, const QString& column) {
+        for (int i = random.bounded(4); i > 0; --i) {
+            db.exec(u"INSERT INTO %1 (%2) VALUES (?)"_s.arg(table, column),
+                    {QString::fromUtf8(pick(random, pool))});
+            db.exec(u"INSERT INTO Group_%1_Table (Group_ID, %1_ID) SELECT ?, max(%1_ID) FROM %2"_s.arg(column,
+                                                                                                       table),
+                    {groupId});
+        }
+    };
+    addEntries(kUrls, u"DNS_Lookup_Table"_s, u"URL"_s);
+    addEntries(kPrograms, u"Program_Table"_s, u"Program"_s);
 
     const QString groupKey = PolicyRows::groupKey(QStringLiteral("Lab"));
     const QStringList messages{
@@ -148,7 +143,7 @@ QString capture(int index) {
     };
     QStringList line{description};
     for (const QString& message : messages)
-        line << readable(message) << agentView(message);
+        line << QString(message).replace(kFieldSeparator, u'|') << agentView(message);
     return line.join(QLatin1Char('\t'));
 }
 

@@ -1,19 +1,8 @@
 #include "WireText.h"
 #include "protocol/ConsoleSplitter.h"
 
-#include <QTest>
-
 using namespace kestrava;
 using Rest = SplitResult::Rest;
-
-namespace {
-QStringList wire(std::initializer_list<const char*> texts) {
-    QStringList out;
-    for (const char* text : texts)
-        out << ::wire(text);
-    return out;
-}
-} // namespace
 
 #define STAMP "12/6/2026 9:00:02 AM"
 

