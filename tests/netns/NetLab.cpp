@@ -1,12 +1,14 @@
 #include "NetLab.h"
 
+#include "HostCommands.h"
+#include "LabNetwork.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkDatagram>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTest>
 #include <QUdpSocket>
@@ -17,21 +19,10 @@
 
 namespace {
 
-constexpr int kToolWaitMs = 20000;
 const QString kPrograms = QStringLiteral("/tmp/kvl-programs");
 
 QString S(const char* text) {
     return QString::fromLatin1(text);
-}
-
-QString findTool(const QString& name) {
-    if (QFileInfo(name).isAbsolute())
-        return name;
-    // Not every PATH names the sbin folders.
-    QString path = QStandardPaths::findExecutable(name);
-    if (path.isEmpty())
-        path = QStandardPaths::findExecutable(name, {S("/usr/sbin"), S("/sbin")});
-    return path;
 }
 
 } // namespace
@@ -52,10 +43,11 @@ QString NetLab::enterLan() {
     if (::geteuid() != 0)
         return S("the network lab needs root (network namespaces and nftables)");
     for (const char* tool : {"ip", "nft", "dnsmasq"})
-        if (findTool(S(tool)).isEmpty())
+        if (HostCommands::find(S(tool)).isEmpty())
             return S("the network lab needs '%1' (packages iproute2, nftables, dnsmasq-base)").arg(S(tool));
     removeLeftovers();
-    if (const QString failed = runAll({S("ip netns add ") + lanName()}); !failed.isEmpty())
+    if (const QString failed = HostCommands::run(S("ip"), {S("netns"), S("add"), lanName()});
+        !failed.isEmpty())
         return S("cannot create a network namespace: ") + failed;
     // Only the calling thread changes namespace: this must happen while it is the only one.
     const int fd = ::open(QFile::encodeName(namespaceFile(lanName())).constData(), O_RDONLY | O_CLOEXEC);
@@ -63,7 +55,7 @@ QString NetLab::enterLan() {
     if (fd >= 0)
         ::close(fd);
     if (!joined) {
-        removeNamespace(lanName());
+        LabNetwork::removeNamespace(lanName());
         return S("cannot join the lab's network namespace");
     }
     return {};
@@ -84,7 +76,7 @@ NetLab::~NetLab() {
     m_dns.waitForFinished(3000);
     // Whatever else still runs there ends with the namespaces.
     for (const QString& name : {pcName(), lanName()})
-        removeNamespace(name);
+        LabNetwork::removeNamespace(name);
 }
 
 bool NetLab::build() {
@@ -106,12 +98,11 @@ bool NetLab::build() {
                              S("link set kvl-pc up"),
                              S("route add default via %1").arg(kLan),
                              S("-6 route add default via %1").arg(kLan6)};
-    QStringList commands{S("ip netns add ") + pc};
-    for (const QString& command : lanSide)
-        commands << S("ip -n %1 %2").arg(lanName(), command);
-    for (const QString& command : pcSide)
-        commands << S("ip -n %1 %2").arg(pc, command);
-    if (m_error = runAll(commands); !m_error.isEmpty())
+    m_error = HostCommands::run(S("ip"), {S("netns"), S("add"), pc});
+    for (const auto& [name, commands] : {std::pair(lanName(), lanSide), std::pair(pc, pcSide)})
+        if (m_error.isEmpty())
+            m_error = HostCommands::ipIn(name, commands);
+    if (!m_error.isEmpty())
         return false;
     if (!writeEtc() || !startPc())
         return false;
@@ -147,8 +138,9 @@ bool NetLab::writeEtc() {
 
 bool NetLab::startPc() {
     m_launcher = QCoreApplication::applicationDirPath() + S("/kestrava-lab");
-    m_pc.start(findTool(S("ip")), {S("netns"), S("exec"), pcName(), m_launcher, S("--computer-init"),
-                                   m_files.path(), QString::number(kStudent)});
+    m_pc.start(HostCommands::find(S("ip")),
+               {S("netns"), S("exec"), pcName(), m_launcher, S("--computer-init"), m_files.path(),
+                QString::number(kStudent)});
     const bool answered =
         QTest::qWaitFor([this] { return m_pc.canReadLine() || m_pc.state() == QProcess::NotRunning; }, 10000);
     const QByteArray ready = answered ? m_pc.readLine().trimmed() : QByteArray();
@@ -198,7 +190,7 @@ QByteArray NetLab::upstreamDnsLog() {
 
 bool NetLab::startUpstreamDns() {
     m_dns.setProcessChannelMode(QProcess::MergedChannels);
-    m_dns.start(findTool(S("dnsmasq")),
+    m_dns.start(HostCommands::find(S("dnsmasq")),
                 {S("--no-daemon"), S("--log-facility=-"), S("--log-queries"), S("--conf-file=/dev/null"),
                  S("--no-resolv"), S("--no-hosts"), S("--pid-file="), S("--listen-address=") + kDns,
                  S("--bind-interfaces"), S("--address=/allowed.test/") + kAllowedWeb,
@@ -274,48 +266,18 @@ qint64 NetLab::programPid(const QProcess& process) {
 
 QByteArray NetLab::inPc(const QString& command, bool* ok, uid_t user) const {
     QStringList words = command.split(QLatin1Char(' '));
-    return run(QStringList{m_launcher} + enterArguments(user, findTool(words.takeFirst()), words), ok);
+    QByteArray output;
+    const QString failed = HostCommands::run(
+        m_launcher, enterArguments(user, HostCommands::find(words.takeFirst()), words), &output);
+    if (ok)
+        *ok = failed.isEmpty();
+    return output;
 }
 
 QString NetLab::agentTable() const {
     bool ok = false;
     const QByteArray table = inPc(S("nft list table inet kestrava"), &ok);
     return ok ? QString::fromUtf8(table) : QString();
-}
-
-QString NetLab::runAll(const QStringList& commands) {
-    for (const QString& command : commands) {
-        QByteArray errors;
-        bool ok = false;
-        run(command.split(QLatin1Char(' ')), &ok, &errors);
-        if (!ok)
-            return command + S(": ") + QString::fromLocal8Bit(errors).trimmed();
-    }
-    return {};
-}
-
-QByteArray NetLab::run(const QStringList& command, bool* ok, QByteArray* errors) {
-    QProcess process;
-    process.start(findTool(command.first()), command.mid(1));
-    const bool finished = process.waitForFinished(kToolWaitMs);
-    if (!finished)
-        process.kill();
-    if (ok)
-        *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    if (errors)
-        *errors = process.readAllStandardError();
-    return process.readAllStandardOutput();
-}
-
-void NetLab::removeNamespace(const QString& name) {
-    // Whatever still runs there (an agent, its dnsmasq, a test program) would keep it alive.
-    const QByteArray pids = run({S("ip"), S("netns"), S("pids"), name});
-    for (const QByteArray& pid : pids.split('\n')) {
-        const int number = pid.trimmed().toInt();
-        if (number > 0 && number != ::getpid())
-            ::kill(number, SIGKILL);
-    }
-    run({S("ip"), S("netns"), S("delete"), name});
 }
 
 void NetLab::removeLeftovers() {
@@ -327,12 +289,12 @@ void NetLab::removeLeftovers() {
             QDir(shared.filePath(name)).removeRecursively();
     }
     static const QRegularExpression ours(S("^kvl-(\\d+)-(lan|pc)\\b"));
-    const QByteArray list = run({S("ip"), S("netns"), S("list")});
+    QByteArray list;
+    HostCommands::run(S("ip"), {S("netns"), S("list")}, &list);
     for (const QByteArray& line : list.split('\n')) {
         const QRegularExpressionMatch match = ours.match(QString::fromLatin1(line));
         if (!match.hasMatch() || QFileInfo::exists(S("/proc/") + match.captured(1)))
             continue;
-        const QString name = S("kvl-%1-%2").arg(match.captured(1), match.captured(2));
-        removeNamespace(name);
+        LabNetwork::removeNamespace(S("kvl-%1-%2").arg(match.captured(1), match.captured(2)));
     }
 }

@@ -11,17 +11,6 @@ namespace {
 
 constexpr int kStartWaitMs = 10000;
 
-// "ip -n <namespace> <words>", one command per line of words.
-QString ipIn(const QString& name, const QStringList& commands) {
-    for (const QString& command : commands) {
-        if (QString failed = HostCommands::run(QStringLiteral("ip"), QStringList{QStringLiteral("-n"), name} +
-                                                                         command.split(QLatin1Char(' ')));
-            !failed.isEmpty())
-            return failed;
-    }
-    return {};
-}
-
 QString sysctlIn(const QString& name, const QStringList& settings) {
     for (const QString& setting : settings) {
         if (QString failed =
@@ -102,9 +91,9 @@ QString LabNetwork::build() {
                               QStringLiteral("link set wan up"),
                               QStringLiteral("route add default via 10.213.1.2"),
                               QStringLiteral("-6 route add default via fd00:213:1::2")};
-    if (QString failed = ipIn(lan, lanSide); !failed.isEmpty())
+    if (QString failed = HostCommands::ipIn(lan, lanSide); !failed.isEmpty())
         return failed;
-    if (QString failed = ipIn(internet, internetSide); !failed.isEmpty())
+    if (QString failed = HostCommands::ipIn(internet, internetSide); !failed.isEmpty())
         return failed;
     if (QString failed = sysctlIn(
             lan, {QStringLiteral("net.ipv4.ip_forward=1"), QStringLiteral("net.ipv6.conf.all.forwarding=1")});
@@ -155,16 +144,17 @@ QString LabNetwork::join(const QString& computerNamespace, int index) {
     const QString port = QStringLiteral("pc%1").arg(index);
     const QString lanSide =
         QStringLiteral("link add %1 type veth peer name eth0 netns %2").arg(port, computerNamespace);
-    if (QString failed = ipIn(lanName(), {lanSide, QStringLiteral("link set %1 master br0").arg(port),
-                                          QStringLiteral("link set %1 up").arg(port)});
+    if (QString failed =
+            HostCommands::ipIn(lanName(), {lanSide, QStringLiteral("link set %1 master br0").arg(port),
+                                           QStringLiteral("link set %1 up").arg(port)});
         !failed.isEmpty())
         return failed;
-    return ipIn(computerNamespace,
-                {QStringLiteral("link set lo up"),
-                 QStringLiteral("addr add %1/24 dev eth0").arg(addressOf(index)),
-                 QStringLiteral("-6 addr add fd00:213::%1/64 dev eth0 nodad").arg(10 + index),
-                 QStringLiteral("link set eth0 up"), QStringLiteral("route add default via ") + kConsole,
-                 QStringLiteral("-6 route add default via fd00:213::1")});
+    return HostCommands::ipIn(
+        computerNamespace,
+        {QStringLiteral("link set lo up"), QStringLiteral("addr add %1/24 dev eth0").arg(addressOf(index)),
+         QStringLiteral("-6 addr add fd00:213::%1/64 dev eth0 nodad").arg(10 + index),
+         QStringLiteral("link set eth0 up"), QStringLiteral("route add default via ") + kConsole,
+         QStringLiteral("-6 route add default via fd00:213::1")});
 }
 
 void LabNetwork::remove(const QStringList& computerNamespaces) {
