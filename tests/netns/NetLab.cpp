@@ -1,6 +1,7 @@
 #include "NetLab.h"
 
 #include "HostCommands.h"
+#include "LabComputer.h"
 #include "LabNetwork.h"
 
 #include <QCoreApplication>
@@ -138,16 +139,9 @@ bool NetLab::writeEtc() {
 
 bool NetLab::startPc() {
     m_launcher = QCoreApplication::applicationDirPath() + S("/kestrava-lab");
-    m_pc.start(HostCommands::find(S("ip")),
-               {S("netns"), S("exec"), pcName(), m_launcher, S("--computer-init"), m_files.path(),
-                QString::number(kStudent)});
-    const bool answered =
-        QTest::qWaitFor([this] { return m_pc.canReadLine() || m_pc.state() == QProcess::NotRunning; }, 10000);
-    const QByteArray ready = answered ? m_pc.readLine().trimmed() : QByteArray();
-    m_pcPid = ready.startsWith("pid ") ? ready.mid(4).toLongLong() : 0;
+    m_pcPid = LabComputer::startInit(m_pc, m_launcher, pcName(), m_files.path(), kStudent);
     if (m_pcPid <= 0)
-        m_error = S("the pc's namespaces could not be made: ") + m_launcher + S(" ") + m_pc.errorString() +
-                  QString::fromLocal8Bit(m_pc.readAllStandardError());
+        m_error = S("the pc's namespaces could not be made: ") + m_launcher + S(" ") + m_pc.errorString();
     return m_pcPid > 0;
 }
 
@@ -223,7 +217,9 @@ int NetLab::dnsQuery(const QString& name, int type) const {
 
 int NetLab::waitedProbe(const QStringList& arguments, int timeoutMs) const {
     QProcess probe;
-    probe.start(m_launcher, enterArguments(0, QCoreApplication::applicationFilePath(), arguments));
+    probe.start(m_launcher, LabComputer::enterArguments(m_pcPid, 0, kStudentProcesses,
+                                                        QStringList{QCoreApplication::applicationFilePath()} +
+                                                            arguments));
     // The event loop goes on meanwhile: the console keeps talking to the agent.
     if (!QTest::qWaitFor([&] { return probe.state() == QProcess::NotRunning; }, timeoutMs + 5000)) {
         probe.kill();
@@ -231,13 +227,6 @@ int NetLab::waitedProbe(const QStringList& arguments, int timeoutMs) const {
         return -1;
     }
     return probe.exitStatus() == QProcess::NormalExit ? probe.exitCode() : -1;
-}
-
-QStringList NetLab::enterArguments(uid_t user, const QString& program, const QStringList& arguments,
-                                   long processes) const {
-    return QStringList{S("--computer-enter"), QString::number(m_pcPid), QString::number(user),
-                       QString::number(processes), program} +
-           arguments;
 }
 
 QString NetLab::pcPath(const QString& path) const {
@@ -254,7 +243,8 @@ QString NetLab::copyOfSleep(const QString& name) const {
 
 bool NetLab::startInPcAs(QProcess& process, const QString& program, const QStringList& arguments, uid_t user,
                          long processes) const {
-    process.start(m_launcher, enterArguments(user, program, arguments, processes));
+    process.start(m_launcher,
+                  LabComputer::enterArguments(m_pcPid, user, processes, QStringList{program} + arguments));
     return process.waitForStarted(5000);
 }
 
@@ -267,8 +257,9 @@ qint64 NetLab::programPid(const QProcess& process) {
 QByteArray NetLab::inPc(const QString& command, bool* ok, uid_t user) const {
     QStringList words = command.split(QLatin1Char(' '));
     QByteArray output;
+    words.first() = HostCommands::find(words.first());
     const QString failed = HostCommands::run(
-        m_launcher, enterArguments(user, HostCommands::find(words.takeFirst()), words), &output);
+        m_launcher, LabComputer::enterArguments(m_pcPid, user, kStudentProcesses, words), &output);
     if (ok)
         *ok = failed.isEmpty();
     return output;

@@ -90,8 +90,6 @@ public:
     QString agentTable() const;
 
 private:
-    QStringList enterArguments(uid_t user, const QString& program, const QStringList& arguments,
-                               long processes = kStudentProcesses) const;
     // The test binary in the pc with these arguments; its exit code, -1 when it did not end normally.
     int waitedProbe(const QStringList& arguments, int timeoutMs) const;
     bool build();

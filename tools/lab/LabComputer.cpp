@@ -106,17 +106,9 @@ QString LabComputer::start() {
     qInfo().noquote() << "kestrava-lab: made the network namespace" << namespaceName();
     if (QString failed = LabNetwork::join(namespaceName(), m_index); !failed.isEmpty())
         return failed;
-    m_init.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    HostCommands::endWithLab(m_init);
-    m_init.start(QStringLiteral("ip"),
-                 {QStringLiteral("netns"), QStringLiteral("exec"), namespaceName(), m_setup.labProgram,
-                  QStringLiteral("--computer-init"), m_setup.folder, QString::number(m_setup.student.uid)});
-    QByteArray said;
-    while (!said.contains('\n') && m_init.waitForReadyRead(kStartWaitMs))
-        said += m_init.readAllStandardOutput();
-    if (!said.startsWith("pid "))
+    m_firstPid = startInit(m_init, m_setup.labProgram, namespaceName(), m_setup.folder, m_setup.student.uid);
+    if (m_firstPid <= 0)
         return QStringLiteral("%1 did not start").arg(name());
-    m_firstPid = said.mid(4).trimmed().toLongLong();
     m_pidNamespace = QFileInfo(QStringLiteral("/proc/%1/ns/pid").arg(m_firstPid)).symLinkTarget();
     if (!startAgent())
         return QStringLiteral("the agent of %1 did not start: %2").arg(name(), m_agent.errorString());
@@ -125,13 +117,31 @@ QString LabComputer::start() {
     return {};
 }
 
+qint64 LabComputer::startInit(QProcess& init, const QString& labProgram, const QString& networkNamespace,
+                              const QString& folder, uint student) {
+    init.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    HostCommands::endWithLab(init);
+    init.start(QStringLiteral("ip"),
+               {QStringLiteral("netns"), QStringLiteral("exec"), networkNamespace, labProgram,
+                QStringLiteral("--computer-init"), folder, QString::number(student)});
+    QByteArray said;
+    while (!said.contains('\n') && init.waitForReadyRead(kStartWaitMs))
+        said += init.readAllStandardOutput();
+    return said.startsWith("pid ") ? said.mid(4).trimmed().toLongLong() : 0;
+}
+
+QStringList LabComputer::enterArguments(qint64 firstPid, uint user, long processes,
+                                        const QStringList& command) {
+    return QStringList{QStringLiteral("--computer-enter"), QString::number(firstPid), QString::number(user),
+                       QString::number(processes)} +
+           command;
+}
+
 void LabComputer::startInside(QProcess& process, const QStringList& command, bool asStudent) const {
     HostCommands::endWithLab(process);
     // One uid is the student of every computer: a limit on processes would be the whole classroom's.
     process.start(m_setup.labProgram,
-                  QStringList{QStringLiteral("--computer-enter"), QString::number(m_firstPid),
-                              QString::number(asStudent ? m_setup.student.uid : 0), QStringLiteral("0")} +
-                      command);
+                  enterArguments(m_firstPid, asStudent ? m_setup.student.uid : 0, 0, command));
 }
 
 bool LabComputer::startAgent() {
