@@ -105,36 +105,18 @@ bool NetLab::build() {
             m_error = HostCommands::ipIn(name, commands);
     if (!m_error.isEmpty())
         return false;
-    if (!writeEtc() || !startPc())
+    if (!LabComputer::writeEtc(m_files.path(), {kStudent, kStudent}, "nameserver " + kDns.toLatin1() + '\n',
+                               "127.0.0.1 localhost\n::1 localhost\n")) {
+        m_error = S("cannot write the pc's files in ") + m_files.path();
+        return false;
+    }
+    if (!startPc())
         return false;
     for (const QString& address : {kWeb, kAllowedWeb, kOtherWeb, kWeb6})
         listenTcp(address, 80);
     listenTcp(kLan, kLanProxyPort);
     listenTcp(kLanHost, kLanProxyPort);
     return m_error.isEmpty() && startUpstreamDns();
-}
-
-bool NetLab::writeEtc() {
-    QFile passwd(S("/etc/passwd"));
-    QFile group(S("/etc/group"));
-    if (!passwd.open(QIODevice::ReadOnly) || !group.open(QIODevice::ReadOnly)) {
-        m_error = S("cannot read the accounts");
-        return false;
-    }
-    const QByteArray student = QByteArray::number(kStudent);
-    const QList<std::pair<QString, QByteArray>> files{
-        {S("passwd"), passwd.readAll() + "student:x:" + student + ':' + student + ":Student:/tmp:/bin/sh\n"},
-        {S("group"), group.readAll() + "student:x:" + student + ":\n"},
-        {S("resolv.conf"), "nameserver " + kDns.toLatin1() + '\n'},
-        {S("hosts"), "127.0.0.1 localhost\n::1 localhost\n"}};
-    for (const auto& [name, text] : files) {
-        QFile file(m_files.filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) {
-            m_error = S("cannot write ") + file.fileName();
-            return false;
-        }
-    }
-    return true;
 }
 
 bool NetLab::startPc() {

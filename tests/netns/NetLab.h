@@ -93,7 +93,6 @@ private:
     // The test binary in the pc with these arguments; its exit code, -1 when it did not end normally.
     int waitedProbe(const QStringList& arguments, int timeoutMs) const;
     bool build();
-    bool writeEtc();
     bool startPc();
     bool startUpstreamDns();
     static void removeLeftovers();

@@ -69,28 +69,33 @@ QString LabComputer::namespaceName() const {
     return LabNetwork::prefix() + name();
 }
 
-QString LabComputer::writeFiles() const {
-    const QString student = QStringLiteral("%1:x:%2:%3:Lab student:/tmp:/bin/sh\n")
+bool LabComputer::writeEtc(const QString& folder, Student student, const QByteArray& resolv,
+                           const QByteArray& hosts) {
+    const QString account = QStringLiteral("%1:x:%2:%3:Lab student:/tmp:/bin/sh\n")
                                 .arg(kStudent)
-                                .arg(m_setup.student.uid)
-                                .arg(m_setup.student.gid);
-    const QString group = QStringLiteral("%1:x:%2:\n").arg(kStudent).arg(m_setup.student.gid);
-    QByteArray resolv =
+                                .arg(student.uid)
+                                .arg(student.gid);
+    const QString group = QStringLiteral("%1:x:%2:\n").arg(kStudent).arg(student.gid);
+    return writeText(folder + QStringLiteral("/passwd"),
+                     readAll(QStringLiteral("/etc/passwd")) + account.toLatin1()) &&
+           writeText(folder + QStringLiteral("/group"),
+                     readAll(QStringLiteral("/etc/group")) + group.toLatin1()) &&
+           writeText(folder + QStringLiteral("/resolv.conf"), resolv) &&
+           writeText(folder + QStringLiteral("/hosts"), hosts);
+}
+
+QString LabComputer::writeFiles() const {
+    const QByteArray resolv =
         "nameserver " + LabNetwork::kDns.toLatin1() + "\nnameserver " + LabNetwork::kDns6.toLatin1() + '\n';
     const QByteArray hosts =
         QStringLiteral("127.0.0.1 localhost\n::1 localhost\n127.0.1.1 %1\n").arg(name()).toLatin1();
     const QString& folder = m_setup.folder;
     if (!QDir().mkpath(folder + QStringLiteral("/state")) ||
-        !writeText(folder + QStringLiteral("/passwd"),
-                   readAll(QStringLiteral("/etc/passwd")) + student.toLatin1()) ||
-        !writeText(folder + QStringLiteral("/group"),
-                   readAll(QStringLiteral("/etc/group")) + group.toLatin1()) ||
+        !writeEtc(folder, m_setup.student, resolv, hosts) ||
         !writeText(folder + QStringLiteral("/agent.conf"), QStringLiteral("[console]\nhost = %1\nport = %2\n")
                                                                .arg(LabNetwork::kConsole)
                                                                .arg(LabNetwork::kConsolePort)
                                                                .toLatin1()) ||
-        !writeText(folder + QStringLiteral("/resolv.conf"), resolv) ||
-        !writeText(folder + QStringLiteral("/hosts"), hosts) ||
         !QFile::copy(m_setup.gameProgram, folder + QStringLiteral("/labgame")))
         return QStringLiteral("cannot write the files of %1 in %2").arg(name(), folder);
     return {};
