@@ -214,24 +214,14 @@ private slots:
             << FakeProcess{102, 1000, 8, "sh", "/usr/bin/dash", "-sh"}
             << ProcessInfo{102,   1000,      8, 'S', u"sh"_s, u"dash"_s, u"-sh"_s, 1, u"/usr/bin/dash"_s,
                            false, {u"-sh"_s}};
+        const QByteArray longLine =
+            QByteArray("python3\0", 8) + QByteArray(5000, '-') + QByteArray("\0quiz\0", 6);
+        const QStringList longArguments{u"python3"_s, QString(5000, u'-'), u"quiz"_s};
         QTest::newRow("memfd, command line longer than one read")
-            << FakeProcess{104,
-                           1000,
-                           9,
-                           "3",
-                           "/memfd:game (deleted)",
-                           QByteArray("python3\0", 8) + QByteArray(5000, '-') + QByteArray("\0quiz\0", 6)}
-            << ProcessInfo{104,
-                           1000,
-                           9,
-                           'S',
-                           u"3"_s,
-                           u"memfd:game"_s,
-                           u"python3"_s,
-                           1,
-                           u"/memfd:game"_s,
-                           true,
-                           {u"python3"_s, QString(5000, u'-'), u"quiz"_s}};
+            << FakeProcess{104, 1000, 9, "3", "/memfd:game (deleted)", longLine}
+            << ProcessInfo{
+                   104,  1000,         9, 'S', u"3"_s, u"memfd:game"_s, u"python3"_s, 1, u"/memfd:game"_s,
+                   true, longArguments};
         QTest::newRow("zombie without executable")
             << FakeProcess{103, 1000, 9, "game", "", "", 'Z'}
             << ProcessInfo{103, 1000, 9, 'Z', u"game"_s, {}, {}, 1, {}, false, {}};
