@@ -165,19 +165,11 @@ QByteArray NetLab::upstreamDnsLog() {
 }
 
 bool NetLab::startUpstreamDns() {
-    m_dns.setProcessChannelMode(QProcess::MergedChannels);
-    m_dns.start(HostCommands::find(S("dnsmasq")),
-                {S("--no-daemon"), S("--log-facility=-"), S("--log-queries"), S("--conf-file=/dev/null"),
-                 S("--no-resolv"), S("--no-hosts"), S("--pid-file="), S("--listen-address=") + kDns,
-                 S("--bind-interfaces"), S("--address=/allowed.test/") + kAllowedWeb,
-                 S("--address=/other.test/") + kOtherWeb});
-    const bool started = QTest::qWaitFor(
-        [&] { return upstreamDnsLog().contains("started") || m_dns.state() == QProcess::NotRunning; }, 5000);
-    if (!started || m_dns.state() == QProcess::NotRunning) {
+    const QStringList options{S("--log-queries"), S("--address=/allowed.test/") + kAllowedWeb,
+                              S("--address=/other.test/") + kOtherWeb};
+    if (!LabNetwork::startDns(m_dns, lanName(), {kDns}, options, m_dnsLog))
         m_error = S("the upstream DNS did not start: ") + QString::fromLocal8Bit(m_dnsLog);
-        return false;
-    }
-    return true;
+    return m_error.isEmpty();
 }
 
 bool NetLab::probe(const QString& host, quint16 port, int timeoutMs) const {

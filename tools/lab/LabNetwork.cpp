@@ -103,32 +103,38 @@ QString LabNetwork::build() {
     return startServers();
 }
 
+bool LabNetwork::startDns(QProcess& dns, const QString& networkNamespace, const QStringList& addresses,
+                          const QStringList& options, QByteArray& seen) {
+    QStringList arguments{QStringLiteral("netns"),
+                          QStringLiteral("exec"),
+                          networkNamespace,
+                          HostCommands::find(QStringLiteral("dnsmasq")),
+                          QStringLiteral("--keep-in-foreground"),
+                          QStringLiteral("--log-facility=-"),
+                          QStringLiteral("--conf-file=/dev/null"),
+                          QStringLiteral("--no-resolv"),
+                          QStringLiteral("--no-hosts"),
+                          QStringLiteral("--pid-file="),
+                          QStringLiteral("--bind-interfaces")};
+    for (const QString& address : addresses)
+        arguments << QStringLiteral("--listen-address=") + address;
+    dns.setProcessChannelMode(QProcess::MergedChannels);
+    HostCommands::endWithLab(dns);
+    dns.start(QStringLiteral("ip"), arguments + options);
+    return waitForLine(dns, "started", seen);
+}
+
 QString LabNetwork::startServers() {
-    QStringList dnsArguments{QStringLiteral("netns"),
-                             QStringLiteral("exec"),
-                             internetName(),
-                             HostCommands::find(QStringLiteral("dnsmasq")),
-                             QStringLiteral("--keep-in-foreground"),
-                             QStringLiteral("--log-facility=-"),
-                             QStringLiteral("--conf-file=/dev/null"),
-                             QStringLiteral("--no-resolv"),
-                             QStringLiteral("--no-hosts"),
-                             QStringLiteral("--pid-file="),
-                             QStringLiteral("--bind-interfaces"),
-                             QStringLiteral("--listen-address=") + kDns,
-                             QStringLiteral("--listen-address=") + kDns6};
+    QStringList names;
     for (const Site& site : sites())
-        dnsArguments << QStringLiteral("--address=/%1/%2").arg(site.name, site.address)
-                     << QStringLiteral("--address=/%1/%2").arg(site.name, site.address6);
-    for (QProcess* process : {&m_dns, &m_web}) {
-        process->setProcessChannelMode(QProcess::MergedChannels);
-        HostCommands::endWithLab(*process);
-    }
-    m_dns.start(QStringLiteral("ip"), dnsArguments);
+        names << QStringLiteral("--address=/%1/%2").arg(site.name, site.address)
+              << QStringLiteral("--address=/%1/%2").arg(site.name, site.address6);
     QByteArray seen;
-    if (!waitForLine(m_dns, "started", seen))
+    if (!startDns(m_dns, internetName(), {kDns, kDns6}, names, seen))
         return QStringLiteral("the internet's DNS server did not start: ") +
                QString::fromLocal8Bit(seen).trimmed();
+    m_web.setProcessChannelMode(QProcess::MergedChannels);
+    HostCommands::endWithLab(m_web);
     m_web.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), internetName(),
                                        m_labProgram, QStringLiteral("--serve"), QStringLiteral("80"),
                                        QStringLiteral("443"), QStringLiteral("8080")});
