@@ -59,6 +59,7 @@ public:
     void setSecureOnly(bool on);
     // One line for each identification refused because its connection did not prove the pinned key.
     const QStringList& refusedIdentifications() const { return m_refusedIdentifications; }
+    void terminate(const QString& key);
     // "V": the group's systems show their notifications to users.
     void showNotifications();
 

@@ -99,6 +99,16 @@ private slots:
         m_agent->stop();
     }
 
+    // Service > Terminate: the agent takes its rules away and ends as a service that was asked to.
+    void terminateRemovesTable() {
+        QVERIFY(agentWith({}, false));
+        QVERIFY(!m_lab.agentTable().isEmpty());
+        m_console->terminate(LabAgent::systemKey());
+        QVERIFY(m_agent->waitForExit(10000));
+        QCOMPARE(m_agent->exitCode(), 0);
+        QVERIFY(m_lab.agentTable().isEmpty());
+    }
+
     // A bus that accepts and never answers: the notification's helper ends at its time limit, and the
     // agent never waits for it.
     void stallingSessionBus() {
