@@ -130,7 +130,7 @@ double blockRound(NetLab& lab, const QString& program, long processes = NetLab::
 // blocked program of theirs, whose notification goes to that bus. The bus appears once internet is on:
 // the notice of that change would meet it too.
 double stalledRuleRound(NetLab& lab, LabConsole& console, const QString& program) {
-    StallingBus bus(StallingBus::Mode::Silent);
+    StallingBus bus;
     const auto stall = [&] {
         QProcess blocked;
         return bus.listen(lab.pcPath(QStringLiteral("/run/user/%1/bus").arg(NetLab::kStudent)),

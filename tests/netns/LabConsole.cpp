@@ -108,24 +108,23 @@ void LabConsole::showNotifications() {
     m_messenger.Enumerate_Childs_And_Send_Message(groupKey(), encodeBareOrder(MessageKind::MakeVisible));
 }
 
-void LabConsole::setControlledPort(int port) {
+ApplyResult LabConsole::applyOptions(const std::function<void(OptionsValues&)>& change) {
     NoTray tray;
     NoAutoStart autoStart;
     OptionsModel options(m_db, tray, autoStart, [this](const QString& message) {
         m_connections.Send_Data_To_All_Connected_Systems(message);
     });
     OptionsValues values = options.load();
-    values.ports.back() = port;
-    options.apply(values);
+    change(values);
+    return options.apply(values);
+}
+
+void LabConsole::setControlledPort(int port) {
+    applyOptions([port](OptionsValues& values) { values.ports.back() = port; });
 }
 
 void LabConsole::setSecureOnly(bool on) {
-    NoTray tray;
-    NoAutoStart autoStart;
-    OptionsModel options(m_db, tray, autoStart, [](const QString&) {});
-    OptionsValues values = options.load();
-    values.secureOnly = on;
-    if (options.apply(values).secureOnlyChanged) {
+    if (applyOptions([on](OptionsValues& values) { values.secureOnly = on; }).secureOnlyChanged) {
         if (const QString failure = m_secure.setSecureOnly(on); !failure.isEmpty())
             qWarning() << "console:" << failure;
     }

@@ -5,11 +5,13 @@
 #include "core/link/IncomingMessages.h"
 #include "core/link/Messenger.h"
 #include "core/link/SecureListener.h"
+#include "core/options/OptionsModel.h"
 #include "core/policy/PolicyCommands.h"
 #include "core/startup/Clock.h"
 #include "core/store/Database.h"
 
 #include <QTemporaryDir>
+#include <functional>
 
 // The console's core in this process over a fresh database, its clock standing still: new systems join
 // the group "Lab", whose policy, lists and the settings are changed the way the console's windows do.
@@ -62,6 +64,9 @@ public:
     void showNotifications();
 
 private:
+    // Applied as the Options window does, after change.
+    kestrava::ApplyResult applyOptions(const std::function<void(kestrava::OptionsValues&)>& change);
+
     QTemporaryDir m_dir;
     kestrava::Database m_db;
     kestrava::FixedClock m_clock;

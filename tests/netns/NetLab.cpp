@@ -1,12 +1,15 @@
 #include "NetLab.h"
 
+#include "HostCommands.h"
+#include "LabComputer.h"
+#include "LabNetwork.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkDatagram>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTest>
 #include <QUdpSocket>
@@ -17,21 +20,10 @@
 
 namespace {
 
-constexpr int kToolWaitMs = 20000;
 const QString kPrograms = QStringLiteral("/tmp/kvl-programs");
 
 QString S(const char* text) {
     return QString::fromLatin1(text);
-}
-
-QString findTool(const QString& name) {
-    if (QFileInfo(name).isAbsolute())
-        return name;
-    // Not every PATH names the sbin folders.
-    QString path = QStandardPaths::findExecutable(name);
-    if (path.isEmpty())
-        path = QStandardPaths::findExecutable(name, {S("/usr/sbin"), S("/sbin")});
-    return path;
 }
 
 } // namespace
@@ -52,10 +44,11 @@ QString NetLab::enterLan() {
     if (::geteuid() != 0)
         return S("the network lab needs root (network namespaces and nftables)");
     for (const char* tool : {"ip", "nft", "dnsmasq"})
-        if (findTool(S(tool)).isEmpty())
+        if (HostCommands::find(S(tool)).isEmpty())
             return S("the network lab needs '%1' (packages iproute2, nftables, dnsmasq-base)").arg(S(tool));
     removeLeftovers();
-    if (const QString failed = runAll({S("ip netns add ") + lanName()}); !failed.isEmpty())
+    if (const QString failed = HostCommands::run(S("ip"), {S("netns"), S("add"), lanName()});
+        !failed.isEmpty())
         return S("cannot create a network namespace: ") + failed;
     // Only the calling thread changes namespace: this must happen while it is the only one.
     const int fd = ::open(QFile::encodeName(namespaceFile(lanName())).constData(), O_RDONLY | O_CLOEXEC);
@@ -63,7 +56,7 @@ QString NetLab::enterLan() {
     if (fd >= 0)
         ::close(fd);
     if (!joined) {
-        removeNamespace(lanName());
+        LabNetwork::removeNamespace(lanName());
         return S("cannot join the lab's network namespace");
     }
     return {};
@@ -84,7 +77,7 @@ NetLab::~NetLab() {
     m_dns.waitForFinished(3000);
     // Whatever else still runs there ends with the namespaces.
     for (const QString& name : {pcName(), lanName()})
-        removeNamespace(name);
+        LabNetwork::removeNamespace(name);
 }
 
 bool NetLab::build() {
@@ -106,14 +99,18 @@ bool NetLab::build() {
                              S("link set kvl-pc up"),
                              S("route add default via %1").arg(kLan),
                              S("-6 route add default via %1").arg(kLan6)};
-    QStringList commands{S("ip netns add ") + pc};
-    for (const QString& command : lanSide)
-        commands << S("ip -n %1 %2").arg(lanName(), command);
-    for (const QString& command : pcSide)
-        commands << S("ip -n %1 %2").arg(pc, command);
-    if (m_error = runAll(commands); !m_error.isEmpty())
+    m_error = HostCommands::run(S("ip"), {S("netns"), S("add"), pc});
+    for (const auto& [name, commands] : {std::pair(lanName(), lanSide), std::pair(pc, pcSide)})
+        if (m_error.isEmpty())
+            m_error = HostCommands::ipIn(name, commands);
+    if (!m_error.isEmpty())
         return false;
-    if (!writeEtc() || !startPc())
+    if (!LabComputer::writeEtc(m_files.path(), {kStudent, kStudent}, "nameserver " + kDns.toLatin1() + '\n',
+                               "127.0.0.1 localhost\n::1 localhost\n")) {
+        m_error = S("cannot write the pc's files in ") + m_files.path();
+        return false;
+    }
+    if (!startPc())
         return false;
     for (const QString& address : {kWeb, kAllowedWeb, kOtherWeb, kWeb6})
         listenTcp(address, 80);
@@ -122,40 +119,11 @@ bool NetLab::build() {
     return m_error.isEmpty() && startUpstreamDns();
 }
 
-bool NetLab::writeEtc() {
-    QFile passwd(S("/etc/passwd"));
-    QFile group(S("/etc/group"));
-    if (!passwd.open(QIODevice::ReadOnly) || !group.open(QIODevice::ReadOnly)) {
-        m_error = S("cannot read the accounts");
-        return false;
-    }
-    const QByteArray student = QByteArray::number(kStudent);
-    const QList<std::pair<QString, QByteArray>> files{
-        {S("passwd"), passwd.readAll() + "student:x:" + student + ':' + student + ":Student:/tmp:/bin/sh\n"},
-        {S("group"), group.readAll() + "student:x:" + student + ":\n"},
-        {S("resolv.conf"), "nameserver " + kDns.toLatin1() + '\n'},
-        {S("hosts"), "127.0.0.1 localhost\n::1 localhost\n"}};
-    for (const auto& [name, text] : files) {
-        QFile file(m_files.filePath(name));
-        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) {
-            m_error = S("cannot write ") + file.fileName();
-            return false;
-        }
-    }
-    return true;
-}
-
 bool NetLab::startPc() {
     m_launcher = QCoreApplication::applicationDirPath() + S("/kestrava-lab");
-    m_pc.start(findTool(S("ip")), {S("netns"), S("exec"), pcName(), m_launcher, S("--computer-init"),
-                                   m_files.path(), QString::number(kStudent)});
-    const bool answered =
-        QTest::qWaitFor([this] { return m_pc.canReadLine() || m_pc.state() == QProcess::NotRunning; }, 10000);
-    const QByteArray ready = answered ? m_pc.readLine().trimmed() : QByteArray();
-    m_pcPid = ready.startsWith("pid ") ? ready.mid(4).toLongLong() : 0;
+    m_pcPid = LabComputer::startInit(m_pc, m_launcher, pcName(), m_files.path(), kStudent);
     if (m_pcPid <= 0)
-        m_error = S("the pc's namespaces could not be made: ") + m_launcher + S(" ") + m_pc.errorString() +
-                  QString::fromLocal8Bit(m_pc.readAllStandardError());
+        m_error = S("the pc's namespaces could not be made: ") + m_launcher + S(" ") + m_pc.errorString();
     return m_pcPid > 0;
 }
 
@@ -197,19 +165,11 @@ QByteArray NetLab::upstreamDnsLog() {
 }
 
 bool NetLab::startUpstreamDns() {
-    m_dns.setProcessChannelMode(QProcess::MergedChannels);
-    m_dns.start(findTool(S("dnsmasq")),
-                {S("--no-daemon"), S("--log-facility=-"), S("--log-queries"), S("--conf-file=/dev/null"),
-                 S("--no-resolv"), S("--no-hosts"), S("--pid-file="), S("--listen-address=") + kDns,
-                 S("--bind-interfaces"), S("--address=/allowed.test/") + kAllowedWeb,
-                 S("--address=/other.test/") + kOtherWeb});
-    const bool started = QTest::qWaitFor(
-        [&] { return upstreamDnsLog().contains("started") || m_dns.state() == QProcess::NotRunning; }, 5000);
-    if (!started || m_dns.state() == QProcess::NotRunning) {
+    const QStringList options{S("--log-queries"), S("--address=/allowed.test/") + kAllowedWeb,
+                              S("--address=/other.test/") + kOtherWeb};
+    if (!LabNetwork::startDns(m_dns, lanName(), {kDns}, options, m_dnsLog))
         m_error = S("the upstream DNS did not start: ") + QString::fromLocal8Bit(m_dnsLog);
-        return false;
-    }
-    return true;
+    return m_error.isEmpty();
 }
 
 bool NetLab::probe(const QString& host, quint16 port, int timeoutMs) const {
@@ -231,7 +191,9 @@ int NetLab::dnsQuery(const QString& name, int type) const {
 
 int NetLab::waitedProbe(const QStringList& arguments, int timeoutMs) const {
     QProcess probe;
-    probe.start(m_launcher, enterArguments(0, QCoreApplication::applicationFilePath(), arguments));
+    probe.start(m_launcher, LabComputer::enterArguments(m_pcPid, 0, kStudentProcesses,
+                                                        QStringList{QCoreApplication::applicationFilePath()} +
+                                                            arguments));
     // The event loop goes on meanwhile: the console keeps talking to the agent.
     if (!QTest::qWaitFor([&] { return probe.state() == QProcess::NotRunning; }, timeoutMs + 5000)) {
         probe.kill();
@@ -239,13 +201,6 @@ int NetLab::waitedProbe(const QStringList& arguments, int timeoutMs) const {
         return -1;
     }
     return probe.exitStatus() == QProcess::NormalExit ? probe.exitCode() : -1;
-}
-
-QStringList NetLab::enterArguments(uid_t user, const QString& program, const QStringList& arguments,
-                                   long processes) const {
-    return QStringList{S("--computer-enter"), QString::number(m_pcPid), QString::number(user),
-                       QString::number(processes), program} +
-           arguments;
 }
 
 QString NetLab::pcPath(const QString& path) const {
@@ -262,7 +217,8 @@ QString NetLab::copyOfSleep(const QString& name) const {
 
 bool NetLab::startInPcAs(QProcess& process, const QString& program, const QStringList& arguments, uid_t user,
                          long processes) const {
-    process.start(m_launcher, enterArguments(user, program, arguments, processes));
+    process.start(m_launcher,
+                  LabComputer::enterArguments(m_pcPid, user, processes, QStringList{program} + arguments));
     return process.waitForStarted(5000);
 }
 
@@ -274,48 +230,19 @@ qint64 NetLab::programPid(const QProcess& process) {
 
 QByteArray NetLab::inPc(const QString& command, bool* ok, uid_t user) const {
     QStringList words = command.split(QLatin1Char(' '));
-    return run(QStringList{m_launcher} + enterArguments(user, findTool(words.takeFirst()), words), ok);
+    QByteArray output;
+    words.first() = HostCommands::find(words.first());
+    const QString failed = HostCommands::run(
+        m_launcher, LabComputer::enterArguments(m_pcPid, user, kStudentProcesses, words), &output);
+    if (ok)
+        *ok = failed.isEmpty();
+    return output;
 }
 
 QString NetLab::agentTable() const {
     bool ok = false;
     const QByteArray table = inPc(S("nft list table inet kestrava"), &ok);
     return ok ? QString::fromUtf8(table) : QString();
-}
-
-QString NetLab::runAll(const QStringList& commands) {
-    for (const QString& command : commands) {
-        QByteArray errors;
-        bool ok = false;
-        run(command.split(QLatin1Char(' ')), &ok, &errors);
-        if (!ok)
-            return command + S(": ") + QString::fromLocal8Bit(errors).trimmed();
-    }
-    return {};
-}
-
-QByteArray NetLab::run(const QStringList& command, bool* ok, QByteArray* errors) {
-    QProcess process;
-    process.start(findTool(command.first()), command.mid(1));
-    const bool finished = process.waitForFinished(kToolWaitMs);
-    if (!finished)
-        process.kill();
-    if (ok)
-        *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    if (errors)
-        *errors = process.readAllStandardError();
-    return process.readAllStandardOutput();
-}
-
-void NetLab::removeNamespace(const QString& name) {
-    // Whatever still runs there (an agent, its dnsmasq, a test program) would keep it alive.
-    const QByteArray pids = run({S("ip"), S("netns"), S("pids"), name});
-    for (const QByteArray& pid : pids.split('\n')) {
-        const int number = pid.trimmed().toInt();
-        if (number > 0 && number != ::getpid())
-            ::kill(number, SIGKILL);
-    }
-    run({S("ip"), S("netns"), S("delete"), name});
 }
 
 void NetLab::removeLeftovers() {
@@ -327,12 +254,12 @@ void NetLab::removeLeftovers() {
             QDir(shared.filePath(name)).removeRecursively();
     }
     static const QRegularExpression ours(S("^kvl-(\\d+)-(lan|pc)\\b"));
-    const QByteArray list = run({S("ip"), S("netns"), S("list")});
+    QByteArray list;
+    HostCommands::run(S("ip"), {S("netns"), S("list")}, &list);
     for (const QByteArray& line : list.split('\n')) {
         const QRegularExpressionMatch match = ours.match(QString::fromLatin1(line));
         if (!match.hasMatch() || QFileInfo::exists(S("/proc/") + match.captured(1)))
             continue;
-        const QString name = S("kvl-%1-%2").arg(match.captured(1), match.captured(2));
-        removeNamespace(name);
+        LabNetwork::removeNamespace(S("kvl-%1-%2").arg(match.captured(1), match.captured(2)));
     }
 }

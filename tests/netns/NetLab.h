@@ -90,18 +90,11 @@ public:
     QString agentTable() const;
 
 private:
-    static QByteArray run(const QStringList& command, bool* ok = nullptr, QByteArray* errors = nullptr);
-    // Each command line (words split at blanks) in turn; the first failure, or empty.
-    static QString runAll(const QStringList& commands);
-    QStringList enterArguments(uid_t user, const QString& program, const QStringList& arguments,
-                               long processes = kStudentProcesses) const;
     // The test binary in the pc with these arguments; its exit code, -1 when it did not end normally.
     int waitedProbe(const QStringList& arguments, int timeoutMs) const;
     bool build();
-    bool writeEtc();
     bool startPc();
     bool startUpstreamDns();
-    static void removeNamespace(const QString& name);
     static void removeLeftovers();
 
     QTemporaryDir m_files;

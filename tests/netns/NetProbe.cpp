@@ -1,12 +1,11 @@
 #include "NetProbe.h"
 
-#include <algorithm>
+#include "WebFetch.h"
+
 #include <arpa/inet.h>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -19,36 +18,13 @@ namespace NetProbe {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-bool connectTo(const addrinfo& address, Clock::time_point deadline) {
-    const int fd =
-        ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.ai_protocol);
-    if (fd < 0)
-        return false;
-    bool connected = ::connect(fd, address.ai_addr, address.ai_addrlen) == 0;
-    if (!connected && errno == EINPROGRESS) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd waiting{fd, POLLOUT, 0};
-        int error = 0;
-        socklen_t length = sizeof error;
-        connected = left.count() > 0 && ::poll(&waiting, 1, static_cast<int>(left.count())) == 1 &&
-                    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
-    }
-    ::close(fd);
-    return connected;
-}
-
-int millisecondsLeft(Clock::time_point deadline) {
-    return std::max<int>(
-        0, int(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count()));
-}
+using WebFetch::Clock;
 
 // Whether a datagram came back on the connected socket before the deadline.
 bool answered(int fd, std::string& answer, Clock::time_point deadline) {
     pollfd waiting{fd, POLLIN, 0};
     char buffer[1500];
-    if (::poll(&waiting, 1, millisecondsLeft(deadline)) != 1)
+    if (::poll(&waiting, 1, WebFetch::leftMs(deadline)) != 1)
         return false;
     const ssize_t length = ::recv(fd, buffer, sizeof buffer, 0);
     if (length <= 0)
@@ -131,7 +107,10 @@ int connectOnce(const char* host, const char* port, int timeoutMs) {
     bool connected = false;
     for (const addrinfo* address = found; address && !connected && Clock::now() < deadline;
          address = address->ai_next)
-        connected = connectTo(*address, deadline);
+        if (const int fd = WebFetch::connectBefore(*address, deadline); fd >= 0) {
+            ::close(fd);
+            connected = true;
+        }
     ::freeaddrinfo(found);
     return connected ? 0 : 1;
 }

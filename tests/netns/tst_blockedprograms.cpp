@@ -49,18 +49,15 @@ private slots:
         QVERIFY(place(kGames + u"labgame"_s, game, 0) && place(kGames + u"labquiz"_s, quiz, 0) &&
                 place(kGames + u"labshell"_s,
                       contents(u"/bin/dash"_s).replace("Syntax error", "Syntax fault"), 0) &&
-                place(kGames + u"labtool"_s, sleep, 0) && place(kGames + u"labsleep"_s, sleep, 0));
+                place(kGames + u"labtool"_s, sleep, 0));
         // The student's own files, in their home.
         QVERIFY(place(home + u"homework"_s, game) &&
                 place(home + u"padded"_s, game + QByteArray(4096, 'x')) && place(home + u"notes"_s, quiz) &&
-                place(home + u"labquiz"_s, quiz) && place(home + u"lesson"_s, "#!/bin/sh\nread lesson\n") &&
-                place(home + u"mysleep"_s, QByteArray(sleep).replace("Usage", "Usagf")) &&
-                place(home + u"supergamelauncher"_s, sleep) &&
-                place(home + u"supergamelaunch-report"_s, sleep));
+                place(home + u"lesson"_s, "#!/bin/sh\nread lesson\n") &&
+                place(home + u"mysleep"_s, QByteArray(sleep).replace("Usage", "Usagf")));
         m_console = std::make_unique<LabConsole>(QDateTime::currentDateTime());
         QVERIFY(m_console->listen());
-        for (const QString& program :
-             {u"labgame"_s, u"labquiz"_s, u"labshell"_s, u"labsleep"_s, u"supergamelauncher"_s})
+        for (const QString& program : {u"labgame"_s, u"labquiz"_s, u"labshell"_s})
             m_console->blockProgram(program);
         m_agent = std::make_unique<LabAgent>(m_lab, LabConsole::kPort);
     }
@@ -82,13 +79,8 @@ private slots:
         row("loader", {}, {kLoader, u"/tmp/homework"_s}, true);
         row("memfd", {}, {kPerl, u"-e"_s, kMemfdRun, kGames + u"labgame"_s}, true);
         row("interpreter, copy by content", {}, {u"/bin/sh"_s, u"/tmp/notes"_s}, true);
-        row("interpreter, script by name", {}, {u"/bin/sh"_s, u"/tmp/labquiz"_s}, true);
         row("fork hopper", {}, {kGames + u"labshell"_s, u"-c"_s, u"sleep 600 & sleep 600 & wait"_s}, true);
-        row("full name", {}, {u"/tmp/supergamelauncher"_s, u"600"_s}, true);
-        row("installed copy under a blocked name", {}, {u"/bin/sleep"_s, u"600"_s}, false);
-        row("15-byte prefix", {}, {u"/tmp/supergamelaunch-report"_s, u"600"_s}, false);
         row("installed: edited copy", kInstalled, {u"/tmp/mysleep"_s, u"600"_s}, true);
-        row("installed: loader", kInstalled, {kLoader, u"/tmp/mysleep"_s, u"600"_s}, true);
         row("installed: memfd", kInstalled, {kPerl, u"-e"_s, kMemfdRun, u"/bin/sleep"_s, u"600"_s}, true);
         row("installed: installed program", kInstalled, {u"/bin/sleep"_s, u"600"_s}, false);
         row("installed: script", kInstalled, {u"/bin/sh"_s, u"/tmp/lesson"_s}, false);
