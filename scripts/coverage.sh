@@ -1,8 +1,9 @@
 #!/bin/sh
 # Line and branch coverage of every library (src/protocol, src/tls, src/core, src/gui, src/agent) from a
 # Debug --coverage build of its own, with the whole suite run: as root, so that the namespace and lab tests
-# run too. Tests, benchmarks and tools are not counted. Branch figures leave out the compiler's exception
-# and unreachable branches. Run again in the same build folder, it rebuilds only what changed.
+# run too. The build folder must not lie under /tmp: the lab computers mount a /tmp of their own, which
+# would hide the agent's counts. Tests, benchmarks and tools are not counted. Branch figures leave out the
+# compiler's exception and unreachable branches. Run again in the same folder, it rebuilds only what changed.
 #   COVERAGE_BUILD_DIR build folder (default build-coverage)
 #   COVERAGE_TESTS     ctest -R pattern (default: every test)
 set -e
@@ -11,6 +12,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${COVERAGE_BUILD_DIR:-$root/build-coverage}"
 tests="${COVERAGE_TESTS:-.}"
 [ "$(id -u)" -eq 0 ] || echo "coverage: not root, the namespace and lab tests will skip" >&2
+case "$build" in /tmp/*) echo "coverage: $build lies under /tmp, the agent's counts will be lost" >&2 ;; esac
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRAVA_BENCH=OFF \
   -DCMAKE_CXX_FLAGS=--coverage -DCMAKE_C_FLAGS=--coverage -DCMAKE_EXE_LINKER_FLAGS=--coverage \
