@@ -244,7 +244,6 @@ void TestPolicyEditors::schedule() {
 void TestPolicyEditors::timer_data() {
     columns();
     row("group shows its timer", u"off|period 05:05|open group|view|can"_s, u"[OFF 02:15:00] cannot"_s);
-    row("following system shows its group's", u"on|open pc1|view|can"_s, u"[OFF 02:15:00] cannot"_s);
     row("system with its own shows its own", u"off|open pc2|view|can"_s, u"[ON 00:45:00] cannot"_s);
     row("nothing chosen", u"off|period 05:05|open none|view|apply"_s, u"[ON 00:00:00] nothing chosen"_s);
     row("ON timer on a group starts now", u"open group|on|period 01:30|apply"_s, u"applied"_s, u"group"_s,
