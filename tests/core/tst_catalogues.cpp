@@ -41,7 +41,6 @@ void TestCatalogues::edit_data() {
     const QString http =
         u"Invalid URL! Please enter your URL without 'http://' as this part of the address is not needed."_s;
     const QString sep(kFieldSeparator), x46(46, u'a'), x26(26, u'x');
-    row("URL: trimmed, lower case", true, u"  WWW.Example.COM "_s, u"added"_s, u"www.example.com"_s);
     row("URL: http in mixed case after blanks", true, u"  HtTp://a.b"_s, http, {});
     row("URL: https", true, u"HTTPS://Secure.org"_s, u"added"_s, u"https://secure.org"_s);
     row("URL: 2 characters after trimming", true, u" ab "_s, invalid, {});

@@ -62,7 +62,6 @@ void TestGroupList::move_data() {
     QTest::addColumn<QString>("log");
     QTest::addColumn<QString>("state");
     const QString lab = Keys::Make_Group_Key(u"Lab"_s);
-    row("opened", lab, 2, 3, {}, {}, u"[site000.com,site001.com] [site002.com,site003.com,site004.com] 2"_s);
     // Appended in the order of the walk, from the last row up.
     row("moved onto the list", lab, 0, 4, u"to 0,2"_s, u"2,0"_s,
         u"[site002.com,site000.com] [site001.com,site003.com] changed send 2"_s);

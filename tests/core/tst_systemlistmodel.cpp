@@ -112,7 +112,7 @@ void TestSystemListModel::follow_data() {
         "Loose[LOOSE]@Computers 4 off / Stray[STRAY]@Computers 4 off"_s);
     row("a row follows its node",
         u"show Labs|signals|address pc2 10.0.0.7|online pc2|signals|list|"
-        "tag pc2 Internet OFF 01/02/26 11:00:00 AM|list|remove-address pc2|offline pc2|tag pc2 |list|signals|"
+        "tag pc2 Internet OFF 01/02/26 11:00:00 AM|list|address pc2|offline pc2|tag pc2 |list|signals|"
         "online loose|signals|address pc1 10.0.0.8|refresh pc1|list|signals"_s,
         u"{shown g\u00c7LABS} {1} Front desk[PC-ONE]@Labs 4 off / "
         "Back office[PC-TWO]@Labs 5 on 10.0.0.7 Front desk[PC-ONE]@Labs 4 off / "
@@ -165,9 +165,9 @@ void TestSystemListModel::follow() {
                       first = rest.section(u' ', 0, 0);
         if (verb == u"show")
             net.list.Show_Node_In_List(rest == u"null" ? nullptr : node(rest));
-        else if (verb == u"address")
+        else if (verb == u"address" && rest.contains(u' '))
             addresses[keys[first].toLower()] = rest.section(u' ', 1);
-        else if (verb == u"remove-address")
+        else if (verb == u"address")
             addresses.remove(keys[rest].toLower());
         else if (verb == u"online" || verb == u"offline") {
             const NodeImage image = verb == u"online" ? NodeImage::SystemOnline : NodeImage::SystemOffline;
