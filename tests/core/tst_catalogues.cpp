@@ -41,15 +41,10 @@ void TestCatalogues::edit_data() {
     const QString http =
         u"Invalid URL! Please enter your URL without 'http://' as this part of the address is not needed."_s;
     const QString sep(kFieldSeparator), x46(46, u'a'), x26(26, u'x');
-    row("URL: trimmed, lower case", true, u"  WWW.Example.COM "_s, u"added"_s, u"www.example.com"_s);
-    row("URL: http", true, u"http://example.com"_s, http, {});
     row("URL: http in mixed case after blanks", true, u"  HtTp://a.b"_s, http, {});
     row("URL: https", true, u"HTTPS://Secure.org"_s, u"added"_s, u"https://secure.org"_s);
-    row("URL: ftp", true, u"ftp://files.net"_s, u"added"_s, u"ftp://files.net"_s);
-    row("URL: address", true, u"192.168.0.1"_s, u"added"_s, u"192.168.0.1"_s);
     row("URL: 2 characters after trimming", true, u" ab "_s, invalid, {});
     row("URL: 3 characters", true, u"a.b"_s, u"added"_s, u"a.b"_s);
-    row("URL: blanks only", true, u"     "_s, invalid, {});
     row("URL: inner blank", true, u"exa mple.com"_s, invalid, {});
     row("URL: apostrophe", true, u"o'neil.com"_s, invalid, {});
     row("URL: two dots", true, u"example..com"_s, invalid, {});
@@ -57,7 +52,6 @@ void TestCatalogues::edit_data() {
     // Lower case turns the separator into a letter that travels as a letter.
     row("URL: separator lowered", true, u"ab"_s + sep + u"cd.com"_s, u"added"_s, u"ab\u00e7cd.com"_s);
     row("URL: no single byte", true, u"例え.jp"_s, unsendable(invalid, u"例"_s), {});
-    row("URL: latin-1 letters", true, u"café.fr"_s, u"added"_s, u"café.fr"_s);
     row("URL: NUL", true, QChar(0) + u"x.com"_s, unsendable(invalid, u"U+0000"_s), {});
     row("URL: duplicates in any case", true, u"News.Example.org| nEwS.example.Org  |NEWS.EXAMPLE.ORG"_s,
         u"added|URL already added!|URL already added!"_s, u"news.example.org"_s);
@@ -89,12 +83,16 @@ void TestCatalogues::edit() {
     QFETCH(QString, log);
     QFETCH(QString, stored);
     TempDatabase temp;
-    std::unique_ptr<Catalogue> catalogue;
-    if (url)
-        catalogue = std::make_unique<UrlCatalogue>(temp.db());
-    else
-        catalogue = std::make_unique<ProgramCatalogue>(temp.db());
-    catalogue->load();
+    const auto open = [&]() -> std::unique_ptr<Catalogue> {
+        std::unique_ptr<Catalogue> opened;
+        if (url)
+            opened = std::make_unique<UrlCatalogue>(temp.db());
+        else
+            opened = std::make_unique<ProgramCatalogue>(temp.db());
+        opened->load();
+        return opened;
+    };
+    const std::unique_ptr<Catalogue> catalogue = open();
     QStringList said;
     for (const QString& entry : entries.split(u'|')) {
         if (entry.startsWith(u"CREATE ")) {
@@ -122,12 +120,7 @@ void TestCatalogues::edit() {
     QCOMPARE(catalogue->keyToSendOnClose(), catalogue->changed() ? u"rComputers"_s : QString());
     QCOMPARE(catalogue->entries().join(u'|'), stored);
     // Another window reads what this one stored.
-    std::unique_ptr<Catalogue> reopened;
-    if (url)
-        reopened = std::make_unique<UrlCatalogue>(temp.db());
-    else
-        reopened = std::make_unique<ProgramCatalogue>(temp.db());
-    reopened->load();
+    const std::unique_ptr<Catalogue> reopened = open();
     QCOMPARE(reopened->entries().join(u'|'), stored);
     QVERIFY(!reopened->changed());
 }

@@ -65,48 +65,9 @@ struct Fixture {
 class TestCommandAvailability : public QObject {
     Q_OBJECT
 private slots:
-    void toolbarAndFileMenuFollowKind_data();
-    void toolbarAndFileMenuFollowKind();
     void popupAndToolsMenu_data();
     void popupAndToolsMenu();
 };
-
-void TestCommandAvailability::toolbarAndFileMenuFollowKind_data() {
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("toolbar");
-    QTest::addColumn<QString>("fileMenu");
-    QTest::newRow("nothing") << 0 << QString() << QString() << QString();
-    QTest::newRow("root") << 1 << QStringLiteral("rComputers") << QString() << QString();
-    QTest::newRow("group") << 2 << Keys::Make_Group_Key(QStringLiteral("g"))
-                           << QStringLiteral("internet scheduler timer white blocker")
-                           << QStringLiteral("delete white blocker properties rename synchronise");
-    QTest::newRow("system") << 3 << Keys::Make_System_Key(QStringLiteral("1"), QStringLiteral("pc"))
-                            << QStringLiteral("internet scheduler timer")
-                            << QStringLiteral("delete properties rename synchronise");
-}
-
-void TestCommandAvailability::toolbarAndFileMenuFollowKind() {
-    QFETCH(int, kind);
-    QFETCH(QString, key);
-    QFETCH(QString, toolbar);
-    QFETCH(QString, fileMenu);
-    const ToolbarPolicyButtons b = CommandAvailability::Set_Toolbar_State(static_cast<SelectionKind>(kind));
-    const FileMenuItems f = CommandAvailability::fileMenuState(key);
-    QCOMPARE(on({{b.internetSetting, "internet"},
-                 {b.scheduler, "scheduler"},
-                 {b.timer, "timer"},
-                 {b.whiteList, "white"},
-                 {b.appBlocker, "blocker"}}),
-             toolbar);
-    QCOMPARE(on({{f.deleteItem, "delete"},
-                 {f.whiteList, "white"},
-                 {f.appBlocker, "blocker"},
-                 {f.properties, "properties"},
-                 {f.rename, "rename"},
-                 {f.synchronise, "synchronise"}}),
-             fileMenu);
-}
 
 namespace {
 
@@ -118,7 +79,8 @@ void row(const char* name, const QString& selected, const QString& setup, const 
 } // namespace
 
 // The selected node ("none" for nothing) after SQL run on the Fixture's rows, the popup's commands that
-// show and the check marks and enabled policy commands of both the popup and the Tools menu.
+// show (the toolbar's and File menu's follow from the kind of node) and the check marks and enabled
+// policy commands of both the popup and the Tools menu.
 void TestCommandAvailability::popupAndToolsMenu_data() {
     QTest::addColumn<QString>("selected");
     QTest::addColumn<QString>("setup");
@@ -177,7 +139,14 @@ void TestCommandAvailability::popupAndToolsMenu() {
     else
         for (const QString& sql : setup.split(u'\n', Qt::SkipEmptyParts))
             f.temp.db().exec(sql);
+    const QString key = node ? node->key : QString();
     const PopupVisibility v = CommandAvailability::popupVisibility(node);
+    const ToolbarPolicyButtons b = CommandAvailability::Set_Toolbar_State(selectionKindOf(key));
+    const FileMenuItems m = CommandAvailability::fileMenuState(key);
+    const QStringList menus{u""_s, u""_s,
+                            u" / internet scheduler timer white blocker"
+                            " / delete white blocker properties rename synchronise"_s,
+                            u" / internet scheduler timer / delete properties rename synchronise"_s};
     QCOMPARE(on({{v.policy, "policy"},
                  {v.setToClients, "toClients"},
                  {v.inherit, "inherit"},
@@ -186,10 +155,20 @@ void TestCommandAvailability::popupAndToolsMenu() {
                  {v.nodeCommands, "node"},
                  {v.groupLists, "lists"},
                  {v.refresh, "refresh"},
-                 {v.service, "service"}}),
-             popup);
+                 {v.service, "service"}}) +
+                 on({{b.internetSetting, " / internet"},
+                     {b.scheduler, "scheduler"},
+                     {b.timer, "timer"},
+                     {b.whiteList, "white"},
+                     {b.appBlocker, "blocker"}}) +
+                 on({{m.deleteItem, " / delete"},
+                     {m.whiteList, "white"},
+                     {m.appBlocker, "blocker"},
+                     {m.properties, "properties"},
+                     {m.rename, "rename"},
+                     {m.synchronise, "synchronise"}}),
+             popup + menus[int(selectionKindOf(key))]);
     QCOMPARE(marks(f.availability.popupPolicy(node)), expected);
-    const QString key = node ? node->key : QString();
     const PolicyItems menu =
         f.availability.Set_Tools_Menu_State(key, node && node->parent ? node->parent->key : QString());
     // The Tools menu shows no blank screen mark.

@@ -62,7 +62,6 @@ void TestGroupList::move_data() {
     QTest::addColumn<QString>("log");
     QTest::addColumn<QString>("state");
     const QString lab = Keys::Make_Group_Key(u"Lab"_s);
-    row("opened", lab, 2, 3, {}, {}, u"[site000.com,site001.com] [site002.com,site003.com,site004.com] 2"_s);
     // Appended in the order of the walk, from the last row up.
     row("moved onto the list", lab, 0, 4, u"to 0,2"_s, u"2,0"_s,
         u"[site002.com,site000.com] [site001.com,site003.com] changed send 2"_s);
@@ -85,7 +84,6 @@ void TestGroupList::move_data() {
         u">= 2 "
         "BEGIN SELECT RAISE(ABORT, 'full'); END|to 0,1,2"_s,
         u"error"_s, u"[] [site000.com,site001.com,site002.com,site003.com] 0"_s);
-    row("root", Keys::rootKey(), 0, 1, u"to 0"_s, {}, u"[] [] 0"_s);
     row("system", Keys::Make_System_Key(u"id1"_s, u"PC1"_s), 0, 1, u"to 0"_s, {}, u"[] [] 0"_s);
     row("no key", {}, 0, 1, u"to 0"_s, {}, u"[] [] 0"_s);
     row("group deleted meanwhile", lab, 0, 1, u"DELETE FROM Group_Table|to 0"_s, u"error"_s,

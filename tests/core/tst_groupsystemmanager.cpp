@@ -140,11 +140,6 @@ void TestGroupSystemManager::edit_data() {
     const QString tooLong = QStringLiteral("Group/System name should be less than 30");
     const QString invalid = QStringLiteral("Invalid Group/System name");
 
-    row("new group", u"add"_s, u"yes"_s, {},
-        u"Computers(Lab(A@1,B@1*),Hall,Spare,C@0*,NewGroup(0)) Lab,Hall,Spare,C,NewGroup(0):Computers"_s);
-    row("new group after 0 and 1", u"add|add|add"_s, u"yes yes yes"_s, {},
-        u"Computers(Lab(A@1,B@1*),Hall,Spare,C@0*,NewGroup(0),NewGroup(1),NewGroup(2)) "
-        "Lab,Hall,Spare,C,NewGroup(0),NewGroup(1),NewGroup(2):Computers"_s);
     row("new group in a gap", u"add|add|rename NewGroup(0)=Z|add"_s, u"yes yes yes yes"_s, {},
         u"Computers(Lab(A@1,B@1*),Hall,Spare,C@0*,Z,NewGroup(1),NewGroup(0)) "
         "Lab,Hall,Spare,C,Z,NewGroup(1),NewGroup(0):Computers"_s);
@@ -155,24 +150,17 @@ void TestGroupSystemManager::edit_data() {
         u"CREATE TRIGGER refuse BEFORE INSERT ON Group_Table BEGIN SELECT RAISE(ABORT, 'full'); END|add"_s,
         u"error"_s);
 
-    row("rename group", u"rename Lab=Lab rooms"_s, u"yes"_s, {},
-        u"Computers(Lab rooms(A@1,B@1*),Hall,Spare,C@0*) Lab rooms,Hall,Spare,C:Computers"_s);
     row("rename group, children shown", u"show Lab|rename+ Lab=Lab rooms"_s, u"yes"_s, {},
         u"Computers(Lab rooms(A@1,B@1*),Hall,Spare,C@0*) A,B:Lab rooms"_s);
     row("rename, 30 characters", u"rename Lab="_s + x30, u"yes"_s, {},
         u"Computers(%1(A@1,B@1*),Hall,Spare,C@0*) %1,Hall,Spare,C:Computers"_s.arg(x30));
     row("rename, 31 characters", u"rename Lab="_s + x31, u"no"_s, tooLong);
-    row("rename, length before apostrophe", u"rename Lab="_s + x30 + u'\'', u"no"_s, tooLong);
     row("rename, empty", u"rename Lab="_s, u"no"_s, u"Group/System name cannot be Null"_s);
     row("rename, apostrophe", u"rename Lab=Bob's"_s, u"no"_s, invalid);
     row("rename, quotes and separator", u"rename Lab=\"Q\" \u00c7 & co"_s, u"yes"_s, {},
         u"Computers(\"Q\" \u00C7 & co(A@1,B@1*),Hall,Spare,C@0*) \"Q\" \u00C7 & co,Hall,Spare,C:Computers"_s);
     row("rename, case only", u"rename Lab=LAB"_s, u"yes"_s, {},
         u"Computers(LAB(A@1,B@1*),Hall,Spare,C@0*) LAB,Hall,Spare,C:Computers"_s);
-    row("rename, another group's", u"rename Lab=hall"_s, u"no"_s, u"Group name must be unique..!"_s);
-    row("rename system", u"show Lab|rename A=Reception"_s, u"yes"_s, {},
-        u"Computers(Lab(Reception@1,B@1*),Hall,Spare,C@0*) Reception,B:Lab"_s);
-    row("rename system, 31 characters", u"rename A="_s + x31, u"no"_s, tooLong);
     row("rename system, another's alias", u"rename A=B"_s, u"yes"_s, {},
         u"Computers(Lab(B@1,B@1*),Hall,Spare,C@0*) Lab,Hall,Spare,C:Computers"_s);
     row("rename root", u"rename Computers=All"_s, u"no"_s);
@@ -190,7 +178,6 @@ void TestGroupSystemManager::edit_data() {
     row("delete connected system", u"connect|show Lab|answer yes|delete A"_s, u"yes no"_s,
         u"You cannot delete a connected client!"_s, u"Computers(Lab(A@1,B@1*),Hall,Spare,C@0*) A,B:Lab"_s);
     const QString move = QStringLiteral("Delete the group 'Lab' and move its systems to the root?");
-    row("dissolve group, answered no", u"answer no|dissolve Lab"_s, u"no"_s, move);
     row("dissolve group, answered yes", u"answer yes|dissolve Lab"_s, u"yes"_s, move,
         u"Computers(Hall,Spare,C@0*,A@0,B@0*) Hall,Spare,C:Computers"_s);
     row("dissolve group, database fails",
@@ -215,10 +202,7 @@ void TestGroupSystemManager::edit_data() {
         u"Computers(Lab,Hall(B@2,A@2),Spare,C@0*) :"_s);
     row("drag onto a group", u"drag B Hall"_s, u"yes"_s, {},
         u"Computers(Lab(A@1),Hall(B@2),Spare,C@0*) A:Lab"_s);
-    row("drag onto the root", u"drag B Computers"_s, u"yes"_s, {},
-        u"Computers(Lab(A@1),Hall,Spare,C@0*,B@0*) A:Lab"_s);
     row("drag onto its own group", u"drag B Lab"_s, u"no"_s);
-    row("drag onto a system", u"drag B C"_s, u"no"_s);
 
     row("default names, systems only", u"rename A=Desk|rename Lab=Lab rooms|defaults Desk Lab rooms"_s,
         u"yes yes"_s, {},

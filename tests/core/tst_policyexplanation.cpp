@@ -110,7 +110,8 @@ void TestPolicyExplanation::explain() {
     QCOMPARE(line.nextChange, next);
 }
 
-// The lines read the row that governs each system, and read it again only when told of a change.
+// The lines read the row that governs each system, read it again only when told of a change, and wait
+// for the earliest change; an OFF timer of no length is over at once and leaves nothing to wait for.
 void TestPolicyExplanation::linesFollowTheDatabase() {
     TempDatabase temp;
     Database& db = temp.db();
@@ -125,22 +126,15 @@ void TestPolicyExplanation::linesFollowTheDatabase() {
     QCOMPARE(lines.textOf(follower), QStringLiteral("On — no policy (group's)"));
     QCOMPARE(lines.textOf(own), QStringLiteral("On — set on (own)"));
     QVERIFY(!readEffectivePolicy(db, PolicyRows::groupKey(QStringLiteral("Lab"))));
-    db.exec(QStringLiteral("UPDATE Group_Table SET Schedule_Type=2, Block_Internet=1 WHERE Group_ID=?"),
-            {lab});
-    PolicyRows::addGroupRange(db, lab, QStringLiteral("09:00 AM,12:00 PM,1"));
+    const QString timer = QStringLiteral("UPDATE Group_Table SET Schedule_Type=3, Timer_Type='F', "
+                                         "Timer_Starttime='2026-12-01 10:00:00', Timer_Period=?");
+    db.exec(timer, {QStringLiteral("00:00")});
     QCOMPARE(lines.textOf(follower), QStringLiteral("On — no policy (group's)"));
     lines.policyChanged();
     QCOMPARE(changed.count(), 1);
-    QCOMPARE(lines.textOf(follower), QStringLiteral("Off — schedule: next on 12:00 PM (group's)"));
-
-    // An OFF timer of no length is over at once and leaves nothing to wait for.
-    db.exec(QStringLiteral("UPDATE Group_Table SET Schedule_Type=3, Timer_Type='F', Timer_Starttime=?, "
-                           "Timer_Period='00:00' WHERE Group_ID=?"),
-            {QStringLiteral("2026-12-01 10:00:00"), lab});
-    lines.policyChanged();
     QCOMPARE(lines.textOf(follower), QStringLiteral("On — OFF timer not running (group's)"));
     QCOMPARE(lines.nextChange(), QDateTime());
-    db.exec(QStringLiteral("UPDATE Group_Table SET Timer_Period='00:01' WHERE Group_ID=?"), {lab});
+    db.exec(timer, {QStringLiteral("00:01")});
     lines.policyChanged();
     QCOMPARE(lines.textOf(follower), QStringLiteral("Off — OFF timer until 10:01 AM (group's)"));
     QCOMPARE(lines.nextChange(), kNow.addSecs(60));

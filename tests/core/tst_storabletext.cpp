@@ -1,8 +1,5 @@
-// Texts that the database cannot give back unchanged: the fuzzer found that an identification holding
-// U+FFFF (or a lone half of a surrogate pair, or a cut through a pair) was recorded under a key that
-// read back otherwise, so after a restart the same computer failed its INSERT on every connection and
-// was never shown connected. Identifications, names and entries holding such texts are the fuzz targets'
-// business (their corpora keep the findings); here is the form the database gives back.
+// Texts the database cannot give back unchanged (U+FFFF, a lone or cut surrogate) once kept a restarted
+// console from recognising a computer; the fuzz targets keep the identifications and names that found it.
 
 #include "TempDatabase.h"
 #include "core/store/StorableText.h"
@@ -32,17 +29,13 @@ QString units(std::initializer_list<char16_t> codes) {
 void TestStorableText::storable_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("plain") << QStringLiteral("PC-1") << QStringLiteral("PC-1");
     QTest::newRow("pair") << units({u'a', 0xD83D, 0xDE00}) << units({u'a', 0xD83D, 0xDE00});
     QTest::newRow("lone high at the end") << units({u'a', 0xD83D}) << units({u'a', 0xFFFD});
-    QTest::newRow("lone high before a letter") << units({0xD800, u'A'}) << units({0xFFFD, u'A'});
     QTest::newRow("lone low") << units({u'x', 0xDC00, u'y'}) << units({u'x', 0xFFFD, u'y'});
     QTest::newRow("two highs then a low")
         << units({0xD800, 0xD801, 0xDC01}) << units({0xFFFD, 0xD801, 0xDC01});
     QTest::newRow("U+FFFF") << units({0xFFFF}) << units({0xFFFD});
-    QTest::newRow("U+FFFE") << units({0xFFFE, u'1'}) << units({0xFFFD, u'1'});
     QTest::newRow("other non-character") << units({0xFDD0}) << units({0xFDD0});
-    QTest::newRow("separator") << units({0xC7, u'z'}) << units({0xC7, u'z'});
     QTest::newRow("NUL") << units({u'a', 0, u'z'}) << units({u'a', 0xFFFD, u'z'});
 }
 
