@@ -54,20 +54,13 @@ QString reduced(const QString& statement) {
     return out.replace(comment, QString()).replace(wrapped, u"\"\""_s);
 }
 
-// The arguments of each .arg() call.
+// The arguments of each .arg() call, split at commas outside parentheses.
 QStringList argumentsOfArg(const QString& code) {
+    static const QRegularExpression call(QString::fromLatin1(R"re(\.arg\(((?:[^()]|\([^()]*\))*)\))re"));
+    static const QRegularExpression comma(QString::fromLatin1(R"re(,(?![^()]*\)))re"));
     QStringList arguments;
-    for (qsizetype at = code.indexOf(QLatin1String(".arg(")); at >= 0;
-         at = code.indexOf(QLatin1String(".arg("), at + 1)) {
-        int depth = 0;
-        for (qsizetype i = at + 4, start = at + 5; i < code.size() && (i == at + 4 || depth > 0); ++i) {
-            depth += code[i] == u'(' ? 1 : code[i] == u')' ? -1 : 0;
-            if (i > at + 4 && (depth == 0 || (depth == 1 && code[i] == u','))) {
-                arguments << code.mid(start, i - start);
-                start = i + 1;
-            }
-        }
-    }
+    for (auto it = call.globalMatch(code); it.hasNext();)
+        arguments << it.next().captured(1).split(comma);
     return arguments;
 }
 

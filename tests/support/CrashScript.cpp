@@ -12,7 +12,6 @@
 #include "protocol/Fields.h"
 #include "protocol/Identification.h"
 
-#include <QSqlQuery>
 #include <QSqlRecord>
 
 using namespace kestrava;
@@ -121,10 +120,8 @@ QString CrashScript::runNext() {
         return identification();
     }
     const int what = pick(100);
-    if (what < 15)
-        return groupPolicy();
     if (what < 25)
-        return systemPolicy();
+        return policy();
     if (what < 40)
         return scheduleApply();
     if (what < 50)
@@ -141,36 +138,24 @@ QString CrashScript::runNext() {
     return identification();
 }
 
-QString CrashScript::groupPolicy() {
-    const QString key = randomGroupKey();
-    switch (pick(4)) {
-    case 0:
-        m_policy.setInternet(key, true);
-        return QStringLiteral("group internet on");
-    case 1:
-        m_policy.setInternet(key, false);
-        return QStringLiteral("group internet off");
-    case 2:
-        m_policy.clearInternetSettings(key);
-        return QStringLiteral("group clear");
-    default:
-        m_policy.setInternetSettingsToClients(key);
-        return QStringLiteral("group settings to clients");
-    }
-}
-
-QString CrashScript::systemPolicy() {
-    const QString key = randomSystem()->key;
+// The last choice takes the branch only a group or only a system has.
+QString CrashScript::policy() {
+    const PolicyTarget target = randomTarget();
+    const bool group = target.systemKey.isEmpty();
+    const QString key = group ? target.groupKey : target.systemKey;
     switch (pick(3)) {
     case 0:
         m_policy.setInternet(key, pick(2) == 0);
-        return QStringLiteral("system internet");
+        return QStringLiteral("internet");
     case 1:
         m_policy.clearInternetSettings(key);
-        return QStringLiteral("system clear");
+        return QStringLiteral("clear");
     default:
-        m_policy.inheritGroupInternetSettings(key);
-        return QStringLiteral("system inherits");
+        if (group)
+            m_policy.setInternetSettingsToClients(key);
+        else
+            m_policy.inheritGroupInternetSettings(key);
+        return QStringLiteral("settings to clients or inherits");
     }
 }
 
@@ -268,26 +253,14 @@ QString CrashScript::identification() {
 }
 
 QString CrashScript::dump(Database& db) {
-    static const QStringList tables = {
-        QStringLiteral("SELECT * FROM Settings_Table ORDER BY rowid"),
-        QStringLiteral("SELECT * FROM Group_Table ORDER BY rowid"),
-        QStringLiteral("SELECT * FROM System_Table ORDER BY rowid"),
-        QStringLiteral("SELECT * FROM Group_Scheduler_Table ORDER BY rowid"),
-        QStringLiteral("SELECT * FROM System_Scheduler_Table ORDER BY rowid"),
-        QStringLiteral("SELECT * FROM DNS_Lookup_Table ORDER BY rowid"),
-        QStringLiteral("SELECT * FROM Group_URL_Table ORDER BY rowid"),
-        QStringLiteral("SELECT * FROM Program_Table ORDER BY rowid"),
-        QStringLiteral("SELECT * FROM Group_Program_Table ORDER BY rowid"),
-        QStringLiteral("SELECT * FROM sqlite_sequence ORDER BY name"),
-    };
     QString text;
-    for (const QString& sql : tables) {
-        text += sql + QLatin1Char('\n');
-        QSqlQuery rows = db.exec(sql);
-        while (rows.next()) {
-            const QSqlRecord record = rows.record();
-            for (int i = 0; i < record.count(); ++i)
-                text += rows.value(i).toString() + QLatin1Char('|');
+    for (const QSqlRecord& table :
+         db.rows(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"))) {
+        text += table.value(0).toString() + QLatin1Char('\n');
+        for (const QSqlRecord& row :
+             db.rows(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(table.value(0).toString()))) {
+            for (int i = 0; i < row.count(); ++i)
+                text += row.value(i).toString() + QLatin1Char('|');
             text += QLatin1Char('\n');
         }
     }
@@ -295,9 +268,5 @@ QString CrashScript::dump(Database& db) {
 }
 
 QString CrashScript::integrity(Database& db) {
-    QStringList lines;
-    QSqlQuery rows = db.exec(QStringLiteral("PRAGMA integrity_check"));
-    while (rows.next())
-        lines << rows.value(0).toString();
-    return lines.join(QLatin1Char('\n'));
+    return db.scalar(QStringLiteral("PRAGMA integrity_check")).toString();
 }

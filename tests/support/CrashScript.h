@@ -55,8 +55,7 @@ private:
     kestrava::TreeNode* randomSystem();
     kestrava::PolicyTarget randomTarget();
 
-    QString groupPolicy();
-    QString systemPolicy();
+    QString policy();
     QString scheduleApply();
     QString timerApply();
     QString listMove();
