@@ -28,6 +28,17 @@ TreeNode* add(SystemTree& tree, TreeNode* parent, const QString& name) {
                         NodeImage::SelectedGroup);
 }
 
+// Groups A{s1, s2} and B{already}.
+struct Scene {
+    SystemTree tree;
+    SystemTreeModel model{tree};
+    TreeNode* a = add(tree, nullptr, QStringLiteral("A"));
+    TreeNode* b = add(tree, nullptr, QStringLiteral("B"));
+    TreeNode* already = add(tree, b, QStringLiteral("already"));
+    TreeNode* s1 = add(tree, a, QStringLiteral("s1"));
+    TreeNode* s2 = add(tree, a, QStringLiteral("s2"));
+};
+
 } // namespace
 
 class TestSystemTreeModel : public QObject {
@@ -42,70 +53,56 @@ private slots:
 
 // The flags for editing, dragging and dropping, and the roles of a group and a system.
 void TestSystemTreeModel::itemData() {
-    SystemTree tree;
-    SystemTreeModel model(tree);
-    TreeNode* labs = add(tree, nullptr, QStringLiteral("Labs"));
-    TreeNode* pc1 = add(tree, labs, QStringLiteral("pc1"));
-    tree.setTag(pc1, kTag);
-    const QModelIndex g = model.indexOf(labs);
-    const QModelIndex s = model.indexOf(pc1);
-    QCOMPARE(SystemTreeModel::nodeAt(s), pc1);
+    Scene scene;
+    scene.tree.setTag(scene.s1, kTag);
+    const QModelIndex g = scene.model.indexOf(scene.a);
+    const QModelIndex s = scene.model.indexOf(scene.s1);
+    QCOMPARE(SystemTreeModel::nodeAt(s), scene.s1);
     const Qt::ItemFlags moves = Qt::ItemIsEditable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
-    QCOMPARE(model.flags(model.index(0, 0)) & moves, Qt::ItemIsDropEnabled);
-    QCOMPARE(model.flags(g) & moves, Qt::ItemIsEditable | Qt::ItemIsDropEnabled);
-    QCOMPARE(model.flags(s) & moves, Qt::ItemIsEditable | Qt::ItemIsDragEnabled);
-    QCOMPARE((QVariantList{g.data(KeyRole), g.data(ImageRole), g.data(SelectedImageRole)}),
-             (QVariantList{labs->key, 2, 3}));
-    QCOMPARE((QVariantList{s.data(), s.data(ImageRole), s.data(TagRole)}),
-             (QVariantList{QStringLiteral("pc1"), 4, kTag}));
+    QCOMPARE(scene.model.flags(scene.model.index(0, 0)) & moves, Qt::ItemIsDropEnabled);
+    QCOMPARE(scene.model.flags(g) & moves, Qt::ItemIsEditable | Qt::ItemIsDropEnabled);
+    QCOMPARE(scene.model.flags(s) & moves, Qt::ItemIsEditable | Qt::ItemIsDragEnabled);
+    QCOMPARE((QVariantList{g.data(KeyRole), g.data(ImageRole), g.data(SelectedImageRole), s.data(),
+                           s.data(ImageRole), s.data(TagRole)}),
+             (QVariantList{scene.a->key, 2, 3, QStringLiteral("s1"), 4, kTag}));
 }
 
 void TestSystemTreeModel::followsTheTree() {
-    SystemTree tree;
-    SystemTreeModel model(tree);
+    Scene scene;
+    SystemTreeModel& model = scene.model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    TreeNode* a = add(tree, nullptr, QStringLiteral("A"));
-    TreeNode* b = add(tree, nullptr, QStringLiteral("B"));
-    add(tree, b, QStringLiteral("already"));
-    TreeNode* s1 = add(tree, a, QStringLiteral("s1"));
-    TreeNode* s2 = add(tree, a, QStringLiteral("s2"));
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     QSignalSpy moved(&model, &QAbstractItemModel::rowsMoved);
 
-    tree.setImages(s2, NodeImage::SystemOnline, NodeImage::SystemOnline);
+    scene.tree.setImages(scene.s2, NodeImage::SystemOnline, NodeImage::SystemOnline);
     QCOMPARE(changed.count(), 1);
-    QCOMPARE(changed.front().at(0).toModelIndex(), model.index(1, 0, model.indexOf(a)));
-    tree.moveNode(s1, b);
+    QCOMPARE(changed.front().at(0).toModelIndex(), model.index(1, 0, model.indexOf(scene.a)));
+    scene.tree.moveNode(scene.s1, scene.b);
     QCOMPARE(moved.count(), 1);
-    QCOMPARE(moved.front().at(0).toModelIndex(), model.indexOf(a));
-    QCOMPARE(moved.front().at(3).toModelIndex(), model.indexOf(b));
+    QCOMPARE(moved.front().at(0).toModelIndex(), model.indexOf(scene.a));
+    QCOMPARE(moved.front().at(3).toModelIndex(), model.indexOf(scene.b));
     QCOMPARE(moved.front().at(4).toInt(), 1);
-    QCOMPARE(model.index(1, 0, model.indexOf(b)).data().toString(), QStringLiteral("s1"));
+    QCOMPARE(model.index(1, 0, model.indexOf(scene.b)).data().toString(), QStringLiteral("s1"));
 
-    tree.moveNode(add(tree, tree.root(), QStringLiteral("loose")), a);
-    tree.setText(b, QStringLiteral("Bee"));
-    QVERIFY(tree.setKey(b, Keys::Make_Group_Key(QStringLiteral("Bee"))));
-    tree.removeNode(a);
-    tree.reset();
-    add(tree, nullptr, QStringLiteral("After reset"));
+    scene.tree.moveNode(add(scene.tree, scene.tree.root(), QStringLiteral("loose")), scene.a);
+    scene.tree.setText(scene.b, QStringLiteral("Bee"));
+    QVERIFY(scene.tree.setKey(scene.b, Keys::Make_Group_Key(QStringLiteral("Bee"))));
+    scene.tree.removeNode(scene.a);
+    scene.tree.reset();
+    add(scene.tree, nullptr, QStringLiteral("After reset"));
     QCOMPARE(model.rowCount(model.index(0, 0)), 1);
 }
 
+// Between the group's rows as on its own row.
 void TestSystemTreeModel::dropIsReportedNotApplied() {
-    SystemTree tree;
-    SystemTreeModel model(tree);
-    TreeNode* from = add(tree, nullptr, QStringLiteral("From"));
-    TreeNode* to = add(tree, nullptr, QStringLiteral("To"));
-    TreeNode* pc = add(tree, from, QStringLiteral("pc"));
-    QSignalSpy dropped(&model, &SystemTreeModel::keysDropped);
-    std::unique_ptr<QMimeData> data(model.mimeData({model.indexOf(pc)}));
-
-    // Between the group's rows as on its own row.
-    QVERIFY(!model.dropMimeData(data.get(), Qt::MoveAction, 0, 0, model.indexOf(to)));
-    QVERIFY(!model.dropMimeData(data.get(), Qt::MoveAction, -1, -1, model.indexOf(to)));
+    Scene scene;
+    QSignalSpy dropped(&scene.model, &SystemTreeModel::keysDropped);
+    std::unique_ptr<QMimeData> data(scene.model.mimeData({scene.model.indexOf(scene.s1)}));
+    QVERIFY(!scene.model.dropMimeData(data.get(), Qt::MoveAction, 0, 0, scene.model.indexOf(scene.b)));
+    QVERIFY(!scene.model.dropMimeData(data.get(), Qt::MoveAction, -1, -1, scene.model.indexOf(scene.b)));
     QCOMPARE(dropped.count(), 2);
-    QCOMPARE(dropped.front(), (QVariantList{false, QStringList{pc->key}, to->key}));
-    QCOMPARE(pc->parent, from);
+    QCOMPARE(dropped.front(), (QVariantList{false, QStringList{scene.s1->key}, scene.b->key}));
+    QCOMPARE(scene.s1->parent, scene.a);
 }
 
 // The first change is signalled at once, the rest when flushed, or in later passes of the loop (rows
