@@ -82,28 +82,18 @@ int CrashScript::pick(int count) {
     return count <= 0 ? 0 : static_cast<int>(m_random() % static_cast<unsigned>(count));
 }
 
-QString CrashScript::randomGroupKey() {
-    std::vector<QString> groups;
-    for (const auto& child : m_tree.root()->children)
-        if (Keys::Is_Group_Key(child->key))
-            groups.push_back(child->key);
-    return groups.empty() ? QString()
-                          : groups[static_cast<std::size_t>(pick(static_cast<int>(groups.size())))];
-}
-
-TreeNode* CrashScript::randomSystem() {
-    std::vector<TreeNode*> systems;
+TreeNode* CrashScript::randomNode(bool group) {
+    std::vector<TreeNode*> nodes;
     for (TreeNode* node : m_tree.nodesInOrder())
-        if (Keys::Is_System_Key(node->key))
-            systems.push_back(node);
-    return systems.empty() ? nullptr
-                           : systems[static_cast<std::size_t>(pick(static_cast<int>(systems.size())))];
+        if (group ? Keys::Is_Group_Key(node->key) : Keys::Is_System_Key(node->key))
+            nodes.push_back(node);
+    return nodes[static_cast<std::size_t>(pick(static_cast<int>(nodes.size())))];
 }
 
 PolicyTarget CrashScript::randomTarget() {
     if (pick(2) == 0)
-        return {randomGroupKey(), {}, {}, {}};
-    const TreeNode* system = randomSystem();
+        return {randomNode(true)->key, {}, {}, {}};
+    const TreeNode* system = randomNode(false);
     PolicyTarget target;
     target.systemKey = system->key;
     target.systemName = system->text;
@@ -119,21 +109,17 @@ QString CrashScript::runNext() {
         --m_stormLeft;
         return identification();
     }
+    using Command = QString (CrashScript::*)();
+    // Each command below the number it is paired with; a storm of identifications above the last.
+    static constexpr std::pair<int, Command> kCommands[] = {
+        {25, &CrashScript::policy},         {40, &CrashScript::scheduleApply},
+        {50, &CrashScript::timerApply},     {65, &CrashScript::listMove},
+        {75, &CrashScript::systemsMove},    {80, &CrashScript::blankScreen},
+        {88, &CrashScript::catalogueChange}};
     const int what = pick(100);
-    if (what < 25)
-        return policy();
-    if (what < 40)
-        return scheduleApply();
-    if (what < 50)
-        return timerApply();
-    if (what < 65)
-        return listMove();
-    if (what < 75)
-        return systemsMove();
-    if (what < 80)
-        return blankScreen();
-    if (what < 88)
-        return catalogueChange();
+    for (const auto& [below, command] : kCommands)
+        if (what < below)
+            return (this->*command)();
     m_stormLeft = 10 + pick(21);
     return identification();
 }
@@ -190,12 +176,9 @@ QString CrashScript::timerApply() {
 }
 
 QString CrashScript::listMove() {
-    std::unique_ptr<GroupList> list;
-    if (pick(2) == 0)
-        list = std::make_unique<GroupUrlList>(m_db);
-    else
-        list = std::make_unique<GroupProgramList>(m_db);
-    list->setGroupKey(randomGroupKey());
+    const std::unique_ptr<GroupList> list = pick(2) == 0 ? std::unique_ptr<GroupList>(new GroupUrlList(m_db))
+                                                         : std::make_unique<GroupProgramList>(m_db);
+    list->setGroupKey(randomNode(true)->key);
     list->load();
     if (pick(3) == 0 && !list->listed().isEmpty()) {
         list->moveBack(someRows(m_random, static_cast<int>(list->listed().size()), 20));
@@ -206,30 +189,27 @@ QString CrashScript::listMove() {
 }
 
 QString CrashScript::systemsMove() {
-    const QString originKey = pick(4) == 0 ? Keys::rootKey() : randomGroupKey();
+    const QString originKey = pick(4) == 0 ? Keys::rootKey() : randomNode(true)->key;
     const TreeNode* origin = m_tree.Get_Node_Index_From_Key(originKey);
     QStringList keys;
     for (const auto& child : origin->children)
         if (Keys::Is_System_Key(child->key) && pick(4) == 0)
             keys << child->key;
-    const QString targetKey = pick(5) == 0 ? Keys::rootKey() : randomGroupKey();
+    const QString targetKey = pick(5) == 0 ? Keys::rootKey() : randomNode(true)->key;
     m_manager.Move_Selected_Systems(m_tree.Get_Node_Index_From_Key(targetKey), origin, keys);
     return QStringLiteral("systems move");
 }
 
 QString CrashScript::blankScreen() {
-    const QString key = pick(2) == 0 ? randomGroupKey() : randomSystem()->key;
+    const QString key = pick(2) == 0 ? randomNode(true)->key : randomNode(false)->key;
     m_service.blankScreen(key, pick(2) == 0);
     return QStringLiteral("blank screen");
 }
 
 QString CrashScript::catalogueChange() {
-    std::unique_ptr<Catalogue> catalogue;
     const bool urls = pick(2) == 0;
-    if (urls)
-        catalogue = std::make_unique<UrlCatalogue>(m_db);
-    else
-        catalogue = std::make_unique<ProgramCatalogue>(m_db);
+    const std::unique_ptr<Catalogue> catalogue =
+        urls ? std::unique_ptr<Catalogue>(new UrlCatalogue(m_db)) : std::make_unique<ProgramCatalogue>(m_db);
     catalogue->load();
     if (pick(2) == 0) {
         catalogue->removeRows(someRows(m_random, catalogue->count(), 5));
@@ -242,7 +222,7 @@ QString CrashScript::catalogueChange() {
 
 QString CrashScript::identification() {
     if (pick(3) == 0) {
-        const TreeNode* known = randomSystem();
+        const TreeNode* known = randomNode(false);
         m_incoming.handleMessage(0, identificationOf(Get_Field(known->key, 1), Get_Field(known->key, 2)));
         return QStringLiteral("identification, known");
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/console/Questions.h"
+#include "AnsweringQuestions.h"
 #include "core/console/SystemListModel.h"
 #include "core/console/SystemTree.h"
 #include "core/link/ConnectionManager.h"
@@ -44,15 +44,8 @@ public:
     static QString integrity(kestrava::Database& db);
 
 private:
-    class Answers final : public kestrava::Questions {
-    public:
-        void inform(const QString&) override {}
-        bool confirm(const QString&) override { return true; }
-    };
-
     int pick(int count);
-    QString randomGroupKey();
-    kestrava::TreeNode* randomSystem();
+    kestrava::TreeNode* randomNode(bool group);
     kestrava::PolicyTarget randomTarget();
 
     QString policy();
@@ -69,7 +62,7 @@ private:
     kestrava::FixedClock m_clock;
     kestrava::SystemTree m_tree;
     kestrava::SystemListModel m_list;
-    Answers m_answers;
+    AnsweringQuestions m_answers{true};
     kestrava::ConnectionManager m_connections;
     kestrava::Messenger m_messenger;
     kestrava::IncomingMessages m_incoming;
