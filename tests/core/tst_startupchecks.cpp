@@ -143,18 +143,13 @@ void TestStartupChecks::checks_data() {
     row("-h", query({u"-h"_s}), true);
     row("password that looks like help", query({u"-v"_s, u"--help"_s}), false);
 
-    row("version 1.40", version("UPDATE Settings_Table SET CompatibleVersion='1.40'"), true);
     row("version with blanks", version("UPDATE Settings_Table SET CompatibleVersion=' 1.4 '"), true);
     row("version 1.3", version("UPDATE Settings_Table SET CompatibleVersion='1.3'"), false);
-    row("version 1.41", version("UPDATE Settings_Table SET CompatibleVersion='1.41'"), false);
     row("no version", version("UPDATE Settings_Table SET CompatibleVersion=NULL"), false);
     row("no version column", version("ALTER TABLE Settings_Table DROP COLUMN CompatibleVersion"), false);
-    row("no settings for the version", version("DELETE FROM Settings_Table"), false);
 
     row("factory asks no password", onDatabase("", Is_Password_Required), false);
     row("password asked", onDatabase("UPDATE Settings_Table SET AskPwd=1", Is_Password_Required), true);
-    row("no settings, no password asked", onDatabase("DELETE FROM Settings_Table", Is_Password_Required),
-        false);
     row("password letter case counts", password("", QStringLiteral("chief")), false);
     row("absent password is empty", password("UPDATE Settings_Table SET Password=NULL", {}), true);
     row("no settings, no password right", password("DELETE FROM Settings_Table", QStringLiteral("Chief")),
