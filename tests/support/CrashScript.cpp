@@ -54,8 +54,6 @@ CrashScript::CrashScript(Database& db, quint32 seed)
     Load_Systems_Tree(m_db, m_tree);
 }
 
-CrashScript::~CrashScript() = default;
-
 void CrashScript::setUp() {
     for (int g = 1; g <= kGroups; ++g) {
         const TreeNode* group = m_manager.Add_New_Group();

@@ -12,8 +12,6 @@
 #include "core/policy/PolicyTarget.h"
 #include "core/startup/Clock.h"
 
-#include <QString>
-#include <QStringList>
 #include <random>
 
 // A site of groups and systems and a reproducible series of the console's own commands on it: group-wide
@@ -29,7 +27,6 @@ public:
 
     // db: an open factory database.
     CrashScript(kestrava::Database& db, quint32 seed);
-    ~CrashScript();
 
     // Writes the starting site, as commands of the console would.
     void setUp();
