@@ -187,20 +187,17 @@ QString CrashScript::listMove() {
 }
 
 QString CrashScript::systemsMove() {
-    const QString originKey = pick(4) == 0 ? Keys::rootKey() : randomNode(true)->key;
-    const TreeNode* origin = m_tree.Get_Node_Index_From_Key(originKey);
+    const TreeNode* origin = pick(4) == 0 ? m_tree.root() : randomNode(true);
     QStringList keys;
     for (const auto& child : origin->children)
         if (Keys::Is_System_Key(child->key) && pick(4) == 0)
             keys << child->key;
-    const QString targetKey = pick(5) == 0 ? Keys::rootKey() : randomNode(true)->key;
-    m_manager.Move_Selected_Systems(m_tree.Get_Node_Index_From_Key(targetKey), origin, keys);
+    m_manager.Move_Selected_Systems(pick(5) == 0 ? m_tree.root() : randomNode(true), origin, keys);
     return QStringLiteral("systems move");
 }
 
 QString CrashScript::blankScreen() {
-    const QString key = pick(2) == 0 ? randomNode(true)->key : randomNode(false)->key;
-    m_service.blankScreen(key, pick(2) == 0);
+    m_service.blankScreen(randomNode(pick(2) == 0)->key, pick(2) == 0);
     return QStringLiteral("blank screen");
 }
 
