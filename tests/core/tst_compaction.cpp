@@ -17,23 +17,13 @@ QByteArray contentOf(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Fills the database and deletes most of it again, so that a compaction has space to give back.
-void leaveFreePages(Database& db) {
-    db.transaction([&] {
-        for (int i = 0; i < 400; ++i)
-            db.exec(QStringLiteral("INSERT INTO DNS_Lookup_Table (URL) VALUES (?)"),
-                    {QString(200, QLatin1Char('x'))});
-    });
-    db.exec(QStringLiteral("DELETE FROM DNS_Lookup_Table WHERE URL_ID > 1"));
-}
-
 QStringList leftovers(const QString& dir) {
     return QDir(dir)
         .entryList(QDir::Files | QDir::Hidden | QDir::System)
         .filter(QRegularExpression(QStringLiteral("compact|KV\\.bak|\\.tlmr\\.")));
 }
 
-enum class Failure { None, NotADatabase, AfterCopy, HalfWritten, DamagedCopy, LogInUse };
+enum class Failure { None, AfterCopy, HalfWritten, DamagedCopy, LogInUse };
 
 } // namespace
 
@@ -50,8 +40,6 @@ void TestCompaction::compaction_data() {
     const QDate friday(2024, 3, 8);
     QTest::newRow("Thursday") << friday.addDays(-1) << Failure::None;
     QTest::newRow("Friday") << friday << Failure::None;
-    QTest::newRow("Saturday") << friday.addDays(1) << Failure::None;
-    QTest::newRow("not a database") << friday << Failure::NotADatabase;
     QTest::newRow("disk full after the copy") << friday << Failure::AfterCopy;
     QTest::newRow("new file half written") << friday << Failure::HalfWritten;
     QTest::newRow("copy damaged on disk") << friday << Failure::DamagedCopy;
@@ -65,7 +53,13 @@ void TestCompaction::compaction() {
     QFETCH(QDate, day);
     QFETCH(Failure, failure);
     TempDatabase temp;
-    leaveFreePages(temp.db());
+    // Most of what is written is deleted again, so that a compaction has space to give back.
+    temp.db().transaction([&] {
+        for (int i = 0; i < 400; ++i)
+            temp.db().exec(QStringLiteral("INSERT INTO DNS_Lookup_Table (URL) VALUES (?)"),
+                           {QString(200, QLatin1Char('x'))});
+    });
+    temp.db().exec(QStringLiteral("DELETE FROM DNS_Lookup_Table WHERE URL_ID > 1"));
     temp.db().exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     temp.db().exec(QStringLiteral("PRAGMA wal_autocheckpoint=0"));
     temp.db().exec(QStringLiteral("INSERT INTO Group_Table (Group_Key, Group_Name) VALUES ('gX', 'X')"));
@@ -77,11 +71,6 @@ void TestCompaction::compaction() {
         QVERIFY(QFile::copy(temp.path() + suffix, path + suffix));
     if (failure == Failure::LogInUse)
         path = temp.path();
-    QFile file(path);
-    if (failure == Failure::NotADatabase && QFile::remove(path + QStringLiteral("-wal")) &&
-        file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(QByteArray(4096, 'k'));
-    file.close();
     const QByteArray before = contentOf(path);
     const auto permissions = QFile::permissions(path);
 
@@ -97,8 +86,8 @@ void TestCompaction::compaction() {
             copy.write(QByteArray(512, '\xff'));
     });
     const FixedClock clock(QDateTime(day, QTime(0, 0)));
-    const bool compacted = failure == Failure::None && Is_Compaction_Day(clock);
     QCOMPARE(Is_Compaction_Day(clock), day.dayOfWeek() == Qt::Friday);
+    const bool compacted = failure == Failure::None && Is_Compaction_Day(clock);
     try {
         if (Is_Compaction_Day(clock))
             compactor.compact();
@@ -115,8 +104,6 @@ void TestCompaction::compaction() {
         QCOMPARE(contentOf(path), before);
     QCOMPARE(QFile::permissions(path), permissions);
     QCOMPARE(leftovers(QFileInfo(path).path()), QStringList());
-    if (failure == Failure::NotADatabase)
-        return;
     // What was stored, in the file and in its log, is all there; a running console goes on writing.
     QVERIFY(failure != Failure::None || QFile::exists(path + QStringLiteral("-wal")) == !compacted);
     Database db;

@@ -13,28 +13,25 @@ private slots:
     void questions();
 };
 
+// The uninstall question is the same with "Un-install" for "terminate".
 void TestServiceCommands::questions_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("terminate");
-    QTest::addColumn<QString>("uninstall");
-    QTest::newRow("group")
-        << Keys::Make_Group_Key(QStringLiteral("Lab"))
-        << QStringLiteral("Are you sure you want to terminate all client(s) under the group 'Lab'?")
-        << QStringLiteral("Are you sure you want to Un-install all client(s) under the group 'Lab'?");
-    QTest::newRow("system")
-        << Keys::Make_System_Key(QStringLiteral("ID"), QStringLiteral("Lab"))
-        << QStringLiteral("Are you sure you want to terminate the client in the system 'Lab'?")
-        << QStringLiteral("Are you sure you want to Un-install the client in the system 'Lab'?");
-    QTest::newRow("root") << Keys::rootKey() << QStringLiteral("Are you sure you want to terminate ")
-                          << QStringLiteral("Are you sure you want to Un-install ");
+    QTest::newRow("group") << Keys::Make_Group_Key(QStringLiteral("Lab"))
+                           << QStringLiteral(
+                                  "Are you sure you want to terminate all client(s) under the group 'Lab'?");
+    QTest::newRow("system") << Keys::Make_System_Key(QStringLiteral("ID"), QStringLiteral("Lab"))
+                            << QStringLiteral(
+                                   "Are you sure you want to terminate the client in the system 'Lab'?");
+    QTest::newRow("root") << Keys::rootKey() << QStringLiteral("Are you sure you want to terminate ");
 }
 
 void TestServiceCommands::questions() {
     QFETCH(QString, key);
     QFETCH(QString, terminate);
-    QFETCH(QString, uninstall);
     QCOMPARE(ServiceCommands::terminateQuestion(key, QStringLiteral("Lab")), terminate);
-    QCOMPARE(ServiceCommands::uninstallQuestion(key, QStringLiteral("Lab")), uninstall);
+    QCOMPARE(ServiceCommands::uninstallQuestion(key, QStringLiteral("Lab")),
+             QString(terminate).replace(QStringLiteral("terminate"), QStringLiteral("Un-install")));
 }
 
 QTEST_GUILESS_MAIN(TestServiceCommands)

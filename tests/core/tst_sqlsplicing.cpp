@@ -23,12 +23,13 @@ namespace {
 const QRegularExpression
     kFixed(QString::fromLatin1(R"re(^(""|(\w+::)*k[A-Z]\w*|m_table|m_column|m_catalogue)re"
                                R"re(|m_idColumn|m_nameColumn|m_link|table|ownerColumn|owner)$)re"));
-// String literals, and character literals that might hold a quote.
-const QRegularExpression kString(QString::fromLatin1(R"re("(?:\\.|[^"\\\n])*"|'(?:\\.|[^'\\\n])*')re"));
 const QRegularExpression kSql(QString::fromLatin1(
     R"re(\b(SELECT|INSERT|UPDATE|DELETE|CREATE|DROP|ALTER|PRAGMA|VACUUM|REPLACE|WHERE|VALUES)\b)re"));
-const QRegularExpression kJoined(
-    QString::fromLatin1(R"re(""\s*\+\s*([\w:.>-]+(?:\([^()]*\))?)|([\w:.>-]+(?:\([^()]*\))?)\s*\+\s*"")re"));
+// The arguments of an .arg() call, or what is joined to a literal by '+'.
+const QRegularExpression kSpliced(QString::fromLatin1(R"re(\.arg\(((?:[^()]|\([^()]*\))*)\))re"
+                                                      R"re(|""\s*\+\s*([\w:.>-]+(?:\([^()]*\))?))re"
+                                                      R"re(|([\w:.>-]+(?:\([^()]*\))?)\s*\+\s*"")re"));
+const QRegularExpression kComma(QString::fromLatin1(R"re(,(?![^()]*\)))re"));
 
 bool isFixed(const QString& expression) {
     static const QRegularExpression choice(QString::fromLatin1(R"re(^[^?]+\?\s*(\S+)\s*:\s*(\S+)$)re"));
@@ -37,73 +38,43 @@ bool isFixed(const QString& expression) {
            (m.hasMatch() && isFixed(m.captured(1)) && isFixed(m.captured(2)));
 }
 
-// The statement with every string literal made "" (and character literal ' '), comments dropped and
+// The statement with every string literal made "" (and character literal ''), comments dropped and
 // literal wrappers taken off: what is left besides "" is code.
 QString reduced(const QString& statement) {
-    static const QRegularExpression wrapped(QString::fromLatin1(R"re(\w+\s*\(\s*""\s*\)|u"")re"));
+    static const QRegularExpression literal(QString::fromLatin1(R"re((["'])(?:\\.|(?!\1)[^\\\n])*\1)re"));
     static const QRegularExpression comment(QString::fromLatin1(R"re(//[^\n]*|/\*[\s\S]*?\*/)re"));
-    QString out;
-    qsizetype last = 0;
-    for (auto it = kString.globalMatch(statement); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        out +=
-            statement.mid(last, m.capturedStart() - last) + (m.captured()[0] == u'"' ? u"\"\""_s : u"' '"_s);
-        last = m.capturedEnd();
-    }
-    out += statement.mid(last);
-    return out.replace(comment, QString()).replace(wrapped, u"\"\""_s);
-}
-
-// The arguments of each .arg() call.
-QStringList argumentsOfArg(const QString& code) {
-    QStringList arguments;
-    for (qsizetype at = code.indexOf(QLatin1String(".arg(")); at >= 0;
-         at = code.indexOf(QLatin1String(".arg("), at + 1)) {
-        int depth = 0;
-        for (qsizetype i = at + 4, start = at + 5; i < code.size() && (i == at + 4 || depth > 0); ++i) {
-            depth += code[i] == u'(' ? 1 : code[i] == u')' ? -1 : 0;
-            if (i > at + 4 && (depth == 0 || (depth == 1 && code[i] == u','))) {
-                arguments << code.mid(start, i - start);
-                start = i + 1;
-            }
-        }
-    }
-    return arguments;
+    static const QRegularExpression wrapped(QString::fromLatin1(R"re(\w+\s*\(\s*""\s*\)|u"")re"));
+    return QString(statement)
+        .replace(literal, u"\\1\\1"_s)
+        .replace(comment, QString())
+        .replace(wrapped, u"\"\""_s);
 }
 
 // What is spliced into the statements of one source text.
 QStringList splices(const QString& source) {
     static const QRegularExpression assigned(QString::fromLatin1(R"re((\w+)\s*=\s*"")re"));
+    static const QRegularExpression placeholder(QString::fromLatin1(R"re(%[0-9])re"));
     QStringList found;
     QStringList statementVariables;
     for (const QString& statement : source.split(u';')) {
+        const QString code = reduced(statement);
         // What is added to a variable that holds a statement.
         for (const QString& variable : std::as_const(statementVariables)) {
             const QRegularExpression grown(QStringLiteral("\\b%1\\s*\\+=([^;]*)").arg(variable));
-            if (const auto m = grown.match(reduced(statement)); m.hasMatch() && !isFixed(m.captured(1)))
+            if (const auto m = grown.match(code); m.hasMatch() && !isFixed(m.captured(1)))
                 found << m.captured();
         }
-        bool sql = false;
-        bool placeholder = false;
-        for (auto it = kString.globalMatch(statement); it.hasNext();) {
-            const QString literal = it.next().captured();
-            sql |= literal.startsWith(u'"') && literal.contains(kSql);
-            placeholder |= literal.contains(QRegularExpression(QStringLiteral("%[0-9]")));
-        }
-        const QString code = reduced(statement);
-        if (!sql || !code.contains(QLatin1String("\"\"")))
+        if (!statement.contains(kSql) || !code.contains(QLatin1String("\"\"")))
             continue;
         if (const auto m = assigned.match(code); m.hasMatch())
             statementVariables << m.captured(1);
-        if (placeholder && !code.contains(QLatin1String(".arg(")))
+        if (statement.contains(placeholder) && !code.contains(QLatin1String(".arg(")))
             found << code.trimmed();
-        for (const QString& argument : argumentsOfArg(code))
-            if (!isFixed(argument))
-                found << argument.trimmed();
-        for (auto it = kJoined.globalMatch(code); it.hasNext();) {
+        for (auto it = kSpliced.globalMatch(code); it.hasNext();) {
             const QRegularExpressionMatch m = it.next();
-            if (!isFixed(m.captured(1) + m.captured(2)))
-                found << m.captured(1) + m.captured(2);
+            for (const QString& part : (m.captured(1) + m.captured(2) + m.captured(3)).split(kComma))
+                if (!isFixed(part))
+                    found << part.trimmed();
         }
     }
     return found;

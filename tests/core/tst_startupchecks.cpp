@@ -99,7 +99,8 @@ Check registry(const QVariant& written, const QString& path = kServerKey.toLower
     };
 }
 
-// Whether this copy's autostart is set after another copy's entry was set (when entryProgram is given).
+// Whether this copy's autostart is set after another copy's entry was set (when entryProgram is given),
+// and unset after.
 Check autoStart(const QString& program, const QString& entryProgram, const QByteArray& entry = {}) {
     return [=] {
         QTemporaryDir dir;
@@ -109,7 +110,8 @@ Check autoStart(const QString& program, const QString& entryProgram, const QByte
         QFile file(self.entryFile());
         if (!entry.isEmpty() && !(file.open(QIODevice::WriteOnly) && file.write(entry) && file.flush()))
             return false;
-        return XdgAutoStart::programOfExec(XdgAutoStart::execFor(program)) == program && self.isSet();
+        return XdgAutoStart::programOfExec(XdgAutoStart::execFor(program)) == program && self.isSet() &&
+               self.unset() && !self.isSet() && !file.exists();
     };
 }
 
@@ -135,42 +137,26 @@ void TestStartupChecks::checks_data() {
         return Check([=] { return Is_Command_Line_Query(arguments); });
     };
     const QString a253(253, QLatin1Char('a'));
-    row("line joined by blanks", line({u"-v"_s, u"my pass"_s}), u"-v my pass"_s);
-    row("empty argument kept", line({u"-v"_s, QString()}), u"-v "_s);
     row("line cut at 254", line({a253 + u"ab"_s}), a253 + u"a"_s);
     const QString key = QString::fromUtf8("\xF0\x9F\x94\x91");
     row("pair not split by the cut", line({a253 + key}), a253);
-    row("pair kept whole", line({a253.left(252) + key + u"z"_s}), a253.left(252) + key);
     row("-h", query({u"-h"_s}), true);
-    row("--version", query({u"--version"_s}), true);
     row("password that looks like help", query({u"-v"_s, u"--help"_s}), false);
 
-    row("version 1.40", version("UPDATE Settings_Table SET CompatibleVersion='1.40'"), true);
-    row("version as number", version("UPDATE Settings_Table SET CompatibleVersion=1.4"), true);
     row("version with blanks", version("UPDATE Settings_Table SET CompatibleVersion=' 1.4 '"), true);
     row("version 1.3", version("UPDATE Settings_Table SET CompatibleVersion='1.3'"), false);
-    row("version 1.41", version("UPDATE Settings_Table SET CompatibleVersion='1.41'"), false);
     row("no version", version("UPDATE Settings_Table SET CompatibleVersion=NULL"), false);
     row("no version column", version("ALTER TABLE Settings_Table DROP COLUMN CompatibleVersion"), false);
-    row("no settings for the version", version("DELETE FROM Settings_Table"), false);
 
     row("factory asks no password", onDatabase("", Is_Password_Required), false);
     row("password asked", onDatabase("UPDATE Settings_Table SET AskPwd=1", Is_Password_Required), true);
-    row("no settings, no password asked", onDatabase("DELETE FROM Settings_Table", Is_Password_Required),
-        false);
-    row("factory password", password("", QStringLiteral("Chief")), true);
     row("password letter case counts", password("", QStringLiteral("chief")), false);
-    row("password not trimmed", password("", QStringLiteral("Chief ")), false);
     row("absent password is empty", password("UPDATE Settings_Table SET Password=NULL", {}), true);
     row("no settings, no password right", password("DELETE FROM Settings_Table", QStringLiteral("Chief")),
         false);
 
-    for (const auto& [sqlite, enough] : {std::pair{"3.35.0", true},
-                                         {"4.0", true},
-                                         {"3.34.1", false},
-                                         {"3.9.0", false},
-                                         {"3", false},
-                                         {"x.y", false}})
+    for (const auto& [sqlite, enough] :
+         {std::pair{"3.35.0", true}, {"4.0", true}, {"3.34.1", false}, {"3.9.0", false}, {"x.y", false}})
         row(
             qPrintable(QStringLiteral("SQLite ") + QLatin1String(sqlite)),
             [=] { return Is_Data_Access_Version_Sufficient(QLatin1String(sqlite)); }, enough);
@@ -184,15 +170,12 @@ void TestStartupChecks::checks_data() {
     row("value of digits", registry(QStringLiteral(" 12345 ")), QByteArray("\x39\x30\0\0", 4));
     row("value int", registry(0x44434241), QByteArray("ABCD"));
     row("value rounds half to even", registry(66.5), QByteArray("B\0\0\0", 4));
-    row("value negative", registry(-1), QByteArray("\xff\xff\xff\xff", 4));
     row("unknown root refused", registry(1, kServerKey, QStringLiteral("Path"), 0x12345678), false);
     row("slash in name refused", registry(1, kServerKey, QStringLiteral("a/b")), false);
     row("slash in path refused", registry(1, QStringLiteral("SOFT/WARE")), false);
-    row("empty name refused", registry(1, kServerKey, QString()), false);
 
     const QDate friday(2024, 3, 8);
-    row("start-up", startUp("", friday.addDays(-4)), u"1 2 3 4 5 ready"_s);
-    row("start-up with compaction", startUp("", friday), u"1 2 3 4 5 ready"_s);
+    row("start-up on Friday", startUp("", friday), u"1 2 3 4 5 ready"_s);
     row("start-up of another version", startUp("UPDATE Settings_Table SET CompatibleVersion='1.41'", friday),
         u"1 2 3 incompatible"_s);
     row("start-up without database", startUp("delete", friday.addDays(-4)), u"1 2 14: (no file)"_s);
@@ -205,19 +188,7 @@ void TestStartupChecks::checks_data() {
     row("autostart hidden",
         autoStart(opt, {}, "[Desktop Entry]\nType=Application\nExec=/opt/Kestrava/kestrava\nHidden=true\n"),
         false);
-    row(
-        "autostart set and unset",
-        [] {
-            QTemporaryDir dir;
-            XdgAutoStart autoStart(dir.path(), QStringLiteral("/opt/kestrava/kestrava"));
-            QFile entry(autoStart.entryFile());
-            const bool set = !autoStart.unset() && autoStart.set() && entry.open(QIODevice::ReadOnly) &&
-                             entry.readAll().contains("\nExec=/opt/kestrava/kestrava\n");
-            return set && autoStart.unset() && !autoStart.isSet() && !entry.exists();
-        },
-        true);
-    for (const char* path :
-         {"/home/a b/kestrava", "/tmp/x\"y$z\\w/kestrava", "/tmp/100%/kestrava", "/home/zoë/k"})
+    for (const char* path : {"/tmp/x y\"$z\\w/kestrava", "/tmp/100%/zoë"})
         row(path, autoStart(QString::fromUtf8(path), QString::fromUtf8(path)), true);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/console/Questions.h"
+#include "AnsweringQuestions.h"
 #include "core/console/SystemListModel.h"
 #include "core/console/SystemTree.h"
 #include "core/link/ConnectionManager.h"
@@ -12,8 +12,6 @@
 #include "core/policy/PolicyTarget.h"
 #include "core/startup/Clock.h"
 
-#include <QString>
-#include <QStringList>
 #include <random>
 
 // A site of groups and systems and a reproducible series of the console's own commands on it: group-wide
@@ -29,7 +27,6 @@ public:
 
     // db: an open factory database.
     CrashScript(kestrava::Database& db, quint32 seed);
-    ~CrashScript();
 
     // Writes the starting site, as commands of the console would.
     void setUp();
@@ -44,19 +41,11 @@ public:
     static QString integrity(kestrava::Database& db);
 
 private:
-    class Answers final : public kestrava::Questions {
-    public:
-        void inform(const QString&) override {}
-        bool confirm(const QString&) override { return true; }
-    };
-
     int pick(int count);
-    QString randomGroupKey();
-    kestrava::TreeNode* randomSystem();
+    kestrava::TreeNode* randomNode(bool group);
     kestrava::PolicyTarget randomTarget();
 
-    QString groupPolicy();
-    QString systemPolicy();
+    QString policy();
     QString scheduleApply();
     QString timerApply();
     QString listMove();
@@ -70,7 +59,7 @@ private:
     kestrava::FixedClock m_clock;
     kestrava::SystemTree m_tree;
     kestrava::SystemListModel m_list;
-    Answers m_answers;
+    AnsweringQuestions m_answers{true};
     kestrava::ConnectionManager m_connections;
     kestrava::Messenger m_messenger;
     kestrava::IncomingMessages m_incoming;
