@@ -210,10 +210,6 @@ private slots:
             << FakeProcess{101, 1000, 7, "a) b (c", "/tmp/game (deleted)", QByteArray("./game\0", 7), 'R'}
             << ProcessInfo{101, 1000,           7,    'R',          u"a) b (c"_s, u"game"_s, u"game"_s,
                            1,   u"/tmp/game"_s, true, {u"./game"_s}};
-        QTest::newRow("argv0 rewritten without separators")
-            << FakeProcess{102, 1000, 8, "sh", "/usr/bin/dash", "-sh"}
-            << ProcessInfo{102,   1000,      8, 'S', u"sh"_s, u"dash"_s, u"-sh"_s, 1, u"/usr/bin/dash"_s,
-                           false, {u"-sh"_s}};
         const QByteArray longLine =
             QByteArray("python3\0", 8) + QByteArray(5000, '-') + QByteArray("\0quiz\0", 6);
         const QStringList longArguments{u"python3"_s, QString(5000, u'-'), u"quiz"_s};
@@ -237,24 +233,18 @@ private slots:
     }
 
     void vanishedOrBrokenProcessIsNotThere_data() {
-        QTest::addColumn<QString>("missingFile");
-        QTest::addColumn<QByteArray>("stat");
-        QTest::newRow("ended") << QStringLiteral("") << QByteArray();
-        QTest::newRow("stat gone") << QStringLiteral("stat") << QByteArray();
-        QTest::newRow("stat cut short") << QString() << QByteArray("300 (game) S 1 2 3\n");
+        QTest::addColumn<QByteArray>("stat"); // null: the process ended
+        QTest::newRow("ended") << QByteArray();
+        QTest::newRow("stat cut short") << QByteArray("300 (game) S 1 2 3\n");
     }
     void vanishedOrBrokenProcessIsNotThere() {
-        QFETCH(QString, missingFile);
         QFETCH(QByteArray, stat);
         QTemporaryDir root;
         writeFakeProcess(root.path(), {300, 1000, 5, "game", "/usr/games/game", "game"});
-        const QString dir = root.path() + QStringLiteral("/300/");
-        if (missingFile.isEmpty() && stat.isEmpty())
-            QDir(dir).removeRecursively();
-        else if (!missingFile.isEmpty())
-            QFile::remove(dir + missingFile);
+        if (stat.isNull())
+            QDir(root.filePath(u"300"_s)).removeRecursively();
         else
-            writeFile(dir + QStringLiteral("stat"), stat);
+            writeFile(root.filePath(u"300/stat"_s), stat);
         QVERIFY(!ProcessTable(root.path()).read(300));
     }
 
@@ -322,25 +312,19 @@ private slots:
         row("python3", "python3|-u|-W|ignore|-X|dev|./quiz|--help", "./quiz");
         row("python3", "python3|-uWignore|quiz", "quiz");
         row("python3", "python3|-Bc|import quiz", "");
-        row("python3", "python3|-m|quiz", "");
         row("python3", "python3|-", "");
         row("python3", "python3|--|-quiz", "-quiz");
         row("python3", "python3", "");
         row("perl", "perl|-I|lib|-Mstrict|-w|quiz.pl", "quiz.pl");
-        row("perl", "perl|-ne|print|quiz.pl", "");
         row("ruby3.1", "ruby|-r|json|-I|lib|quiz.rb", "quiz.rb");
-        row("node", "node|--require|x|--title=t|--eval|quiz", "");
         row("node", "node|--require|x|--title=t|quiz.js", "quiz.js");
         row("bash", "bash|-x|-o|pipefail|+o|posix|quiz", "quiz");
         row("dash", "sh|-ec|quiz", "");
-        row("zsh", "zsh|-s|quiz", "");
-        row("bash", "bash|--rcfile|rc|quiz", "quiz");
         row("java", "java|-cp|lib|-Xmx1g|-jar|quiz.jar|-jar", "quiz.jar");
         row("java", "java|-cp|lib|Quiz|-jar|quiz.jar", "");
         row("ld-linux-x86-64.so.2", "/lib64/ld-linux-x86-64.so.2|--preload|x.so|--inhibit-cache|./game|-v",
             "./game");
         row("ld-linux-x86-64.so.2", "/lib64/ld-linux-x86-64.so.2|--list|./game", "");
-        row("game", "game|quiz", "");
         row("pythonic", "pythonic|quiz", "");
     }
     void program() {
@@ -429,8 +413,6 @@ private slots:
         QTest::newRow("plain") << QByteArray("MAIL_DIR /var/mail\nUID_MIN\t\t\t  500\nUID_MAX 60000\n")
                                << 500u;
         QTest::newRow("commented out") << QByteArray("#UID_MIN 500\n# UID_MIN 600\n") << 1000u;
-        QTest::newRow("blanks and CRLF") << QByteArray("\r\n   \n  UID_MIN   2000  \r\n") << 2000u;
-        QTest::newRow("not a number") << QByteArray("UID_MIN abc\n") << 1000u;
         QTest::newRow("zero") << QByteArray("UID_MIN 0\n") << 1000u;
         QTest::newRow("other key") << QByteArray("SYS_UID_MIN 100\nUID_MINIMUM 7\n") << 1000u;
         QTest::newRow("hexadecimal") << QByteArray("UID_MIN 0x5DC\n") << 1500u;
@@ -454,19 +436,15 @@ private slots:
         QTest::addColumn<uid_t>("uid");
         QTest::addColumn<QString>("gameAlsoInstalled"); // under a name not blocked
         QTest::addColumn<QString>("reason");
-        QTest::newRow("interpreter, script in a memfd")
-            << "/usr/bin/python3"_ba
-            << "python3|/dev/fd/3"_ba << 1000u << QString() << u"quiz"_s;
-        QTest::newRow("code given with -c") << "/usr/bin/python3"_ba
-                                            << "python3|-c|quiz"_ba << 1000u << QString() << QString();
-        QTest::newRow("installed under a name not blocked")
-            << "home/homework"_ba
-            << "homework"_ba << 1000u << u"hard link"_s << QString();
-        QTest::newRow("linked to from a name not blocked")
-            << "home/homework"_ba
-            << "homework"_ba << 1000u << u"symbolic link"_s << QString();
-        QTest::newRow("root") << "home/homework"_ba
-                              << "supertuxkart"_ba << 0u << QString() << QString();
+        const auto row = [](const char* name, const QByteArray& exe, const QByteArray& cmdline, uid_t uid,
+                            const QString& gameAlsoInstalled, const QString& reason) {
+            QTest::newRow(name) << exe << cmdline << uid << gameAlsoInstalled << reason;
+        };
+        row("interpreter, script in a memfd", "/usr/bin/python3", "python3|/dev/fd/3", 1000, {}, u"quiz"_s);
+        row("code given with -c", "/usr/bin/python3", "python3|-c|quiz", 1000, {}, {});
+        row("installed under a name not blocked", "home/homework", "homework", 1000, u"hard link"_s, {});
+        row("linked to from a name not blocked", "home/homework", "homework", 1000, u"symbolic link"_s, {});
+        row("root", "home/homework", "supertuxkart", 0, {}, {});
     }
     void endsBlockedProcessAtOnce() {
         QFETCH(QByteArray, exe);

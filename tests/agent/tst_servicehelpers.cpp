@@ -15,6 +15,7 @@
 using kestrava::agent::ServiceNotifier;
 using kestrava::agent::UserAccount;
 using kestrava::agent::UserHelper;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -37,18 +38,16 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         const UserAccount account = childAccount();
         // 3 is the folder that ls itself lists.
-        QTest::newRow("descriptors") << QStringLiteral("/bin/ls")
-                                     << QStringList{QStringLiteral("/proc/self/fd")}
-                                     << QStringList{QStringLiteral("0"), QStringLiteral("1"),
-                                                    QStringLiteral("2"), QStringLiteral("3")};
-        QTest::newRow("environment")
-            << QStringLiteral("/usr/bin/env") << QStringList()
-            << QStringList{QStringLiteral("DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/4242/bus"),
-                           QStringLiteral("HOME=") + account.home,
-                           QStringLiteral("LOGNAME=") + account.name,
-                           QStringLiteral("PATH=/usr/bin:/bin"),
-                           QStringLiteral("USER=") + account.name,
-                           QStringLiteral("XDG_RUNTIME_DIR=/run/user/4242")};
+        QTest::newRow("descriptors") << u"/bin/ls"_s << QStringList{u"/proc/self/fd"_s}
+                                     << QStringList{u"0"_s, u"1"_s, u"2"_s, u"3"_s};
+        QTest::newRow("environment") << u"/usr/bin/env"_s << QStringList()
+                                     << QStringList{
+                                            u"DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/4242/bus"_s,
+                                            u"HOME="_s + account.home,
+                                            u"LOGNAME="_s + account.name,
+                                            u"PATH=/usr/bin:/bin"_s,
+                                            u"USER="_s + account.name,
+                                            u"XDG_RUNTIME_DIR=/run/user/4242"_s};
     }
     void childSeesOnlyWhatItIsGiven() {
         QFETCH(QString, program);
@@ -126,18 +125,15 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
         QTest::addColumn<bool>("present");
-        QTest::newRow("policy before the network") << "Before"
-                                                   << "network-pre.target" << true;
-        QTest::newRow("network-pre pulled in") << "Wants"
-                                               << "network-pre.target" << true;
-        QTest::newRow("after the system's ruleset") << "After"
-                                                    << "nftables.service" << true;
-        QTest::newRow("not after the network") << "After"
-                                               << "network-online.target" << false;
-        QTest::newRow("readiness told") << "Type"
-                                        << "notify" << true;
-        QTest::newRow("watched") << "WatchdogSec"
-                                 << "30s" << true;
+        const auto row = [](const char* name, const char* key, const char* value, bool present) {
+            QTest::newRow(name) << QString::fromLatin1(key) << QString::fromLatin1(value) << present;
+        };
+        row("policy before the network", "Before", "network-pre.target", true);
+        row("network-pre pulled in", "Wants", "network-pre.target", true);
+        row("after the system's ruleset", "After", "nftables.service", true);
+        row("not after the network", "After", "network-online.target", false);
+        row("readiness told", "Type", "notify", true);
+        row("watched", "WatchdogSec", "30s", true);
     }
     void ordering() {
         QFETCH(QString, key);
