@@ -29,8 +29,6 @@ public:
     // The authenticated port, LocalPort + 1, with the console's key made beside its database.
     bool listenSecure() { return m_secure.isListening() || m_secure.listen(kPort + 1); }
     const kestrava::TlsIdentity& identity() const { return m_secure.identity(); }
-    // As a console without an authenticated port: connections to it are refused.
-    void stopListeningSecure() { m_secure.close(); }
     // Closes the listener and every connection, as when the console ends.
     void stopListening() {
         m_secure.close();
@@ -57,11 +55,7 @@ public:
     // "Accept client services only over the authenticated link" applied as Options does: on closes the
     // plain port, off opens it again.
     void setSecureOnly(bool on);
-    // One line for each identification refused because its connection did not prove the pinned key.
-    const QStringList& refusedIdentifications() const { return m_refusedIdentifications; }
     void terminate(const QString& key);
-    // "V": the group's systems show their notifications to users.
-    void showNotifications();
 
 private:
     // Applied as the Options window does, after change.
@@ -77,5 +71,4 @@ private:
     kestrava::IncomingMessages m_incoming;
     kestrava::PolicyCommands m_policy;
     QStringList m_reports;
-    QStringList m_refusedIdentifications;
 };
