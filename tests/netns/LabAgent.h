@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+class LabConsole;
 class NetLab;
 
 // kestrava-agent running as root inside the lab's pc, its state folder kept across restarts and
@@ -37,6 +38,10 @@ public:
     QByteArray status() const;
 
     bool start();
+    // Running with this configuration (restarted when it had another, or when asked), connected to
+    // console and having reported code since it started; false when it ended instead (a bad file).
+    bool runConnected(const LabConsole& console, const QByteArray& config, const QString& code,
+                      bool restart = false);
     // SIGTERM, then SIGKILL when it has not ended within a few seconds.
     void stop();
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }

@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 constexpr quint16 kHttp = 80;
 // A missing or changed table is put back within 30 s.
@@ -195,41 +197,18 @@ private:
     // The agent with this configuration file (restarted when it had another, or when asked), connected,
     // with internet on or off as it reported.
     bool agentWith(const QByteArray& config, bool internetOn, bool restart = false) {
-        if (restart || config != m_agent->config()) {
-            m_agent->stop();
-            m_agent->setConfig(config);
-        }
-        const QString key = LabAgent::systemKey();
-        if (!m_agent->isRunning()) {
-            // The policy it gets once identified: nothing sent later overtakes what it reports first.
+        // The policy it gets once identified: nothing sent later overtakes what it reports first.
+        if (restart || config != m_agent->config() || !m_agent->isRunning())
             m_console->setInternet(internetOn);
-            const qsizetype mark = m_console->reports().size();
-            const QString code = internetOn ? QStringLiteral("IN") : QStringLiteral("IF");
-            // Connected and in that state; or it ended (a bad file).
-            if (!m_agent->start() ||
-                !QTest::qWaitFor(
-                    [&] {
-                        return !m_agent->isRunning() ||
-                               (m_console->isConnected(key) && m_console->reports().indexOf(code, mark) >= 0);
-                    },
-                    60000))
-                return false;
-        }
-        return m_agent->isRunning() && m_console->isConnected(key) &&
+        return m_agent->runConnected(*m_console, config, internetOn ? u"IN"_s : u"IF"_s, restart) &&
                m_console->setInternetReported(internetOn);
     }
 
     // Its blocks, then its inodes: a save that frees an older copy first still finds no room.
     void fill(const QString& folder) const {
-        QFile data(m_lab.pcPath(folder + QStringLiteral("/filler")));
-        const QByteArray block(16 * 1024, '\0');
-        if (data.open(QIODevice::WriteOnly)) {
-            while (data.write(block) == block.size() && data.flush()) {
-            }
-        }
+        m_lab.inPc(u"dd if=/dev/zero of=%1/filler bs=16k"_s.arg(folder));
         for (int made = 0;
-             made < 1000 &&
-             QFile(m_lab.pcPath(folder + QStringLiteral("/empty%1").arg(made))).open(QIODevice::WriteOnly);
+             made < 1000 && QFile(m_lab.pcPath(folder + u"/empty%1"_s.arg(made))).open(QFile::WriteOnly);
              ++made) {
         }
     }

@@ -119,20 +119,7 @@ private:
         return found;
     }
 
-    // A fresh agent when the configuration changes, connected and reporting.
-    bool agentWith(const QByteArray& config) {
-        if (m_agent->isRunning() && config == m_agent->config())
-            return true;
-        m_agent->stop();
-        m_agent->setConfig(config);
-        const qsizetype mark = m_console->reports().size();
-        // Connected; or it ended (a setting it refuses).
-        return m_agent->start() &&
-               QTest::qWaitFor(
-                   [&] { return !m_agent->isRunning() || m_console->isConnected(LabAgent::systemKey()); },
-                   60000) &&
-               m_agent->isRunning() && m_console->waitForReport(mark, u"IN"_s);
-    }
+    bool agentWith(const QByteArray& config) { return m_agent->runConnected(*m_console, config, u"IN"_s); }
 
     NetLab& m_lab;
     std::unique_ptr<LabConsole> m_console;
