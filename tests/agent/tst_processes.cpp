@@ -171,13 +171,13 @@ private slots:
                             const char* argv0, const char* matched, uid_t uid = 1000, char state = 'S',
                             pid_t pid = 4000) {
             QTest::newRow(name) << QString::fromUtf8(entries).split(u'|')
-                                << ProcessInfo{.pid = pid,
-                                               .uid = uid,
-                                               .startTime = 1,
-                                               .state = state,
-                                               .comm = QString::fromUtf8(comm),
-                                               .exeName = QString::fromUtf8(exe),
-                                               .argv0Name = QString::fromUtf8(argv0)}
+                                << ProcessInfo{pid,
+                                               uid,
+                                               1,
+                                               state,
+                                               QString::fromUtf8(comm),
+                                               QString::fromUtf8(exe),
+                                               QString::fromUtf8(argv0)}
                                 << QString::fromUtf8(matched);
         };
         const char* games = "Firefox|steam";

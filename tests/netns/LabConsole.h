@@ -38,8 +38,7 @@ public:
     QString groupKey() const;
 
     bool isConnected(const QString& systemKey) const;
-    // Every status code that client services reported ("IN", "TF" ...), oldest first. The tree shows
-    // only the last one, and two reports can arrive between two looks at it.
+    // Every status code reported ("IN", "TF" ...), oldest first (the tree shows only the last one).
     const QStringList& reports() const { return m_reports; }
     // Whether code is reported after the first mark reports, waiting at most timeoutMs for it.
     bool waitForReport(qsizetype mark, const QString& code, int timeoutMs = 15000) const;
@@ -52,8 +51,7 @@ public:
     void blockProgram(const QString& name);
     // The "Other" controlled protocol's port, sent to every connected system; 0 for none.
     void setControlledPort(int port);
-    // "Accept client services only over the authenticated link" applied as Options does: on closes the
-    // plain port, off opens it again.
+    // "Accept client services only over the authenticated link" applied as Options does.
     void setSecureOnly(bool on);
     void terminate(const QString& key);
 
