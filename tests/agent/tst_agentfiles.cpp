@@ -98,7 +98,6 @@ private slots:
         QTest::addColumn<QString>("host");
         QTest::addColumn<int>("port");
 
-        QTest::newRow("host") << u"console"_s << true << u"console"_s << 8999;
         QTest::newRow("host and port") << u"10.0.0.1:7000"_s << true << u"10.0.0.1"_s << 7000;
         QTest::newRow("bare v6") << u"fd00::1"_s << true << u"fd00::1"_s << 8999;
         QTest::newRow("bracketed v6") << u"[fd00::1]:7000"_s << true << u"fd00::1"_s << 7000;
