@@ -85,15 +85,15 @@ QByteArray digestOf(const QString& path, const QByteArray& data, Problem& proble
     return digest;
 }
 
-// The signals the blocker sends, recorded instead of sent.
-struct SentSignals {
+// A blocker over a /proc of its own, the signals it sends recorded instead of sent.
+struct Blocker {
+    QTemporaryDir root;
     QList<QPair<pid_t, int>> sent;
-    ProgramBlocker::Signaller signaller() {
-        return [this](pid_t pid, int signal) {
-            sent.append({pid, signal});
-            return true;
-        };
-    }
+    ProgramBlocker blocker{[this](pid_t pid, int signal) {
+                               sent.append({pid, signal});
+                               return true;
+                           },
+                           1000, ProcessTable(root.path()), 1};
 };
 
 void copyWith(const QString& from, const QString& to, const QByteArray& appended) {
@@ -446,7 +446,8 @@ private slots:
         QFETCH(uid_t, uid);
         QFETCH(QString, gameAlsoInstalled);
         QFETCH(QString, reason);
-        QTemporaryDir root;
+        Blocker lab;
+        const QTemporaryDir& root = lab.root;
         QVERIFY(QDir(root.path()).mkpath(u"bin"_s) && QDir(root.path()).mkpath(u"home"_s));
         const QString bin = root.filePath(u"bin"_s);
         copyWith(u"/bin/true"_s, bin + u"/supertuxkart"_s, {});
@@ -460,8 +461,7 @@ private slots:
         copyWith(u"/bin/true"_s, root.filePath(u"home/homework"_s), "padding");
         QFile::copy(bin + u"/quiz"_s, root.filePath(u"home/answers"_s));
 
-        SentSignals effects;
-        ProgramBlocker blocker(effects.signaller(), 1000, ProcessTable(root.path()), 1);
+        ProgramBlocker& blocker = lab.blocker;
         blocker.setProgramFolders({bin});
         QSignalSpy ended(&blocker, &ProgramBlocker::programEnded);
         const QByteArray exePath =
@@ -474,45 +474,44 @@ private slots:
 
         const QList<QPair<pid_t, int>> expected =
             reason.isEmpty() ? QList<QPair<pid_t, int>>() : QList<QPair<pid_t, int>>{{4000, SIGKILL}};
-        QCOMPARE(effects.sent, expected);
+        QCOMPARE(lab.sent, expected);
         QCOMPARE(ended.size(), expected.size());
         if (!reason.isEmpty())
             QCOMPARE(ended.first(), (QList<QVariant>{QVariant::fromValue(uid), reason}));
     }
 
     void unreadableExecutableReportedOnce() {
-        QTemporaryDir root;
-        SentSignals effects;
-        ProgramBlocker blocker(effects.signaller(), 1000, ProcessTable(root.path()), 1);
-        blocker.setProgramFolders({u"/bin"_s});
+        Blocker lab;
+        const QTemporaryDir& root = lab.root;
+        lab.blocker.setProgramFolders({u"/bin"_s});
         // A link that leads nowhere stands for an executable that cannot be opened.
         const QByteArray loop = QFile::encodeName(root.filePath(u"loop"_s));
         QVERIFY(QFile::link(root.filePath(u"loop"_s), root.filePath(u"loop"_s)));
         writeFakeProcess(root.path(), {4000, 1000, 50, "game", loop, "game"});
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"Cannot read .*/4000/exe of process 4000"_s));
         QTest::failOnWarning(QRegularExpression(u"Cannot read"_s));
-        blocker.setBlockList({u"true"_s});
-        blocker.scan();
-        QVERIFY(effects.sent.isEmpty());
+        lab.blocker.setBlockList({u"true"_s});
+        lab.blocker.scan();
+        QVERIFY(lab.sent.isEmpty());
     }
 
     // Where fork events arrive; the scan's way is shown end to end.
     void endsForksOfEndedProcess() {
-        QTemporaryDir root;
-        SentSignals effects;
-        ProgramBlocker blocker(effects.signaller(), 1000, ProcessTable(root.path()), 1);
+        Blocker lab;
+        const QString root = lab.root.path();
+        ProgramBlocker& blocker = lab.blocker;
         blocker.setProgramFolders({});
         const FakeProcess game{4000, 1000, 50, "supertuxkart", "/usr/games/supertuxkart", "supertuxkart"};
         // Forked by the game, and a fork elsewhere: only the first is ended.
         const FakeProcess fork{4001, 1000, 51, "sh", "/usr/bin/dash", "sh", 'S', game.pid};
         const FakeProcess other{4002, 1000, 52, "sh", "/usr/bin/dash", "sh", 'S', 4003};
-        writeFakeProcess(root.path(), game);
+        writeFakeProcess(root, game);
         blocker.setBlockList({u"SuperTuxKart"_s});
-        writeFakeProcess(root.path(), fork);
-        writeFakeProcess(root.path(), other);
+        writeFakeProcess(root, fork);
+        writeFakeProcess(root, other);
         blocker.checkFork(game.pid, fork.pid);
         blocker.checkFork(4003, other.pid);
-        QCOMPARE(effects.sent, (QList<QPair<pid_t, int>>{{game.pid, SIGKILL}, {fork.pid, SIGKILL}}));
+        QCOMPARE(lab.sent, (QList<QPair<pid_t, int>>{{game.pid, SIGKILL}, {fork.pid, SIGKILL}}));
     }
 };
 
