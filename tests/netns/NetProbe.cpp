@@ -2,13 +2,12 @@
 
 #include "WebFetch.h"
 
+#include <QHostInfo>
+#include <QUdpSocket>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <netdb.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,40 +17,16 @@ namespace {
 
 using WebFetch::Clock;
 
-// Whether a datagram came back on the connected socket before the deadline.
-bool answered(int fd, std::string& answer, Clock::time_point deadline) {
-    pollfd waiting{fd, POLLIN, 0};
-    char buffer[1500];
-    if (::poll(&waiting, 1, WebFetch::leftMs(deadline)) != 1)
-        return false;
-    const ssize_t length = ::recv(fd, buffer, sizeof buffer, 0);
-    if (length <= 0)
-        return false;
-    answer.assign(buffer, size_t(length));
-    return true;
-}
-
 int udpEcho(const char* host, const char* port, int timeoutMs, int sourcePort) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    addrinfo hints{};
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host, port, &hints, &found) != 0 || !found)
+    const QList<QHostAddress> found = QHostInfo::fromName(QString::fromLatin1(host)).addresses();
+    if (found.isEmpty())
         return 2;
-    const int fd = ::socket(found->ai_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in source{};
-    source.sin_family = AF_INET;
-    source.sin_port = htons(uint16_t(sourcePort));
-    const bool bound =
-        sourcePort == 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) == 0;
-    const std::string sent = "kestrava lab";
-    std::string echo;
-    const bool echoed = fd >= 0 && bound && ::connect(fd, found->ai_addr, found->ai_addrlen) == 0 &&
-                        ::send(fd, sent.data(), sent.size(), 0) == ssize_t(sent.size()) &&
-                        answered(fd, echo, deadline) && echo == sent;
-    ::freeaddrinfo(found);
-    if (fd >= 0)
-        ::close(fd);
+    const QByteArray sent = "kestrava lab";
+    QUdpSocket socket;
+    const bool bound = sourcePort == 0 || socket.bind(QHostAddress::AnyIPv4, quint16(sourcePort));
+    socket.connectToHost(found.first(), quint16(std::atoi(port)));
+    const bool echoed = bound && socket.waitForConnected(timeoutMs) && socket.write(sent) == sent.size() &&
+                        socket.waitForReadyRead(timeoutMs) && socket.readAll() == sent;
     return echoed ? 0 : 1;
 }
 
