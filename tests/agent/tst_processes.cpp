@@ -17,14 +17,7 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
-using kestrava::agent::ExecutableImage;
-using kestrava::agent::InstalledPrograms;
-using kestrava::agent::InterpreterArguments;
-using kestrava::agent::LoginDefs;
-using kestrava::agent::ProcessInfo;
-using kestrava::agent::ProcessMatcher;
-using kestrava::agent::ProcessTable;
-using kestrava::agent::ProgramBlocker;
+using namespace kestrava::agent;
 using Problem = ExecutableImage::Problem;
 using Status = InstalledPrograms::FileStatus;
 

@@ -12,9 +12,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-using kestrava::agent::ServiceNotifier;
-using kestrava::agent::UserAccount;
-using kestrava::agent::UserHelper;
+using namespace kestrava::agent;
 using namespace Qt::StringLiterals;
 
 namespace {
