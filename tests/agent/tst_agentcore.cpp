@@ -115,9 +115,6 @@ private slots:
         row("ranges: SN, then the next boundary", "", "start;S ranges",
             "dns on;report SN;dns off;rules off again;report IF;notice off until 11:00 AM;boundary in "
             "3600001 ms;save");
-        row("ranges on the console's clock", "", "start;S ranges ahead",
-            "dns on;report SN;dns off;rules off again;report IF;notice off until 1:00 PM;boundary in 3600001 "
-            "ms;save");
         row("the console's clock, whatever the local one does", "", "start;S ranges;wall +1h;boundary",
             "dns off;rules off;boundary in 3600001 ms");
         row("ranges replaced: SF", "", "start;S ranges;S on",
@@ -135,8 +132,6 @@ private slots:
         row("block list", "", "start;B game", "dns on;block game;save");
         row("synchronized: asks, then reports", "", "start;S ranges;F3",
             "ask settings;ask white list;ask block list;report IF;report SN;save");
-        row("synchronized with a timer", "", "start;S timer;F3",
-            "ask settings;ask white list;ask block list;report IN;report TN;save");
         row("moved to another group", "", "start;F7", "dns on;ask white list;ask block list;save");
         row("blank screen", "", "start;L on", "dns on;lock;save");
         row("invisible: no notice", "", "start;I;S off",
@@ -150,10 +145,8 @@ private slots:
         row("disconnected", "", "start;S off;disconnected", "save");
         row("new rules input", "", "start;S off;input", "rules off");
         row("table changed by hand", "", "start;S off;table changed", "dns off;rules off again");
-        row("table intact", "", "start;S off;table intact", "dns off;rules off");
         row("stop: rules stay, dns redirect goes", "", "start;S off;stop",
             "stop work;rules off without dns;save");
-        row("stop unrestricted", "", "start;stop", "stop work");
         row("nothing after stop", "", "start;S off;stop;disconnected;boundary;table changed", "");
     }
 

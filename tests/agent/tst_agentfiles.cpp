@@ -60,7 +60,6 @@ private slots:
             u"# lab\n[console]\nhost = 10.1.2.3\nport=9000\n\n[Agent]\nname = pc-1\n"
             "local_networks = 10.0.0.0/8, fd00::/8 192.168.5.7\n"_s,
             u"10.1.2.3:9000 tls:9001 local:10.0.0.0/8,fd00::/8,192.168.5.7"_s);
-        row("defaults", u"[console]\nhost=console.lab\n"_s, u"console.lab:8999 tls:9000"_s);
         row("pinned", u"[console]\nport=9000\nconsole_fingerprint = "_s + pin, u":9000 tls:9001 pinned"_s);
         row("pinned on its own port", u"[console]\nconsole_tls_port=4443\nconsole_fingerprint="_s + pin,
             u":8999 tls:4443 pinned"_s);
@@ -99,7 +98,6 @@ private slots:
         QTest::addColumn<QString>("host");
         QTest::addColumn<int>("port");
 
-        QTest::newRow("host") << u"console"_s << true << u"console"_s << 8999;
         QTest::newRow("host and port") << u"10.0.0.1:7000"_s << true << u"10.0.0.1"_s << 7000;
         QTest::newRow("bare v6") << u"fd00::1"_s << true << u"fd00::1"_s << 8999;
         QTest::newRow("bracketed v6") << u"[fd00::1]:7000"_s << true << u"fd00::1"_s << 7000;

@@ -13,12 +13,9 @@
 #include <QTest>
 #include <sys/socket.h>
 
-using kestrava::encodeIdentification;
-using kestrava::encodeRequest;
-using kestrava::Request;
-using kestrava::TlsIdentity;
-using kestrava::agent::ConsoleLink;
-using kestrava::WireCodec::encodeUtf16;
+using namespace kestrava;
+using agent::ConsoleLink;
+using WireCodec::encodeUtf16;
 using namespace Qt::StringLiterals;
 
 class TestConsoleLink : public QObject {
@@ -68,8 +65,7 @@ private slots:
                     [&received, socket] { received += socket->readAll(); });
         });
         ConsoleLink link(u"127.0.0.1"_s, 0, u"id1"_s, u"pc-1"_s);
-        link.useTls(identity(u"agent"_s), listener.serverPort(),
-                    kestrava::Fingerprint::of(console.certificate));
+        link.useTls(identity(u"agent"_s), listener.serverPort(), Fingerprint::of(console.certificate));
         QSignalSpy disconnected(&link, &ConsoleLink::disconnected);
         link.start();
         QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty(), ConsoleLink::kConnectTimeoutMs);

@@ -12,7 +12,6 @@
 #include <QUdpSocket>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sched.h>
 #include <unistd.h>
 
@@ -29,36 +28,21 @@ QString listing() {
     return nft.waitForFinished(10000) ? QString::fromUtf8(nft.readAllStandardOutput()) : QString();
 }
 
-// Moves the calling thread, and the programs it starts, into a network namespace of its own with
-// loopback up. What is applied there vanishes with it, also when the test crashes; the machine's own
-// namespace is never touched. reason() says why not when that is impossible.
-class PrivateNetwork {
-public:
-    PrivateNetwork()
-        : m_original(geteuid() == 0 ? open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC) : -1) {
-        if (geteuid() != 0)
-            m_reason = QStringLiteral("needs root to create a network namespace");
-        else if (m_original < 0 || unshare(CLONE_NEWNET) != 0)
-            m_reason = QStringLiteral("no network namespace: ") + QString::fromLocal8Bit(strerror(errno));
-        else if (!ip(QStringLiteral("link set lo up")))
-            m_reason = QStringLiteral("the ip program could not bring loopback up");
-    }
-    ~PrivateNetwork() {
-        if (m_original >= 0) {
-            setns(m_original, CLONE_NEWNET);
-            close(m_original);
-        }
-    }
-    QString reason() const { return m_reason; }
-    // Words separated by single spaces, each its own argument.
-    static bool ip(const QString& words) {
-        return QProcess::execute(QStringLiteral("ip"), words.split(u' ')) == 0;
-    }
+// Words separated by single spaces, each its own argument.
+bool ip(const QString& words) {
+    return QProcess::execute(u"ip"_s, words.split(u' ')) == 0;
+}
 
-private:
-    QString m_reason;
-    int m_original;
-};
+// Moves the calling thread, and the programs it starts, into a new network namespace with loopback up, for
+// the rest of the run: what is applied there vanishes with it, and the machine's own is never touched.
+// Why that is impossible, or empty.
+QString enterPrivateNetwork() {
+    if (geteuid() != 0)
+        return u"needs root to create a network namespace"_s;
+    if (unshare(CLONE_NEWNET) != 0)
+        return u"no network namespace: "_s + QString::fromLocal8Bit(strerror(errno));
+    return ip(u"link set lo up"_s) ? QString() : u"the ip program could not bring loopback up"_s;
+}
 
 } // namespace
 
@@ -94,15 +78,14 @@ private slots:
     }
 
     void defaultsAddTheHostsOwnSubnets() {
-        const PrivateNetwork network;
-        if (!network.reason().isEmpty())
-            QSKIP(qPrintable(network.reason()));
+        if (const QString failed = enterPrivateNetwork(); !failed.isEmpty())
+            QSKIP(qPrintable(failed));
         QCOMPARE(LocalNetworks::defaults(), LocalNetworks::privateRanges()); // loopback does not count
         for (const QString& command :
              {u"link add kv0 type veth peer name kv1"_s, u"addr add 198.51.100.7/24 dev kv0"_s,
               u"addr add 10.9.8.7/24 dev kv0"_s, u"addr add 2001:db8:1::7/64 dev kv0 nodad"_s,
               u"link set kv0 up"_s})
-            QVERIFY2(PrivateNetwork::ip(command), qPrintable(command));
+            QVERIFY2(ip(command), qPrintable(command));
         QCOMPARE(LocalNetworks::defaults(),
                  LocalNetworks::privateRanges() +
                      *Cidr::parseList({u"198.51.100.0/24"_s, u"2001:db8:1::/64"_s}));
@@ -110,7 +93,8 @@ private slots:
 
     void ruleset_data() {
         // present: lines, in this order; "output_filter " and "refuse " stand for their rules. What the
-        // network lab shows in force (the DNS redirect, dnsmasq's own queries, the LAN open) is not repeated.
+        // network lab shows in force (the DNS redirect, dnsmasq's own queries, the LAN open, the DHCP ports
+        // closed, the resolved addresses open for the web) is not repeated.
         QTest::addColumn<RulesetInput>("input");
         QTest::addColumn<QString>("present");
         QTest::addColumn<QStringList>("absent");
@@ -144,11 +128,8 @@ output_filter ip daddr @always4 accept
 output_filter ip daddr 255.255.255.255 udp sport 68 udp dport 67 accept
 output_filter ip daddr @local4 udp sport 68 udp dport 67 accept
 output_filter ip6 daddr ff02::1:2 udp sport 546 udp dport 547 accept
-output_filter meta l4proto { tcp, udp } th dport { 67, 68, 546, 547 } goto refuse
-output_filter ip6 daddr @allow6 meta l4proto . th dport { tcp . 80, tcp . 443, udp . 443 } accept
 output_filter ip daddr @listed4 meta l4proto . th dport { tcp . 80, tcp . 443, udp . 443 } accept
-output_filter ip6 daddr @local6 meta l4proto { tcp, udp } th dport @ports goto refuse
-output_filter ip daddr @local4 accept)"_s
+output_filter ip6 daddr @local6 meta l4proto { tcp, udp } th dport @ports goto refuse)"_s
             << QStringList{u"flush set inet kestrava allow4"_s, u"ct state"_s, u"@resolvers4"_s,
                            u"@allow4 accept"_s, u"@listed4 accept"_s};
 
@@ -173,11 +154,6 @@ output_filter ip daddr @local4 accept)"_s
             << u"flush set inet kestrava allow4\nflush set inet kestrava allow6\n"
                "add rule inet kestrava dns_redirect meta l4proto { tcp, udp } th dport 53 redirect to :5453"_s
             << QStringList{u"add rule inet kestrava output_filter"_s, u"add rule inet kestrava refuse"_s};
-        RulesetInput nothing;
-        nothing.internetOff = true;
-        nothing.localAccess = LocalAccess::Servers;
-        QTest::newRow("nothing configured")
-            << nothing << u"output_filter goto refuse"_s << QStringList{u"add element"_s, u"@console4"_s};
     }
 
     void ruleset() {
@@ -198,9 +174,8 @@ output_filter ip daddr @local4 accept)"_s
 
     // Applies rules for real, so only inside a network namespace of the test's own.
     void replacesTheTableKeepingDnsAnswers() {
-        const PrivateNetwork network;
-        if (!network.reason().isEmpty())
-            QSKIP(qPrintable(network.reason()));
+        if (const QString failed = enterPrivateNetwork(); !failed.isEmpty())
+            QSKIP(qPrintable(failed));
         RulesetInput input;
         input.internetOff = true;
         input.localNetworks = LocalNetworks::privateRanges();
@@ -220,18 +195,10 @@ output_filter ip daddr @local4 accept)"_s
         QVERIFY(applied && applied->contains(u"output_filter"_s));
         QVERIFY(Nftables::run(u"add element inet kestrava allow4 { 203.0.113.9 }"_s));
         QCOMPARE(Nftables::listTable(u"inet kestrava"_s), applied);
-        QVERIFY(Nftables::run(u"flush chain inet kestrava output_filter"_s));
-        QVERIFY(Nftables::listTable(u"inet kestrava"_s) != applied);
-        input.controlledPorts = {8080};
-        QVERIFY(Nftables::run(RulesetBuilder::ruleset(input)));
-        QString table = listing();
-        QVERIFY2(table.contains(u"203.0.113.9"_s) && table.contains(u"8080"_s) && !table.contains(u"3128"_s),
-                 qPrintable(table));
-
+        // Replaced (the lab shows the new rules in force): the answers stay.
         input.internetOff = false;
         QVERIFY(Nftables::run(RulesetBuilder::ruleset(input)));
-        table = listing();
-        QVERIFY2(!table.contains(u"output_filter"_s) && table.contains(u"203.0.113.9"_s), qPrintable(table));
+        QVERIFY2(listing().contains(u"203.0.113.9"_s), qPrintable(listing()));
         input.flushDnsSets = true;
         QVERIFY(Nftables::run(RulesetBuilder::ruleset(input)));
         QVERIFY(!listing().contains(u"203.0.113.9"_s));
@@ -342,9 +309,8 @@ output_filter ip daddr @local4 accept)"_s
     void supervises() {
         if (QStandardPaths::findExecutable(u"dnsmasq"_s, {u"/usr/sbin"_s, u"/sbin"_s}).isEmpty())
             QSKIP("dnsmasq is not installed");
-        const PrivateNetwork network;
-        if (!network.reason().isEmpty())
-            QSKIP(qPrintable(network.reason()));
+        if (const QString failed = enterPrivateNetwork(); !failed.isEmpty())
+            QSKIP(qPrintable(failed));
         const QTemporaryDir directory;
         // The port is taken: dnsmasq cannot bind and exits, and the forwarder's readiness queries reach the
         // holder instead. A second launch (queries with a new id) shows the restart.

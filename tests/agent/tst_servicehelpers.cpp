@@ -12,9 +12,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-using kestrava::agent::ServiceNotifier;
-using kestrava::agent::UserAccount;
-using kestrava::agent::UserHelper;
+using namespace kestrava::agent;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -37,18 +36,13 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         const UserAccount account = childAccount();
         // 3 is the folder that ls itself lists.
-        QTest::newRow("descriptors") << QStringLiteral("/bin/ls")
-                                     << QStringList{QStringLiteral("/proc/self/fd")}
-                                     << QStringList{QStringLiteral("0"), QStringLiteral("1"),
-                                                    QStringLiteral("2"), QStringLiteral("3")};
-        QTest::newRow("environment")
-            << QStringLiteral("/usr/bin/env") << QStringList()
-            << QStringList{QStringLiteral("DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/4242/bus"),
-                           QStringLiteral("HOME=") + account.home,
-                           QStringLiteral("LOGNAME=") + account.name,
-                           QStringLiteral("PATH=/usr/bin:/bin"),
-                           QStringLiteral("USER=") + account.name,
-                           QStringLiteral("XDG_RUNTIME_DIR=/run/user/4242")};
+        QTest::newRow("descriptors") << u"/bin/ls"_s << QStringList{u"/proc/self/fd"_s}
+                                     << QStringList{u"0"_s, u"1"_s, u"2"_s, u"3"_s};
+        const QString environment =
+            u"DBUS_SESSION_BUS_ADDRESS=unix:path=/run/user/4242/bus|HOME=%1|LOGNAME=%2|"
+            u"PATH=/usr/bin:/bin|USER=%2|XDG_RUNTIME_DIR=/run/user/4242"_s;
+        QTest::newRow("environment") << u"/usr/bin/env"_s << QStringList()
+                                     << environment.arg(account.home, account.name).split(u'|');
     }
     void childSeesOnlyWhatItIsGiven() {
         QFETCH(QString, program);
@@ -122,35 +116,18 @@ private slots:
         QCOMPARE(received.mid(0, 3), (QByteArrayList{"READY=1", "WATCHDOG=1", "WATCHDOG=1"}));
     }
 
-    void ordering_data() {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<bool>("present");
-        QTest::newRow("policy before the network") << "Before"
-                                                   << "network-pre.target" << true;
-        QTest::newRow("network-pre pulled in") << "Wants"
-                                               << "network-pre.target" << true;
-        QTest::newRow("after the system's ruleset") << "After"
-                                                    << "nftables.service" << true;
-        QTest::newRow("not after the network") << "After"
-                                               << "network-online.target" << false;
-        QTest::newRow("readiness told") << "Type"
-                                        << "notify" << true;
-        QTest::newRow("watched") << "WatchdogSec"
-                                 << "30s" << true;
-    }
-    void ordering() {
-        QFETCH(QString, key);
-        QFETCH(QString, value);
-        QFETCH(bool, present);
+    // Before the network and after the system's ruleset (not waiting for the network), ready when it says
+    // so and watched.
+    void unit() {
         QFile unit(QStringLiteral(KESTRAVA_SOURCE_DIR "/resources/agent/kestrava-agent.service.in"));
         QVERIFY2(unit.open(QIODevice::ReadOnly), qPrintable(unit.fileName()));
-        QStringList values;
-        for (const QString& line : QString::fromUtf8(unit.readAll()).split(QLatin1Char('\n'))) {
-            if (line.section(QLatin1Char('='), 0, 0).trimmed() == key)
-                values += line.section(QLatin1Char('='), 1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        }
-        QCOMPARE(values.contains(value), present);
+        const QStringList keys{u"Wants"_s, u"Before"_s, u"After"_s, u"Type"_s, u"WatchdogSec"_s};
+        QStringList seen;
+        for (const QString& line : QString::fromUtf8(unit.readAll()).split(u'\n'))
+            if (keys.contains(line.section(u'=', 0, 0).trimmed()))
+                seen << line.simplified();
+        QCOMPARE(seen.join(u'|'), u"Wants=network-pre.target|Before=network-pre.target shutdown.target|"
+                                  "After=local-fs.target nftables.service|Type=notify|WatchdogSec=30s"_s);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "LabAgent.h"
 
+#include "LabConsole.h"
 #include "NetLab.h"
 #include "core/console/Keys.h"
 
@@ -54,6 +55,25 @@ bool LabAgent::start() {
     if (!m_config.isEmpty())
         arguments << QStringLiteral("--config") << m_files.filePath(QStringLiteral("agent.conf"));
     return m_lab.startInPcAs(m_process, program(), arguments + m_extraArguments, 0);
+}
+
+bool LabAgent::runConnected(const LabConsole& console, const QByteArray& config, const QString& code,
+                            bool restart) {
+    if (restart || config != m_config) {
+        stop();
+        setConfig(config);
+    }
+    if (isRunning())
+        return console.isConnected(systemKey());
+    const qsizetype mark = console.reports().size();
+    return start() &&
+           QTest::qWaitFor(
+               [&] {
+                   return !isRunning() ||
+                          (console.isConnected(systemKey()) && console.reports().indexOf(code, mark) >= 0);
+               },
+               60000) &&
+           isRunning();
 }
 
 void LabAgent::stop() {

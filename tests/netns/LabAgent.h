@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+class LabConsole;
 class NetLab;
 
 // kestrava-agent running as root inside the lab's pc, its state folder kept across restarts and
@@ -29,14 +30,17 @@ public:
     // Its configuration file from the next start on; empty for none.
     void setConfig(const QByteArray& text);
     const QByteArray& config() const { return m_config; }
-    // The state folder, where its key pair lives too: by default one of its own in /var/tmp (which
-    // the pc shares with the machine), or another path of the pc from the next start on.
+    // The state folder (its key pair's too): its own in /var/tmp, or a path of the pc from the next start.
     QString statePath() const { return m_statePath; }
     void setStatePath(const QString& path) { m_statePath = path; }
     // `kestrava-agent --status` for its state folder, run as root in the pc: what it prints.
     QByteArray status() const;
 
     bool start();
+    // Running with this configuration (restarted when it had another, or when asked), connected to
+    // console and having reported code since it started; false when it ended instead (a bad file).
+    bool runConnected(const LabConsole& console, const QByteArray& config, const QString& code,
+                      bool restart = false);
     // SIGTERM, then SIGKILL when it has not ended within a few seconds.
     void stop();
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
@@ -60,8 +64,7 @@ private:
     QByteArray m_log;
 };
 
-// First in a lab test's initTestCase: skips where the lab cannot run; a lab that could not be built or
-// no agent to run in it is a fault.
+// First in a lab test's initTestCase: skips where the lab cannot run; a broken lab or no agent is a fault.
 #define LAB_AGENT_READY(lab)                                                                                 \
     do {                                                                                                     \
         if (!(lab).unavailable().isEmpty())                                                                  \

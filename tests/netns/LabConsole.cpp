@@ -58,8 +58,6 @@ LabConsole::LabConsole(const QDateTime& clockAt)
                          if (Messages::kindOf(MessageSender::Client, message) == MessageKind::StatusReport)
                              m_reports << Messages::payloadOf(message).left(2);
                      });
-    QObject::connect(&m_incoming, &IncomingMessages::identificationRefused,
-                     [this](const QString& line) { m_refusedIdentifications << line; });
     const auto report = [](const QString& message) { qWarning() << "console:" << message; };
     QObject::connect(&m_connections, &ConnectionManager::errorOccurred, report);
     QObject::connect(&m_incoming, &IncomingMessages::errorOccurred, report);
@@ -102,10 +100,6 @@ void LabConsole::blockProgram(const QString& name) {
 
 void LabConsole::terminate(const QString& key) {
     m_messenger.Enumerate_Childs_And_Send_Message(key, encodeBareOrder(MessageKind::Terminate));
-}
-
-void LabConsole::showNotifications() {
-    m_messenger.Enumerate_Childs_And_Send_Message(groupKey(), encodeBareOrder(MessageKind::MakeVisible));
 }
 
 ApplyResult LabConsole::applyOptions(const std::function<void(OptionsValues&)>& change) {

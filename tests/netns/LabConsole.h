@@ -29,8 +29,6 @@ public:
     // The authenticated port, LocalPort + 1, with the console's key made beside its database.
     bool listenSecure() { return m_secure.isListening() || m_secure.listen(kPort + 1); }
     const kestrava::TlsIdentity& identity() const { return m_secure.identity(); }
-    // As a console without an authenticated port: connections to it are refused.
-    void stopListeningSecure() { m_secure.close(); }
     // Closes the listener and every connection, as when the console ends.
     void stopListening() {
         m_secure.close();
@@ -40,8 +38,7 @@ public:
     QString groupKey() const;
 
     bool isConnected(const QString& systemKey) const;
-    // Every status code that client services reported ("IN", "TF" ...), oldest first. The tree shows
-    // only the last one, and two reports can arrive between two looks at it.
+    // Every status code reported ("IN", "TF" ...), oldest first (the tree shows only the last one).
     const QStringList& reports() const { return m_reports; }
     // Whether code is reported after the first mark reports, waiting at most timeoutMs for it.
     bool waitForReport(qsizetype mark, const QString& code, int timeoutMs = 15000) const;
@@ -54,14 +51,9 @@ public:
     void blockProgram(const QString& name);
     // The "Other" controlled protocol's port, sent to every connected system; 0 for none.
     void setControlledPort(int port);
-    // "Accept client services only over the authenticated link" applied as Options does: on closes the
-    // plain port, off opens it again.
+    // "Accept client services only over the authenticated link" applied as Options does.
     void setSecureOnly(bool on);
-    // One line for each identification refused because its connection did not prove the pinned key.
-    const QStringList& refusedIdentifications() const { return m_refusedIdentifications; }
     void terminate(const QString& key);
-    // "V": the group's systems show their notifications to users.
-    void showNotifications();
 
 private:
     // Applied as the Options window does, after change.
@@ -77,5 +69,4 @@ private:
     kestrava::IncomingMessages m_incoming;
     kestrava::PolicyCommands m_policy;
     QStringList m_reports;
-    QStringList m_refusedIdentifications;
 };

@@ -7,9 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QNetworkDatagram>
-#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTest>
 #include <QUdpSocket>
@@ -51,7 +49,7 @@ QString NetLab::enterLan() {
         !failed.isEmpty())
         return S("cannot create a network namespace: ") + failed;
     // Only the calling thread changes namespace: this must happen while it is the only one.
-    const int fd = ::open(QFile::encodeName(namespaceFile(lanName())).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(QFile::encodeName(S("/run/netns/") + lanName()).constData(), O_RDONLY | O_CLOEXEC);
     const bool joined = fd >= 0 && ::setns(fd, CLONE_NEWNET) == 0;
     if (fd >= 0)
         ::close(fd);
@@ -91,7 +89,7 @@ bool NetLab::build() {
                         S("-6 addr add %1/64 dev kvl-lan nodad").arg(kLan6),
                         S("link set kvl-lan up"),
                         S("-6 addr add %1/128 dev lo nodad").arg(kWeb6)};
-    for (const QString& address : {kWeb, kAllowedWeb, kOtherWeb, kDns})
+    for (const QString& address : {kWeb, kAllowedWeb, kDns})
         lanSide << S("addr add %1/32 dev lo").arg(address);
     const QStringList pcSide{S("link set lo up"),
                              S("addr add %1/24 dev kvl-pc").arg(kPc),
@@ -112,7 +110,7 @@ bool NetLab::build() {
     }
     if (!startPc())
         return false;
-    for (const QString& address : {kWeb, kAllowedWeb, kOtherWeb, kWeb6})
+    for (const QString& address : {kWeb, kAllowedWeb, kWeb6})
         listenTcp(address, 80);
     listenTcp(kLan, kLanProxyPort);
     listenTcp(kLanHost, kLanProxyPort);
@@ -165,8 +163,7 @@ QByteArray NetLab::upstreamDnsLog() {
 }
 
 bool NetLab::startUpstreamDns() {
-    const QStringList options{S("--log-queries"), S("--address=/allowed.test/") + kAllowedWeb,
-                              S("--address=/other.test/") + kOtherWeb};
+    const QStringList options{S("--log-queries"), S("--address=/allowed.test/") + kAllowedWeb};
     if (!LabNetwork::startDns(m_dns, lanName(), {kDns}, options, m_dnsLog))
         m_error = S("the upstream DNS did not start: ") + QString::fromLocal8Bit(m_dnsLog);
     return m_error.isEmpty();
@@ -181,12 +178,6 @@ bool NetLab::probeUdp(const QString& host, quint16 port, quint16 sourcePort, int
     return waitedProbe({S("--probe-udp"), host, QString::number(port), QString::number(timeoutMs),
                         QString::number(sourcePort)},
                        timeoutMs) == 0;
-}
-
-int NetLab::dnsQuery(const QString& name, int type) const {
-    constexpr int kTimeoutMs = 3000;
-    return waitedProbe({S("--dns"), kDns, name, QString::number(type), QString::number(kTimeoutMs)},
-                       kTimeoutMs);
 }
 
 int NetLab::waitedProbe(const QStringList& arguments, int timeoutMs) const {
@@ -246,20 +237,18 @@ QString NetLab::agentTable() const {
 }
 
 void NetLab::removeLeftovers() {
-    static const QRegularExpression files(S("^kvl-(\\d+)-"));
+    // "kvl-<pid>-...", of a run whose process is gone.
+    const auto dead = [](const QString& name) {
+        const qint64 pid = name.section(QLatin1Char('-'), 1, 1).toLongLong();
+        return name.startsWith(S("kvl-")) && pid > 0 && !HostCommands::isAlive(pid);
+    };
     const QDir shared(S("/var/tmp"));
-    for (const QString& name : shared.entryList({S("kvl-*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QRegularExpressionMatch match = files.match(name);
-        if (match.hasMatch() && !QFileInfo::exists(S("/proc/") + match.captured(1)))
+    for (const QString& name : shared.entryList({S("kvl-*")}, QDir::Dirs | QDir::NoDotAndDotDot))
+        if (dead(name))
             QDir(shared.filePath(name)).removeRecursively();
-    }
-    static const QRegularExpression ours(S("^kvl-(\\d+)-(lan|pc)\\b"));
     QByteArray list;
     HostCommands::run(S("ip"), {S("netns"), S("list")}, &list);
-    for (const QByteArray& line : list.split('\n')) {
-        const QRegularExpressionMatch match = ours.match(QString::fromLatin1(line));
-        if (!match.hasMatch() || QFileInfo::exists(S("/proc/") + match.captured(1)))
-            continue;
-        LabNetwork::removeNamespace(S("kvl-%1-%2").arg(match.captured(1), match.captured(2)));
-    }
+    for (const QByteArray& line : list.split('\n'))
+        if (const QString name = QString::fromLatin1(line).section(QLatin1Char(' '), 0, 0); dead(name))
+            LabNetwork::removeNamespace(name);
 }

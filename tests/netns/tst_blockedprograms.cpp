@@ -48,8 +48,7 @@ private slots:
         const QString home = u"/tmp/"_s;
         QVERIFY(place(kGames + u"labgame"_s, game, 0) && place(kGames + u"labquiz"_s, quiz, 0) &&
                 place(kGames + u"labshell"_s,
-                      contents(u"/bin/dash"_s).replace("Syntax error", "Syntax fault"), 0) &&
-                place(kGames + u"labtool"_s, sleep, 0));
+                      contents(u"/bin/dash"_s).replace("Syntax error", "Syntax fault"), 0));
         // The student's own files, in their home.
         QVERIFY(place(home + u"homework"_s, game) &&
                 place(home + u"padded"_s, game + QByteArray(4096, 'x')) && place(home + u"notes"_s, quiz) &&
@@ -101,17 +100,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!studentRuns(), kScanBoundMs);
     }
 
-    void upgradedWhileRunning() {
-        QVERIFY(agentWith(kInstalled));
-        QProcess run;
-        QVERIFY(m_lab.startInPcAs(run, kGames + u"labtool"_s, {u"600"_s}, NetLab::kStudent));
-        // A package manager's way: the new file beside the old one, renamed over it.
-        QVERIFY(place(kGames + u"labtool.new"_s, contents(u"/bin/sleep"_s) + "v2", 0));
-        QVERIFY(::rename(QFile::encodeName(m_lab.pcPath(kGames + u"labtool.new"_s)).constData(),
-                         QFile::encodeName(m_lab.pcPath(kGames + u"labtool"_s)).constData()) == 0);
-        QVERIFY(!QTest::qWaitFor([&] { return run.state() == QProcess::NotRunning; }, kScanBoundMs));
-    }
-
 private:
     static QByteArray contents(const QString& path) {
         QFile file(path);
@@ -131,20 +119,7 @@ private:
         return found;
     }
 
-    // A fresh agent when the configuration changes, connected and reporting.
-    bool agentWith(const QByteArray& config) {
-        if (m_agent->isRunning() && config == m_agent->config())
-            return true;
-        m_agent->stop();
-        m_agent->setConfig(config);
-        const qsizetype mark = m_console->reports().size();
-        // Connected; or it ended (a setting it refuses).
-        return m_agent->start() &&
-               QTest::qWaitFor(
-                   [&] { return !m_agent->isRunning() || m_console->isConnected(LabAgent::systemKey()); },
-                   60000) &&
-               m_agent->isRunning() && m_console->waitForReport(mark, u"IN"_s);
-    }
+    bool agentWith(const QByteArray& config) { return m_agent->runConnected(*m_console, config, u"IN"_s); }
 
     NetLab& m_lab;
     std::unique_ptr<LabConsole> m_console;
