@@ -102,6 +102,10 @@ void LabConsole::terminate(const QString& key) {
     m_messenger.Enumerate_Childs_And_Send_Message(key, encodeBareOrder(MessageKind::Terminate));
 }
 
+void LabConsole::showNotifications() {
+    m_messenger.Enumerate_Childs_And_Send_Message(groupKey(), encodeBareOrder(MessageKind::MakeVisible));
+}
+
 ApplyResult LabConsole::applyOptions(const std::function<void(OptionsValues&)>& change) {
     NoTray tray;
     NoAutoStart autoStart;

@@ -54,6 +54,8 @@ public:
     // "Accept client services only over the authenticated link" applied as Options does.
     void setSecureOnly(bool on);
     void terminate(const QString& key);
+    // "V": the group's systems show their notifications to users.
+    void showNotifications();
 
 private:
     // Applied as the Options window does, after change.

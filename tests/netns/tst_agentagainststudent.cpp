@@ -1,6 +1,7 @@
 #include "LabAgent.h"
 #include "LabConsole.h"
 #include "NetLab.h"
+#include "StallingBus.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -10,6 +11,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 constexpr quint16 kHttp = 80;
+// An order is carried out within this while the student's session bus takes nothing.
+constexpr int kStallBoundMs = 3000;
 // A missing or changed table is put back within 30 s.
 constexpr int kTableCheckMs = 35000;
 const QString kAllowed = QStringLiteral("allowed.test");
@@ -38,6 +41,7 @@ private slots:
         m_console = std::make_unique<LabConsole>(QDateTime::currentDateTime());
         QVERIFY(m_console->listen());
         m_console->allowSite(kAllowed);
+        m_console->blockProgram(u"stallme"_s);
         m_agent = std::make_unique<LabAgent>(m_lab, LabConsole::kPort);
         m_stateFolder = m_agent->statePath();
     }
@@ -163,6 +167,24 @@ private slots:
         QVERIFY(done);
         // Not QTRY: on failure it would wait twice as long again for its message.
         QVERIFY(QTest::qWaitFor([this] { return !m_lab.probe(NetLab::kWeb, kHttp, 500); }, kTableCheckMs));
+    }
+
+    // The student stalls the session bus that the end of a blocked program is told to: orders still pass.
+    void stallingSessionBus() {
+        QVERIFY(agentWith({}, true, true));
+        m_console->showNotifications();
+        StallingBus bus;
+        const QString failure =
+            bus.listen(m_lab.pcPath(u"/run/user/%1/bus"_s.arg(NetLab::kStudent)), NetLab::kStudent);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QProcess blocked;
+        QVERIFY(m_lab.startInPcAs(blocked, m_lab.copyOfSleep(u"stallme"_s), {u"600"_s}, NetLab::kStudent));
+        QTRY_VERIFY_WITH_TIMEOUT(blocked.state() == QProcess::NotRunning, 15000);
+        QTRY_VERIFY2_WITH_TIMEOUT(bus.accepted() > 0, "the notification never reached the bus", 10000);
+        const qsizetype mark = m_console->reports().size();
+        m_console->setInternet(false);
+        QVERIFY(m_console->waitForReport(mark, u"IF"_s, kStallBoundMs));
+        QVERIFY(!m_lab.probe(NetLab::kWeb, kHttp));
     }
 
     void dnsmasqCommandLineSeenByStudent() {

@@ -93,6 +93,20 @@ private slots:
         QCOMPARE(pinOf(*m_firstUse), Fingerprint::text(m_console->identity().certificate));
     }
 
+    // A pin given on its command line: the console holding that key is reached over TLS.
+    void configuredPinReached() {
+        m_firstUse->stop();
+        // A console that has not taken the other agent's key for this computer.
+        m_console = std::make_unique<LabConsole>(QDateTime::currentDateTime());
+        QVERIFY(m_console->listenSecure());
+        m_agent = std::make_unique<LabAgent>(m_lab, LabConsole::kPort);
+        m_agent->setExtraArguments(
+            {QStringLiteral("--console-fingerprint"), Fingerprint::text(m_console->identity().certificate)});
+        QVERIFY(m_agent->start());
+        QTRY_VERIFY_WITH_TIMEOUT(m_console->isConnected(LabAgent::systemKey()), 30000);
+        QVERIFY(m_agent->log().contains("over TLS"));
+    }
+
 private:
     static QString pinPath(const LabAgent& agent) {
         return agent.statePath() + QStringLiteral("/console.pin");
