@@ -4,15 +4,19 @@
 #include "protocol/ListOrders.h"
 #include "protocol/ShortOrders.h"
 
+#include <QLocale>
+
 using namespace kestrava;
 using namespace Qt::StringLiterals;
 
 // Each kind of console message: the fixed text its encoder gives, and what the agent reads back from
-// that text, written again with the same encoder. The recording in console-capture.txt holds the texts
-// of many more database states.
+// that text, written again with the same encoder; its date and time texts with it. The recording in
+// console-capture.txt holds the texts of many more database states.
 class TestConsoleOrder : public QObject {
     Q_OBJECT
 private slots:
+    // AM/PM must stay English whatever the user's locale.
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
     void texts_data();
     void texts();
     void refused_data();
@@ -72,11 +76,11 @@ void TestConsoleOrder::texts_data() {
     row("a group's no ranges", encodeSchedule(none), "S|3/12/2026 10:00:02 AM|2|0|0|0|");
     Schedule timer = stamped(Schedule::Type::Timer);
     row("timer over", encodeSchedule(timer), "S|3/12/2026 10:00:02 AM|3|");
-    timer.timerStart = at(12, 23, 0);
-    timer.timerEnd = at(13, 1, 0);
+    timer.timerStart = at(12, 12, 0);
+    timer.timerEnd = at(13, 0, 0, 1);
     timer.timerType = u'N';
-    row("ON timer", encodeSchedule(timer),
-        "S|3/12/2026 10:00:02 AM|3|N|3/12/2026 11:00:00 PM|3/13/2026 1:00:00 AM|0|");
+    row("ON timer from noon to past midnight", encodeSchedule(timer),
+        "S|3/12/2026 10:00:02 AM|3|N|3/12/2026 12:00:00 PM|3/13/2026 12:00:01 AM|0|");
     Schedule alone = stamped(Schedule::Type::None);
     alone.stamp = ConsoleTimeText::naive(ConsoleTimeText::kZeroDate, QTime(9, 30));
     row("time alone", encodeSchedule(alone), "S|9:30:00 AM|0|");
@@ -125,6 +129,9 @@ void TestConsoleOrder::refused_data() {
               "S|3/12/2026 10:00:02 AM|2|True|1001|",
               "S|3/12/2026 10:00:02 AM|3|NN|3/12/2026 10:00:00 AM|3/12/2026 11:00:00 AM|0|",
               "S|3/12/2026 10:00:02 AM|3|N|soon|3/12/2026 11:00:00 AM|0|"});
+    // Date and time texts the agent refuses.
+    textRows({"S|3/12/26 10:00:02 AM|0|", "S|3-12-2026 10:00:02 AM|0|", "S|a/b/cdef 1:00:00 AM|0|",
+              "S|2/30/2026 10:00:00 AM|0|", "S|0:00:00 AM|0|", "S|10:00 AM|0|", "S|10:00:00 XM|0|"});
     textRows({"O|10|80|", "O|2|80|70000|m|", "O|2|80|-1|m|", "O|x|m|", "O|1|80|m|Maybe|", "O|1|80|m|True|x|",
               "OMaybe|", "OTrue|False|", "OTrue", "O|1001|", "P|", "P|2|a|", "P|1|a|b|", "B|x|", "B|-1|"});
     textRows({"B|1001|", "B|1|a", "F|x|", "F|3|4|", "F|", "F3", "F|1000000|", "L|Yes|", "L|True", "L||", "V|",
