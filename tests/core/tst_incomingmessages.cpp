@@ -1,5 +1,4 @@
 #include "LinkHarness.h"
-#include "PolicyRows.h"
 #include "SimulatedClient.h"
 #include "core/console/Keys.h"
 
@@ -40,33 +39,26 @@ int systemRows(Database& db) {
 } // namespace
 
 void TestIncomingMessages::identifications_data() {
-    QTest::addColumn<bool>("known");         // ID PC is stored before
     QTest::addColumn<QStringList>("steps");  // "connection identifier name"; '@' is a 48-letter identifier
     QTest::addColumn<QStringList>("online"); // then online, all others offline
     QTest::addColumn<std::vector<int>>("indexes");
     QTest::addColumn<int>("rows");
-    QTest::newRow("new system") << false << items("1 ID PC") << items("ID PC") << std::vector<int>{1} << 1;
-    QTest::newRow("known system") << true << items("1 ID PC") << items("ID PC") << std::vector<int>{1} << 1;
+    // A known system and a new one answered: the transcript.
     QTest::newRow("same identification again")
-        << false << items("1 ID PC;1 ID PC") << items("ID PC") << std::vector<int>{1} << 1;
+        << items("1 ID PC;1 ID PC") << items("ID PC") << std::vector<int>{1} << 1;
     QTest::newRow("identifying as another system releases the first")
-        << false << items("1 A PCA;1 B PCB") << items("B PCB") << std::vector<int>{1} << 2;
+        << items("1 A PCA;1 B PCB") << items("B PCB") << std::vector<int>{1} << 2;
     // Keys that agree in their first 50 characters name one system.
     QTest::newRow("second connection of the same system drops the first")
-        << false << items("1 @ ONE;2 @ TWO") << items("@ TWO") << std::vector<int>{2} << 1;
+        << items("1 @ ONE;2 @ TWO") << items("@ TWO") << std::vector<int>{2} << 1;
 }
 
 void TestIncomingMessages::identifications() {
-    QFETCH(bool, known);
     QFETCH(QStringList, steps);
     QFETCH(QStringList, online);
     QFETCH(std::vector<int>, indexes);
     QFETCH(int, rows);
     LinkHarness link;
-    if (known) {
-        PolicyRows::addSystem(link.db(), QStringLiteral("ID"), QStringLiteral("PC"), 0);
-        link.loadTree();
-    }
     QSignalSpy added(&link.tree(), &SystemTree::nodeAdded);
     QList<SimulatedClient*> clients;
     QStringList keys;
@@ -87,7 +79,7 @@ void TestIncomingMessages::identifications() {
     };
     QTRY_COMPARE(link.connections().socketIndexes(), indexes);
     QCOMPARE(systemRows(link.db()), rows);
-    QCOMPARE(added.size(), known ? 0 : rows);
+    QCOMPARE(added.size(), rows);
     for (const QString& key : keys) {
         const TreeNode* node = link.tree().Get_Node_Index_From_Key(key);
         const bool on = isOnline(key);
