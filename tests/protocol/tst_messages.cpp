@@ -16,7 +16,6 @@ class TestMessages : public QObject {
 private slots:
     void everyKind_data();
     void everyKind();
-    void kindOf();
     void leadingNumber_data();
     void leadingNumber();
     void texts_data();
@@ -65,15 +64,6 @@ void TestMessages::everyKind() {
     QCOMPARE(Messages::kindOf(static_cast<MessageSender>(sender), QString(letter) + QStringLiteral("x")),
              kind);
     QCOMPARE(sender == int(MessageSender::Console), kind < MessageKind::Identification);
-}
-
-void TestMessages::kindOf() {
-    // The client's "D" is an identification too; the console's letters are not the client's.
-    QCOMPARE(Messages::kindOf(MessageSender::Client, QStringLiteral("D")), MessageKind::Identification);
-    QCOMPARE(Messages::kindOf(MessageSender::Console, QStringLiteral("D")), std::nullopt);
-    QCOMPARE(Messages::kindOf(MessageSender::Client, QStringLiteral("S")), std::nullopt);
-    QCOMPARE(Messages::kindOf(MessageSender::Client, QString()), std::nullopt);
-    QCOMPARE(Messages::payloadOf(QStringLiteral("hIN")), QStringLiteral("IN"));
 }
 
 void TestMessages::leadingNumber_data() {
