@@ -87,7 +87,6 @@ void TestSecureListener::secondIdentification_data() {
     QTest::newRow("pinned, same key") << Peer::KeyA << Peer::KeyA << true << Peer::KeyA;
     QTest::newRow("pinned, other key") << Peer::KeyA << Peer::KeyB << false << Peer::KeyA;
     QTest::newRow("pinned, plain port") << Peer::KeyA << Peer::Plain << false << Peer::KeyA;
-    QTest::newRow("unpinned, plain port") << Peer::Plain << Peer::Plain << true << Peer::Plain;
     QTest::newRow("unpinned, now with a key") << Peer::Plain << Peer::KeyB << true << Peer::KeyB;
 }
 
