@@ -20,7 +20,6 @@ private slots:
     void sends();
     void massDrop_data();
     void massDrop();
-    void closeAllSockets();
     void listenErrors_data();
     void listenErrors();
 };
@@ -103,7 +102,7 @@ void TestConnectionManager::socketErrors() {
 }
 
 // Keys that name no connection reach nobody; each message leaves on its own; a busy connection makes
-// no other wait; "to all" skips closed slots.
+// no other wait; "to all" skips closed slots. Closing all stops the listening too.
 void TestConnectionManager::sends() {
     LinkHarness link;
     SimulatedClient* busy = identified(link, QStringLiteral("J"));
@@ -129,6 +128,10 @@ void TestConnectionManager::sends() {
     QCOMPARE(busy->arrivals().size(), 21);
     QVERIFY(gone->arrivals().isEmpty());
     QCOMPARE(c.socketIndexes(), (std::vector<int>{1, 3}));
+    c.Close_All_Sockets();
+    QVERIFY(c.socketIndexes().empty());
+    QVERIFY(!c.isListening());
+    QTRY_VERIFY(!busy->isConnected() && !idle->isConnected());
 }
 
 // Many systems dropping at once: the list rows follow although their change signals are gathered, and
@@ -186,17 +189,6 @@ void TestConnectionManager::massDrop() {
         QCOMPARE(shown.ipAddress, gone ? QString() : QStringLiteral("127.0.0.1"));
         QCOMPARE(shown.image, gone ? NodeImage::SystemOffline : NodeImage::SystemOnline);
     }
-}
-
-void TestConnectionManager::closeAllSockets() {
-    LinkHarness link;
-    SimulatedClient* a = identified(link, QStringLiteral("A"));
-    SimulatedClient* b = link.connectClient();
-    QVERIFY(a && b);
-    link.connections().Close_All_Sockets();
-    QVERIFY(link.connections().socketIndexes().empty());
-    QVERIFY(!link.connections().isListening());
-    QTRY_VERIFY(!a->isConnected() && !b->isConnected());
 }
 
 void TestConnectionManager::listenErrors_data() {
