@@ -59,11 +59,6 @@ QStringList policyState(Database& db) {
     return all;
 }
 
-QString outcomeName(PolicyCommands::Outcome outcome) {
-    const char* const names[] = {"Done", "NotApplicable", "OwnerMissing"};
-    return QLatin1String(names[int(outcome)]);
-}
-
 SimulatedClient* clientOf(const TwoGroupScene& s, const QString& name) {
     return QHash<QString, SimulatedClient*>{
         {u"A1"_s, s.a1}, {u"A3"_s, s.a3}, {u"B1"_s, s.b1}, {u"R1"_s, s.r1}}
@@ -140,7 +135,7 @@ QString run(TwoGroupScene& s, const QString& verb, const QString& target, const 
     if (sends.contains(verb))
         sends[verb]();
     else if (commands.contains(verb))
-        return outcomeName(commands[verb]());
+        return QStringList{u"Done"_s, u"NotApplicable"_s, u"OwnerMissing"_s}.at(int(commands[verb]()));
     else if (verb == u"synchronize")
         return synchronized(service.synchronize(key));
     else if (verb == u"synchronize-while-busy")

@@ -32,10 +32,6 @@ QStringList items(const char* texts) {
     return QString::fromLatin1(texts).split(u';');
 }
 
-int systemRows(Database& db) {
-    return db.scalar(QStringLiteral("SELECT count(*) FROM System_Table")).toInt();
-}
-
 } // namespace
 
 // The last identification is online on the last connection, all others offline.
@@ -69,7 +65,7 @@ void TestIncomingMessages::identifications() {
         keys << keyOf(identification);
     }
     QTRY_COMPARE(link.connections().socketIndexes(), std::vector<int>{int(clients.size())});
-    QCOMPARE(systemRows(link.db()), rows);
+    QCOMPARE(link.db().scalar(QStringLiteral("SELECT count(*) FROM System_Table")).toInt(), rows);
     QCOMPARE(added.size(), rows);
     for (const QString& key : keys) {
         const TreeNode* node = link.tree().Get_Node_Index_From_Key(key);

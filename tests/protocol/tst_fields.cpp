@@ -16,7 +16,6 @@ void TestFields::getField_data() {
     QTest::newRow("field 0 before the first separator") << wire("d|id|pc|1.4|") << 0 << QStringLiteral("d");
     QTest::newRow("past the last separator") << wire("d|id|pc|1.4|") << 4 << QString();
     QTest::newRow("last field without its separator") << wire("|id|pc|1.4") << 3 << QString();
-    QTest::newRow("empty field") << wire("||x|") << 1 << QString();
     QTest::newRow("negative position") << wire("a|b|") << -1 << QString();
 }
 
