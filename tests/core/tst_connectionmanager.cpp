@@ -20,7 +20,6 @@ private slots:
     void sends();
     void massDrop_data();
     void massDrop();
-    void closeAllSockets();
     void listenErrors_data();
     void listenErrors();
 };
@@ -33,15 +32,6 @@ QString key(const QString& identifier) {
 
 SimulatedClient* identified(LinkHarness& link, const QString& identifier) {
     return link.connectIdentified(identifier, QStringLiteral("PC") + identifier);
-}
-
-bool waitForClose(LinkHarness& link, int index) {
-    return QTest::qWaitFor(
-        [&] {
-            const auto indexes = link.connections().socketIndexes();
-            return std::find(indexes.begin(), indexes.end(), index) == indexes.end();
-        },
-        5000);
 }
 
 NodeImage imageOf(LinkHarness& link, const QString& k) {
@@ -59,8 +49,7 @@ void TestConnectionManager::slotsAreReused() {
     QCOMPARE(link.lastSlot(), 4);
     clients[3]->disconnectFromConsole();
     clients[1]->disconnectFromConsole();
-    QVERIFY(waitForClose(link, 2) && waitForClose(link, 4));
-    QCOMPARE(link.connections().socketIndexes(), (std::vector<int>{1, 3}));
+    QTRY_COMPARE(link.connections().socketIndexes(), (std::vector<int>{1, 3}));
     QVERIFY(link.connectClient());
     QCOMPARE(link.lastSlot(), 2);
     QSignalSpy cClosed(clients[2], &SimulatedClient::disconnected);
@@ -103,7 +92,7 @@ void TestConnectionManager::socketErrors() {
 }
 
 // Keys that name no connection reach nobody; each message leaves on its own; a busy connection makes
-// no other wait; "to all" skips closed slots.
+// no other wait; "to all" skips closed slots. Closing all stops the listening too.
 void TestConnectionManager::sends() {
     LinkHarness link;
     SimulatedClient* busy = identified(link, QStringLiteral("J"));
@@ -111,7 +100,7 @@ void TestConnectionManager::sends() {
     SimulatedClient* idle = identified(link, QStringLiteral("K"));
     QVERIFY(busy && gone && idle);
     gone->disconnectFromConsole();
-    QVERIFY(waitForClose(link, 2));
+    QTRY_COMPARE(link.connections().socketIndexes(), (std::vector<int>{1, 3}));
     ConnectionManager& c = link.connections();
     for (const QString& nobody :
          {key(QStringLiteral("X")), QString(), Keys::rootKey(), Keys::Make_Group_Key(QStringLiteral("G"))})
@@ -129,6 +118,10 @@ void TestConnectionManager::sends() {
     QCOMPARE(busy->arrivals().size(), 21);
     QVERIFY(gone->arrivals().isEmpty());
     QCOMPARE(c.socketIndexes(), (std::vector<int>{1, 3}));
+    c.Close_All_Sockets();
+    QVERIFY(c.socketIndexes().empty());
+    QVERIFY(!c.isListening());
+    QTRY_VERIFY(!busy->isConnected() && !idle->isConnected());
 }
 
 // Many systems dropping at once: the list rows follow although their change signals are gathered, and
@@ -186,17 +179,6 @@ void TestConnectionManager::massDrop() {
         QCOMPARE(shown.ipAddress, gone ? QString() : QStringLiteral("127.0.0.1"));
         QCOMPARE(shown.image, gone ? NodeImage::SystemOffline : NodeImage::SystemOnline);
     }
-}
-
-void TestConnectionManager::closeAllSockets() {
-    LinkHarness link;
-    SimulatedClient* a = identified(link, QStringLiteral("A"));
-    SimulatedClient* b = link.connectClient();
-    QVERIFY(a && b);
-    link.connections().Close_All_Sockets();
-    QVERIFY(link.connections().socketIndexes().empty());
-    QVERIFY(!link.connections().isListening());
-    QTRY_VERIFY(!a->isConnected() && !b->isConnected());
 }
 
 void TestConnectionManager::listenErrors_data() {

@@ -59,17 +59,10 @@ QStringList policyState(Database& db) {
     return all;
 }
 
-QString outcomeName(PolicyCommands::Outcome outcome) {
-    const char* const names[] = {"Done", "NotApplicable", "OwnerMissing"};
-    return QLatin1String(names[int(outcome)]);
-}
-
 SimulatedClient* clientOf(const TwoGroupScene& s, const QString& name) {
-    const QHash<QString, SimulatedClient*> clients = {{QStringLiteral("A1"), s.a1},
-                                                      {QStringLiteral("A3"), s.a3},
-                                                      {QStringLiteral("B1"), s.b1},
-                                                      {QStringLiteral("R1"), s.r1}};
-    return clients.value(name);
+    return QHash<QString, SimulatedClient*>{
+        {u"A1"_s, s.a1}, {u"A3"_s, s.a3}, {u"B1"_s, s.b1}, {u"R1"_s, s.r1}}
+        .value(name);
 }
 
 // A client's request, followed by a schedule request whose answer shows that the first was handled.
@@ -85,8 +78,7 @@ bool request(SimulatedClient* client, const QString& text) {
 }
 
 // A new connection that sends what comes after "after" (client texts split at blanks, '|' for the
-// separator), then
-// identifies itself; returns the answers it got, as many as expected.
+// separator), then identifies itself; returns the answers it got, as many as expected.
 QString identify(TwoGroupScene& s, const QString& target, const QString& expected) {
     SimulatedClient* client = s.link.connectClient();
     if (!client)
@@ -143,7 +135,7 @@ QString run(TwoGroupScene& s, const QString& verb, const QString& target, const 
     if (sends.contains(verb))
         sends[verb]();
     else if (commands.contains(verb))
-        return outcomeName(commands[verb]());
+        return QStringList{u"Done"_s, u"NotApplicable"_s, u"OwnerMissing"_s}.at(int(commands[verb]()));
     else if (verb == u"synchronize")
         return synchronized(service.synchronize(key));
     else if (verb == u"synchronize-while-busy")

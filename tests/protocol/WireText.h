@@ -23,9 +23,3 @@ inline QStringList wire(std::initializer_list<const char*> texts) {
 inline QStringList shown(QStringList messages) {
     return messages.replaceInStrings(kestrava::kFieldSeparator, QStringLiteral("|"));
 }
-
-// Rows of a "text" column, one per wire text, named by it.
-inline void textRows(std::initializer_list<const char*> texts) {
-    for (const char* text : texts)
-        QTest::newRow(text) << wire(text);
-}

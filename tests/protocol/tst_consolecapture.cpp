@@ -87,15 +87,10 @@ QString capture(int index) {
              timerType.isEmpty() ? QVariant() : QVariant(timerType),
              started ? QVariant(start.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))) : QVariant(),
              started ? QVariant(period) : QVariant(), random.bounded(2)});
-    QString description =
-        QStringLiteral("%1 type %2 on %3 block %4 timer '%5' %6 %7 now %8")
-            .arg(own ? QStringLiteral("system") : QStringLiteral("group"))
-            .arg(type)
-            .arg(onInternet)
-            .arg(blockInternet)
-            .arg(timerType,
-                 started ? start.toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QStringLiteral("-"), period,
-                 now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    QString description = u"%1 type %2 on %3 block %4 timer '%5' %6 %7 now %8"_s.arg(
+        own ? u"system"_s : u"group"_s, QString::number(type), QString::number(onInternet),
+        QString::number(blockInternet), timerType, started ? start.toString(u"yyyy-MM-dd HH:mm"_s) : u"-"_s,
+        period, now.toString(u"yyyy-MM-dd HH:mm:ss"_s));
     const int ranges = random.bounded(4);
     for (int i = 0; i < ranges; ++i) {
         const QString range =
