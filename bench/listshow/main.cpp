@@ -2,10 +2,10 @@
 // list widget; the time of the model's work (filling, then every cell the view asks for) and of the
 // whole showing, as one JSON line.
 #include "BenchClock.h"
-#include "console/Keys.h"
-#include "console/SystemListModel.h"
-#include "console/SystemTree.h"
-#include "mainwindow/SystemListView.h"
+#include "core/console/Keys.h"
+#include "core/console/SystemListModel.h"
+#include "core/console/SystemTree.h"
+#include "gui/common/SystemListView.h"
 
 #include <QApplication>
 #include <QJsonDocument>

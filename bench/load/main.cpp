@@ -1,7 +1,7 @@
 // kestrava-bench-load: one process of simulated client services, driven line by line on standard input.
 #include "LoadWorker.h"
-#include "platform/EventDispatcher.h"
-#include "platform/OpenFileLimit.h"
+#include "core/platform/EventDispatcher.h"
+#include "core/platform/OpenFileLimit.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,7 +1,8 @@
 #include "AnswerGapProbe.h"
 
 #include "BenchClock.h"
-#include "protocol/Messages.h"
+#include "protocol/Identification.h"
+#include "protocol/Requests.h"
 #include "protocol/WireCodec.h"
 
 #include <QByteArray>
@@ -48,8 +49,9 @@ bool AnswerGapProbe::start(quint16 port, int connections) {
             return false;
         }
         m_sockets.push_back(socket);
-        const QByteArray hello = WireCodec::encodeUtf16(Messages::buildIdentification(
-            QStringLiteral("GAPPROBE%1").arg(i), QStringLiteral("GAPPROBE%1").arg(i), QStringLiteral("1.4")));
+        const QByteArray hello = WireCodec::encodeUtf16(
+            encodeIdentification({QStringLiteral("GAPPROBE%1").arg(i), QStringLiteral("GAPPROBE%1").arg(i),
+                                  QStringLiteral("1.4")}));
         ::send(socket, hello.constData(), static_cast<std::size_t>(hello.size()), MSG_NOSIGNAL);
     }
     // The answers to the identifications are not gaps.
@@ -61,7 +63,7 @@ bool AnswerGapProbe::start(quint16 port, int connections) {
 }
 
 void AnswerGapProbe::run() {
-    const QByteArray ask = WireCodec::encodeUtf16(Messages::buildAskSchedule());
+    const QByteArray ask = WireCodec::encodeUtf16(encodeRequest(Request::Schedule));
     std::vector<pollfd> polled;
     for (int socket : m_sockets)
         polled.push_back({socket, POLLIN, 0});

@@ -1,8 +1,8 @@
 #include "BenchDatabase.h"
 
-#include "console/Keys.h"
-#include "startup/TimeText.h"
-#include "store/Database.h"
+#include "core/console/Keys.h"
+#include "core/startup/TimeText.h"
+#include "core/store/Database.h"
 
 #include <QProcess>
 #include <QRandomGenerator>

@@ -5,7 +5,7 @@
 #include "LatencyHistogram.h"
 #include "TargetProcess.h"
 #include "WorkerPool.h"
-#include "protocol/Messages.h"
+#include "protocol/Identification.h"
 #include "protocol/WireCodec.h"
 
 #include <QDir>
@@ -72,8 +72,8 @@ Readiness waitUntilAnswering(quint16 port, int timeoutMs, const TargetProcess& t
     if (probe.state() != QAbstractSocket::ConnectedState)
         return ready;
     ready.listeningBootNs = bootNs();
-    probe.write(WireCodec::encodeUtf16(Messages::buildIdentification(
-        QStringLiteral("PROBE"), QStringLiteral("PROBE"), QStringLiteral("1.4"))));
+    probe.write(WireCodec::encodeUtf16(
+        encodeIdentification({QStringLiteral("PROBE"), QStringLiteral("PROBE"), QStringLiteral("1.4")})));
     probe.flush();
     while (bootNs() < deadline) {
         if (probe.waitForReadyRead(100)) {

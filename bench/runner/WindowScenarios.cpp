@@ -6,8 +6,8 @@
 #include "KeyValueLine.h"
 #include "TargetProcess.h"
 #include "WorkerPool.h"
-#include "console/Keys.h"
-#include "store/Database.h"
+#include "core/console/Keys.h"
+#include "core/store/Database.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // kestrava-bench: runs the scenarios against the real console and prints one JSON line per scenario.
 #include "Scenarios.h"
 #include "WindowScenarios.h"
-#include "platform/OpenFileLimit.h"
+#include "core/platform/OpenFileLimit.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

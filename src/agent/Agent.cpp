@@ -1,25 +1,20 @@
-#include "Agent.h"
+#include "agent/Agent.h"
 
-#include "enforce/Cidr.h"
-#include "enforce/DnsForwarder.h"
-#include "enforce/LocalNetworks.h"
-#include "enforce/RulesetBuilder.h"
-#include "link/ConsoleLink.h"
-#include "policy/NoticeText.h"
-#include "procs/ExecWatcher.h"
-#include "procs/LoginDefs.h"
-#include "procs/ProgramBlocker.h"
+#include "agent/enforce/Cidr.h"
+#include "agent/enforce/DnsForwarder.h"
+#include "agent/enforce/LocalNetworks.h"
+#include "agent/enforce/RulesetBuilder.h"
+#include "agent/link/ConsoleLink.h"
+#include "agent/procs/InstalledPrograms.h"
+#include "agent/procs/ProgramBlocker.h"
+#include "agent/state/StatusServer.h"
+#include "agent/state/StatusText.h"
+#include "agent/system/Effects.h"
+#include "protocol/ConsoleOrder.h"
 #include "protocol/Messages.h"
-#include "state/ConsolePin.h"
-#include "state/StatusServer.h"
-#include "state/StatusText.h"
-#include "system/Effects.h"
 #include "tls/Fingerprint.h"
 #include "tls/TlsIdentity.h"
-#include "wire/OrderParser.h"
 
-#include <QDir>
-#include <QFile>
 #include <QHostInfo>
 #include <QLoggingCategory>
 
@@ -29,8 +24,6 @@ namespace kestrava::agent {
 
 namespace {
 
-// A timer cannot be armed further than this; a longer wait is taken in steps.
-constexpr qint64 kLongestWaitMs = 6LL * 3600 * 1000;
 constexpr int kRulesRetryMs = 5000;
 // A table flushed by hand (or by `systemctl restart nftables`) is back well within 30 s.
 constexpr int kTableCheckMs = 10000;
@@ -43,14 +36,10 @@ QList<Cidr> localNetworks(const AgentConfig& config) {
 
 } // namespace
 
-Agent::Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder> dnsForwarder,
-             const TlsIdentity* identity, QObject* parent)
+Agent::Agent(AgentConfig config, Effects& effects, const TlsIdentity* identity, QObject* parent)
     : QObject(parent)
     , m_config(std::move(config))
-    , m_effects(effects)
-    , m_dns(std::move(dnsForwarder))
-    , m_stateFile(m_config.stateDir) {
-    m_uidMin = LoginDefs::uidMin();
+    , m_effects(effects) {
     m_link = std::make_unique<ConsoleLink>(m_config.consoleHost, static_cast<quint16>(m_config.consolePort),
                                            m_config.identifier, m_config.name);
     if (identity) {
@@ -59,49 +48,140 @@ Agent::Agent(AgentConfig config, Effects& effects, std::unique_ptr<DnsForwarder>
                                   << Fingerprint::text(identity->certificate);
         const auto tlsPort = static_cast<quint16>(m_config.tlsPort());
         if (m_config.consoleFingerprint.isEmpty())
-            m_link->useTls(*identity, tlsPort, ConsolePin(m_config.stateDir, m_config.dryRun));
+            m_link->useTls(*identity, tlsPort, m_effects.consolePin());
         else
             m_link->useTls(*identity, tlsPort, m_config.consoleFingerprint);
     }
-    m_blocker = std::make_unique<ProgramBlocker>(m_effects, m_uidMin);
-    m_execWatcher = std::make_unique<ExecWatcher>();
-    m_blocker->setExecWatcher(m_execWatcher.get());
+    const uid_t uidMin = m_effects.uidMin();
+    m_blocker = std::make_unique<ProgramBlocker>(
+        [&effects = m_effects](pid_t pid, int signal) { return effects.signalProcess(pid, signal); }, uidMin,
+        m_effects.processTable());
+    if (ExecWatcher* watcher = m_effects.execWatcher())
+        m_blocker->setExecWatcher(watcher);
+    if (m_config.userPrograms == UserPrograms::Installed) {
+        // The blocker's extra check: what it names ends as a blocked program does, its reason the notice.
+        m_installedPrograms = std::make_unique<InstalledPrograms>(uidMin);
+        m_blocker->setExtraCheck([checker = m_installedPrograms.get()](const ProcessInfo& process) {
+            return checker->check(process);
+        });
+        qCInfo(lcAgent) << "user_programs = installed: users' processes may run installed code only";
+    }
     m_boundaryTimer.setSingleShot(true);
     m_retryRulesTimer.setSingleShot(true);
-    connect(&m_boundaryTimer, &QTimer::timeout, this, &Agent::evaluate);
-    connect(&m_retryRulesTimer, &QTimer::timeout, this, &Agent::applyRules);
+    connect(&m_boundaryTimer, &QTimer::timeout, this, [this] { handle(AgentEvents::BoundaryReached{}); });
+    connect(&m_retryRulesTimer, &QTimer::timeout, this, [this] { handle(AgentEvents::RulesInputChanged{}); });
     m_tableCheckTimer.setInterval(kTableCheckMs);
     connect(&m_tableCheckTimer, &QTimer::timeout, this, &Agent::checkTable);
-    connect(m_link.get(), &ConsoleLink::messageReceived, this, &Agent::handleMessage);
+    connect(m_link.get(), &ConsoleLink::messageReceived, this, &Agent::onMessage);
     connect(m_link.get(), &ConsoleLink::connected, this, &Agent::onConnected);
-    connect(m_link.get(), &ConsoleLink::disconnected, this, &Agent::onDisconnected);
-    connect(m_link.get(), &ConsoleLink::pinChanged, this, &Agent::applyRules);
-    connect(m_blocker.get(), &ProgramBlocker::programEnded, this, &Agent::onProgramEnded);
-    if (m_dns) {
-        connect(m_dns.get(), &DnsForwarder::up, this, &Agent::applyRules);
-        connect(m_dns.get(), &DnsForwarder::down, this, &Agent::applyRules);
-    }
+    connect(m_link.get(), &ConsoleLink::disconnected, this, [this] { handle(AgentEvents::Disconnected{}); });
+    connect(m_link.get(), &ConsoleLink::pinChanged, this,
+            [this] { handle(AgentEvents::RulesInputChanged{}); });
+    connect(m_blocker.get(), &ProgramBlocker::programEnded, this, [this](uid_t uid, const QString& program) {
+        handle(AgentEvents::ProgramEnded{.uid = uid, .program = program});
+    });
+    m_effects.onDnsChanged(this, [this] { handle(AgentEvents::RulesInputChanged{}); });
 }
 
 Agent::~Agent() = default;
 
 void Agent::start() {
-    restoreState();
+    QString error;
+    const auto saved = m_effects.loadState(&error);
+    if (!error.isEmpty())
+        qCWarning(lcAgent).noquote() << error;
+    if (saved)
+        qCInfo(lcAgent) << "restored the saved policy from" << m_effects.statePath();
+    else
+        qCInfo(lcAgent) << "no saved policy: nothing is imposed until the console sends one";
     const QHostAddress literal(m_config.consoleHost);
-    if (!literal.isNull()) {
+    if (!literal.isNull())
         m_consoleAddresses.append(literal);
-    } else {
+    else
         lookUpConsole();
-    }
-    evaluate();
+    handle(AgentEvents::Started{.saved = saved ? std::optional(saved->orders) : std::nullopt});
     m_tableCheckTimer.start();
     if (!m_config.dryRun) {
         m_statusServer = std::make_unique<StatusServer>(m_config.stateDir, [this] { return statusNow(); });
-        QString error;
         if (!m_statusServer->listen(&error))
             qCWarning(lcAgent).noquote() << error;
     }
     m_link->start();
+}
+
+void Agent::stop() {
+    handle(AgentEvents::Stopping{});
+}
+
+void Agent::handle(const AgentEvent& event) {
+    AgentStep step = AgentCore::step(m_state, event, m_effects.clock());
+    // Stored first: an action may bring the next event at once (the link's end, say).
+    m_state = std::move(step.state);
+    for (const AgentAction& action : std::as_const(step.actions))
+        carryOut(action);
+}
+
+void Agent::carryOut(const AgentAction& action) {
+    using Kind = AgentAction::Kind;
+    switch (action.kind) {
+    case Kind::ApplyRules:
+        applyRules(action);
+        break;
+    case Kind::RemoveRules:
+        m_effects.removeRuleset();
+        break;
+    case Kind::StartDns:
+        m_effects.startDns({.whiteList = action.entries,
+                            .internetOff = action.internetOff,
+                            .consoleHost = m_config.consoleHost,
+                            .localNetworks = localNetworks(m_config),
+                            .directory = m_config.stateDir});
+        break;
+    case Kind::StopDns:
+        m_effects.stopDns();
+        break;
+    case Kind::Report:
+        m_link->send(encodeStatusReport(action.report));
+        break;
+    case Kind::Ask:
+        m_link->send(encodeRequest(action.request));
+        break;
+    case Kind::NotifyUser:
+        m_effects.notifyUser(action.uid, action.text, action.body);
+        break;
+    case Kind::NotifyEveryone:
+        notifyEveryone(action.text, action.body);
+        break;
+    case Kind::LockSessions:
+        m_effects.lockSessions(action.lock);
+        break;
+    case Kind::SetBlockList:
+        m_blocker->setBlockList(action.entries);
+        break;
+    case Kind::Save:
+        save();
+        break;
+    case Kind::RemoveState:
+        m_effects.removeState();
+        break;
+    case Kind::DisableUnit:
+        m_effects.disableUnit();
+        break;
+    case Kind::ArmBoundary:
+        m_boundaryTimer.stop();
+        if (action.waitMs >= 0)
+            m_boundaryTimer.start(std::chrono::milliseconds(action.waitMs));
+        break;
+    case Kind::StopWork:
+        m_boundaryTimer.stop();
+        m_retryRulesTimer.stop();
+        m_tableCheckTimer.stop();
+        m_link->stop();
+        break;
+    case Kind::Exit:
+        emit finished(action.exitCode);
+        break;
+    }
 }
 
 void Agent::lookUpConsole() {
@@ -112,213 +192,70 @@ void Agent::lookUpConsole() {
             return;
         }
         m_consoleAddresses.append(info.addresses());
-        applyRules();
+        handle(AgentEvents::RulesInputChanged{});
     });
 }
 
-void Agent::stop() {
-    // The rules stay in force without the agent, but DNS must not point at a forwarder that goes with it.
-    m_stopping = true;
-    m_boundaryTimer.stop();
-    m_retryRulesTimer.stop();
-    m_tableCheckTimer.stop();
-    m_link->stop();
-    if (m_appliedScript.isEmpty())
-        return;
-    applyRules();
-    save();
-}
-
-void Agent::restoreState() {
-    QString error;
-    const auto saved = m_stateFile.load(&error);
-    if (!error.isEmpty())
-        qCWarning(lcAgent).noquote() << error;
-    if (!saved) {
-        qCInfo(lcAgent) << "no saved policy: nothing is imposed until the console sends one";
-        return;
-    }
-    m_orders = saved->orders;
-    m_clock.startFromOffset(m_orders.consoleOffsetMs);
-    m_blocker->setBlockList(m_orders.blockList);
-    if (m_orders.screenLocked)
-        m_effects.lockSessions(true);
-    qCInfo(lcAgent) << "restored the saved policy from" << m_stateFile.path();
-}
-
-void Agent::onConnected() {
-    // The address actually reached stays reachable when the internet is off, whatever DNS said.
-    const QHostAddress peer = m_link->peerAddress();
-    if (!peer.isNull() && !m_consoleAddresses.contains(peer)) {
-        m_consoleAddresses.append(peer);
-        applyRules();
-    }
-    save();
-}
-
-void Agent::onDisconnected() {
-    if (m_stopping)
-        return;
-    qCInfo(lcAgent) << "the console is away; the last policy stays in force";
-    save();
-}
-
-void Agent::handleMessage(const QString& message) {
+void Agent::onMessage(const QString& message) {
     const OrderParse parse = parseOrder(message);
     if (!parse.order) {
         qCWarning(lcAgent).noquote() << "ignored" << message.left(1) << "from the console:" << parse.error;
         return;
     }
-    const ConsoleOrder& order = *parse.order;
-    if (!m_orders.heardFromConsole) {
-        m_orders.heardFromConsole = true;
-        startDns();
-    }
     m_lastContact = QDateTime::currentDateTime();
-    switch (order.kind) {
-    case MessageKind::Schedule:
-        // Every schedule and settings order writes the table again, also when a hand flush left it out.
-        m_reapply = true;
-        handleSchedule(order.schedule);
-        break;
-    case MessageKind::Settings:
-        m_reapply = true;
-        m_orders.settings = order.settings;
-        // The blank-screen flag comes only with the answer to our own request.
-        if (order.settings.hasBlankFlag && order.settings.blankScreen != m_orders.screenLocked) {
-            m_orders.screenLocked = order.settings.blankScreen;
-            m_effects.lockSessions(m_orders.screenLocked);
-        }
-        applyRules();
-        break;
-    case MessageKind::WhiteList:
-        for (const QString& old : std::as_const(m_orders.whiteList))
-            m_flushDnsSets = m_flushDnsSets || !order.entries.contains(old);
-        m_orders.whiteList = order.entries;
-        if (m_dns)
-            startDns();
-        applyRules();
-        break;
-    case MessageKind::BlockList:
-        m_orders.blockList = order.entries;
-        m_blocker->setBlockList(m_orders.blockList);
-        break;
-    case MessageKind::Flag:
-        handleFlag(order.flagCode);
-        break;
-    case MessageKind::BlankScreen:
-        m_orders.screenLocked = order.blank;
-        m_effects.lockSessions(order.blank);
-        break;
-    case MessageKind::MakeVisible:
-    case MessageKind::MakeInvisible:
-        m_orders.notificationsVisible = order.kind == MessageKind::MakeVisible;
-        qCInfo(lcAgent) << "notifications to users" << (m_orders.notificationsVisible ? "shown" : "hidden");
-        break;
-    case MessageKind::Terminate:
-    case MessageKind::Uninstall:
-        teardown(order.kind == MessageKind::Uninstall);
-        return;
-    default:
-        return;
-    }
-    save();
+    handle(AgentEvents::OrderReceived{.order = *parse.order});
 }
 
-void Agent::handleSchedule(const Schedule& schedule) {
-    if (m_clock.receiveStamp(schedule.stamp))
-        m_orders.consoleOffsetMs = m_clock.offsetMs();
-    const bool wasRanges = m_orders.schedule.type == Schedule::Type::Ranges;
-    m_orders.schedule = schedule;
-    // A new timer is a new start, reported as such.
-    if (schedule.type == Schedule::Type::Timer)
-        m_timerRunning = false;
-    if (schedule.type == Schedule::Type::Ranges)
-        report(QStringLiteral("SN"));
-    else if (wasRanges)
-        report(QStringLiteral("SF"));
-    evaluate();
+void Agent::onConnected() {
+    const QHostAddress peer = m_link->peerAddress();
+    const bool isNew = !peer.isNull() && !m_consoleAddresses.contains(peer);
+    if (isNew)
+        m_consoleAddresses.append(peer);
+    handle(AgentEvents::Connected{.addressIsNew = isNew});
 }
 
-void Agent::handleFlag(int code) {
-    if (code == Messages::kFlagSynchronized) {
-        m_link->send(Messages::buildAskSettings());
-        m_link->send(Messages::buildAskWhiteList());
-        m_link->send(Messages::buildAskBlockList());
-        if (m_internetOn)
-            report(*m_internetOn ? QStringLiteral("IN") : QStringLiteral("IF"));
-        if (m_orders.schedule.type == Schedule::Type::Ranges)
-            report(QStringLiteral("SN"));
-        if (m_timerRunning)
-            report(QStringLiteral("TN"));
-    } else if (code == Messages::kFlagMoved) {
-        m_link->send(Messages::buildAskWhiteList());
-        m_link->send(Messages::buildAskBlockList());
+void Agent::checkTable() {
+    bool intact = true;
+    if (!m_appliedScript.isEmpty() && !m_retryRulesTimer.isActive()) {
+        const std::optional<QString> inForce = m_effects.rulesetInForce();
+        intact = inForce == m_appliedListing;
+        if (!intact)
+            qCWarning(lcAgent)
+                << (inForce ? "the table inet kestrava was changed outside the agent; putting it back"
+                            : "the table inet kestrava was removed outside the agent; putting it back");
     }
+    handle(AgentEvents::TableChecked{.intact = intact});
 }
 
-void Agent::evaluate() {
-    const QDateTime now = m_clock.now();
-    const Decision decision = m_orders.heardFromConsole ? decide(m_orders.schedule, now) : Decision{};
-    const bool timerRunning = m_orders.schedule.type == Schedule::Type::Timer &&
-                              m_orders.schedule.timerStart <= now && now < m_orders.schedule.timerEnd;
-    if (timerRunning != m_timerRunning) {
-        m_timerRunning = timerRunning;
-        report(timerRunning ? QStringLiteral("TN") : QStringLiteral("TF"));
-    }
-    const bool on = !decision.imposed || decision.internetOn;
-    const bool first = !m_internetOn;
-    const bool changed = first || *m_internetOn != on;
-    m_internetOn = on;
-    startDns();
-    applyRules();
-    if (changed) {
-        const QString notice = internetNotice(on, decision.nextChange, now);
-        qCInfo(lcAgent).noquote() << notice;
-        report(on ? QStringLiteral("IN") : QStringLiteral("IF"));
-        // At start, an open internet is no news.
-        if (!first || !on)
-            notifyEveryone(QStringLiteral("Kestrava"), notice);
-    }
-    m_boundaryTimer.stop();
-    if (decision.nextChange) {
-        const qint64 wait = std::clamp<qint64>(now.msecsTo(*decision.nextChange), 0, kLongestWaitMs);
-        m_boundaryTimer.start(std::chrono::milliseconds(wait + 1));
-    }
-}
-
-void Agent::applyRules() {
+void Agent::applyRules(const AgentAction& rules) {
     m_retryRulesTimer.stop();
-    if (!m_orders.heardFromConsole) {
-        // A computer that never heard from a console is not restricted.
+    if (!rules.restricted) {
         if (!m_appliedScript.isEmpty() && m_effects.removeRuleset())
             m_appliedScript.clear();
         return;
     }
+    m_reapply = m_reapply || rules.reapply;
+    m_flushDnsSets = m_flushDnsSets || rules.flushDnsSets;
     RulesetInput input;
-    input.internetOff = m_internetOn && !*m_internetOn;
+    input.internetOff = rules.internetOff;
     input.localNetworks = localNetworks(m_config);
     input.alwaysAllow = Cidr::parseList(m_config.alwaysAllow).value_or(QList<Cidr>());
     // DNS cannot vouch for a white-listed address; it is allowed as it stands, on the web ports.
-    for (const QString& entry : std::as_const(m_orders.whiteList)) {
+    for (const QString& entry : rules.entries) {
         if (const auto address = Cidr::parse(entry.trimmed().section(QLatin1Char('/'), 0, 0)))
             input.whiteListAddresses.append(*address);
     }
     input.localAccess = m_config.localAccess;
     input.consoleAddresses = m_consoleAddresses;
     input.consolePorts = m_link->allowedPorts();
-    QFile resolvConf(DnsForwarder::resolvConfPath());
-    if (resolvConf.open(QIODevice::ReadOnly)) {
-        for (const QString& resolver :
-             DnsForwarder::upstreamResolvers(QString::fromUtf8(resolvConf.readAll())))
-            input.resolvers.append(QHostAddress(resolver));
-    }
-    input.controlledPorts = m_orders.settings.ports;
+    for (const QString& resolver : m_effects.resolvers())
+        input.resolvers.append(QHostAddress(resolver));
+    input.controlledPorts = rules.ports;
     // While internet is off, DNS stays pointed at the forwarder during its restarts: a query then fails
     // for a moment instead of reaching a resolver that answers every name.
-    input.dnsForwarderUp =
-        m_dns && !m_stopping && (m_dns->isUp() || (input.internetOff && m_dns->isWanted()));
-    input.dnsForwarderUid = m_dns ? m_dns->uid() : 0;
+    const Effects::DnsState dns = m_effects.dnsState();
+    input.dnsForwarderUp = rules.dnsRedirect && (dns.up || (input.internetOff && dns.wanted));
+    input.dnsForwarderUid = dns.uid;
     input.dnsForwarderPort = DnsForwarder::kPort;
     input.flushDnsSets = m_flushDnsSets;
     const QString script = RulesetBuilder::ruleset(input);
@@ -335,80 +272,17 @@ void Agent::applyRules() {
     m_flushDnsSets = false;
 }
 
-void Agent::checkTable() {
-    // Resolvers may have changed meanwhile: dnsmasq and the rules follow resolv.conf.
-    startDns();
-    applyRules();
-    if (m_appliedScript.isEmpty() || m_stopping || m_retryRulesTimer.isActive())
-        return;
-    const std::optional<QString> inForce = m_effects.rulesetInForce();
-    if (inForce == m_appliedListing)
-        return;
-    qCWarning(lcAgent) << (inForce
-                               ? "the table inet kestrava was changed outside the agent; putting it back"
-                               : "the table inet kestrava was removed outside the agent; putting it back");
-    m_reapply = true;
-    applyRules();
-}
-
-void Agent::startDns() {
-    // resolv.conf is read afresh each time; dnsmasq restarts only when its configuration changes.
-    if (m_dns && m_orders.heardFromConsole)
-        m_dns->start(DnsForwarder::systemConfig({.whiteList = m_orders.whiteList,
-                                                 .internetOff = m_internetOn && !*m_internetOn,
-                                                 .consoleHost = m_config.consoleHost,
-                                                 .localNetworks = localNetworks(m_config),
-                                                 .directory = m_config.stateDir}));
-}
-
-void Agent::report(const QString& code) {
-    m_link->send(Messages::buildStatusReport(code));
-}
-
 void Agent::notifyEveryone(const QString& summary, const QString& body) {
-    if (!m_orders.notificationsVisible)
-        return;
-    const QStringList users = QDir(QStringLiteral("/run/user")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString& user : users) {
-        bool ok = false;
-        const uint uid = user.toUInt(&ok);
-        if (ok && uid >= static_cast<uint>(m_uidMin))
+    const uid_t uidMin = m_effects.uidMin();
+    for (const uid_t uid : m_effects.sessionUsers()) {
+        if (uid >= uidMin)
             m_effects.notifyUser(uid, summary, body);
     }
 }
 
-void Agent::onProgramEnded(uid_t uid, const QString& program) {
-    if (m_orders.notificationsVisible)
-        m_effects.notifyUser(uid, program, m_orders.settings.blockMessage);
-}
-
-void Agent::teardown(bool uninstall) {
-    qCInfo(lcAgent) << (uninstall ? "uninstall ordered by the console" : "stop ordered by the console");
-    m_stopping = true;
-    m_boundaryTimer.stop();
-    m_retryRulesTimer.stop();
-    m_tableCheckTimer.stop();
-    m_link->stop();
-    m_blocker->setBlockList({});
-    if (m_dns)
-        m_dns->stop();
-    if (m_orders.screenLocked)
-        m_effects.lockSessions(false);
-    m_effects.removeRuleset();
-    if (uninstall) {
-        m_stateFile.removeAll();
-        m_effects.disableUnit();
-    } else {
-        save();
-    }
-    emit finished(0);
-}
-
 void Agent::save() {
-    if (m_config.dryRun)
-        return;
     QString error;
-    if (m_stateFile.save(currentState(), &error)) {
+    if (m_effects.saveState(currentState(), &error)) {
         if (!m_saveError.isEmpty())
             qCInfo(lcAgent) << "the state is saved again";
         m_saveError.clear();
@@ -423,7 +297,7 @@ void Agent::save() {
 
 SavedState Agent::currentState() const {
     SavedState state;
-    state.orders = m_orders;
+    state.orders = m_state.orders;
     state.link.connected = m_link->isConnected();
     state.link.console = m_link->consoleText();
     state.link.lastContact = m_lastContact;

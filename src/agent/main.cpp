@@ -1,14 +1,12 @@
-#include "Agent.h"
-#include "config/AgentConfig.h"
-#include "enforce/DnsForwarder.h"
-#include "state/ConsolePin.h"
-#include "state/OwnIdentity.h"
-#include "state/StateFile.h"
-#include "state/StatusServer.h"
-#include "state/StatusText.h"
-#include "system/DryRunEffects.h"
-#include "system/HostEffects.h"
-#include "system/ServiceNotifier.h"
+#include "agent/Agent.h"
+#include "agent/config/AgentConfig.h"
+#include "agent/state/ConsolePin.h"
+#include "agent/state/OwnIdentity.h"
+#include "agent/state/StateFile.h"
+#include "agent/state/StatusServer.h"
+#include "agent/state/StatusText.h"
+#include "agent/system/DryRunEffects.h"
+#include "agent/system/HostEffects.h"
 #include "tls/Fingerprint.h"
 
 #include <QCommandLineParser>
@@ -19,8 +17,10 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace kestrava;
 using namespace kestrava::agent;
@@ -92,9 +92,114 @@ int forgetConsole(const AgentConfig& config) {
     return 0;
 }
 
+// The options that set a value of the configuration, each with its setter, which says what is wrong.
+using Setter = std::function<QString(AgentConfig&, const QString&)>;
+using ValueOption = std::pair<QCommandLineOption, Setter>;
+
+// Takes the value as given.
+Setter store(QString AgentConfig::*member) {
+    return [member](AgentConfig& config, const QString& value) {
+        config.*member = value;
+        return QString();
+    };
+}
+
+QList<ValueOption> valueOptions() {
+    const auto option = [](const char* name, const char* description, const char* valueName) {
+        return QCommandLineOption(QLatin1String(name), QLatin1String(description), QLatin1String(valueName));
+    };
+    return {
+        {option("console", "The console to connect to.", "HOST[:PORT]"),
+         [](AgentConfig& config, const QString& value) {
+             return config.setConsole(value)
+                        ? QString()
+                        : QStringLiteral("--console takes HOST or HOST:PORT with a port from 1 to 65535");
+         }},
+        {option("identifier", "Identifier sent to the console.", "TEXT"), store(&AgentConfig::identifier)},
+        {option("name", "Computer name sent to the console.", "TEXT"), store(&AgentConfig::name)},
+        {option("state-dir", "Folder of the saved state.", "DIR"), store(&AgentConfig::stateDir)},
+        {option("console-fingerprint",
+                "Connect only over TLS to a console whose certificate has this SHA-256 fingerprint.",
+                "FINGERPRINT"),
+         [](AgentConfig& config, const QString& value) {
+             config.consoleFingerprint = Fingerprint::parse(value);
+             return config.consoleFingerprint.isEmpty()
+                        ? QStringLiteral(
+                              "--console-fingerprint takes 64 hex digits such as AB:CD:..., as the "
+                              "console shows it in Options")
+                        : QString();
+         }},
+    };
+}
+
 void onSignal(int) {
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+// --status: from the running agent, else from the state file.
+int printStatus(const AgentConfig& config) {
+    if (const std::optional<QString> live = StatusServer::ask(config.stateDir)) {
+        std::fputs("State in force (from the running agent):\n", stdout);
+        std::fputs(qPrintable(*live), stdout);
+    } else {
+        QString error;
+        const auto state = StateFile(config.stateDir).load(&error);
+        if (!state)
+            return fail(
+                error.isEmpty()
+                    ? QStringLiteral("no agent runs and no saved state in %1 yet").arg(config.stateDir)
+                    : error,
+                1);
+        std::fputs("Saved state (no agent answers):\n", stdout);
+        std::fputs(qPrintable(statusText(*state, QDateTime::currentDateTime())), stdout);
+    }
+    std::fputs(qPrintable(keysText(config)), stdout);
+    return 0;
+}
+
+// What makes enforcement impossible; empty when it can run.
+QString cannotRun(const AgentConfig& config, const QString& configPath) {
+    if (config.consoleHost.isEmpty())
+        return QStringLiteral("no console configured: set [console] host in %1 or use --console")
+            .arg(configPath);
+    if (config.tlsPort() == 0)
+        return QStringLiteral("the console's port 65535 leaves no room for its TLS port: set "
+                              "[console] console_tls_port in %1")
+            .arg(configPath);
+    if (config.identifier.isEmpty())
+        return QStringLiteral("/etc/machine-id is unreadable: set [agent] identifier or use --identifier");
+    return {};
+}
+
+// Builds the agent on the machine (or on the dry run's stand-in) and runs it until it is told to end.
+int run(const AgentConfig& config, const QString& commonName) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return fail(QStringLiteral("cannot set up signal handling"), 1);
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    // Before the first child starts: none of them is to talk to systemd in the agent's name.
+    const std::unique_ptr<Effects> effects = config.dryRun ? std::make_unique<DryRunEffects>(config.stateDir)
+                                                           : std::make_unique<HostEffects>(config.stateDir);
+    // A dry run leaves the state folder alone and presents a key of its own for the time it runs.
+    QTemporaryDir dryRunKeys;
+    const TlsIdentity identity =
+        OwnIdentity::loadOrCreate(config.dryRun ? dryRunKeys.path() : config.stateDir, commonName);
+    if (!identity.isValid())
+        return fail(identity.error, kExitBadConfig);
+    Agent agent(config, *effects, &identity);
+    QObject::connect(&agent, &Agent::finished, qApp, [](int code) { QCoreApplication::exit(code); });
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, qApp, [&agent] {
+        char byte;
+        [[maybe_unused]] const auto n = ::read(signalPipe[0], &byte, 1);
+        agent.stop();
+        QCoreApplication::exit(0);
+    });
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGINT, onSignal);
+    agent.start();
+    // start() has put the saved policy in force.
+    effects->serviceReady();
+    return QCoreApplication::exec();
 }
 
 } // namespace
@@ -117,16 +222,6 @@ int main(int argc, char* argv[]) {
     parser.addVersionOption();
     const QCommandLineOption configOption(QStringLiteral("config"), QStringLiteral("Configuration file."),
                                           QStringLiteral("FILE"), QStringLiteral("/etc/kestrava/agent.conf"));
-    const QCommandLineOption consoleOption(QStringLiteral("console"),
-                                           QStringLiteral("The console to connect to."),
-                                           QStringLiteral("HOST[:PORT]"));
-    const QCommandLineOption identifierOption(QStringLiteral("identifier"),
-                                              QStringLiteral("Identifier sent to the console."),
-                                              QStringLiteral("TEXT"));
-    const QCommandLineOption nameOption(
-        QStringLiteral("name"), QStringLiteral("Computer name sent to the console."), QStringLiteral("TEXT"));
-    const QCommandLineOption stateOption(QStringLiteral("state-dir"),
-                                         QStringLiteral("Folder of the saved state."), QStringLiteral("DIR"));
     const QCommandLineOption dryRunOption(
         QStringLiteral("dry-run"),
         QStringLiteral("Log the rules and actions it would apply; touch nothing."));
@@ -134,10 +229,6 @@ int main(int argc, char* argv[]) {
         QStringLiteral("status"),
         QStringLiteral("Print the link, policy and internet state in force (of the running agent, else as "
                        "saved), then exit."));
-    const QCommandLineOption consoleFingerprintOption(
-        QStringLiteral("console-fingerprint"),
-        QStringLiteral("Connect only over TLS to a console whose certificate has this SHA-256 fingerprint."),
-        QStringLiteral("FINGERPRINT"));
     const QCommandLineOption fingerprintOption(
         QStringLiteral("fingerprint"),
         QStringLiteral(
@@ -145,8 +236,11 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption forgetConsoleOption(
         QStringLiteral("forget-console"),
         QStringLiteral("Clear the console's key pinned at its first contact, then exit."));
-    parser.addOptions({configOption, consoleOption, identifierOption, nameOption, stateOption, dryRunOption,
-                       statusOption, consoleFingerprintOption, fingerprintOption, forgetConsoleOption});
+    const QList<ValueOption> values = valueOptions();
+    parser.addOption(configOption);
+    for (const auto& [option, set] : values)
+        parser.addOption(option);
+    parser.addOptions({dryRunOption, statusOption, fingerprintOption, forgetConsoleOption});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return fail(
@@ -156,6 +250,7 @@ int main(int argc, char* argv[]) {
     AgentConfig config;
     const QString configPath = parser.value(configOption);
     QFile configFile(configPath);
+    const bool consoleGiven = parser.isSet(QStringLiteral("console"));
     if (configFile.exists()) {
         if (!configFile.open(QIODevice::ReadOnly))
             return fail(QStringLiteral("cannot read %1: %2").arg(configPath, configFile.errorString()),
@@ -166,52 +261,24 @@ int main(int argc, char* argv[]) {
             return fail(error, kExitBadConfig);
         config = *parsed;
     } else if (parser.isSet(configOption) ||
-               (!parser.isSet(consoleOption) && !parser.isSet(statusOption) &&
-                !parser.isSet(fingerprintOption) && !parser.isSet(forgetConsoleOption))) {
+               (!consoleGiven && !parser.isSet(statusOption) && !parser.isSet(fingerprintOption) &&
+                !parser.isSet(forgetConsoleOption))) {
         return fail(
             QStringLiteral("%1 does not exist; name the console there ([console] host=...) or with --console")
                 .arg(configPath),
             kExitBadConfig);
     }
-    if (parser.isSet(consoleOption) && !config.setConsole(parser.value(consoleOption)))
-        return fail(QStringLiteral("--console takes HOST or HOST:PORT with a port from 1 to 65535"),
-                    kExitBadConfig);
-    if (parser.isSet(identifierOption))
-        config.identifier = parser.value(identifierOption);
-    if (parser.isSet(nameOption))
-        config.name = parser.value(nameOption);
-    if (parser.isSet(stateOption))
-        config.stateDir = parser.value(stateOption);
-    if (parser.isSet(consoleFingerprintOption)) {
-        config.consoleFingerprint = Fingerprint::parse(parser.value(consoleFingerprintOption));
-        if (config.consoleFingerprint.isEmpty())
-            return fail(QStringLiteral("--console-fingerprint takes 64 hex digits such as AB:CD:..., as the "
-                                       "console shows it in Options"),
-                        kExitBadConfig);
+    for (const auto& [option, set] : values) {
+        if (!parser.isSet(option))
+            continue;
+        if (const QString error = set(config, parser.value(option)); !error.isEmpty())
+            return fail(error, kExitBadConfig);
     }
     config.dryRun = parser.isSet(dryRunOption);
     if (parser.isSet(forgetConsoleOption))
         return forgetConsole(config);
-
-    if (parser.isSet(statusOption)) {
-        if (const std::optional<QString> live = StatusServer::ask(config.stateDir)) {
-            std::fputs("State in force (from the running agent):\n", stdout);
-            std::fputs(qPrintable(*live), stdout);
-        } else {
-            QString error;
-            const auto state = StateFile(config.stateDir).load(&error);
-            if (!state)
-                return fail(
-                    error.isEmpty()
-                        ? QStringLiteral("no agent runs and no saved state in %1 yet").arg(config.stateDir)
-                        : error,
-                    1);
-            std::fputs("Saved state (no agent answers):\n", stdout);
-            std::fputs(qPrintable(statusText(*state, QDateTime::currentDateTime())), stdout);
-        }
-        std::fputs(qPrintable(keysText(config)), stdout);
-        return 0;
-    }
+    if (parser.isSet(statusOption))
+        return printStatus(config);
     if (config.identifier.isEmpty())
         config.identifier = AgentConfig::machineIdentifier();
     if (config.name.isEmpty())
@@ -224,52 +291,10 @@ int main(int argc, char* argv[]) {
         std::fputs(qPrintable(Fingerprint::text(identity.certificate) + QLatin1Char('\n')), stdout);
         return 0;
     }
-    if (config.consoleHost.isEmpty())
-        return fail(QStringLiteral("no console configured: set [console] host in %1 or use --console")
-                        .arg(configPath),
-                    kExitBadConfig);
-    if (config.tlsPort() == 0)
-        return fail(QStringLiteral("the console's port 65535 leaves no room for its TLS port: set "
-                                   "[console] console_tls_port in %1")
-                        .arg(configPath),
-                    kExitBadConfig);
-    if (config.identifier.isEmpty())
-        return fail(
-            QStringLiteral("/etc/machine-id is unreadable: set [agent] identifier or use --identifier"),
-            kExitBadConfig);
+    if (const QString problem = cannotRun(config, configPath); !problem.isEmpty())
+        return fail(problem, kExitBadConfig);
     if (!config.dryRun && ::geteuid() != 0)
         return fail(QStringLiteral("enforcing needs root; use --dry-run to see what would be done"),
                     kExitNoPrivilege);
-
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
-        return fail(QStringLiteral("cannot set up signal handling"), 1);
-    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    std::unique_ptr<Effects> effects;
-    if (config.dryRun)
-        effects = std::make_unique<DryRunEffects>();
-    else
-        effects = std::make_unique<HostEffects>();
-    auto dns = config.dryRun ? nullptr : std::make_unique<DnsForwarder>();
-    // A dry run leaves the state folder alone and presents a key of its own for the time it runs.
-    QTemporaryDir dryRunKeys;
-    const TlsIdentity identity =
-        OwnIdentity::loadOrCreate(config.dryRun ? dryRunKeys.path() : config.stateDir, commonName);
-    if (!identity.isValid())
-        return fail(identity.error, kExitBadConfig);
-    Agent agent(config, *effects, std::move(dns), &identity);
-    QObject::connect(&agent, &Agent::finished, &app, [](int code) { QCoreApplication::exit(code); });
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&agent] {
-        char byte;
-        [[maybe_unused]] const auto n = ::read(signalPipe[0], &byte, 1);
-        agent.stop();
-        QCoreApplication::exit(0);
-    });
-    std::signal(SIGTERM, onSignal);
-    std::signal(SIGINT, onSignal);
-    // Before the first child starts: none of them is to talk to systemd in the agent's name.
-    ServiceNotifier service;
-    agent.start();
-    // start() has put the saved policy in force.
-    service.ready();
-    return QCoreApplication::exec();
+    return run(config, commonName);
 }

@@ -18,4 +18,16 @@ QString Get_Field(const QString& text, QChar separator, int n) {
     return text.mid(start, end - start);
 }
 
+std::optional<int> decimalDigits(QStringView text, int minDigits, int maxDigits) {
+    if (text.size() < minDigits || text.size() > maxDigits)
+        return std::nullopt;
+    int value = 0;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - '0');
+    }
+    return value;
+}
+
 } // namespace kestrava

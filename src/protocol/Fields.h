@@ -2,6 +2,8 @@
 
 #include <QChar>
 #include <QString>
+#include <QStringView>
+#include <optional>
 
 namespace kestrava {
 
@@ -14,5 +16,8 @@ QString Get_Field(const QString& text, QChar separator, int n);
 inline QString Get_Field(const QString& text, int n) {
     return Get_Field(text, kFieldSeparator, n);
 }
+
+// Decimal digits only (no sign, no blanks), between minDigits and maxDigits of them.
+std::optional<int> decimalDigits(QStringView text, int minDigits, int maxDigits);
 
 } // namespace kestrava

@@ -1,5 +1,6 @@
-#include "link/ConsoleLink.h"
-#include "protocol/Messages.h"
+#include "agent/link/ConsoleLink.h"
+#include "protocol/Identification.h"
+#include "protocol/Requests.h"
 #include "protocol/WireCodec.h"
 #include "tls/Fingerprint.h"
 #include "tls/TlsIdentity.h"
@@ -12,10 +13,9 @@
 #include <QTest>
 #include <sys/socket.h>
 
-using kestrava::TlsIdentity;
-using kestrava::WireCodec::encodeUtf16;
-namespace Messages = kestrava::Messages;
-using kestrava::agent::ConsoleLink;
+using namespace kestrava;
+using agent::ConsoleLink;
+using WireCodec::encodeUtf16;
 using namespace Qt::StringLiterals;
 
 class TestConsoleLink : public QObject {
@@ -34,9 +34,9 @@ private slots:
         ConsoleLink link(u"127.0.0.1"_s, console.serverPort(), u"id1"_s, u"pc-1"_s);
         link.start();
         QTRY_VERIFY_WITH_TIMEOUT(!arrivals.isEmpty(), 5000);
-        QList<QByteArray> expected{encodeUtf16(Messages::buildIdentification(u"id1"_s, u"pc-1"_s, u"1.4"_s))};
-        for (const QString& ask :
-             {Messages::buildAskSettings(), Messages::buildAskWhiteList(), Messages::buildAskBlockList()}) {
+        QList<QByteArray> expected{encodeUtf16(encodeIdentification({u"id1"_s, u"pc-1"_s, u"1.4"_s}))};
+        for (const QString& ask : {encodeRequest(Request::Settings), encodeRequest(Request::WhiteList),
+                                   encodeRequest(Request::BlockList)}) {
             link.send(ask);
             expected << encodeUtf16(ask);
         }
@@ -65,8 +65,7 @@ private slots:
                     [&received, socket] { received += socket->readAll(); });
         });
         ConsoleLink link(u"127.0.0.1"_s, 0, u"id1"_s, u"pc-1"_s);
-        link.useTls(identity(u"agent"_s), listener.serverPort(),
-                    kestrava::Fingerprint::of(console.certificate));
+        link.useTls(identity(u"agent"_s), listener.serverPort(), Fingerprint::of(console.certificate));
         QSignalSpy disconnected(&link, &ConsoleLink::disconnected);
         link.start();
         QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty(), ConsoleLink::kConnectTimeoutMs);

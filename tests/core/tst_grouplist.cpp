@@ -1,199 +1,147 @@
 #include "PolicyRows.h"
 #include "TempDatabase.h"
-#include "console/Keys.h"
-#include "lists/GroupProgramList.h"
-#include "lists/GroupUrlList.h"
+#include "core/console/Keys.h"
+#include "core/lists/GroupProgramList.h"
+#include "core/lists/GroupUrlList.h"
+#include "core/store/DatabaseError.h"
 
-#include <QSqlQuery>
 #include <QTest>
+#include <memory>
 
 using namespace kestrava;
-
-namespace {
-
-qint64 addUrl(Database& db, const QString& url) {
-    db.exec(QStringLiteral("INSERT INTO DNS_Lookup_Table(URL) VALUES(?)"), {url});
-    return db.scalar(QStringLiteral("SELECT URL_ID FROM DNS_Lookup_Table WHERE URL=?"), {url}).toLongLong();
-}
-
-int rowsOfGroup(Database& db, qint64 groupId) {
-    return db.scalar(QStringLiteral("SELECT count(*) FROM Group_URL_Table WHERE Group_ID=?"), {groupId})
-        .toInt();
-}
-
-QString url(int i) {
-    return QStringLiteral("site%1.com").arg(i, 3, 10, QLatin1Char('0'));
-}
-
-// A group whose white list holds listed URLs, with more URLs left in the catalogue.
-struct Fixture {
-    TempDatabase temp;
-    qint64 groupId = 0;
-    GroupUrlList list{temp.db()};
-
-    Fixture(int listed, int more) {
-        groupId = PolicyRows::addGroup(temp.db(), QStringLiteral("Lab"));
-        for (int i = 0; i < listed + more; ++i) {
-            const qint64 id = addUrl(temp.db(), url(i));
-            if (i < listed)
-                temp.db().exec(QStringLiteral("INSERT INTO Group_URL_Table(Group_ID,URL_ID) VALUES(?,?)"),
-                               {groupId, id});
-        }
-        list.setGroupKey(Keys::Make_Group_Key(QStringLiteral("Lab")));
-        list.Load_White_List();
-    }
-};
-
-} // namespace
+using namespace Qt::StringLiterals;
 
 class TestGroupList : public QObject {
     Q_OBJECT
 private slots:
-    void loadSplitsCatalogue();
-    void moveToWritesAndSetsChanged();
-    void limit_data();
-    void limit();
-    void moveBackRemovesRow();
-    void deletedCatalogueEntryDropsOut();
-    void entryGoneFromCatalogueIsSkipped();
-    void nonGroupKeyDoesNothing_data();
-    void nonGroupKeyDoesNothing();
-    void missingGroupIsAnError();
-    void blockListKeepsCase();
+    void move_data();
+    void move();
 };
 
-void TestGroupList::loadSplitsCatalogue() {
-    Fixture f(2, 3);
-    QCOMPARE(f.list.listed(), (QStringList{url(0), url(1)}));
-    QCOMPARE(f.list.available(), (QStringList{url(2), url(3), url(4)}));
-    QVERIFY(!f.list.changed());
-    QVERIFY(f.list.keyToSendOnClose().isEmpty());
+namespace {
+
+QString url(int i) {
+    return u"site%1.com"_s.arg(i, 3, 10, QChar(u'0'));
 }
 
-void TestGroupList::moveToWritesAndSetsChanged() {
-    Fixture f(0, 4);
-    const auto result = f.list.moveTo({0, 2});
-    QCOMPARE(result.moved, (QList<int>{2, 0}));
-    QVERIFY(!result.limitReached);
-    // Appended in the order of the walk, from the last row up.
-    QCOMPARE(f.list.listed(), (QStringList{url(2), url(0)}));
-    QCOMPARE(f.list.available(), (QStringList{url(1), url(3)}));
-    QVERIFY(f.list.changed());
-    QCOMPARE(rowsOfGroup(f.temp.db(), f.groupId), 2);
-    QVERIFY(f.list.Is_In_White_List(url(2)));
-    // Closing the window sends the edited group its list.
-    QCOMPARE(f.list.keyToSendOnClose(), Keys::Make_Group_Key(QStringLiteral("Lab")));
+// Short lists in full, long ones as their length.
+QString shown(const QStringList& list) {
+    return list.size() > 4 ? QString::number(list.size()) : u'[' + list.join(u',') + u']';
 }
 
-void TestGroupList::limit_data() {
-    QTest::addColumn<int>("listed");
-    QTest::addColumn<QList<int>>("selected");
-    QTest::addColumn<QList<int>>("moved");
-    QTest::addColumn<bool>("limitReached");
-    // Walked from the last selected row up; the move before the limit stays in the database.
-    QTest::newRow("98 and two selected") << 98 << QList<int>{1, 3} << QList<int>{3, 1} << false;
-    QTest::newRow("99 and three selected") << 99 << QList<int>{1, 3, 4} << QList<int>{4} << true;
-    QTest::newRow("100 and one selected") << 100 << QList<int>{0} << QList<int>{} << true;
-    QTest::newRow("100 and none selected") << 100 << QList<int>{} << QList<int>{} << false;
+QString numbers(const QList<int>& rows) {
+    QStringList out;
+    for (const int row : rows)
+        out << QString::number(row);
+    return out.join(u',');
 }
 
-void TestGroupList::limit() {
-    QFETCH(int, listed);
-    QFETCH(QList<int>, selected);
-    QFETCH(QList<int>, moved);
-    QFETCH(bool, limitReached);
-    Fixture f(listed, 5);
-    const auto result = f.list.moveTo(selected);
-    QCOMPARE(result.limitReached, limitReached);
-    QCOMPARE(result.moved, moved);
-    QCOMPARE(f.list.listed().size(), listed + moved.size());
-    QCOMPARE(f.list.available().size(), 5 - moved.size());
-    QCOMPARE(f.list.changed(), !moved.isEmpty());
-    QCOMPARE(rowsOfGroup(f.temp.db(), f.groupId), listed + moved.size());
+QList<int> rowsOf(const QString& text) {
+    QList<int> rows;
+    for (const QString& row : text.split(u',', Qt::SkipEmptyParts))
+        rows << row.toInt();
+    return rows;
 }
 
-void TestGroupList::moveBackRemovesRow() {
-    Fixture f(3, 0);
-    const auto result = f.list.moveBack({0, 2});
-    QCOMPARE(result.moved, (QList<int>{2, 0}));
-    QCOMPARE(f.list.listed(), QStringList{url(1)});
-    QCOMPARE(f.list.available(), (QStringList{url(2), url(0)}));
-    QVERIFY(f.list.changed());
-    QCOMPARE(rowsOfGroup(f.temp.db(), f.groupId), 1);
+void row(const char* name, const QString& key, int listed, int more, const QString& steps, const QString& log,
+         const QString& state) {
+    QTest::newRow(name) << key << listed << more << steps << log << state;
 }
 
-void TestGroupList::deletedCatalogueEntryDropsOut() {
-    Fixture f(2, 0);
-    f.temp.db().exec(QStringLiteral("DELETE FROM DNS_Lookup_Table WHERE URL=?"), {url(0)});
-    GroupUrlList reopened(f.temp.db());
-    reopened.setGroupKey(Keys::Make_Group_Key(QStringLiteral("LAB")));
-    reopened.Load_White_List();
-    QCOMPARE(reopened.listed(), QStringList{url(1)});
-    QVERIFY(reopened.available().isEmpty());
-}
+} // namespace
 
-void TestGroupList::entryGoneFromCatalogueIsSkipped() {
-    Fixture f(0, 2);
-    f.temp.db().exec(QStringLiteral("DELETE FROM DNS_Lookup_Table WHERE URL=?"), {url(1)});
-    const auto result = f.list.moveTo({0, 1});
-    QCOMPARE(result.moved, QList<int>{0});
-    QCOMPARE(f.list.available(), QStringList{url(1)});
-    QCOMPARE(f.list.listed(), QStringList{url(0)});
-}
-
-void TestGroupList::nonGroupKeyDoesNothing_data() {
+// Lab's white list holds `listed` URLs with `more` left in the catalogue ("Program" instead: the block
+// list with CALC.EXE and a blank in the catalogue). The list is opened for `key`; steps ("to rows",
+// "back rows", "load" or SQL) follow, each move answering the rows it moved and whether the limit stopped it;
+// the state is the list, what is left to add, the changed flag, the node sent on closing and the stored rows.
+void TestGroupList::move_data() {
     QTest::addColumn<QString>("key");
-    QTest::newRow("root") << Keys::rootKey();
-    QTest::newRow("system") << Keys::Make_System_Key(QStringLiteral("id1"), QStringLiteral("PC1"));
-    QTest::newRow("empty") << QString();
+    QTest::addColumn<int>("listed");
+    QTest::addColumn<int>("more");
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("log");
+    QTest::addColumn<QString>("state");
+    const QString lab = Keys::Make_Group_Key(u"Lab"_s);
+    // Appended in the order of the walk, from the last row up.
+    row("moved onto the list", lab, 0, 4, u"to 0,2"_s, u"2,0"_s,
+        u"[site002.com,site000.com] [site001.com,site003.com] changed send 2"_s);
+    // The move before the limit stays in the database.
+    row("98 and two selected", lab, 98, 5, u"to 1,3"_s, u"3,1"_s,
+        u"100 [site098.com,site100.com,site102.com] changed send 100"_s);
+    row("99 and three selected", lab, 99, 5, u"to 1,3,4"_s, u"4 limit"_s,
+        u"100 [site099.com,site100.com,site101.com,site102.com] changed send 100"_s);
+    row("100 and one selected", lab, 100, 5, u"to 0"_s, u"limit"_s, u"100 5 100"_s);
+    row("100 and none selected", lab, 100, 5, u"to "_s, {}, u"100 5 100"_s);
+    row("moved back", lab, 3, 0, u"back 0,2"_s, u"2,0"_s,
+        u"[site001.com] [site002.com,site000.com] changed send 1"_s);
+    row("deleted from the catalogue", Keys::Make_Group_Key(u"LAB"_s), 2, 0,
+        u"DELETE FROM DNS_Lookup_Table WHERE URL='site000.com'|load"_s, {}, u"[site001.com] [] 2"_s);
+    row("gone from the catalogue meanwhile", lab, 0, 2,
+        u"DELETE FROM DNS_Lookup_Table WHERE URL='site001.com'|to 0,1"_s, u"0"_s,
+        u"[site000.com] [site001.com] changed send 1"_s);
+    row("refused in the middle of a move", lab, 0, 4,
+        u"CREATE TRIGGER refuse BEFORE INSERT ON Group_URL_Table WHEN (SELECT count(*) FROM Group_URL_Table) "
+        u">= 2 "
+        "BEGIN SELECT RAISE(ABORT, 'full'); END|to 0,1,2"_s,
+        u"error"_s, u"[] [site000.com,site001.com,site002.com,site003.com] 0"_s);
+    row("system", Keys::Make_System_Key(u"id1"_s, u"PC1"_s), 0, 1, u"to 0"_s, {}, u"[] [] 0"_s);
+    row("no key", {}, 0, 1, u"to 0"_s, {}, u"[] [] 0"_s);
+    row("group deleted meanwhile", lab, 0, 1, u"DELETE FROM Group_Table|to 0"_s, u"error"_s,
+        u"[] [site000.com] 0"_s);
+    row("block list keeps case", u"Program"_s, 0, 0, u"to 0,1|back 1"_s, u"1,0 1"_s,
+        u"[ ] [CALC.EXE] changed send 1"_s);
 }
 
-void TestGroupList::nonGroupKeyDoesNothing() {
+void TestGroupList::move() {
     QFETCH(QString, key);
+    QFETCH(int, listed);
+    QFETCH(int, more);
+    QFETCH(QString, steps);
+    QFETCH(QString, log);
+    QFETCH(QString, state);
     TempDatabase temp;
-    addUrl(temp.db(), url(0));
-    GroupUrlList list(temp.db());
-    list.setGroupKey(key);
-    list.Load_White_List();
-    QVERIFY(!list.hasGroup());
-    QVERIFY(list.available().isEmpty());
-    QVERIFY(list.moveTo({0}).moved.isEmpty());
-    QVERIFY(!list.changed());
-}
-
-void TestGroupList::missingGroupIsAnError() {
-    Fixture f(0, 1);
-    f.temp.db().exec(QStringLiteral("DELETE FROM Group_Table"));
-    QVERIFY_THROWS_EXCEPTION(DatabaseError, f.list.moveTo({0}));
-    QCOMPARE(f.list.available().size(), 1);
-    QVERIFY(!f.list.changed());
-}
-
-void TestGroupList::blockListKeepsCase() {
-    TempDatabase temp;
-    const qint64 groupId = PolicyRows::addGroup(temp.db(), QStringLiteral("Office"));
-    temp.db().exec(QStringLiteral("INSERT INTO Program_Table(Program) VALUES(?),(?)"),
-                   {QStringLiteral("CALC.EXE"), QStringLiteral(" ")});
-    GroupProgramList list(temp.db());
-    list.setGroupKey(Keys::Make_Group_Key(QStringLiteral("office")));
-    list.Load_Block_List();
-    QCOMPARE(list.available(), (QStringList{QStringLiteral("CALC.EXE"), QStringLiteral(" ")}));
-    list.moveTo({0, 1});
-    QCOMPARE(list.listed(), (QStringList{QStringLiteral(" "), QStringLiteral("CALC.EXE")}));
-    QVERIFY(list.Is_In_Block_List(QStringLiteral("CALC.EXE")));
-    QVERIFY(!list.Is_In_Block_List(QStringLiteral("calc.exe")));
-    QCOMPARE(
-        temp.db()
-            .scalar(QStringLiteral("SELECT count(*) FROM Group_Program_Table WHERE Group_ID=?"), {groupId})
-            .toInt(),
-        2);
-    list.moveBack({1});
-    QCOMPARE(list.listed(), QStringList{QStringLiteral(" ")});
-    QCOMPARE(
-        temp.db()
-            .scalar(QStringLiteral("SELECT count(*) FROM Group_Program_Table WHERE Group_ID=?"), {groupId})
-            .toInt(),
-        1);
+    Database& db = temp.db();
+    const qint64 group = PolicyRows::addGroup(db, u"Lab"_s);
+    for (int i = 0; i < listed + more; ++i) {
+        db.exec(u"INSERT INTO DNS_Lookup_Table(URL) VALUES(?)"_s, {url(i)});
+        if (i < listed)
+            db.exec(u"INSERT INTO Group_URL_Table(Group_ID, URL_ID) VALUES(?, last_insert_rowid())"_s,
+                    {group});
+    }
+    db.exec(u"INSERT INTO Program_Table(Program) VALUES('CALC.EXE'), (' ')"_s);
+    std::unique_ptr<GroupList> list;
+    if (key == u"Program") {
+        list = std::make_unique<GroupProgramList>(db);
+        key = Keys::Make_Group_Key(u"lab"_s);
+    } else
+        list = std::make_unique<GroupUrlList>(db);
+    list->setGroupKey(key);
+    list->load();
+    QStringList said;
+    for (const QString& step : steps.split(u'|', Qt::SkipEmptyParts)) {
+        const QList<int> rows = rowsOf(step.section(u' ', 1));
+        try {
+            if (step.startsWith(u"to ")) {
+                const GroupList::MoveResult result = list->moveTo(rows);
+                said << numbers(result.moved) + (result.limitReached ? u" limit"_s : QString());
+            } else if (step.startsWith(u"back "))
+                said << numbers(list->moveBack(rows).moved);
+            else if (step == u"load")
+                list->load();
+            else
+                db.exec(step);
+        } catch (const DatabaseError&) {
+            said << u"error"_s;
+        }
+    }
+    QCOMPARE(said.join(u' ').trimmed(), log);
+    const int stored = db.scalar(u"SELECT (SELECT count(*) FROM Group_URL_Table) + "
+                                 "(SELECT count(*) FROM Group_Program_Table)"_s)
+                           .toInt();
+    QStringList parts{shown(list->listed()), shown(list->available())};
+    if (list->changed())
+        parts << u"changed"_s << (list->keyToSendOnClose() == key ? u"send"_s : list->keyToSendOnClose());
+    QCOMPARE((parts << QString::number(stored)).join(u' '), state);
 }
 
 QTEST_GUILESS_MAIN(TestGroupList)

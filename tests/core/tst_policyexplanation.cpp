@@ -1,8 +1,8 @@
 #include "PolicyRows.h"
 #include "TempDatabase.h"
-#include "policy/PolicyExplanation.h"
-#include "policy/PolicyLines.h"
-#include "startup/Clock.h"
+#include "core/policy/PolicyExplanation.h"
+#include "core/policy/PolicyLines.h"
+#include "core/startup/Clock.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -16,8 +16,7 @@ class TestPolicyExplanation : public QObject {
 private slots:
     void explain_data();
     void explain();
-    void readsTheGoverningRow();
-    void linesAreReadAgainAfterAChange();
+    void linesFollowTheDatabase();
 };
 
 namespace {
@@ -80,6 +79,9 @@ void TestPolicyExplanation::explain_data() {
     QTest::newRow("weekly on Thursday")
         << ranges(false, {{QTime(8, 0), noon, 2, 1 << 4, 0}})
         << "Off — schedule: next on 8:00 AM Thu (group's)" << QDateTime(QDate(2026, 12, 3), QTime(8, 0));
+    QTest::newRow("weekly ending at midnight")
+        << ranges(true, {{QTime(9, 0), QTime(0, 0), 2, 1 << 2, 0}})
+        << "Off — schedule: next on 12:00 AM Wed (group's)" << QDateTime(QDate(2026, 12, 2), QTime(0, 0));
     QTest::newRow("monthly in March")
         << ranges(false, {{QTime(8, 0), noon, 3, 0, 1 << 2}})
         << "Off — schedule: next on 8:00 AM Mon 3/1 (group's)" << QDateTime(QDate(2027, 3, 1), QTime(8, 0));
@@ -108,52 +110,33 @@ void TestPolicyExplanation::explain() {
     QCOMPARE(line.nextChange, next);
 }
 
-void TestPolicyExplanation::readsTheGoverningRow() {
+// The lines read the row that governs each system, read it again only when told of a change, and wait
+// for the earliest change; an OFF timer of no length is over at once and leaves nothing to wait for.
+void TestPolicyExplanation::linesFollowTheDatabase() {
     TempDatabase temp;
     Database& db = temp.db();
     const int lab = PolicyRows::addGroup(db, QStringLiteral("Lab"));
     const QString follower = PolicyRows::addSystem(db, QStringLiteral("A"), QStringLiteral("PCA"), lab);
     const QString own = PolicyRows::addSystem(db, QStringLiteral("B"), QStringLiteral("PCB"), lab, true);
-    db.exec(QStringLiteral("UPDATE Group_Table SET Schedule_Type=2, Block_Internet=1 WHERE Group_ID=?"),
-            {lab});
-    PolicyRows::addGroupRange(db, lab, QStringLiteral("09:00 AM,12:00 PM,1"));
     db.exec(QStringLiteral("UPDATE System_Table SET Schedule_Type=1, OnInternet=1 WHERE System_Key=?"),
             {own});
-
-    const auto group = readEffectivePolicy(db, follower);
-    QVERIFY(group && !group->own && group->blockInternet);
-    QCOMPARE(group->ranges.size(), 1u);
-    QCOMPARE(group->ranges.front().stop, QTime(12, 0));
-    const auto self = readEffectivePolicy(db, own);
-    QVERIFY(self && self->own && self->scheduleType == 1 && self->onInternet);
-    QVERIFY(!readEffectivePolicy(db, PolicyRows::groupKey(QStringLiteral("Lab"))));
-}
-
-void TestPolicyExplanation::linesAreReadAgainAfterAChange() {
-    TempDatabase temp;
-    Database& db = temp.db();
-    const int lab = PolicyRows::addGroup(db, QStringLiteral("Lab"));
-    const QString pc = PolicyRows::addSystem(db, QStringLiteral("A"), QStringLiteral("PCA"), lab);
     FixedClock clock(kNow);
     PolicyLines lines(db, clock);
     QSignalSpy changed(&lines, &PolicyLines::changed);
-    QCOMPARE(lines.textOf(pc), QStringLiteral("On — no policy (group's)"));
-    db.exec(QStringLiteral("UPDATE Group_Table SET Schedule_Type=1 WHERE Group_ID=?"), {lab});
-    QCOMPARE(lines.textOf(pc), QStringLiteral("On — no policy (group's)"));
+    QCOMPARE(lines.textOf(follower), QStringLiteral("On — no policy (group's)"));
+    QCOMPARE(lines.textOf(own), QStringLiteral("On — set on (own)"));
+    QVERIFY(!readEffectivePolicy(db, PolicyRows::groupKey(QStringLiteral("Lab"))));
+    const QString timer = QStringLiteral("UPDATE Group_Table SET Schedule_Type=3, Timer_Type='F', "
+                                         "Timer_Starttime='2026-12-01 10:00:00', Timer_Period=?");
+    db.exec(timer, {QStringLiteral("00:00")});
+    QCOMPARE(lines.textOf(follower), QStringLiteral("On — no policy (group's)"));
     lines.policyChanged();
     QCOMPARE(changed.count(), 1);
-    QCOMPARE(lines.textOf(pc), QStringLiteral("Off — set off (group's)"));
-
-    db.exec(QStringLiteral("UPDATE Group_Table SET Schedule_Type=3, Timer_Type='F', Timer_Starttime=?, "
-                           "Timer_Period='00:00' WHERE Group_ID=?"),
-            {QStringLiteral("2026-12-01 10:00:00"), lab});
+    QCOMPARE(lines.textOf(follower), QStringLiteral("On — OFF timer not running (group's)"));
+    QCOMPARE(lines.nextChange(), QDateTime());
+    db.exec(timer, {QStringLiteral("00:01")});
     lines.policyChanged();
-    // An OFF timer of no length is over at once and leaves nothing to wait for.
-    QCOMPARE(lines.textOf(pc), QStringLiteral("On — OFF timer not running (group's)"));
-    QVERIFY(!lines.nextChange().isValid());
-    db.exec(QStringLiteral("UPDATE Group_Table SET Timer_Period='00:01' WHERE Group_ID=?"), {lab});
-    lines.policyChanged();
-    QCOMPARE(lines.textOf(pc), QStringLiteral("Off — OFF timer until 10:01 AM (group's)"));
+    QCOMPARE(lines.textOf(follower), QStringLiteral("Off — OFF timer until 10:01 AM (group's)"));
     QCOMPARE(lines.nextChange(), kNow.addSecs(60));
 }
 

@@ -1,4 +1,4 @@
-#include "startup/SingleInstance.h"
+#include "core/startup/SingleInstance.h"
 
 #include <QFile>
 #include <QLocalServer>
@@ -13,9 +13,6 @@ using namespace kestrava;
 namespace {
 
 // A second start runs blocking calls, so it gets a thread of its own while the first one's loop runs.
-// The wait checks whether the thread has finished before it waits: a second start that finds nobody ends
-// at once, often before a wait on the thread's finished signal would begin, and that signal, emitted in
-// the other thread before the wait, was never seen.
 SingleInstance::HandOver secondStart(const QString& name, const QString& line, bool* found) {
     SingleInstance::HandOver result = SingleInstance::HandOver::Unreachable;
     const std::unique_ptr<QThread> thread(QThread::create([&] {
@@ -35,112 +32,76 @@ SingleInstance::HandOver secondStart(const QString& name, const QString& line, b
 class TestSingleInstance : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void nobodyRunning();
-    void handOver_data();
-    void handOver();
-    void emptyLineIsNotHandedOver();
-    void staleSocketIsReplaced();
-    void silentHolderOfTheNameIsUnreachable();
-    void overlongSenderIsDropped();
-    void namesDifferPerProgram();
-
-private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_name;
+    void secondStart_data();
+    void secondStart();
+    void overlongSenderIsDroppedAndNamesDifferPerProgram();
 };
 
-void TestSingleInstance::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_name = m_dir->filePath(QStringLiteral("kestrava-test"));
-}
-
-void TestSingleInstance::nobodyRunning() {
-    bool found = true;
-    secondStart(m_name, QStringLiteral("-v Chief"), &found);
-    QVERIFY(!found);
-}
-
-void TestSingleInstance::handOver_data() {
+// holder: what holds the name when the second start comes; the console's handler answers calledUp.
+// Only a left-over socket file lets the second start find nobody.
+void TestSingleInstance::secondStart_data() {
+    QTest::addColumn<QString>("holder");
     QTest::addColumn<QString>("line");
     QTest::addColumn<bool>("calledUp");
-    QTest::addColumn<SingleInstance::HandOver>("result");
-    QTest::newRow("called up") << QStringLiteral("-v Chief") << true << SingleInstance::HandOver::CalledUp;
-    QTest::newRow("ignored") << QStringLiteral("-v wrong") << false << SingleInstance::HandOver::Ignored;
-    QTest::newRow("non-latin") << QStringLiteral("-v пароль") << true << SingleInstance::HandOver::CalledUp;
+    QTest::addColumn<int>("exitCode");
+    const auto row = [](const char* name, const char* holder, const char* line, int exitCode) {
+        QTest::newRow(name) << QString::fromUtf8(holder) << QString::fromUtf8(line) << (exitCode != 1)
+                            << exitCode;
+    };
+    row("left-over socket file", "stale", "-v Chief", 2);
+    row("silent holder of the name", "foreign", "-v Chief", 2);
+    row("called up", "console", "-v пароль", 0);
+    row("ignored", "console", "-v wrong", 1);
+    row("empty line not handed over", "console", "", 0);
 }
 
-void TestSingleInstance::handOver() {
+void TestSingleInstance::secondStart() {
+    QFETCH(QString, holder);
     QFETCH(QString, line);
     QFETCH(bool, calledUp);
-    QFETCH(SingleInstance::HandOver, result);
-    SingleInstance first(m_name);
-    QVERIFY(first.listen());
+    QFETCH(int, exitCode);
+    const bool found = holder != QLatin1String("stale");
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("kestrava-test"));
+    QFile stale(name);
+    QVERIFY(holder != QLatin1String("stale") || stale.open(QIODevice::WriteOnly));
+    QLocalServer foreign;
+    QVERIFY(holder != QLatin1String("foreign") || foreign.listen(name));
+    SingleInstance first(name);
+    QVERIFY(holder != QLatin1String("console") || first.listen());
     QStringList received;
     first.setHandler([&](const QString& text) {
         received << text;
         return calledUp;
     });
-    bool found = false;
-    QCOMPARE(secondStart(m_name, line, &found), result);
-    QVERIFY(found);
-    QCOMPARE(received, QStringList{line});
-}
 
-void TestSingleInstance::emptyLineIsNotHandedOver() {
-    SingleInstance first(m_name);
-    QVERIFY(first.listen());
-    int calls = 0;
-    first.setHandler([&](const QString&) { return ++calls > 0; });
-    bool found = false;
-    QCOMPARE(secondStart(m_name, QString(), &found), SingleInstance::HandOver::NothingToSend);
-    QVERIFY(found);
-    // A later hand-over still works, and the empty one never reached the handler.
-    QCOMPARE(secondStart(m_name, QStringLiteral("-v x"), &found), SingleInstance::HandOver::CalledUp);
-    QCOMPARE(calls, 1);
-}
-
-void TestSingleInstance::staleSocketIsReplaced() {
-    {
-        QFile stale(m_name);
-        QVERIFY(stale.open(QIODevice::WriteOnly));
+    bool wasFound = !found;
+    QCOMPARE(SingleInstance::exitCodeOf(::secondStart(name, line, &wasFound)), exitCode);
+    QCOMPARE(wasFound, found);
+    QCOMPARE(received,
+             holder == QLatin1String("console") && !line.isEmpty() ? QStringList{line} : QStringList());
+    if (!found) {
+        // The first start takes the name over and answers the next second start.
+        QVERIFY(first.listen());
+        QCOMPARE(::secondStart(name, line, &wasFound), SingleInstance::HandOver::CalledUp);
     }
-    bool found = true;
-    secondStart(m_name, QStringLiteral("-v Chief"), &found);
-    QVERIFY(!found);
-    SingleInstance first(m_name);
-    QVERIFY(first.listen());
-    first.setHandler([](const QString&) { return true; });
-    QCOMPARE(secondStart(m_name, QStringLiteral("-v Chief"), &found), SingleInstance::HandOver::CalledUp);
 }
 
-void TestSingleInstance::silentHolderOfTheNameIsUnreachable() {
-    QLocalServer foreign;
-    QVERIFY(foreign.listen(m_name));
-    bool found = false;
-    QCOMPARE(secondStart(m_name, QStringLiteral("-v Chief"), &found), SingleInstance::HandOver::Unreachable);
-    QVERIFY(found);
-    QCOMPARE(SingleInstance::exitCodeOf(SingleInstance::HandOver::Unreachable), 2);
-}
-
-void TestSingleInstance::overlongSenderIsDropped() {
-    SingleInstance first(m_name);
+void TestSingleInstance::overlongSenderIsDroppedAndNamesDifferPerProgram() {
+    QTemporaryDir dir;
+    SingleInstance first(dir.filePath(QStringLiteral("kestrava-test")));
     QVERIFY(first.listen());
     int calls = 0;
     first.setHandler([&](const QString&) { return ++calls > 0; });
     QLocalSocket sender;
-    sender.connectToServer(m_name);
+    sender.connectToServer(dir.filePath(QStringLiteral("kestrava-test")));
     QVERIFY(sender.waitForConnected(2000));
     QSignalSpy gone(&sender, &QLocalSocket::disconnected);
     sender.write(QByteArray(5000, 'x'));
     QVERIFY(gone.wait(5000));
     QCOMPARE(calls, 0);
-}
-
-void TestSingleInstance::namesDifferPerProgram() {
-    const QString a = SingleInstance::serverNameFor(QStringLiteral("/opt/a/kestrava"));
-    QCOMPARE(SingleInstance::serverNameFor(QStringLiteral("/opt/a/kestrava")), a);
-    QVERIFY(SingleInstance::serverNameFor(QStringLiteral("/opt/b/kestrava")) != a);
+    QVERIFY(SingleInstance::serverNameFor(QStringLiteral("/opt/b/kestrava")) !=
+            SingleInstance::serverNameFor(QStringLiteral("/opt/a/kestrava")));
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)

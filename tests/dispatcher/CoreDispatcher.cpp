@@ -1,6 +1,6 @@
 // Every core test runs on the event dispatcher that the console runs on, whether started by CTest or by
 // hand: the choice is made here, before the application object exists, not in the environment.
-#include "platform/EventDispatcher.h"
+#include "core/platform/EventDispatcher.h"
 
 #include <QtGlobal>
 

@@ -1,7 +1,7 @@
 // Every GUI and end-to-end test runs offscreen on the event dispatcher that the console runs on, with the
 // window system's pass inside it, whether started by CTest or by hand: the choice is made here, before the
 // application object exists, not in the environment.
-#include "platform/PlatformEventPass.h"
+#include "gui/platform/PlatformEventPass.h"
 
 #include <QtGlobal>
 

@@ -4,15 +4,15 @@
 
 #include "FuzzSupport.h"
 #include "TempDatabase.h"
-#include "lists/GroupProgramList.h"
-#include "lists/GroupUrlList.h"
-#include "lists/ProgramCatalogue.h"
-#include "lists/ProgramListPayload.h"
-#include "lists/UrlCatalogue.h"
-#include "lists/UrlListPayload.h"
+#include "core/lists/GroupProgramList.h"
+#include "core/lists/GroupUrlList.h"
+#include "core/lists/ProgramCatalogue.h"
+#include "core/lists/ProgramListPayload.h"
+#include "core/lists/UrlCatalogue.h"
+#include "core/lists/UrlListPayload.h"
+#include "core/protocol/SendableText.h"
 #include "protocol/Fields.h"
-#include "protocol/Messages.h"
-#include "protocol/SendableText.h"
+#include "protocol/ListOrders.h"
 #include "protocol/WireCodec.h"
 
 #include <memory>
@@ -33,9 +33,9 @@ int catalogueSize(bool urls) {
 }
 
 // The message as a client service reads it: Windows-1252 bytes back to text, then its counted items.
-QStringList received(const QString& message, bool urls) {
+QStringList received(const QString& message) {
     const QString read = WireCodec::decodeSingleByte(WireCodec::encode(message));
-    return urls ? Messages::parseWhiteList(read) : Messages::parseBlockList(read);
+    return decodeList(read).value.value_or(QStringList());
 }
 
 void tryText(const QString& typed, bool urls) {
@@ -82,9 +82,9 @@ void tryText(const QString& typed, bool urls) {
     fuzz::check(list->listed() == listedBefore + QStringList{entry}, "the entry did not move onto the list",
                 entry);
 
-    const QString message = urls ? Messages::buildWhiteList(Get_URL_List(db, kGroupKey))
-                                 : Messages::buildBlockList(Get_Program_List(db, kGroupKey));
-    fuzz::check(received(message, urls) == list->listed(), "the client service reads another list",
+    const QString message = urls ? encodeWhiteList(Get_URL_List(db, kGroupKey))
+                                 : encodeBlockList(Get_Program_List(db, kGroupKey));
+    fuzz::check(received(message) == list->listed(), "the client service reads another list",
                 message + QStringLiteral(" / ") + list->listed().join(QLatin1Char('|')));
 }
 

@@ -2,15 +2,14 @@
 // messages by structure and each message read into an order. Whole messages split again must give
 // the same messages, and nothing may crash or read past the text.
 
+#include "protocol/ConsoleOrder.h"
+#include "protocol/ConsoleSplitter.h"
 #include "protocol/WireCodec.h"
-#include "wire/ConsoleSplitter.h"
-#include "wire/OrderParser.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 using namespace kestrava;
-using namespace kestrava::agent;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString text =

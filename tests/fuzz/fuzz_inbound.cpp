@@ -5,13 +5,13 @@
 
 #include "FuzzSupport.h"
 #include "TempDatabase.h"
-#include "console/SystemTree.h"
-#include "console/TreeLoader.h"
-#include "link/ConnectionManager.h"
-#include "link/IncomingMessages.h"
-#include "link/Messenger.h"
+#include "core/console/SystemTree.h"
+#include "core/console/TreeLoader.h"
+#include "core/link/ConnectionManager.h"
+#include "core/link/IncomingMessages.h"
+#include "core/link/Messenger.h"
+#include "core/startup/Clock.h"
 #include "protocol/InboundSplitter.h"
-#include "startup/Clock.h"
 
 #include <QSignalSpy>
 #include <QSqlQuery>

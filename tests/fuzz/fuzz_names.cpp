@@ -4,13 +4,13 @@
 
 #include "FuzzSupport.h"
 #include "TempDatabase.h"
-#include "console/Keys.h"
-#include "console/Questions.h"
-#include "console/SystemListModel.h"
-#include "console/SystemTree.h"
-#include "console/TreeLoader.h"
-#include "management/GroupSystemManager.h"
-#include "store/StorableText.h"
+#include "core/console/Keys.h"
+#include "core/console/Questions.h"
+#include "core/console/SystemListModel.h"
+#include "core/console/SystemTree.h"
+#include "core/console/TreeLoader.h"
+#include "core/management/GroupSystemManager.h"
+#include "core/store/StorableText.h"
 
 #include <QSqlQuery>
 

@@ -5,16 +5,16 @@
 
 #include "FuzzSupport.h"
 #include "TempDatabase.h"
-#include "options/OptionsModel.h"
-#include "options/SettingsPayload.h"
-#include "platform/AutoStartSwitch.h"
-#include "platform/TraySwitch.h"
-#include "protocol/Messages.h"
+#include "core/options/OptionsModel.h"
+#include "core/options/SettingsPayload.h"
+#include "core/platform/AutoStartSwitch.h"
+#include "core/platform/TraySwitch.h"
+#include "core/startup/CommandLine.h"
+#include "core/startup/ConsoleAccess.h"
+#include "core/store/Schema.h"
+#include "core/store/StorableText.h"
+#include "protocol/SettingsOrder.h"
 #include "protocol/WireCodec.h"
-#include "startup/CommandLine.h"
-#include "startup/ConsoleAccess.h"
-#include "store/Schema.h"
-#include "store/StorableText.h"
 
 #include <QSqlQuery>
 #include <algorithm>
@@ -48,14 +48,16 @@ QString storedText(const QString& sql) {
 }
 
 void checkSettingsMessage(const OptionsValues& values) {
-    const QString sent = Messages::buildSettings(Get_The_Settings(temp->db(), {}));
-    const QStringList fields = Messages::parseSettings(WireCodec::decodeSingleByte(WireCodec::encode(sent)));
-    fuzz::check(fields.size() == 2 + kProtocolCount, "the settings message has another number of fields",
-                sent);
+    const QString sent = encodeSettings(Get_The_Settings(temp->db(), {}));
+    const Decoded<Settings> read = decodeSettings(WireCodec::decodeSingleByte(WireCodec::encode(sent)));
+    fuzz::check(read.value && read.value->ports.size() == kProtocolCount,
+                "the settings message has another number of ports", sent);
+    if (!read.value)
+        return;
     for (int i = 0; i < kProtocolCount; ++i)
-        fuzz::check(fields.at(1 + i) == QString::number(std::clamp(values.ports[i], 0, kMaxPort)),
+        fuzz::check(read.value->ports.at(i) == std::clamp(values.ports[i], 0, kMaxPort),
                     "a port reached client services otherwise", sent);
-    fuzz::check(fields.constLast() == values.blockMessage.left(OptionsModel::kMaxMessageLength),
+    fuzz::check(read.value->blockMessage == values.blockMessage.left(OptionsModel::kMaxMessageLength),
                 "the block message reached client services otherwise", sent);
 }
 

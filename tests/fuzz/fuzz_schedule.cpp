@@ -4,18 +4,21 @@
 
 #include "FuzzSupport.h"
 #include "TempDatabase.h"
-#include "console/SystemTree.h"
-#include "console/TreeLoader.h"
-#include "link/ConnectionManager.h"
-#include "link/Messenger.h"
-#include "policy/ScheduleModel.h"
-#include "policy/SchedulePayload.h"
-#include "policy/TimerModel.h"
+#include "core/console/SystemTree.h"
+#include "core/console/TreeLoader.h"
+#include "core/link/ConnectionManager.h"
+#include "core/link/Messenger.h"
+#include "core/policy/ScheduleModel.h"
+#include "core/policy/SchedulePayload.h"
+#include "core/policy/TimerModel.h"
+#include "core/startup/Clock.h"
+#include "core/startup/StoredTimer.h"
+#include "core/startup/TimeText.h"
+#include "protocol/ConsoleTimeText.h"
+#include "protocol/Fields.h"
 #include "protocol/Messages.h"
+#include "protocol/ScheduleOrder.h"
 #include "protocol/WireCodec.h"
-#include "startup/Clock.h"
-#include "startup/StoredTimer.h"
-#include "startup/TimeText.h"
 
 using namespace kestrava;
 
@@ -35,9 +38,10 @@ struct State {
 State* state = nullptr;
 
 QStringList sentSchedule() {
-    const QString message =
-        Messages::buildSchedule(Get_System_Schedule(state->temp.db(), state->clock, kSystemKey));
-    return Messages::parseSchedule(WireCodec::decodeSingleByte(WireCodec::encode(message)));
+    const QString message = encodeSchedule(Get_System_Schedule(state->temp.db(), state->clock, kSystemKey));
+    const QStringList parts =
+        Messages::payloadOf(WireCodec::decodeSingleByte(WireCodec::encode(message))).split(kFieldSeparator);
+    return parts.size() < 2 ? QStringList() : parts.mid(1, parts.size() - 2);
 }
 
 PolicyTarget target(bool system) {
@@ -131,7 +135,7 @@ void storedTexts(fuzz::Input& input) {
     const QString text = QString::fromUtf8(input.chunk());
     const QTime scheduleTime = TimeText::parseScheduleTime(text);
     if (scheduleTime.isValid())
-        fuzz::check(TimeText::parseScheduleTime(TimeText::scheduleTime(scheduleTime)) == scheduleTime,
+        fuzz::check(TimeText::parseScheduleTime(ConsoleTimeText::rangeTime(scheduleTime)) == scheduleTime,
                     "a schedule time does not survive its own text", text);
     const QDateTime at = TimeText::parseStoredDateTime(text);
     if (at.isValid())

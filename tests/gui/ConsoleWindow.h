@@ -1,15 +1,15 @@
 #pragma once
 
-#include "MainWindow.h"
 #include "PolicyRows.h"
 #include "RecordingPrompt.h"
-#include "SystemListView.h"
 #include "TempDatabase.h"
-#include "console/Keys.h"
-#include "console/SystemListModel.h"
-#include "console/SystemTree.h"
-#include "startup/Clock.h"
-#include "startup/ConsoleServices.h"
+#include "core/console/Keys.h"
+#include "core/console/SystemListModel.h"
+#include "core/console/SystemTree.h"
+#include "core/startup/Clock.h"
+#include "core/startup/ConsoleServices.h"
+#include "gui/common/SystemListView.h"
+#include "gui/mainwindow/MainWindow.h"
 
 #include <QLineEdit>
 #include <QStatusBar>

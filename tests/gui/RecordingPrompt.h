@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Prompt.h"
+#include "gui/common/Prompt.h"
 
 #include <QList>
 #include <QString>

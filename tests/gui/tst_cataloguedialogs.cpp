@@ -1,9 +1,9 @@
 #include "Control.h"
-#include "ProgramCatalogueDialog.h"
 #include "RecordingPrompt.h"
 #include "TempDatabase.h"
-#include "UrlCatalogueDialog.h"
-#include "console/Keys.h"
+#include "core/console/Keys.h"
+#include "gui/dialogs/ProgramCatalogueDialog.h"
+#include "gui/dialogs/UrlCatalogueDialog.h"
 
 #include <QHeaderView>
 #include <QLabel>

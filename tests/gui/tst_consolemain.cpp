@@ -1,13 +1,13 @@
-#include "ConsoleMain.h"
-#include "ConsoleShell.h"
-#include "MainWindow.h"
 #include "RecordingPrompt.h"
-#include "SplashWindow.h"
-#include "console/SystemTree.h"
-#include "startup/Clock.h"
-#include "startup/ConsoleServices.h"
-#include "startup/ProgramFiles.h"
-#include "store/Database.h"
+#include "core/console/SystemTree.h"
+#include "core/startup/Clock.h"
+#include "core/startup/ConsoleServices.h"
+#include "core/startup/ProgramFiles.h"
+#include "core/store/Database.h"
+#include "gui/common/SplashWindow.h"
+#include "gui/mainwindow/MainWindow.h"
+#include "gui/shell/ConsoleMain.h"
+#include "gui/shell/ConsoleShell.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
-#include "BlockListDialog.h"
 #include "Control.h"
 #include "RecordingPrompt.h"
 #include "TempDatabase.h"
-#include "WhiteListDialog.h"
-#include "console/Keys.h"
+#include "core/console/Keys.h"
+#include "gui/dialogs/BlockListDialog.h"
+#include "gui/dialogs/WhiteListDialog.h"
 
 #include <QGroupBox>
 #include <QLabel>

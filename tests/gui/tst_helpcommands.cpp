@@ -1,7 +1,7 @@
-#include "AboutDialog.h"
-#include "HelpCommands.h"
-#include "MainMenus.h"
 #include "RecordingPrompt.h"
+#include "gui/commands/HelpCommands.h"
+#include "gui/commands/MainMenus.h"
+#include "gui/dialogs/AboutDialog.h"
 
 #include <QAction>
 #include <QDesktopServices>

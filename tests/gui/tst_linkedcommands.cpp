@@ -1,16 +1,16 @@
 #include "ClientInbox.h"
 #include "Control.h"
 #include "LinkHarness.h"
-#include "MainMenus.h"
-#include "MainWindow.h"
-#include "PolicyMenuCommands.h"
 #include "PolicyRows.h"
 #include "RecordingPrompt.h"
-#include "ServiceMenuCommands.h"
 #include "SimulatedClient.h"
-#include "console/SystemListModel.h"
-#include "link/ServiceCommands.h"
-#include "startup/ConsoleServices.h"
+#include "core/console/SystemListModel.h"
+#include "core/link/ServiceCommands.h"
+#include "core/startup/ConsoleServices.h"
+#include "gui/commands/MainMenus.h"
+#include "gui/commands/PolicyMenuCommands.h"
+#include "gui/commands/ServiceMenuCommands.h"
+#include "gui/mainwindow/MainWindow.h"
 
 #include <QAction>
 #include <QDialog>

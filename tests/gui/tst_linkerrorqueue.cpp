@@ -1,5 +1,5 @@
-#include "LinkErrorQueue.h"
 #include "RecordingPrompt.h"
+#include "gui/shell/LinkErrorQueue.h"
 
 #include <QTest>
 

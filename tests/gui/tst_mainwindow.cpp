@@ -1,12 +1,12 @@
-#include "CommandStates.h"
-#include "ConsoleSelection.h"
 #include "ConsoleWindow.h"
-#include "MainMenus.h"
-#include "MainToolBar.h"
-#include "PolicyMenuCommands.h"
-#include "PropertiesDialog.h"
-#include "console/DragKeys.h"
-#include "console/NodeRoles.h"
+#include "core/console/DragKeys.h"
+#include "core/console/NodeRoles.h"
+#include "gui/commands/MainMenus.h"
+#include "gui/commands/PolicyMenuCommands.h"
+#include "gui/common/ConsoleSelection.h"
+#include "gui/dialogs/PropertiesDialog.h"
+#include "gui/mainwindow/CommandStates.h"
+#include "gui/mainwindow/MainToolBar.h"
 
 #include <QAction>
 #include <QGroupBox>

@@ -1,9 +1,9 @@
-#include "OptionsDialog.h"
 #include "RecordingPrompt.h"
 #include "TempDatabase.h"
-#include "console/Keys.h"
-#include "platform/AutoStartSwitch.h"
-#include "platform/TraySwitch.h"
+#include "core/console/Keys.h"
+#include "core/platform/AutoStartSwitch.h"
+#include "core/platform/TraySwitch.h"
+#include "gui/dialogs/OptionsDialog.h"
 #include "protocol/Fields.h"
 
 #include <QCheckBox>

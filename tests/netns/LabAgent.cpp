@@ -1,13 +1,18 @@
 #include "LabAgent.h"
 
+#include "LabConsole.h"
 #include "NetLab.h"
-#include "console/Keys.h"
+#include "core/console/Keys.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTest>
 
-LabAgent::LabAgent(quint16 consolePort)
-    : m_console(NetLab::kLan + QLatin1Char(':') + QString::number(consolePort)) {
+LabAgent::LabAgent(const NetLab& lab, quint16 consolePort)
+    : m_lab(lab)
+    , m_console(NetLab::kLan + QLatin1Char(':') + QString::number(consolePort))
+    , m_files(NetLab::sharedTempTemplate(QStringLiteral("agent")))
+    , m_statePath(m_files.filePath(QStringLiteral("state"))) {
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.setStandardOutputFile(QProcess::nullDevice());
     QObject::connect(&m_process, &QProcess::readyReadStandardError,
@@ -28,23 +33,47 @@ QString LabAgent::systemKey() {
     return kestrava::Keys::Make_System_Key(QString::fromLatin1(kIdentifier), QString::fromLatin1(kName));
 }
 
+void LabAgent::setConfig(const QByteArray& text) {
+    m_config = text;
+    QFile file(m_files.filePath(QStringLiteral("agent.conf")));
+    if (text.isEmpty())
+        file.remove();
+    else if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        qWarning() << "cannot write" << file.fileName();
+}
+
+QByteArray LabAgent::status() const {
+    return m_lab.inPc(program() + QStringLiteral(" --status --state-dir ") + m_statePath);
+}
+
 bool LabAgent::start() {
     m_log += "--- started\n";
-    // `ip netns exec` replaces itself with the agent: the process is the agent's own.
-    const QStringList arguments{QStringLiteral("netns"),
-                                QStringLiteral("exec"),
-                                NetLab::pcName(),
-                                program(),
-                                QStringLiteral("--console"),
-                                m_console,
-                                QStringLiteral("--identifier"),
-                                QString::fromLatin1(kIdentifier),
-                                QStringLiteral("--name"),
-                                QString::fromLatin1(kName),
-                                QStringLiteral("--state-dir"),
-                                m_state.path()};
-    m_process.start(QStringLiteral("ip"), arguments + m_extraArguments);
-    return m_process.waitForStarted(5000);
+    QStringList arguments{QStringLiteral("--console"),    m_console,
+                          QStringLiteral("--identifier"), QString::fromLatin1(kIdentifier),
+                          QStringLiteral("--name"),       QString::fromLatin1(kName),
+                          QStringLiteral("--state-dir"),  m_statePath};
+    if (!m_config.isEmpty())
+        arguments << QStringLiteral("--config") << m_files.filePath(QStringLiteral("agent.conf"));
+    return m_lab.startInPcAs(m_process, program(), arguments + m_extraArguments, 0);
+}
+
+bool LabAgent::runConnected(const LabConsole& console, const QByteArray& config, const QString& code,
+                            bool restart) {
+    if (restart || config != m_config) {
+        stop();
+        setConfig(config);
+    }
+    if (isRunning())
+        return console.isConnected(systemKey());
+    const qsizetype mark = console.reports().size();
+    return start() &&
+           QTest::qWaitFor(
+               [&] {
+                   return !isRunning() ||
+                          (console.isConnected(systemKey()) && console.reports().indexOf(code, mark) >= 0);
+               },
+               60000) &&
+           isRunning();
 }
 
 void LabAgent::stop() {
@@ -61,4 +90,8 @@ bool LabAgent::waitForExit(int timeoutMs) {
     const bool ended = QTest::qWaitFor([this] { return !isRunning(); }, timeoutMs);
     m_log += m_process.readAllStandardError();
     return ended;
+}
+
+qint64 LabAgent::pid() const {
+    return NetLab::programPid(m_process);
 }

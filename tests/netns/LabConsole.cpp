@@ -1,16 +1,17 @@
 #include "LabConsole.h"
 
-#include "console/Keys.h"
-#include "console/TreeLoader.h"
-#include "lists/GroupProgramList.h"
-#include "lists/GroupUrlList.h"
-#include "lists/ProgramCatalogue.h"
-#include "lists/UrlCatalogue.h"
-#include "options/OptionsModel.h"
-#include "options/SecureLinkSettings.h"
-#include "platform/AutoStartSwitch.h"
-#include "platform/TraySwitch.h"
-#include "protocol/Messages.h"
+#include "GroupListEntry.h"
+#include "core/console/Keys.h"
+#include "core/console/TreeLoader.h"
+#include "core/lists/GroupProgramList.h"
+#include "core/lists/GroupUrlList.h"
+#include "core/lists/ProgramCatalogue.h"
+#include "core/lists/UrlCatalogue.h"
+#include "core/options/OptionsModel.h"
+#include "core/options/SecureLinkSettings.h"
+#include "core/platform/AutoStartSwitch.h"
+#include "core/platform/TraySwitch.h"
+#include "protocol/ShortOrders.h"
 
 #include <QDebug>
 #include <QTest>
@@ -19,18 +20,6 @@
 using namespace kestrava;
 
 namespace {
-
-template <typename CatalogueType, typename ListType>
-QString addToGroupList(Database& db, const QString& groupKey, const QString& entry) {
-    CatalogueType catalogue(db);
-    catalogue.load();
-    catalogue.add(entry);
-    ListType list(db);
-    list.setGroupKey(groupKey);
-    list.load();
-    list.moveTo({static_cast<int>(list.available().indexOf(entry))});
-    return list.keyToSendOnClose();
-}
 
 struct NoTray final : TraySwitch {
     bool isTrayIconVisible() const override { return false; }
@@ -69,8 +58,6 @@ LabConsole::LabConsole(const QDateTime& clockAt)
                          if (Messages::kindOf(MessageSender::Client, message) == MessageKind::StatusReport)
                              m_reports << Messages::payloadOf(message).left(2);
                      });
-    QObject::connect(&m_incoming, &IncomingMessages::identificationRefused,
-                     [this](const QString& line) { m_refusedIdentifications << line; });
     const auto report = [](const QString& message) { qWarning() << "console:" << message; };
     QObject::connect(&m_connections, &ConnectionManager::errorOccurred, report);
     QObject::connect(&m_incoming, &IncomingMessages::errorOccurred, report);
@@ -112,27 +99,30 @@ void LabConsole::blockProgram(const QString& name) {
 }
 
 void LabConsole::terminate(const QString& key) {
-    m_messenger.Enumerate_Childs_And_Send_Message(key, Messages::buildTerminate());
+    m_messenger.Enumerate_Childs_And_Send_Message(key, encodeBareOrder(MessageKind::Terminate));
 }
 
-void LabConsole::setControlledPort(int port) {
+void LabConsole::showNotifications() {
+    m_messenger.Enumerate_Childs_And_Send_Message(groupKey(), encodeBareOrder(MessageKind::MakeVisible));
+}
+
+ApplyResult LabConsole::applyOptions(const std::function<void(OptionsValues&)>& change) {
     NoTray tray;
     NoAutoStart autoStart;
     OptionsModel options(m_db, tray, autoStart, [this](const QString& message) {
         m_connections.Send_Data_To_All_Connected_Systems(message);
     });
     OptionsValues values = options.load();
-    values.ports.back() = port;
-    options.apply(values);
+    change(values);
+    return options.apply(values);
+}
+
+void LabConsole::setControlledPort(int port) {
+    applyOptions([port](OptionsValues& values) { values.ports.back() = port; });
 }
 
 void LabConsole::setSecureOnly(bool on) {
-    NoTray tray;
-    NoAutoStart autoStart;
-    OptionsModel options(m_db, tray, autoStart, [](const QString&) {});
-    OptionsValues values = options.load();
-    values.secureOnly = on;
-    if (options.apply(values).secureOnlyChanged) {
+    if (applyOptions([on](OptionsValues& values) { values.secureOnly = on; }).secureOnlyChanged) {
         if (const QString failure = m_secure.setSecureOnly(on); !failure.isEmpty())
             qWarning() << "console:" << failure;
     }

@@ -1,16 +1,17 @@
 #pragma once
 
-#include "console/SystemTree.h"
-#include "link/ConnectionManager.h"
-#include "link/IncomingMessages.h"
-#include "link/Messenger.h"
-#include "link/SecureListener.h"
-#include "policy/PolicyCommands.h"
-#include "policy/PolicyTarget.h"
-#include "startup/Clock.h"
-#include "store/Database.h"
+#include "core/console/SystemTree.h"
+#include "core/link/ConnectionManager.h"
+#include "core/link/IncomingMessages.h"
+#include "core/link/Messenger.h"
+#include "core/link/SecureListener.h"
+#include "core/options/OptionsModel.h"
+#include "core/policy/PolicyCommands.h"
+#include "core/startup/Clock.h"
+#include "core/store/Database.h"
 
 #include <QTemporaryDir>
+#include <functional>
 
 // The console's core in this process over a fresh database, its clock standing still: new systems join
 // the group "Lab", whose policy, lists and the settings are changed the way the console's windows do.
@@ -29,23 +30,16 @@ public:
     bool listenSecure() { return m_secure.isListening() || m_secure.listen(kPort + 1); }
     const kestrava::TlsIdentity& identity() const { return m_secure.identity(); }
     const kestrava::SecureListener& secure() const { return m_secure; }
-    // As a console without an authenticated port: connections to it are refused.
-    void stopListeningSecure() { m_secure.close(); }
     // Closes the listener and every connection, as when the console ends.
     void stopListening() {
         m_secure.close();
         m_connections.Close_All_Sockets();
     }
 
-    kestrava::Database& db() { return m_db; }
-    kestrava::FixedClock& clock() { return m_clock; }
-    kestrava::Messenger& messenger() { return m_messenger; }
     QString groupKey() const;
-    kestrava::PolicyTarget groupTarget() const { return {groupKey(), QString::fromLatin1(kGroup), {}, {}}; }
 
     bool isConnected(const QString& systemKey) const;
-    // Every status code that client services reported ("IN", "TF" ...), oldest first. The tree shows
-    // only the last one, and two reports can arrive between two looks at it.
+    // Every status code reported ("IN", "TF" ...), oldest first (the tree shows only the last one).
     const QStringList& reports() const { return m_reports; }
     // Whether code is reported after the first mark reports, waiting at most timeoutMs for it.
     bool waitForReport(qsizetype mark, const QString& code, int timeoutMs = 15000) const;
@@ -58,14 +52,16 @@ public:
     void blockProgram(const QString& name);
     // The "Other" controlled protocol's port, sent to every connected system; 0 for none.
     void setControlledPort(int port);
-    // "Accept client services only over the authenticated link" applied as Options does: on closes the
-    // plain port, off opens it again.
+    // "Accept client services only over the authenticated link" applied as Options does.
     void setSecureOnly(bool on);
-    // One line for each identification refused because its connection did not prove the pinned key.
-    const QStringList& refusedIdentifications() const { return m_refusedIdentifications; }
     void terminate(const QString& key);
+    // "V": the group's systems show their notifications to users.
+    void showNotifications();
 
 private:
+    // Applied as the Options window does, after change.
+    kestrava::ApplyResult applyOptions(const std::function<void(kestrava::OptionsValues&)>& change);
+
     QTemporaryDir m_dir;
     kestrava::Database m_db;
     kestrava::FixedClock m_clock;
@@ -76,5 +72,4 @@ private:
     kestrava::IncomingMessages m_incoming;
     kestrava::PolicyCommands m_policy;
     QStringList m_reports;
-    QStringList m_refusedIdentifications;
 };

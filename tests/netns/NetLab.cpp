@@ -1,34 +1,27 @@
 #include "NetLab.h"
 
+#include "HostCommands.h"
+#include "LabComputer.h"
+#include "LabNetwork.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QRegularExpression>
-#include <QStandardPaths>
+#include <QNetworkDatagram>
 #include <QTcpSocket>
 #include <QTest>
+#include <QUdpSocket>
 #include <csignal>
 #include <fcntl.h>
-#include <grp.h>
 #include <sched.h>
 #include <unistd.h>
 
 namespace {
 
-const QString kEtcNetns = QStringLiteral("/etc/netns/");
-constexpr int kToolWaitMs = 20000;
+const QString kPrograms = QStringLiteral("/tmp/kvl-programs");
 
 QString S(const char* text) {
     return QString::fromLatin1(text);
-}
-
-QString findTool(const QString& name) {
-    // Not every PATH names the sbin folders.
-    QString path = QStandardPaths::findExecutable(name);
-    if (path.isEmpty())
-        path = QStandardPaths::findExecutable(name, {S("/usr/sbin"), S("/sbin")});
-    return path;
 }
 
 } // namespace
@@ -41,22 +34,27 @@ QString NetLab::pcName() {
     return QStringLiteral("kvl-%1-pc").arg(::getpid());
 }
 
+QString NetLab::sharedTempTemplate(const QString& purpose) {
+    return S("/var/tmp/kvl-%1-%2-XXXXXX").arg(::getpid()).arg(purpose);
+}
+
 QString NetLab::enterLan() {
     if (::geteuid() != 0)
         return S("the network lab needs root (network namespaces and nftables)");
     for (const char* tool : {"ip", "nft", "dnsmasq"})
-        if (findTool(S(tool)).isEmpty())
+        if (HostCommands::find(S(tool)).isEmpty())
             return S("the network lab needs '%1' (packages iproute2, nftables, dnsmasq-base)").arg(S(tool));
     removeLeftovers();
-    if (const QString failed = runAll({S("ip netns add ") + lanName()}); !failed.isEmpty())
+    if (const QString failed = HostCommands::run(S("ip"), {S("netns"), S("add"), lanName()});
+        !failed.isEmpty())
         return S("cannot create a network namespace: ") + failed;
     // Only the calling thread changes namespace: this must happen while it is the only one.
-    const int fd = ::open(QFile::encodeName(namespaceFile(lanName())).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(QFile::encodeName(S("/run/netns/") + lanName()).constData(), O_RDONLY | O_CLOEXEC);
     const bool joined = fd >= 0 && ::setns(fd, CLONE_NEWNET) == 0;
     if (fd >= 0)
         ::close(fd);
     if (!joined) {
-        removeNamespace(lanName());
+        LabNetwork::removeNamespace(lanName());
         return S("cannot join the lab's network namespace");
     }
     return {};
@@ -69,12 +67,15 @@ NetLab::NetLab(const QString& unavailable)
 }
 
 NetLab::~NetLab() {
+    // Every process of the pc ends with its PID 1.
+    m_pc.terminate();
+    if (!m_pc.waitForFinished(5000))
+        m_pc.kill();
     m_dns.kill();
     m_dns.waitForFinished(3000);
     // Whatever else still runs there ends with the namespaces.
     for (const QString& name : {pcName(), lanName()})
-        removeNamespace(name);
-    QDir(kEtcNetns + pcName()).removeRecursively();
+        LabNetwork::removeNamespace(name);
 }
 
 bool NetLab::build() {
@@ -88,7 +89,7 @@ bool NetLab::build() {
                         S("-6 addr add %1/64 dev kvl-lan nodad").arg(kLan6),
                         S("link set kvl-lan up"),
                         S("-6 addr add %1/128 dev lo nodad").arg(kWeb6)};
-    for (const QString& address : {kWeb, kAllowedWeb, kOtherWeb, kDns})
+    for (const QString& address : {kWeb, kAllowedWeb, kDns})
         lanSide << S("addr add %1/32 dev lo").arg(address);
     const QStringList pcSide{S("link set lo up"),
                              S("addr add %1/24 dev kvl-pc").arg(kPc),
@@ -96,30 +97,35 @@ bool NetLab::build() {
                              S("link set kvl-pc up"),
                              S("route add default via %1").arg(kLan),
                              S("-6 route add default via %1").arg(kLan6)};
-    QStringList commands{S("ip netns add ") + pc};
-    for (const QString& command : lanSide)
-        commands << S("ip -n %1 %2").arg(lanName(), command);
-    for (const QString& command : pcSide)
-        commands << S("ip -n %1 %2").arg(pc, command);
-    if (m_error = runAll(commands); !m_error.isEmpty())
+    m_error = HostCommands::run(S("ip"), {S("netns"), S("add"), pc});
+    for (const auto& [name, commands] : {std::pair(lanName(), lanSide), std::pair(pc, pcSide)})
+        if (m_error.isEmpty())
+            m_error = HostCommands::ipIn(name, commands);
+    if (!m_error.isEmpty())
         return false;
-    const QString etc = kEtcNetns + pc;
-    QFile resolv(etc + S("/resolv.conf"));
-    QFile hosts(etc + S("/hosts"));
-    if (!QDir().mkpath(etc) || !resolv.open(QIODevice::WriteOnly) || !hosts.open(QIODevice::WriteOnly) ||
-        resolv.write("nameserver " + kDns.toLatin1() + '\n') < 0 ||
-        hosts.write("127.0.0.1 localhost\n::1 localhost\n") < 0) {
-        m_error = S("cannot write ") + etc;
+    if (!LabComputer::writeEtc(m_files.path(), {kStudent, kStudent}, "nameserver " + kDns.toLatin1() + '\n',
+                               "127.0.0.1 localhost\n::1 localhost\n")) {
+        m_error = S("cannot write the pc's files in ") + m_files.path();
         return false;
     }
-    for (const QString& address : {kWeb, kAllowedWeb, kOtherWeb, kWeb6})
-        listen(address, 80);
-    listen(kLan, kLanProxyPort);
-    listen(kLanHost, kLanProxyPort);
+    if (!startPc())
+        return false;
+    for (const QString& address : {kWeb, kAllowedWeb, kWeb6})
+        listenTcp(address, 80);
+    listenTcp(kLan, kLanProxyPort);
+    listenTcp(kLanHost, kLanProxyPort);
     return m_error.isEmpty() && startUpstreamDns();
 }
 
-void NetLab::listen(const QString& address, quint16 port) {
+bool NetLab::startPc() {
+    m_launcher = QCoreApplication::applicationDirPath() + S("/kestrava-lab");
+    m_pcPid = LabComputer::startInit(m_pc, m_launcher, pcName(), m_files.path(), kStudent);
+    if (m_pcPid <= 0)
+        m_error = S("the pc's namespaces could not be made: ") + m_launcher + S(" ") + m_pc.errorString();
+    return m_pcPid > 0;
+}
+
+bool NetLab::listenTcp(const QString& address, quint16 port) {
     auto server = std::make_unique<QTcpServer>();
     // Taken and closed at once: a full queue of accepted connections would refuse the next probes.
     QObject::connect(server.get(), &QTcpServer::newConnection, [raw = server.get()] {
@@ -128,69 +134,100 @@ void NetLab::listen(const QString& address, quint16 port) {
             socket->deleteLater();
         }
     });
-    if (!server->listen(QHostAddress(address), port))
+    const bool listening = server->listen(QHostAddress(address), port);
+    if (!listening)
         m_error = S("cannot listen on %1 port %2: %3").arg(address).arg(port).arg(server->errorString());
     m_listeners.push_back(std::move(server));
+    return listening;
+}
+
+bool NetLab::echoUdp(const QString& address, quint16 port) {
+    auto socket = std::make_unique<QUdpSocket>();
+    QObject::connect(socket.get(), &QUdpSocket::readyRead, [raw = socket.get()] {
+        while (raw->hasPendingDatagrams()) {
+            // Sent from the bound address, without the arrival's interface that a reply datagram would name.
+            const QNetworkDatagram datagram = raw->receiveDatagram();
+            raw->writeDatagram(datagram.data(), datagram.senderAddress(), quint16(datagram.senderPort()));
+        }
+    });
+    const bool bound = socket->bind(QHostAddress(address), port);
+    if (!bound)
+        m_error = S("cannot bind UDP %1 port %2: %3").arg(address).arg(port).arg(socket->errorString());
+    m_listeners.push_back(std::move(socket));
+    return bound;
+}
+
+QByteArray NetLab::upstreamDnsLog() {
+    m_dnsLog += m_dns.readAll();
+    return m_dnsLog;
 }
 
 bool NetLab::startUpstreamDns() {
-    m_dns.setProcessChannelMode(QProcess::MergedChannels);
-    m_dns.start(findTool(S("dnsmasq")),
-                {S("--no-daemon"), S("--conf-file=/dev/null"), S("--no-resolv"), S("--no-hosts"),
-                 S("--pid-file="), S("--listen-address=") + kDns, S("--bind-interfaces"),
-                 S("--address=/allowed.test/") + kAllowedWeb, S("--address=/other.test/") + kOtherWeb});
-    QByteArray output;
-    const bool started = QTest::qWaitFor(
-        [&] {
-            output += m_dns.readAll();
-            return output.contains("started") || m_dns.state() == QProcess::NotRunning;
-        },
-        5000);
-    if (!started || m_dns.state() == QProcess::NotRunning) {
-        m_error = S("the upstream DNS did not start: ") + QString::fromLocal8Bit(output);
-        return false;
-    }
-    return true;
+    const QStringList options{S("--log-queries"), S("--address=/allowed.test/") + kAllowedWeb};
+    if (!LabNetwork::startDns(m_dns, lanName(), {kDns}, options, m_dnsLog))
+        m_error = S("the upstream DNS did not start: ") + QString::fromLocal8Bit(m_dnsLog);
+    return m_error.isEmpty();
 }
 
 bool NetLab::probe(const QString& host, quint16 port, int timeoutMs) const {
+    return waitedProbe({S("--probe"), host, QString::number(port), QString::number(timeoutMs)}, timeoutMs) ==
+           0;
+}
+
+bool NetLab::probeUdp(const QString& host, quint16 port, quint16 sourcePort, int timeoutMs) const {
+    return waitedProbe({S("--probe-udp"), host, QString::number(port), QString::number(timeoutMs),
+                        QString::number(sourcePort)},
+                       timeoutMs) == 0;
+}
+
+int NetLab::waitedProbe(const QStringList& arguments, int timeoutMs) const {
     QProcess probe;
-    probe.start(S("ip"), {S("netns"), S("exec"), pcName(), QCoreApplication::applicationFilePath(),
-                          S("--probe"), host, QString::number(port), QString::number(timeoutMs)});
+    probe.start(m_launcher, LabComputer::enterArguments(m_pcPid, 0, kStudentProcesses,
+                                                        QStringList{QCoreApplication::applicationFilePath()} +
+                                                            arguments));
     // The event loop goes on meanwhile: the console keeps talking to the agent.
     if (!QTest::qWaitFor([&] { return probe.state() == QProcess::NotRunning; }, timeoutMs + 5000)) {
         probe.kill();
         probe.waitForFinished(1000);
-        return false;
+        return -1;
     }
-    return probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0;
+    return probe.exitStatus() == QProcess::NormalExit ? probe.exitCode() : -1;
+}
+
+QString NetLab::pcPath(const QString& path) const {
+    return S("/proc/%1/root").arg(m_pcPid) + path;
 }
 
 QString NetLab::copyOfSleep(const QString& name) const {
-    const QString path = m_programs.filePath(name);
-    QFile::setPermissions(m_programs.path(), QFile::permissions(m_programs.path()) | QFile::ExeOther);
-    QFile::copy(QStringLiteral("/bin/sleep"), path);
+    const QString path = kPrograms + QLatin1Char('/') + name;
+    QDir().mkpath(pcPath(kPrograms));
+    QFile::copy(S("/bin/sleep"), pcPath(path));
+    QFile::setPermissions(pcPath(path), QFile::permissions(S("/bin/sleep")) | QFile::ExeOther);
     return path;
 }
 
-bool NetLab::startInPcAs(QProcess& process, const QString& program, const QStringList& arguments,
-                         uid_t user) const {
-    const int pcNet = ::open(QFile::encodeName(namespaceFile(pcName())).constData(), O_RDONLY | O_CLOEXEC);
-    if (pcNet < 0)
-        return false;
-    process.setChildProcessModifier([pcNet, user] {
-        if (::setns(pcNet, CLONE_NEWNET) != 0 || ::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 ||
-            ::setuid(user) != 0)
-            ::_exit(126);
-    });
-    process.start(program, arguments);
-    const bool started = process.waitForStarted(5000);
-    ::close(pcNet);
-    return started;
+bool NetLab::startInPcAs(QProcess& process, const QString& program, const QStringList& arguments, uid_t user,
+                         long processes) const {
+    process.start(m_launcher,
+                  LabComputer::enterArguments(m_pcPid, user, processes, QStringList{program} + arguments));
+    return process.waitForStarted(5000);
 }
 
-QByteArray NetLab::inPc(const QString& command, bool* ok) const {
-    return run((S("ip netns exec ") + pcName() + QLatin1Char(' ') + command).split(QLatin1Char(' ')), ok);
+qint64 NetLab::programPid(const QProcess& process) {
+    const qint64 launcher = process.processId();
+    QFile children(S("/proc/%1/task/%1/children").arg(launcher));
+    return launcher > 0 && children.open(QIODevice::ReadOnly) ? children.readAll().trimmed().toLongLong() : 0;
+}
+
+QByteArray NetLab::inPc(const QString& command, bool* ok, uid_t user) const {
+    QStringList words = command.split(QLatin1Char(' '));
+    QByteArray output;
+    words.first() = HostCommands::find(words.first());
+    const QString failed = HostCommands::run(
+        m_launcher, LabComputer::enterArguments(m_pcPid, user, kStudentProcesses, words), &output);
+    if (ok)
+        *ok = failed.isEmpty();
+    return output;
 }
 
 QString NetLab::agentTable() const {
@@ -199,50 +236,19 @@ QString NetLab::agentTable() const {
     return ok ? QString::fromUtf8(table) : QString();
 }
 
-QString NetLab::runAll(const QStringList& commands) {
-    for (const QString& command : commands) {
-        QByteArray errors;
-        bool ok = false;
-        run(command.split(QLatin1Char(' ')), &ok, &errors);
-        if (!ok)
-            return command + S(": ") + QString::fromLocal8Bit(errors).trimmed();
-    }
-    return {};
-}
-
-QByteArray NetLab::run(const QStringList& command, bool* ok, QByteArray* errors) {
-    QProcess process;
-    process.start(findTool(command.first()), command.mid(1));
-    const bool finished = process.waitForFinished(kToolWaitMs);
-    if (!finished)
-        process.kill();
-    if (ok)
-        *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    if (errors)
-        *errors = process.readAllStandardError();
-    return process.readAllStandardOutput();
-}
-
-void NetLab::removeNamespace(const QString& name) {
-    // Whatever still runs there (an agent, its dnsmasq, a test program) would keep it alive.
-    const QByteArray pids = run({S("ip"), S("netns"), S("pids"), name});
-    for (const QByteArray& pid : pids.split('\n')) {
-        const int number = pid.trimmed().toInt();
-        if (number > 0 && number != ::getpid())
-            ::kill(number, SIGKILL);
-    }
-    run({S("ip"), S("netns"), S("delete"), name});
-}
-
 void NetLab::removeLeftovers() {
-    static const QRegularExpression ours(S("^kvl-(\\d+)-(lan|pc)\\b"));
-    const QByteArray list = run({S("ip"), S("netns"), S("list")});
-    for (const QByteArray& line : list.split('\n')) {
-        const QRegularExpressionMatch match = ours.match(QString::fromLatin1(line));
-        if (!match.hasMatch() || QFileInfo::exists(S("/proc/") + match.captured(1)))
-            continue;
-        const QString name = S("kvl-%1-%2").arg(match.captured(1), match.captured(2));
-        removeNamespace(name);
-        QDir(kEtcNetns + name).removeRecursively();
-    }
+    // "kvl-<pid>-...", of a run whose process is gone.
+    const auto dead = [](const QString& name) {
+        const qint64 pid = name.section(QLatin1Char('-'), 1, 1).toLongLong();
+        return name.startsWith(S("kvl-")) && pid > 0 && !HostCommands::isAlive(pid);
+    };
+    const QDir shared(S("/var/tmp"));
+    for (const QString& name : shared.entryList({S("kvl-*")}, QDir::Dirs | QDir::NoDotAndDotDot))
+        if (dead(name))
+            QDir(shared.filePath(name)).removeRecursively();
+    QByteArray list;
+    HostCommands::run(S("ip"), {S("netns"), S("list")}, &list);
+    for (const QByteArray& line : list.split('\n'))
+        if (const QString name = QString::fromLatin1(line).section(QLatin1Char(' '), 0, 0); dead(name))
+            LabNetwork::removeNamespace(name);
 }

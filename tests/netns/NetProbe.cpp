@@ -1,12 +1,13 @@
 #include "NetProbe.h"
 
-#include <cerrno>
+#include "WebFetch.h"
+
+#include <QHostInfo>
+#include <QUdpSocket>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <netdb.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,24 +15,19 @@ namespace NetProbe {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using WebFetch::Clock;
 
-bool connectTo(const addrinfo& address, Clock::time_point deadline) {
-    const int fd =
-        ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.ai_protocol);
-    if (fd < 0)
-        return false;
-    bool connected = ::connect(fd, address.ai_addr, address.ai_addrlen) == 0;
-    if (!connected && errno == EINPROGRESS) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd waiting{fd, POLLOUT, 0};
-        int error = 0;
-        socklen_t length = sizeof error;
-        connected = left.count() > 0 && ::poll(&waiting, 1, static_cast<int>(left.count())) == 1 &&
-                    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
-    }
-    ::close(fd);
-    return connected;
+int udpEcho(const char* host, const char* port, int timeoutMs, int sourcePort) {
+    const QList<QHostAddress> found = QHostInfo::fromName(QString::fromLatin1(host)).addresses();
+    if (found.isEmpty())
+        return 2;
+    const QByteArray sent = "kestrava lab";
+    QUdpSocket socket;
+    const bool bound = sourcePort == 0 || socket.bind(QHostAddress::AnyIPv4, quint16(sourcePort));
+    socket.connectToHost(found.first(), quint16(std::atoi(port)));
+    const bool echoed = bound && socket.waitForConnected(timeoutMs) && socket.write(sent) == sent.size() &&
+                        socket.waitForReadyRead(timeoutMs) && socket.readAll() == sent;
+    return echoed ? 0 : 1;
 }
 
 } // namespace
@@ -47,17 +43,24 @@ int connectOnce(const char* host, const char* port, int timeoutMs) {
     bool connected = false;
     for (const addrinfo* address = found; address && !connected && Clock::now() < deadline;
          address = address->ai_next)
-        connected = connectTo(*address, deadline);
+        if (const int fd = WebFetch::connectBefore(*address, deadline); fd >= 0) {
+            ::close(fd);
+            connected = true;
+        }
     ::freeaddrinfo(found);
     return connected ? 0 : 1;
 }
 
 std::optional<int> runFromArguments(int argc, char** argv) {
-    if (argc != 5 || std::strcmp(argv[1], "--probe") != 0)
+    if (argc < 2)
         return std::nullopt;
     // A resolver that waits its default 5 s per try would outlast any time-out the caller sets.
     ::setenv("RES_OPTIONS", "timeout:1 attempts:2", 1);
-    return connectOnce(argv[2], argv[3], std::atoi(argv[4]));
+    if (argc == 5 && std::strcmp(argv[1], "--probe") == 0)
+        return connectOnce(argv[2], argv[3], std::atoi(argv[4]));
+    if (argc == 6 && std::strcmp(argv[1], "--probe-udp") == 0)
+        return udpEcho(argv[2], argv[3], std::atoi(argv[4]), std::atoi(argv[5]));
+    return std::nullopt;
 }
 
 } // namespace NetProbe

@@ -2,19 +2,12 @@
 #include "LabConsole.h"
 #include "NetLab.h"
 #include "tls/Fingerprint.h"
-#include "tls/TlsIdentity.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSslServer>
 #include <memory>
 #include <sys/stat.h>
 
 using namespace kestrava;
-
-namespace {
-constexpr quint16 kHttp = 80;
-} // namespace
 
 // kestrava-agent in the pc namespace of a NetLab with the console's key pinned, configured or at its
 // first contact: it speaks TLS to the console that holds that key and to no one else.
@@ -26,59 +19,48 @@ public:
 
 private slots:
     void initTestCase() {
-        if (!m_lab.unavailable().isEmpty())
-            QSKIP(qPrintable(m_lab.unavailable()));
-        QVERIFY2(m_lab.error().isEmpty(), qPrintable(m_lab.error()));
-        QVERIFY2(QFileInfo(LabAgent::program()).isExecutable(), qPrintable(LabAgent::program()));
-        m_impostor = TlsIdentity::loadOrCreate(m_keys.filePath(QStringLiteral("impostor.key")),
-                                               m_keys.filePath(QStringLiteral("impostor.crt")),
-                                               QStringLiteral("impostor"));
-        QVERIFY2(m_impostor.isValid(), qPrintable(m_impostor.error));
+        LAB_AGENT_READY(m_lab);
         m_console = std::make_unique<LabConsole>(QDateTime::currentDateTime());
         QVERIFY2(m_console->identity().isValid(), qPrintable(m_console->identity().error));
     }
 
     void cleanup() {
-        for (const auto* agent : {m_agent.get(), m_genuine.get(), m_firstUse.get()}) {
+        for (const auto* agent : {m_agent.get(), m_firstUse.get()}) {
             if (QTest::currentTestFailed() && agent)
                 qInfo().noquote() << "kestrava-agent's standard error:\n" << agent->log();
         }
         m_agent.reset();
     }
 
-    // Another key on the console's TLS port hears nothing but handshakes, the plain port nothing at all.
-    void impostorConsoleRefused() {
-        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-        configuration.setLocalCertificate(m_impostor.certificate);
-        configuration.setPrivateKey(m_impostor.key);
-        QSslServer impostor;
-        impostor.setSslConfiguration(configuration);
-        QVERIFY(impostor.listen(QHostAddress(NetLab::kLan), LabConsole::kPort + 1));
-        QTcpServer plain;
-        QVERIFY(plain.listen(QHostAddress(NetLab::kLan), LabConsole::kPort));
-        QByteArray received;
-        connect(&impostor, &QSslServer::startedEncryptionHandshake, this, [&](QSslSocket* peer) {
-            connect(peer, &QSslSocket::readyRead, this, [&received, peer] { received += peer->readAll(); });
-        });
-
-        m_agent = pinnedAgent(m_console->identity());
+    // Without a TLS port an agent that pinned nothing speaks plain.
+    void unpinnedAgentSpeaksPlain() {
+        QVERIFY(m_console->listen());
+        m_agent = std::make_unique<LabAgent>(m_lab, LabConsole::kPort);
         QVERIFY(m_agent->start());
-        QTRY_VERIFY_WITH_TIMEOUT(m_agent->log().count("refused the console") >= 2, 15000);
-        QVERIFY(m_agent->log().contains(Fingerprint::text(m_impostor.certificate).toLatin1()));
-        QCOMPARE(received, QByteArray());
-        QVERIFY(!plain.hasPendingConnections());
+        QTRY_VERIFY_WITH_TIMEOUT(m_console->isConnected(LabAgent::systemKey()), 30000);
+        QVERIFY(m_agent->log().contains("plain TCP to port"));
     }
 
-    // The console that holds the pinned key is reached on its authenticated port alone, and its orders
-    // are in force.
-    void pinnedConsoleEnforces() {
-        QVERIFY(m_console->listenSecure());
-        m_genuine = pinnedAgent(m_console->identity());
-        QVERIFY(m_genuine->start());
+    // With the option on, the plain port is closed.
+    void plainPortClosedBySecureOnly() {
+        QVERIFY(m_console->listen() && m_console->listenSecure());
+        QVERIFY(m_lab.probe(NetLab::kLan, LabConsole::kPort));
+        m_console->setSecureOnly(true);
+        QVERIFY(!m_lab.probe(NetLab::kLan, LabConsole::kPort));
+    }
+
+    // Left with its defaults, an agent pins the key of the console it reaches first, over TLS.
+    void firstContactPins() {
+        m_console = std::make_unique<LabConsole>(QDateTime::currentDateTime());
+        QVERIFY(m_console->listen() && m_console->listenSecure());
+        m_firstUse = std::make_unique<LabAgent>(m_lab, LabConsole::kPort);
+        QVERIFY(m_firstUse->start());
         QTRY_VERIFY_WITH_TIMEOUT(m_console->isConnected(LabAgent::systemKey()), 30000);
-        QVERIFY(m_genuine->log().contains("over TLS"));
-        QVERIFY(m_console->setInternetReported(false));
-        QVERIFY(!m_lab.probe(NetLab::kWeb, kHttp));
+        QVERIFY(m_firstUse->log().contains("over TLS"));
+        QCOMPARE(pinOf(*m_firstUse), Fingerprint::text(m_console->identity().certificate));
+        struct stat status {};
+        QCOMPARE(::stat(qPrintable(pinPath(*m_firstUse)), &status), 0);
+        QCOMPARE(status.st_mode & 07777, 0600u);
     }
 
     // The console drops the agent: it comes back to the same running console with its session resumed.
@@ -89,58 +71,6 @@ private slots:
         QVERIFY(m_console->listenSecure());
         QTRY_VERIFY_WITH_TIMEOUT(m_console->isConnected(LabAgent::systemKey()), 30000);
         QCOMPARE(m_console->secure().handshakesResumed(), resumed + 1);
-    }
-
-    void impostorClientRefused_data() {
-        QTest::addColumn<bool>("overTls");
-        QTest::newRow("another key") << true;
-        QTest::newRow("the plain port") << false;
-    }
-
-    // The console took the genuine agent's key at its first identification: the same name with
-    // another key, or with none, is refused. Without a TLS port an agent that pinned nothing speaks plain.
-    void impostorClientRefused() {
-        QFETCH(bool, overTls);
-        m_genuine->stop();
-        QVERIFY(m_console->listen());
-        if (overTls)
-            QVERIFY(m_console->listenSecure());
-        else
-            m_console->stopListeningSecure();
-        const qsizetype mark = m_console->refusedIdentifications().size();
-        // A state folder of its own: a key of its own.
-        m_agent =
-            overTls ? pinnedAgent(m_console->identity()) : std::make_unique<LabAgent>(LabConsole::kPort);
-        QVERIFY(m_agent->start());
-        QTRY_VERIFY_WITH_TIMEOUT(m_console->refusedIdentifications().size() > mark, 30000);
-        QVERIFY(m_console->refusedIdentifications().constLast().contains(QLatin1String(LabAgent::kName)));
-        QVERIFY(!m_console->isConnected(LabAgent::systemKey()));
-        QCOMPARE(m_agent->log().contains("plain TCP to port"), !overTls);
-    }
-
-    // With the option on, the plain port is closed and the pinned agent comes back over TLS.
-    void plainPortClosedBySecureOnly() {
-        QVERIFY(m_genuine && m_console->listen() && m_console->listenSecure());
-        QVERIFY(m_lab.probe(NetLab::kLan, LabConsole::kPort));
-        m_console->setSecureOnly(true);
-        QVERIFY(!m_lab.probe(NetLab::kLan, LabConsole::kPort));
-        QVERIFY(m_genuine->start());
-        QTRY_VERIFY_WITH_TIMEOUT(m_console->isConnected(LabAgent::systemKey()), 30000);
-    }
-
-    // Left with its defaults, an agent pins the key of the console it reaches first, over TLS.
-    void firstContactPins() {
-        m_genuine.reset();
-        m_console = std::make_unique<LabConsole>(QDateTime::currentDateTime());
-        QVERIFY(m_console->listen() && m_console->listenSecure());
-        m_firstUse = std::make_unique<LabAgent>(LabConsole::kPort);
-        QVERIFY(m_firstUse->start());
-        QTRY_VERIFY_WITH_TIMEOUT(m_console->isConnected(LabAgent::systemKey()), 30000);
-        QVERIFY(m_firstUse->log().contains("over TLS"));
-        QCOMPARE(pinOf(*m_firstUse), Fingerprint::text(m_console->identity().certificate));
-        struct stat status {};
-        QCOMPARE(::stat(qPrintable(pinPath(*m_firstUse)), &status), 0);
-        QCOMPARE(status.st_mode & 07777, 0600u);
     }
 
     // A console with another key is refused at every attempt; the plain port hears nothing.
@@ -173,6 +103,20 @@ private slots:
         QCOMPARE(pinOf(*m_firstUse), Fingerprint::text(m_console->identity().certificate));
     }
 
+    // A pin given on its command line: the console holding that key is reached over TLS.
+    void configuredPinReached() {
+        m_firstUse->stop();
+        // A console that has not taken the other agent's key for this computer.
+        m_console = std::make_unique<LabConsole>(QDateTime::currentDateTime());
+        QVERIFY(m_console->listenSecure());
+        m_agent = std::make_unique<LabAgent>(m_lab, LabConsole::kPort);
+        m_agent->setExtraArguments(
+            {QStringLiteral("--console-fingerprint"), Fingerprint::text(m_console->identity().certificate)});
+        QVERIFY(m_agent->start());
+        QTRY_VERIFY_WITH_TIMEOUT(m_console->isConnected(LabAgent::systemKey()), 30000);
+        QVERIFY(m_agent->log().contains("over TLS"));
+    }
+
 private:
     static QString pinPath(const LabAgent& agent) {
         return agent.statePath() + QStringLiteral("/console.pin");
@@ -182,19 +126,8 @@ private:
         return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll().trimmed()) : QString();
     }
 
-    static std::unique_ptr<LabAgent> pinnedAgent(const TlsIdentity& console) {
-        auto agent = std::make_unique<LabAgent>(LabConsole::kPort);
-        agent->setExtraArguments(
-            {QStringLiteral("--console-fingerprint"), Fingerprint::text(console.certificate)});
-        return agent;
-    }
-
     NetLab& m_lab;
-    QTemporaryDir m_keys;
-    TlsIdentity m_impostor;
     std::unique_ptr<LabConsole> m_console;
-    // The one whose key the console took first; m_agent is each test's own.
-    std::unique_ptr<LabAgent> m_genuine;
     // Started without a fingerprint: it pins the console itself.
     std::unique_ptr<LabAgent> m_firstUse;
     std::unique_ptr<LabAgent> m_agent;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/Questions.h"
+#include "core/console/Questions.h"
 
 #include <QStringList>
 

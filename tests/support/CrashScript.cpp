@@ -1,18 +1,17 @@
 #include "CrashScript.h"
 
-#include "console/Keys.h"
-#include "console/TreeLoader.h"
-#include "lists/GroupProgramList.h"
-#include "lists/GroupUrlList.h"
-#include "lists/ProgramCatalogue.h"
-#include "lists/UrlCatalogue.h"
-#include "policy/ScheduleModel.h"
-#include "policy/TimerModel.h"
+#include "core/console/Keys.h"
+#include "core/console/TreeLoader.h"
+#include "core/lists/GroupProgramList.h"
+#include "core/lists/GroupUrlList.h"
+#include "core/lists/ProgramCatalogue.h"
+#include "core/lists/UrlCatalogue.h"
+#include "core/policy/ScheduleModel.h"
+#include "core/policy/TimerModel.h"
+#include "core/store/Database.h"
 #include "protocol/Fields.h"
-#include "protocol/Messages.h"
-#include "store/Database.h"
+#include "protocol/Identification.h"
 
-#include <QSqlQuery>
 #include <QSqlRecord>
 
 using namespace kestrava;
@@ -23,7 +22,7 @@ namespace {
 constexpr int kSecondsPerCommand = 61;
 
 QString identificationOf(const QString& identifier, const QString& name) {
-    return Messages::buildIdentification(identifier, name, QStringLiteral("1.4"));
+    return encodeIdentification({identifier, name, QStringLiteral("1.4")});
 }
 
 QList<int> someRows(std::mt19937& random, int size, int most) {
@@ -55,8 +54,6 @@ CrashScript::CrashScript(Database& db, quint32 seed)
     Load_Systems_Tree(m_db, m_tree);
 }
 
-CrashScript::~CrashScript() = default;
-
 void CrashScript::setUp() {
     for (int g = 1; g <= kGroups; ++g) {
         const TreeNode* group = m_manager.Add_New_Group();
@@ -83,28 +80,18 @@ int CrashScript::pick(int count) {
     return count <= 0 ? 0 : static_cast<int>(m_random() % static_cast<unsigned>(count));
 }
 
-QString CrashScript::randomGroupKey() {
-    std::vector<QString> groups;
-    for (const auto& child : m_tree.root()->children)
-        if (Keys::Is_Group_Key(child->key))
-            groups.push_back(child->key);
-    return groups.empty() ? QString()
-                          : groups[static_cast<std::size_t>(pick(static_cast<int>(groups.size())))];
-}
-
-TreeNode* CrashScript::randomSystem() {
-    std::vector<TreeNode*> systems;
+TreeNode* CrashScript::randomNode(bool group) {
+    std::vector<TreeNode*> nodes;
     for (TreeNode* node : m_tree.nodesInOrder())
-        if (Keys::Is_System_Key(node->key))
-            systems.push_back(node);
-    return systems.empty() ? nullptr
-                           : systems[static_cast<std::size_t>(pick(static_cast<int>(systems.size())))];
+        if (group ? Keys::Is_Group_Key(node->key) : Keys::Is_System_Key(node->key))
+            nodes.push_back(node);
+    return nodes[static_cast<std::size_t>(pick(static_cast<int>(nodes.size())))];
 }
 
 PolicyTarget CrashScript::randomTarget() {
     if (pick(2) == 0)
-        return {randomGroupKey(), {}, {}, {}};
-    const TreeNode* system = randomSystem();
+        return {randomNode(true)->key, {}, {}, {}};
+    const TreeNode* system = randomNode(false);
     PolicyTarget target;
     target.systemKey = system->key;
     target.systemName = system->text;
@@ -120,57 +107,39 @@ QString CrashScript::runNext() {
         --m_stormLeft;
         return identification();
     }
+    using Command = QString (CrashScript::*)();
+    // Each command below the number it is paired with; a storm of identifications above the last.
+    static constexpr std::pair<int, Command> kCommands[] = {
+        {25, &CrashScript::policy},         {40, &CrashScript::scheduleApply},
+        {50, &CrashScript::timerApply},     {65, &CrashScript::listMove},
+        {75, &CrashScript::systemsMove},    {80, &CrashScript::blankScreen},
+        {88, &CrashScript::catalogueChange}};
     const int what = pick(100);
-    if (what < 15)
-        return groupPolicy();
-    if (what < 25)
-        return systemPolicy();
-    if (what < 40)
-        return scheduleApply();
-    if (what < 50)
-        return timerApply();
-    if (what < 65)
-        return listMove();
-    if (what < 75)
-        return systemsMove();
-    if (what < 80)
-        return blankScreen();
-    if (what < 88)
-        return catalogueChange();
+    for (const auto& [below, command] : kCommands)
+        if (what < below)
+            return (this->*command)();
     m_stormLeft = 10 + pick(21);
     return identification();
 }
 
-QString CrashScript::groupPolicy() {
-    const QString key = randomGroupKey();
-    switch (pick(4)) {
-    case 0:
-        m_policy.setInternet(key, true);
-        return QStringLiteral("group internet on");
-    case 1:
-        m_policy.setInternet(key, false);
-        return QStringLiteral("group internet off");
-    case 2:
-        m_policy.clearInternetSettings(key);
-        return QStringLiteral("group clear");
-    default:
-        m_policy.setInternetSettingsToClients(key);
-        return QStringLiteral("group settings to clients");
-    }
-}
-
-QString CrashScript::systemPolicy() {
-    const QString key = randomSystem()->key;
+// The last choice takes the branch only a group or only a system has.
+QString CrashScript::policy() {
+    const PolicyTarget target = randomTarget();
+    const bool group = target.systemKey.isEmpty();
+    const QString key = group ? target.groupKey : target.systemKey;
     switch (pick(3)) {
     case 0:
         m_policy.setInternet(key, pick(2) == 0);
-        return QStringLiteral("system internet");
+        return QStringLiteral("internet");
     case 1:
         m_policy.clearInternetSettings(key);
-        return QStringLiteral("system clear");
+        return QStringLiteral("clear");
     default:
-        m_policy.inheritGroupInternetSettings(key);
-        return QStringLiteral("system inherits");
+        if (group)
+            m_policy.setInternetSettingsToClients(key);
+        else
+            m_policy.inheritGroupInternetSettings(key);
+        return QStringLiteral("settings to clients or inherits");
     }
 }
 
@@ -205,12 +174,9 @@ QString CrashScript::timerApply() {
 }
 
 QString CrashScript::listMove() {
-    std::unique_ptr<GroupList> list;
-    if (pick(2) == 0)
-        list = std::make_unique<GroupUrlList>(m_db);
-    else
-        list = std::make_unique<GroupProgramList>(m_db);
-    list->setGroupKey(randomGroupKey());
+    const std::unique_ptr<GroupList> list = pick(2) == 0 ? std::unique_ptr<GroupList>(new GroupUrlList(m_db))
+                                                         : std::make_unique<GroupProgramList>(m_db);
+    list->setGroupKey(randomNode(true)->key);
     list->load();
     if (pick(3) == 0 && !list->listed().isEmpty()) {
         list->moveBack(someRows(m_random, static_cast<int>(list->listed().size()), 20));
@@ -221,30 +187,24 @@ QString CrashScript::listMove() {
 }
 
 QString CrashScript::systemsMove() {
-    const QString originKey = pick(4) == 0 ? Keys::rootKey() : randomGroupKey();
-    const TreeNode* origin = m_tree.Get_Node_Index_From_Key(originKey);
+    const TreeNode* origin = pick(4) == 0 ? m_tree.root() : randomNode(true);
     QStringList keys;
     for (const auto& child : origin->children)
         if (Keys::Is_System_Key(child->key) && pick(4) == 0)
             keys << child->key;
-    const QString targetKey = pick(5) == 0 ? Keys::rootKey() : randomGroupKey();
-    m_manager.Move_Selected_Systems(m_tree.Get_Node_Index_From_Key(targetKey), origin, keys);
+    m_manager.Move_Selected_Systems(pick(5) == 0 ? m_tree.root() : randomNode(true), origin, keys);
     return QStringLiteral("systems move");
 }
 
 QString CrashScript::blankScreen() {
-    const QString key = pick(2) == 0 ? randomGroupKey() : randomSystem()->key;
-    m_service.blankScreen(key, pick(2) == 0);
+    m_service.blankScreen(randomNode(pick(2) == 0)->key, pick(2) == 0);
     return QStringLiteral("blank screen");
 }
 
 QString CrashScript::catalogueChange() {
-    std::unique_ptr<Catalogue> catalogue;
     const bool urls = pick(2) == 0;
-    if (urls)
-        catalogue = std::make_unique<UrlCatalogue>(m_db);
-    else
-        catalogue = std::make_unique<ProgramCatalogue>(m_db);
+    const std::unique_ptr<Catalogue> catalogue =
+        urls ? std::unique_ptr<Catalogue>(new UrlCatalogue(m_db)) : std::make_unique<ProgramCatalogue>(m_db);
     catalogue->load();
     if (pick(2) == 0) {
         catalogue->removeRows(someRows(m_random, catalogue->count(), 5));
@@ -257,7 +217,7 @@ QString CrashScript::catalogueChange() {
 
 QString CrashScript::identification() {
     if (pick(3) == 0) {
-        const TreeNode* known = randomSystem();
+        const TreeNode* known = randomNode(false);
         m_incoming.handleMessage(0, identificationOf(Get_Field(known->key, 1), Get_Field(known->key, 2)));
         return QStringLiteral("identification, known");
     }
@@ -268,26 +228,14 @@ QString CrashScript::identification() {
 }
 
 QString CrashScript::dump(Database& db) {
-    static const QStringList tables = {
-        QStringLiteral("SELECT * FROM Settings_Table ORDER BY rowid"),
-        QStringLiteral("SELECT * FROM Group_Table ORDER BY rowid"),
-        QStringLiteral("SELECT * FROM System_Table ORDER BY rowid"),
-        QStringLiteral("SELECT * FROM Group_Scheduler_Table ORDER BY rowid"),
-        QStringLiteral("SELECT * FROM System_Scheduler_Table ORDER BY rowid"),
-        QStringLiteral("SELECT * FROM DNS_Lookup_Table ORDER BY rowid"),
-        QStringLiteral("SELECT * FROM Group_URL_Table ORDER BY rowid"),
-        QStringLiteral("SELECT * FROM Program_Table ORDER BY rowid"),
-        QStringLiteral("SELECT * FROM Group_Program_Table ORDER BY rowid"),
-        QStringLiteral("SELECT * FROM sqlite_sequence ORDER BY name"),
-    };
     QString text;
-    for (const QString& sql : tables) {
-        text += sql + QLatin1Char('\n');
-        QSqlQuery rows = db.exec(sql);
-        while (rows.next()) {
-            const QSqlRecord record = rows.record();
-            for (int i = 0; i < record.count(); ++i)
-                text += rows.value(i).toString() + QLatin1Char('|');
+    for (const QSqlRecord& table :
+         db.rows(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"))) {
+        text += table.value(0).toString() + QLatin1Char('\n');
+        for (const QSqlRecord& row :
+             db.rows(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(table.value(0).toString()))) {
+            for (int i = 0; i < row.count(); ++i)
+                text += row.value(i).toString() + QLatin1Char('|');
             text += QLatin1Char('\n');
         }
     }
@@ -295,9 +243,5 @@ QString CrashScript::dump(Database& db) {
 }
 
 QString CrashScript::integrity(Database& db) {
-    QStringList lines;
-    QSqlQuery rows = db.exec(QStringLiteral("PRAGMA integrity_check"));
-    while (rows.next())
-        lines << rows.value(0).toString();
-    return lines.join(QLatin1Char('\n'));
+    return db.scalar(QStringLiteral("PRAGMA integrity_check")).toString();
 }

@@ -1,19 +1,17 @@
 #pragma once
 
-#include "console/Questions.h"
-#include "console/SystemListModel.h"
-#include "console/SystemTree.h"
-#include "link/ConnectionManager.h"
-#include "link/IncomingMessages.h"
-#include "link/Messenger.h"
-#include "link/ServiceCommands.h"
-#include "management/GroupSystemManager.h"
-#include "policy/PolicyCommands.h"
-#include "policy/PolicyTarget.h"
-#include "startup/Clock.h"
+#include "AnsweringQuestions.h"
+#include "core/console/SystemListModel.h"
+#include "core/console/SystemTree.h"
+#include "core/link/ConnectionManager.h"
+#include "core/link/IncomingMessages.h"
+#include "core/link/Messenger.h"
+#include "core/link/ServiceCommands.h"
+#include "core/management/GroupSystemManager.h"
+#include "core/policy/PolicyCommands.h"
+#include "core/policy/PolicyTarget.h"
+#include "core/startup/Clock.h"
 
-#include <QString>
-#include <QStringList>
 #include <random>
 
 // A site of groups and systems and a reproducible series of the console's own commands on it: group-wide
@@ -29,13 +27,11 @@ public:
 
     // db: an open factory database.
     CrashScript(kestrava::Database& db, quint32 seed);
-    ~CrashScript();
 
     // Writes the starting site, as commands of the console would.
     void setUp();
     // Runs the next command of the series; returns its name.
     QString runNext();
-    int commandsRun() const { return m_count; }
     // Failures that the link reported instead of throwing them.
     const QStringList& errors() const { return m_errors; }
 
@@ -45,19 +41,11 @@ public:
     static QString integrity(kestrava::Database& db);
 
 private:
-    class Answers final : public kestrava::Questions {
-    public:
-        void inform(const QString&) override {}
-        bool confirm(const QString&) override { return true; }
-    };
-
     int pick(int count);
-    QString randomGroupKey();
-    kestrava::TreeNode* randomSystem();
+    kestrava::TreeNode* randomNode(bool group);
     kestrava::PolicyTarget randomTarget();
 
-    QString groupPolicy();
-    QString systemPolicy();
+    QString policy();
     QString scheduleApply();
     QString timerApply();
     QString listMove();
@@ -71,7 +59,7 @@ private:
     kestrava::FixedClock m_clock;
     kestrava::SystemTree m_tree;
     kestrava::SystemListModel m_list;
-    Answers m_answers;
+    AnsweringQuestions m_answers{true};
     kestrava::ConnectionManager m_connections;
     kestrava::Messenger m_messenger;
     kestrava::IncomingMessages m_incoming;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "LinkHarness.h"
-#include "policy/PolicyTarget.h"
+#include "core/policy/PolicyTarget.h"
 
 #include <QString>
 #include <QStringList>

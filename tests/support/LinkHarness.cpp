@@ -1,7 +1,7 @@
 #include "LinkHarness.h"
 
 #include "SimulatedClient.h"
-#include "console/TreeLoader.h"
+#include "core/console/TreeLoader.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "TempDatabase.h"
-#include "console/SystemTree.h"
-#include "link/ConnectionManager.h"
-#include "link/IncomingMessages.h"
-#include "link/Messenger.h"
-#include "startup/Clock.h"
+#include "core/console/SystemTree.h"
+#include "core/link/ConnectionManager.h"
+#include "core/link/IncomingMessages.h"
+#include "core/link/Messenger.h"
+#include "core/startup/Clock.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/AutoStartSwitch.h"
-#include "platform/TraySwitch.h"
+#include "core/platform/AutoStartSwitch.h"
+#include "core/platform/TraySwitch.h"
 
 // Stand-ins for the tray icon and the autostart entry that only remember what they were told.
 struct RememberedTray final : kestrava::TraySwitch {

@@ -1,6 +1,6 @@
 #include "PolicyRows.h"
 
-#include "console/Keys.h"
+#include "core/console/Keys.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>

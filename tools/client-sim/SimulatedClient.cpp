@@ -1,7 +1,9 @@
 #include "SimulatedClient.h"
 
 #include "protocol/Fields.h"
+#include "protocol/Identification.h"
 #include "protocol/Messages.h"
+#include "protocol/Requests.h"
 #include "protocol/WireCodec.h"
 
 #include <QHostAddress>
@@ -78,27 +80,27 @@ bool SimulatedClient::isConnected() const {
 
 void SimulatedClient::identify(const QString& identifier, const QString& computerName,
                                const QString& version) {
-    sendText(Messages::buildIdentification(identifier, computerName, version));
+    sendText(encodeIdentification({identifier, computerName, version}));
 }
 
 void SimulatedClient::reportStatus(const QString& code) {
-    sendText(Messages::buildStatusReport(code));
+    sendText(Messages::letterOf(MessageKind::StatusReport) + code);
 }
 
 void SimulatedClient::askSchedule() {
-    sendText(Messages::buildAskSchedule());
+    sendText(encodeRequest(Request::Schedule));
 }
 
 void SimulatedClient::askSettings() {
-    sendText(Messages::buildAskSettings());
+    sendText(encodeRequest(Request::Settings));
 }
 
 void SimulatedClient::askWhiteList() {
-    sendText(Messages::buildAskWhiteList());
+    sendText(encodeRequest(Request::WhiteList));
 }
 
 void SimulatedClient::askBlockList() {
-    sendText(Messages::buildAskBlockList());
+    sendText(encodeRequest(Request::BlockList));
 }
 
 void SimulatedClient::sendText(const QString& text) {

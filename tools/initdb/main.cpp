@@ -1,4 +1,4 @@
-#include "store/Database.h"
+#include "core/store/Database.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

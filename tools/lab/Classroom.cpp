@@ -110,6 +110,14 @@ QString Classroom::build() {
     const QString labProgram = m_scratch + QStringLiteral("/bin/kestrava-lab");
     if (!copyExecutable(QCoreApplication::applicationFilePath(), labProgram))
         return QStringLiteral("cannot copy the lab's program into ") + labProgram;
+    // The computers mount their own /tmp, where a build may lie: the agent runs from the scratch folder,
+    // with the notification helper it looks for beside itself.
+    const QString scratchAgent = m_scratch + QStringLiteral("/bin/kestrava-agent");
+    const QString notify = QStringLiteral("/kestrava-agent-notify");
+    if (!copyExecutable(agent, scratchAgent) ||
+        (QFileInfo::exists(m_programFolder + notify) &&
+         !copyExecutable(m_programFolder + notify, m_scratch + QStringLiteral("/bin") + notify)))
+        return QStringLiteral("cannot copy the agent into ") + scratchAgent;
 
     m_network = std::make_unique<LabNetwork>(labProgram);
     if (QString failed = m_network->build(); !failed.isEmpty())
@@ -126,7 +134,7 @@ QString Classroom::build() {
     for (int index = 1; index <= m_options.computers; ++index) {
         auto computer = std::make_unique<LabComputer>(
             index,
-            LabComputer::Setup{labProgram, agent, game,
+            LabComputer::Setup{labProgram, scratchAgent, game,
                                QStringLiteral("%1/pc-%2").arg(m_scratch).arg(index, 2, 10, QLatin1Char('0')),
                                m_console->fingerprint(), student});
         connect(

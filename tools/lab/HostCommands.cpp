@@ -40,6 +40,16 @@ QString run(const QString& tool, const QStringList& arguments, QByteArray* outpu
              errors.isEmpty() ? QStringLiteral("exit code %1").arg(process.exitCode()) : errors);
 }
 
+QString ipIn(const QString& name, const QStringList& commands) {
+    for (const QString& command : commands) {
+        if (QString failed = run(QStringLiteral("ip"),
+                                 QStringList{QStringLiteral("-n"), name} + command.split(QLatin1Char(' ')));
+            !failed.isEmpty())
+            return failed;
+    }
+    return {};
+}
+
 void endWithLab(QProcess& process) {
     // A session of its own: Ctrl-C in the lab's terminal is the lab's to handle, in order.
     process.setChildProcessModifier([] {

@@ -69,28 +69,33 @@ QString LabComputer::namespaceName() const {
     return LabNetwork::prefix() + name();
 }
 
-QString LabComputer::writeFiles() const {
-    const QString student = QStringLiteral("%1:x:%2:%3:Lab student:/tmp:/bin/sh\n")
+bool LabComputer::writeEtc(const QString& folder, Student student, const QByteArray& resolv,
+                           const QByteArray& hosts) {
+    const QString account = QStringLiteral("%1:x:%2:%3:Lab student:/tmp:/bin/sh\n")
                                 .arg(kStudent)
-                                .arg(m_setup.student.uid)
-                                .arg(m_setup.student.gid);
-    const QString group = QStringLiteral("%1:x:%2:\n").arg(kStudent).arg(m_setup.student.gid);
-    QByteArray resolv =
+                                .arg(student.uid)
+                                .arg(student.gid);
+    const QString group = QStringLiteral("%1:x:%2:\n").arg(kStudent).arg(student.gid);
+    return writeText(folder + QStringLiteral("/passwd"),
+                     readAll(QStringLiteral("/etc/passwd")) + account.toLatin1()) &&
+           writeText(folder + QStringLiteral("/group"),
+                     readAll(QStringLiteral("/etc/group")) + group.toLatin1()) &&
+           writeText(folder + QStringLiteral("/resolv.conf"), resolv) &&
+           writeText(folder + QStringLiteral("/hosts"), hosts);
+}
+
+QString LabComputer::writeFiles() const {
+    const QByteArray resolv =
         "nameserver " + LabNetwork::kDns.toLatin1() + "\nnameserver " + LabNetwork::kDns6.toLatin1() + '\n';
     const QByteArray hosts =
         QStringLiteral("127.0.0.1 localhost\n::1 localhost\n127.0.1.1 %1\n").arg(name()).toLatin1();
     const QString& folder = m_setup.folder;
     if (!QDir().mkpath(folder + QStringLiteral("/state")) ||
-        !writeText(folder + QStringLiteral("/passwd"),
-                   readAll(QStringLiteral("/etc/passwd")) + student.toLatin1()) ||
-        !writeText(folder + QStringLiteral("/group"),
-                   readAll(QStringLiteral("/etc/group")) + group.toLatin1()) ||
+        !writeEtc(folder, m_setup.student, resolv, hosts) ||
         !writeText(folder + QStringLiteral("/agent.conf"), QStringLiteral("[console]\nhost = %1\nport = %2\n")
                                                                .arg(LabNetwork::kConsole)
                                                                .arg(LabNetwork::kConsolePort)
                                                                .toLatin1()) ||
-        !writeText(folder + QStringLiteral("/resolv.conf"), resolv) ||
-        !writeText(folder + QStringLiteral("/hosts"), hosts) ||
         !QFile::copy(m_setup.gameProgram, folder + QStringLiteral("/labgame")))
         return QStringLiteral("cannot write the files of %1 in %2").arg(name(), folder);
     return {};
@@ -106,17 +111,9 @@ QString LabComputer::start() {
     qInfo().noquote() << "kestrava-lab: made the network namespace" << namespaceName();
     if (QString failed = LabNetwork::join(namespaceName(), m_index); !failed.isEmpty())
         return failed;
-    m_init.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    HostCommands::endWithLab(m_init);
-    m_init.start(QStringLiteral("ip"),
-                 {QStringLiteral("netns"), QStringLiteral("exec"), namespaceName(), m_setup.labProgram,
-                  QStringLiteral("--computer-init"), m_setup.folder});
-    QByteArray said;
-    while (!said.contains('\n') && m_init.waitForReadyRead(kStartWaitMs))
-        said += m_init.readAllStandardOutput();
-    if (!said.startsWith("pid "))
+    m_firstPid = startInit(m_init, m_setup.labProgram, namespaceName(), m_setup.folder, m_setup.student.uid);
+    if (m_firstPid <= 0)
         return QStringLiteral("%1 did not start").arg(name());
-    m_firstPid = said.mid(4).trimmed().toLongLong();
     m_pidNamespace = QFileInfo(QStringLiteral("/proc/%1/ns/pid").arg(m_firstPid)).symLinkTarget();
     if (!startAgent())
         return QStringLiteral("the agent of %1 did not start: %2").arg(name(), m_agent.errorString());
@@ -125,27 +122,31 @@ QString LabComputer::start() {
     return {};
 }
 
+qint64 LabComputer::startInit(QProcess& init, const QString& labProgram, const QString& networkNamespace,
+                              const QString& folder, uint student) {
+    init.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    HostCommands::endWithLab(init);
+    init.start(QStringLiteral("ip"),
+               {QStringLiteral("netns"), QStringLiteral("exec"), networkNamespace, labProgram,
+                QStringLiteral("--computer-init"), folder, QString::number(student)});
+    QByteArray said;
+    while (!said.contains('\n') && init.waitForReadyRead(kStartWaitMs))
+        said += init.readAllStandardOutput();
+    return said.startsWith("pid ") ? said.mid(4).trimmed().toLongLong() : 0;
+}
+
+QStringList LabComputer::enterArguments(qint64 firstPid, uint user, long processes,
+                                        const QStringList& command) {
+    return QStringList{QStringLiteral("--computer-enter"), QString::number(firstPid), QString::number(user),
+                       QString::number(processes)} +
+           command;
+}
+
 void LabComputer::startInside(QProcess& process, const QStringList& command, bool asStudent) const {
-    QStringList arguments{QStringLiteral("-t"), QString::number(m_firstPid), QStringLiteral("-m"),
-                          QStringLiteral("-p"), QStringLiteral("-n")};
-    QProcessEnvironment environment;
-    environment.insert(
-        QStringLiteral("PATH"),
-        QStringLiteral(
-            "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin:/usr/local/games:/usr/games"));
-    environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-    if (asStudent) {
-        arguments << QStringLiteral("-S") << QString::number(m_setup.student.uid) << QStringLiteral("-G")
-                  << QString::number(m_setup.student.gid);
-        environment.insert(QStringLiteral("HOME"), QStringLiteral("/tmp"));
-        environment.insert(QStringLiteral("USER"), kStudent);
-        environment.insert(QStringLiteral("LOGNAME"), kStudent);
-    }
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(QStringLiteral("/"));
     HostCommands::endWithLab(process);
-    process.start(HostCommands::find(QStringLiteral("nsenter")),
-                  arguments + QStringList{QStringLiteral("--")} + command);
+    // One uid is the student of every computer: a limit on processes would be the whole classroom's.
+    process.start(m_setup.labProgram,
+                  enterArguments(m_firstPid, asStudent ? m_setup.student.uid : 0, 0, command));
 }
 
 bool LabComputer::startAgent() {
@@ -162,7 +163,7 @@ bool LabComputer::startAgent() {
 }
 
 qint64 LabComputer::agentPid() const {
-    // nsenter forks the agent into the computer's PID namespace and waits for it.
+    // --computer-enter forks the agent into the computer's PID namespace and waits for it.
     const QByteArray children = readAll(QStringLiteral("/proc/%1/task/%1/children").arg(m_agent.processId()));
     return children.trimmed().split(' ').value(0).toLongLong();
 }

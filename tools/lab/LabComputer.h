@@ -29,6 +29,18 @@ public:
     };
 
     LabComputer(int index, Setup setup, QObject* parent = nullptr);
+
+    // `kestrava-lab --computer-init folder student` in the network namespace networkNamespace: the pid of
+    // the computer's first process as the machine sees it, or 0 when it did not start.
+    static qint64 startInit(QProcess& init, const QString& labProgram, const QString& networkNamespace,
+                            const QString& folder, uint student);
+    // The computer's /etc/passwd and /etc/group (the machine's with the student added), resolv.conf and
+    // hosts, written into folder; whether all were.
+    static bool writeEtc(const QString& folder, Student student, const QByteArray& resolv,
+                         const QByteArray& hosts);
+    // The arguments of kestrava-lab that run command in the computer whose first process is firstPid, as
+    // user (0: root), with at most processes processes (0: no limit).
+    static QStringList enterArguments(qint64 firstPid, uint user, long processes, const QStringList& command);
     ~LabComputer() override;
 
     QString name() const { return QStringLiteral("pc-%1").arg(m_index, 2, 10, QLatin1Char('0')); }

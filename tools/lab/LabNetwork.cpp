@@ -11,17 +11,6 @@ namespace {
 
 constexpr int kStartWaitMs = 10000;
 
-// "ip -n <namespace> <words>", one command per line of words.
-QString ipIn(const QString& name, const QStringList& commands) {
-    for (const QString& command : commands) {
-        if (QString failed = HostCommands::run(QStringLiteral("ip"), QStringList{QStringLiteral("-n"), name} +
-                                                                         command.split(QLatin1Char(' ')));
-            !failed.isEmpty())
-            return failed;
-    }
-    return {};
-}
-
 QString sysctlIn(const QString& name, const QStringList& settings) {
     for (const QString& setting : settings) {
         if (QString failed =
@@ -102,9 +91,9 @@ QString LabNetwork::build() {
                               QStringLiteral("link set wan up"),
                               QStringLiteral("route add default via 10.213.1.2"),
                               QStringLiteral("-6 route add default via fd00:213:1::2")};
-    if (QString failed = ipIn(lan, lanSide); !failed.isEmpty())
+    if (QString failed = HostCommands::ipIn(lan, lanSide); !failed.isEmpty())
         return failed;
-    if (QString failed = ipIn(internet, internetSide); !failed.isEmpty())
+    if (QString failed = HostCommands::ipIn(internet, internetSide); !failed.isEmpty())
         return failed;
     if (QString failed = sysctlIn(
             lan, {QStringLiteral("net.ipv4.ip_forward=1"), QStringLiteral("net.ipv6.conf.all.forwarding=1")});
@@ -114,32 +103,38 @@ QString LabNetwork::build() {
     return startServers();
 }
 
+bool LabNetwork::startDns(QProcess& dns, const QString& networkNamespace, const QStringList& addresses,
+                          const QStringList& options, QByteArray& seen) {
+    QStringList arguments{QStringLiteral("netns"),
+                          QStringLiteral("exec"),
+                          networkNamespace,
+                          HostCommands::find(QStringLiteral("dnsmasq")),
+                          QStringLiteral("--keep-in-foreground"),
+                          QStringLiteral("--log-facility=-"),
+                          QStringLiteral("--conf-file=/dev/null"),
+                          QStringLiteral("--no-resolv"),
+                          QStringLiteral("--no-hosts"),
+                          QStringLiteral("--pid-file="),
+                          QStringLiteral("--bind-interfaces")};
+    for (const QString& address : addresses)
+        arguments << QStringLiteral("--listen-address=") + address;
+    dns.setProcessChannelMode(QProcess::MergedChannels);
+    HostCommands::endWithLab(dns);
+    dns.start(QStringLiteral("ip"), arguments + options);
+    return waitForLine(dns, "started", seen);
+}
+
 QString LabNetwork::startServers() {
-    QStringList dnsArguments{QStringLiteral("netns"),
-                             QStringLiteral("exec"),
-                             internetName(),
-                             HostCommands::find(QStringLiteral("dnsmasq")),
-                             QStringLiteral("--keep-in-foreground"),
-                             QStringLiteral("--log-facility=-"),
-                             QStringLiteral("--conf-file=/dev/null"),
-                             QStringLiteral("--no-resolv"),
-                             QStringLiteral("--no-hosts"),
-                             QStringLiteral("--pid-file="),
-                             QStringLiteral("--bind-interfaces"),
-                             QStringLiteral("--listen-address=") + kDns,
-                             QStringLiteral("--listen-address=") + kDns6};
+    QStringList names;
     for (const Site& site : sites())
-        dnsArguments << QStringLiteral("--address=/%1/%2").arg(site.name, site.address)
-                     << QStringLiteral("--address=/%1/%2").arg(site.name, site.address6);
-    for (QProcess* process : {&m_dns, &m_web}) {
-        process->setProcessChannelMode(QProcess::MergedChannels);
-        HostCommands::endWithLab(*process);
-    }
-    m_dns.start(QStringLiteral("ip"), dnsArguments);
+        names << QStringLiteral("--address=/%1/%2").arg(site.name, site.address)
+              << QStringLiteral("--address=/%1/%2").arg(site.name, site.address6);
     QByteArray seen;
-    if (!waitForLine(m_dns, "started", seen))
+    if (!startDns(m_dns, internetName(), {kDns, kDns6}, names, seen))
         return QStringLiteral("the internet's DNS server did not start: ") +
                QString::fromLocal8Bit(seen).trimmed();
+    m_web.setProcessChannelMode(QProcess::MergedChannels);
+    HostCommands::endWithLab(m_web);
     m_web.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), internetName(),
                                        m_labProgram, QStringLiteral("--serve"), QStringLiteral("80"),
                                        QStringLiteral("443"), QStringLiteral("8080")});
@@ -155,16 +150,17 @@ QString LabNetwork::join(const QString& computerNamespace, int index) {
     const QString port = QStringLiteral("pc%1").arg(index);
     const QString lanSide =
         QStringLiteral("link add %1 type veth peer name eth0 netns %2").arg(port, computerNamespace);
-    if (QString failed = ipIn(lanName(), {lanSide, QStringLiteral("link set %1 master br0").arg(port),
-                                          QStringLiteral("link set %1 up").arg(port)});
+    if (QString failed =
+            HostCommands::ipIn(lanName(), {lanSide, QStringLiteral("link set %1 master br0").arg(port),
+                                           QStringLiteral("link set %1 up").arg(port)});
         !failed.isEmpty())
         return failed;
-    return ipIn(computerNamespace,
-                {QStringLiteral("link set lo up"),
-                 QStringLiteral("addr add %1/24 dev eth0").arg(addressOf(index)),
-                 QStringLiteral("-6 addr add fd00:213::%1/64 dev eth0 nodad").arg(10 + index),
-                 QStringLiteral("link set eth0 up"), QStringLiteral("route add default via ") + kConsole,
-                 QStringLiteral("-6 route add default via fd00:213::1")});
+    return HostCommands::ipIn(
+        computerNamespace,
+        {QStringLiteral("link set lo up"), QStringLiteral("addr add %1/24 dev eth0").arg(addressOf(index)),
+         QStringLiteral("-6 addr add fd00:213::%1/64 dev eth0 nodad").arg(10 + index),
+         QStringLiteral("link set eth0 up"), QStringLiteral("route add default via ") + kConsole,
+         QStringLiteral("-6 route add default via fd00:213::1")});
 }
 
 void LabNetwork::remove(const QStringList& computerNamespaces) {

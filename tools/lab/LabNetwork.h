@@ -40,6 +40,10 @@ public:
     static QString addressOf(int index) { return QStringLiteral("10.213.0.%1").arg(10 + index); }
     // Stops the servers and deletes every namespace of this run, whatever is still running in them.
     void remove(const QStringList& computerNamespaces);
+    // dnsmasq in the namespace, listening on addresses only and forwarding nothing, with options added (the
+    // names it answers); what it printed so far goes to seen. Whether it started.
+    static bool startDns(QProcess& dns, const QString& networkNamespace, const QStringList& addresses,
+                         const QStringList& options, QByteArray& seen);
     // Kills what runs in the namespace, then deletes it; whether it was there and is removed.
     static bool removeNamespace(const QString& name);
 

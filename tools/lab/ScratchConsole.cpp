@@ -1,14 +1,15 @@
 #include "ScratchConsole.h"
 
+#include "GroupListEntry.h"
 #include "HostCommands.h"
 #include "LabNetwork.h"
-#include "console/Keys.h"
-#include "lists/GroupProgramList.h"
-#include "lists/GroupUrlList.h"
-#include "lists/ProgramCatalogue.h"
-#include "lists/UrlCatalogue.h"
-#include "options/SecureLinkSettings.h"
-#include "store/Database.h"
+#include "core/console/Keys.h"
+#include "core/lists/GroupProgramList.h"
+#include "core/lists/GroupUrlList.h"
+#include "core/lists/ProgramCatalogue.h"
+#include "core/lists/UrlCatalogue.h"
+#include "core/options/SecureLinkSettings.h"
+#include "core/store/Database.h"
 
 #include <QDeadlineTimer>
 #include <QDebug>
@@ -25,17 +26,6 @@ constexpr int kStartWaitMs = 30000;
 constexpr int kStopWaitMs = 5000;
 // The factory password, which the fresh database keeps.
 const QString kPassword = QStringLiteral("Chief");
-
-template <typename CatalogueType, typename ListType>
-void addToGroupList(Database& db, const QString& groupKey, const QString& entry) {
-    CatalogueType catalogue(db);
-    catalogue.load();
-    catalogue.add(entry);
-    ListType list(db);
-    list.setGroupKey(groupKey);
-    list.load();
-    list.moveTo({static_cast<int>(list.available().indexOf(entry))});
-}
 
 QByteArray listeningPort(quint16 port) {
     return ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');

@@ -16,13 +16,7 @@ namespace WebFetch {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr int kTimeoutMs = 900;
-
-int leftMs(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
 
 bool waitFor(int fd, short events, Clock::time_point deadline) {
     pollfd waiting{fd, events, 0};
@@ -30,19 +24,12 @@ bool waitFor(int fd, short events, Clock::time_point deadline) {
 }
 
 bool getFrom(const addrinfo& address, const std::string& host, Clock::time_point deadline) {
-    const int fd =
-        ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.ai_protocol);
+    const int fd = connectBefore(address, deadline);
     if (fd < 0)
         return false;
-    int error = 0;
-    socklen_t length = sizeof error;
-    bool ok = ::connect(fd, address.ai_addr, address.ai_addrlen) == 0 ||
-              (errno == EINPROGRESS && waitFor(fd, POLLOUT, deadline) &&
-               ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0);
-    if (ok) {
-        const std::string request = "GET / HTTP/1.0\r\nHost: " + host + "\r\n\r\n";
-        ok = ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size());
-    }
+    const std::string request = "GET / HTTP/1.0\r\nHost: " + host + "\r\n\r\n";
+    bool ok =
+        ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size());
     char answer[16] = {};
     ok = ok && waitFor(fd, POLLIN, deadline) && ::recv(fd, answer, sizeof answer - 1, 0) >= 5 &&
          std::strncmp(answer, "HTTP/", 5) == 0;
@@ -51,6 +38,26 @@ bool getFrom(const addrinfo& address, const std::string& host, Clock::time_point
 }
 
 } // namespace
+
+int leftMs(Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+int connectBefore(const addrinfo& address, Clock::time_point deadline) {
+    const int fd =
+        ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, address.ai_protocol);
+    if (fd < 0)
+        return -1;
+    int error = 0;
+    socklen_t length = sizeof error;
+    const bool ok = ::connect(fd, address.ai_addr, address.ai_addrlen) == 0 ||
+                    (errno == EINPROGRESS && waitFor(fd, POLLOUT, deadline) &&
+                     ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0);
+    if (!ok)
+        ::close(fd);
+    return ok ? fd : -1;
+}
 
 bool fetch(const std::string& host, int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);

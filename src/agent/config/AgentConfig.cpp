@@ -1,6 +1,6 @@
-#include "config/AgentConfig.h"
+#include "agent/config/AgentConfig.h"
 
-#include "enforce/Cidr.h"
+#include "agent/enforce/Cidr.h"
 #include "tls/Fingerprint.h"
 
 #include <QFile>
@@ -99,6 +99,14 @@ std::optional<AgentConfig> AgentConfig::parse(const QString& text, const QString
                 config.localAccess = LocalAccess::Servers;
             else
                 return fail(QStringLiteral("local_access must be 'all' or 'servers', not '%1'").arg(value));
+        } else if (section == QLatin1String("agent") && key == QLatin1String("user_programs")) {
+            if (value.compare(QLatin1String("any"), Qt::CaseInsensitive) == 0)
+                config.userPrograms = UserPrograms::Any;
+            else if (value.compare(QLatin1String("installed"), Qt::CaseInsensitive) == 0)
+                config.userPrograms = UserPrograms::Installed;
+            else
+                return fail(
+                    QStringLiteral("user_programs must be 'any' or 'installed', not '%1'").arg(value));
         } else {
             return fail(QStringLiteral("unknown key '%1' %2").arg(key, where));
         }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "enforce/LocalAccess.h"
+#include "agent/enforce/LocalAccess.h"
+#include "agent/procs/UserPrograms.h"
 
 #include <QByteArray>
 #include <QString>
@@ -25,11 +26,12 @@ struct AgentConfig {
     QStringList localNetworks; // empty: the private ranges and the host's own subnets
     QStringList alwaysAllow;
     LocalAccess localAccess = LocalAccess::All;
+    UserPrograms userPrograms = UserPrograms::Any;
     bool dryRun = false; // log what would be done, touch nothing
 
     // Reads an INI text ([console] host, port, console_fingerprint, console_tls_port; [agent] identifier,
-    // name, local_networks, always_allow, local_access). On a fault, error names the file and line and
-    // nothing is returned.
+    // name, local_networks, always_allow, local_access, user_programs). On a fault, error names the file
+    // and line and nothing is returned.
     static std::optional<AgentConfig> parse(const QString& text, const QString& fileName, QString* error);
     // "HOST", "HOST:PORT" or "[v6]:PORT" into host and port; false on a bad port.
     bool setConsole(const QString& hostAndPort);

@@ -1,3 +1,3 @@
-#include "desktop/DesktopLog.h"
+#include "agent/desktop/DesktopLog.h"
 
 Q_LOGGING_CATEGORY(lcAgentDesktop, "kestrava.agent.desktop")

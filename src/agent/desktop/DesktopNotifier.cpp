@@ -1,6 +1,6 @@
-#include "desktop/DesktopNotifier.h"
+#include "agent/desktop/DesktopNotifier.h"
 
-#include "desktop/DesktopLog.h"
+#include "agent/desktop/DesktopLog.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "desktop/UserHelper.h"
+#include "agent/desktop/UserHelper.h"
 
 #include <QDeadlineTimer>
 #include <QHash>

@@ -1,6 +1,6 @@
-#include "desktop/SessionLocker.h"
+#include "agent/desktop/SessionLocker.h"
 
-#include "desktop/DesktopLog.h"
+#include "agent/desktop/DesktopLog.h"
 
 #include <QDBusArgument>
 #include <QDBusObjectPath>

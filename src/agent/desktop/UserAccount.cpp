@@ -1,4 +1,4 @@
-#include "desktop/UserAccount.h"
+#include "agent/desktop/UserAccount.h"
 
 #include <QFile>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "desktop/UserHelper.h"
+#include "agent/desktop/UserHelper.h"
 
 #include <csignal>
 #include <fcntl.h>

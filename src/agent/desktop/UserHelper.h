@@ -1,6 +1,6 @@
 #pragma once
 
-#include "desktop/UserAccount.h"
+#include "agent/desktop/UserAccount.h"
 
 #include <QObject>
 #include <QProcess>

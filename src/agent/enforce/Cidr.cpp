@@ -1,4 +1,4 @@
-#include "enforce/Cidr.h"
+#include "agent/enforce/Cidr.h"
 
 #include <QRegularExpression>
 #include <QStringList>

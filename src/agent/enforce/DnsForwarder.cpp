@@ -1,4 +1,4 @@
-#include "enforce/DnsForwarder.h"
+#include "agent/enforce/DnsForwarder.h"
 
 #include <QDir>
 #include <QFile>

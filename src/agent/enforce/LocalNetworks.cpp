@@ -1,4 +1,4 @@
-#include "enforce/LocalNetworks.h"
+#include "agent/enforce/LocalNetworks.h"
 
 namespace kestrava::agent {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "enforce/Cidr.h"
+#include "agent/enforce/Cidr.h"
 
 #include <QList>
 #include <QNetworkInterface>

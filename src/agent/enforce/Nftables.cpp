@@ -1,4 +1,4 @@
-#include "enforce/Nftables.h"
+#include "agent/enforce/Nftables.h"
 
 #include <memory>
 #include <nftables/libnftables.h>

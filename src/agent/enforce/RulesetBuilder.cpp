@@ -1,4 +1,4 @@
-#include "enforce/RulesetBuilder.h"
+#include "agent/enforce/RulesetBuilder.h"
 
 #include <QStringList>
 #include <algorithm>

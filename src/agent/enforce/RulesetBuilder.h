@@ -1,7 +1,7 @@
 #pragma once
 
-#include "enforce/Cidr.h"
-#include "enforce/LocalAccess.h"
+#include "agent/enforce/Cidr.h"
+#include "agent/enforce/LocalAccess.h"
 
 #include <QHostAddress>
 #include <QList>

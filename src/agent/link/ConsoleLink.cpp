@@ -1,11 +1,11 @@
-#include "link/ConsoleLink.h"
+#include "agent/link/ConsoleLink.h"
 
-#include "protocol/Messages.h"
+#include "protocol/ConsoleSplitter.h"
+#include "protocol/Identification.h"
 #include "protocol/WireCodec.h"
 #include "tls/Fingerprint.h"
 #include "tls/PeerCheck.h"
 #include "tls/TlsIdentity.h"
-#include "wire/ConsoleSplitter.h"
 
 #include <QLoggingCategory>
 #include <QScopedValueRollback>
@@ -249,7 +249,7 @@ void ConsoleLink::onConnected() {
                                  << Fingerprint::text(m_pin) << "as" << m_identifier << m_name;
     else
         qCInfo(lcLink).noquote() << "connected to" << consoleText() << "as" << m_identifier << m_name;
-    send(Messages::buildIdentification(m_identifier, m_name, QStringLiteral("1.4")));
+    send(encodeIdentification({m_identifier, m_name, QStringLiteral("1.4")}));
     emit connected();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "state/ConsolePin.h"
+#include "agent/state/ConsolePin.h"
 
 #include <QElapsedTimer>
 #include <QList>

@@ -1,55 +1,27 @@
-#include "policy/ConsoleClock.h"
-
-#include "wire/ConsoleTimeText.h"
-
-#include <time.h>
+#include "agent/policy/ConsoleClock.h"
 
 namespace kestrava::agent {
 
-namespace {
-
-// CLOCK_BOOTTIME goes on while the computer sleeps, so the console's time stays right after a resume.
-qint64 bootTimeMs() {
-    timespec now{};
-    clock_gettime(CLOCK_BOOTTIME, &now);
-    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-} // namespace
-
-ConsoleClock::ConsoleClock(MonotonicSource monotonic, WallClockSource wallClock)
-    : m_monotonic(monotonic ? std::move(monotonic) : MonotonicSource(bootTimeMs))
-    , m_wallClock(wallClock ? std::move(wallClock)
-                            : WallClockSource([] { return QDateTime::currentDateTime(); })) {}
-
-bool ConsoleClock::receiveStamp(const QDateTime& stamp) {
-    if (!stamp.isValid() || ConsoleTimeText::isTimeAlone(stamp))
-        return false;
-    anchor(stamp.addMSecs(-kStampLeadMs));
+void ConsoleClock::receiveStamp(const QDateTime& stamp, const ClockReading& at) {
+    anchor(stamp.addMSecs(-kStampLeadMs), at);
     m_source = Source::Console;
-    return true;
 }
 
-void ConsoleClock::startFromOffset(qint64 offsetMs) {
-    anchor(localNaive().addMSecs(offsetMs));
+void ConsoleClock::startFromOffset(qint64 offsetMs, const ClockReading& at) {
+    anchor(at.local.addMSecs(offsetMs), at);
     m_source = Source::SavedOffset;
 }
 
-QDateTime ConsoleClock::now() const {
+QDateTime ConsoleClock::now(const ClockReading& at) const {
     if (m_source == Source::LocalClock)
-        return localNaive();
-    return m_anchorTime.addMSecs(m_monotonic() - m_anchorMonotonicMs);
+        return at.local;
+    return m_anchorTime.addMSecs(at.monotonicMs - m_anchorMonotonicMs);
 }
 
-QDateTime ConsoleClock::localNaive() const {
-    const QDateTime local = m_wallClock();
-    return ConsoleTimeText::naive(local.date(), local.time());
-}
-
-void ConsoleClock::anchor(const QDateTime& consoleTime) {
-    m_anchorMonotonicMs = m_monotonic();
+void ConsoleClock::anchor(const QDateTime& consoleTime, const ClockReading& at) {
+    m_anchorMonotonicMs = at.monotonicMs;
     m_anchorTime = consoleTime;
-    m_offsetMs = localNaive().msecsTo(consoleTime);
+    m_offsetMs = at.local.msecsTo(consoleTime);
 }
 
 } // namespace kestrava::agent

@@ -1,4 +1,4 @@
-#include "policy/InternetDecision.h"
+#include "agent/policy/InternetDecision.h"
 
 #include <algorithm>
 #include <utility>

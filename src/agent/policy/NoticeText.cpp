@@ -1,4 +1,4 @@
-#include "policy/NoticeText.h"
+#include "agent/policy/NoticeText.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
-#include "procs/ExecWatcher.h"
+#include "agent/procs/ExecWatcher.h"
 
-#include "procs/ProcsLog.h"
+#include "agent/procs/ProcsLog.h"
 
 #include <cerrno>
 #include <cstring>
@@ -137,7 +137,7 @@ bool ExecWatcher::start() {
     }
     m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &ExecWatcher::readEvents);
-    qCInfo(lcAgentProcs) << "Watching program starts through the kernel's process connector";
+    qCInfo(lcAgentProcs) << "Watching program starts and forks through the kernel's process connector";
     return true;
 }
 
@@ -186,8 +186,13 @@ void ExecWatcher::readEvents() {
                 continue;
             proc_event event;
             std::memcpy(&event, message->data, sizeof event);
-            if (event.what == proc_event::PROC_EVENT_EXEC)
+            if (event.what == proc_event::PROC_EVENT_EXEC) {
                 emit execed(pid_t(event.event_data.exec.process_tgid));
+            } else if (event.what == proc_event::PROC_EVENT_FORK) {
+                const auto& fork = event.event_data.fork;
+                if (fork.child_pid == fork.child_tgid)
+                    emit forked(pid_t(fork.parent_tgid), pid_t(fork.child_tgid));
+            }
         }
     }
 }

@@ -7,8 +7,8 @@
 
 namespace kestrava::agent {
 
-// Tells when a process starts a program, from the kernel's process connector (root only). The
-// connector exists only in the machine's first network namespace, so an agent started inside
+// Tells when a process starts a program or forks a new process, from the kernel's process connector (root
+// only). The connector exists only in the machine's first network namespace, so an agent started inside
 // another one makes its socket there and comes back.
 class ExecWatcher : public QObject {
     Q_OBJECT
@@ -24,6 +24,8 @@ public:
 
 signals:
     void execed(pid_t pid);
+    // A new process (not a thread) of parent.
+    void forked(pid_t parent, pid_t child);
     // The kernel dropped events: a full look at the processes is due.
     void overrun();
 

@@ -1,4 +1,4 @@
-#include "procs/LoginDefs.h"
+#include "agent/procs/LoginDefs.h"
 
 #include <QFile>
 #include <QList>

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <sys/types.h>
 
@@ -15,6 +16,10 @@ struct ProcessInfo {
     QString comm;          // the kernel's name of it, at most 15 characters
     QString exeName;       // basename of the executable; empty for kernel threads and zombies
     QString argv0Name;     // basename of argv[0]; empty when the command line is
+    pid_t parentPid = 0;
+    QString exePath{}; // the executable's path, " (deleted)" removed; "/memfd:NAME" for a memfd
+    bool exeDeleted = false;
+    QStringList arguments{}; // the command line, argv[0] first
 
     bool operator==(const ProcessInfo&) const = default;
 };

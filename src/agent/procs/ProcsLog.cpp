@@ -1,3 +1,3 @@
-#include "procs/ProcsLog.h"
+#include "agent/procs/ProcsLog.h"
 
 Q_LOGGING_CATEGORY(lcAgentProcs, "kestrava.agent.procs")

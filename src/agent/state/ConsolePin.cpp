@@ -1,4 +1,4 @@
-#include "state/ConsolePin.h"
+#include "agent/state/ConsolePin.h"
 
 #include "tls/Fingerprint.h"
 

@@ -1,4 +1,4 @@
-#include "state/OrdersJson.h"
+#include "agent/state/OrdersJson.h"
 
 #include <QJsonArray>
 
@@ -32,6 +32,7 @@ QJsonObject scheduleJson(const Schedule& schedule) {
         {QStringLiteral("stamp"), dateTimeText(schedule.stamp)},
         {QStringLiteral("internetOn"), schedule.internetOn},
         {QStringLiteral("blockInRanges"), schedule.blockInRanges},
+        {QStringLiteral("blockFlag"), schedule.hasBlockFlag},
         {QStringLiteral("ranges"), ranges},
         {QStringLiteral("timerType"), schedule.timerType.isNull() ? QString() : QString(schedule.timerType)},
         {QStringLiteral("timerStart"), dateTimeText(schedule.timerStart)},
@@ -47,6 +48,7 @@ std::optional<Schedule> readSchedule(const QJsonObject& object) {
     schedule.stamp = readDateTime(object.value(QStringLiteral("stamp")));
     schedule.internetOn = object.value(QStringLiteral("internetOn")).toBool(true);
     schedule.blockInRanges = object.value(QStringLiteral("blockInRanges")).toBool();
+    schedule.hasBlockFlag = object.value(QStringLiteral("blockFlag")).toBool(true);
     for (const QJsonValue& value : object.value(QStringLiteral("ranges")).toArray()) {
         const QJsonObject item = value.toObject();
         TimeRange range;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "policy/Policy.h"
+#include "agent/policy/Policy.h"
 
 #include <QJsonObject>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "state/OwnIdentity.h"
+#include "agent/state/OwnIdentity.h"
 
 #include "tls/Fingerprint.h"
 

@@ -1,6 +1,6 @@
-#include "state/StateFile.h"
+#include "agent/state/StateFile.h"
 
-#include "state/OrdersJson.h"
+#include "agent/state/OrdersJson.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "state/StatusServer.h"
+#include "agent/state/StatusServer.h"
 
 #include <QLocalSocket>
 

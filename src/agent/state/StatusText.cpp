@@ -1,7 +1,8 @@
-#include "state/StatusText.h"
+#include "agent/state/StatusText.h"
 
-#include "policy/ConsoleClock.h"
-#include "policy/InternetDecision.h"
+#include "agent/policy/ConsoleClock.h"
+#include "agent/policy/InternetDecision.h"
+#include "protocol/ConsoleTimeText.h"
 
 namespace kestrava::agent {
 
@@ -32,9 +33,11 @@ QString policyText(const Orders& orders) {
 
 QString statusText(const SavedState& state, const QDateTime& localNow) {
     const Orders& orders = state.orders;
-    ConsoleClock clock({}, [&localNow] { return localNow; });
-    clock.startFromOffset(orders.consoleOffsetMs);
-    const QDateTime consoleNow = clock.now();
+    const ClockReading reading{.monotonicMs = 0,
+                               .local = ConsoleTimeText::naive(localNow.date(), localNow.time())};
+    ConsoleClock clock;
+    clock.startFromOffset(orders.consoleOffsetMs, reading);
+    const QDateTime consoleNow = clock.now(reading);
     const Decision decision = orders.heardFromConsole ? decide(orders.schedule, consoleNow) : Decision{};
     const bool on = !decision.imposed || decision.internetOn;
     QString ports;

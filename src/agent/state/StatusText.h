@@ -1,6 +1,6 @@
 #pragma once
 
-#include "state/StateFile.h"
+#include "agent/state/StateFile.h"
 
 #include <QString>
 

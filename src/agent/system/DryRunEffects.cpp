@@ -1,4 +1,4 @@
-#include "system/DryRunEffects.h"
+#include "agent/system/DryRunEffects.h"
 
 #include <QLoggingCategory>
 #include <cstring>
@@ -22,6 +22,19 @@ std::optional<QString> DryRunEffects::rulesetInForce() {
     return QString();
 }
 
+void DryRunEffects::startDns(const DnsForwarderConfig& config) {
+    // Once per configuration, as the forwarder restarts only when it changes.
+    if (config == m_dnsConfig)
+        return;
+    m_dnsConfig = config;
+    qCInfo(lcDryRun).noquote() << "would run dnsmasq with internet" << (config.internetOff ? "off" : "on")
+                               << "and the white list" << config.whiteList.join(QLatin1Char(' '));
+}
+
+void DryRunEffects::stopDns() {
+    qCInfo(lcDryRun) << "would stop dnsmasq";
+}
+
 bool DryRunEffects::signalProcess(pid_t pid, int signal) {
     qCInfo(lcDryRun) << "would send" << sigabbrev_np(signal) << "to process" << pid;
     return true;
@@ -37,6 +50,20 @@ void DryRunEffects::lockSessions(bool lock) {
 
 void DryRunEffects::disableUnit() {
     qCInfo(lcDryRun) << "would disable kestrava-agent.service";
+}
+
+bool DryRunEffects::saveState(const SavedState&, QString*) {
+    // Every order saves: said at debug level only.
+    qCDebug(lcDryRun) << "would save the state in" << statePath();
+    return true;
+}
+
+void DryRunEffects::removeState() {
+    qCInfo(lcDryRun) << "would remove the state folder" << stateDir();
+}
+
+ConsolePin DryRunEffects::consolePin() const {
+    return ConsolePin(stateDir(), true);
 }
 
 } // namespace kestrava::agent

@@ -1,4 +1,4 @@
-#include "system/ServiceNotifier.h"
+#include "agent/system/ServiceNotifier.h"
 
 #include <QLoggingCategory>
 #include <algorithm>

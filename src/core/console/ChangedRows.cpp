@@ -1,4 +1,4 @@
-#include "console/ChangedRows.h"
+#include "core/console/ChangedRows.h"
 
 #include <QElapsedTimer>
 #include <algorithm>

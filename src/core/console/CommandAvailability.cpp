@@ -1,10 +1,10 @@
-#include "console/CommandAvailability.h"
+#include "core/console/CommandAvailability.h"
 
-#include "console/Keys.h"
-#include "console/TreeNode.h"
-#include "startup/Clock.h"
-#include "startup/StoredTimer.h"
-#include "store/Database.h"
+#include "core/console/Keys.h"
+#include "core/console/TreeNode.h"
+#include "core/startup/Clock.h"
+#include "core/startup/StoredTimer.h"
+#include "core/store/Database.h"
 
 #include <QSqlQuery>
 

@@ -1,4 +1,4 @@
-#include "console/DragKeys.h"
+#include "core/console/DragKeys.h"
 
 #include <QDataStream>
 #include <QIODevice>

@@ -1,4 +1,4 @@
-#include "console/Keys.h"
+#include "core/console/Keys.h"
 
 #include "protocol/Fields.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "console/ChangedRows.h"
-#include "console/ListRow.h"
-#include "console/RemoteAddressLookup.h"
+#include "core/console/ChangedRows.h"
+#include "core/console/ListRow.h"
+#include "core/console/RemoteAddressLookup.h"
 
 #include <QAbstractTableModel>
 #include <QHash>

@@ -1,6 +1,6 @@
-#include "console/SystemTree.h"
+#include "core/console/SystemTree.h"
 
-#include "console/Keys.h"
+#include "core/console/Keys.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/TreeNode.h"
+#include "core/console/TreeNode.h"
 
 #include <QHash>
 #include <QObject>

@@ -1,9 +1,9 @@
-#include "console/SystemTreeModel.h"
+#include "core/console/SystemTreeModel.h"
 
-#include "console/DragKeys.h"
-#include "console/Keys.h"
-#include "console/NodeRoles.h"
-#include "console/SystemTree.h"
+#include "core/console/DragKeys.h"
+#include "core/console/Keys.h"
+#include "core/console/NodeRoles.h"
+#include "core/console/SystemTree.h"
 
 #include <QMimeData>
 #include <utility>

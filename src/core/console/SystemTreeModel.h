@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/ChangedRows.h"
+#include "core/console/ChangedRows.h"
 
 #include <QAbstractItemModel>
 #include <QHash>

@@ -1,7 +1,7 @@
-#include "console/TreeLoader.h"
+#include "core/console/TreeLoader.h"
 
-#include "console/SystemTree.h"
-#include "store/Database.h"
+#include "core/console/SystemTree.h"
+#include "core/store/Database.h"
 
 #include <QSqlQuery>
 

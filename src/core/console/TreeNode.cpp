@@ -1,4 +1,4 @@
-#include "console/TreeNode.h"
+#include "core/console/TreeNode.h"
 
 namespace kestrava {
 

@@ -1,7 +1,7 @@
-#include "link/ClientConnection.h"
+#include "core/link/ClientConnection.h"
 
-#include "link/PlainTransport.h"
-#include "link/SocketErrors.h"
+#include "core/link/PlainTransport.h"
+#include "core/link/SocketErrors.h"
 
 #include <QDebug>
 #include <array>

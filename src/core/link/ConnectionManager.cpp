@@ -1,11 +1,11 @@
-#include "link/ConnectionManager.h"
+#include "core/link/ConnectionManager.h"
 
-#include "console/Keys.h"
-#include "console/SystemTree.h"
-#include "link/SocketErrors.h"
+#include "core/console/Keys.h"
+#include "core/console/SystemTree.h"
+#include "core/link/SocketErrors.h"
+#include "core/store/Database.h"
+#include "core/store/Schema.h"
 #include "protocol/WireCodec.h"
-#include "store/Database.h"
-#include "store/Schema.h"
 
 #include <QDebug>
 #include <QElapsedTimer>

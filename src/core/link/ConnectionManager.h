@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/ClientConnection.h"
-#include "link/DescriptorServer.h"
+#include "core/link/ClientConnection.h"
+#include "core/link/DescriptorServer.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>

@@ -1,4 +1,4 @@
-#include "link/DescriptorServer.h"
+#include "core/link/DescriptorServer.h"
 
 #include <unistd.h>
 

@@ -1,17 +1,21 @@
-#include "link/IncomingMessages.h"
+#include "core/link/IncomingMessages.h"
 
-#include "console/Keys.h"
-#include "console/SystemTree.h"
-#include "link/ConnectionManager.h"
-#include "link/Messenger.h"
-#include "lists/ProgramListPayload.h"
-#include "options/SettingsPayload.h"
+#include "core/console/Keys.h"
+#include "core/console/SystemTree.h"
+#include "core/link/ConnectionManager.h"
+#include "core/link/Messenger.h"
+#include "core/lists/ProgramListPayload.h"
+#include "core/options/SettingsPayload.h"
+#include "core/startup/Clock.h"
+#include "core/startup/TimeText.h"
+#include "core/store/Database.h"
+#include "core/store/DatabaseError.h"
+#include "core/store/StorableText.h"
+#include "protocol/Identification.h"
+#include "protocol/ListOrders.h"
 #include "protocol/Messages.h"
-#include "startup/Clock.h"
-#include "startup/TimeText.h"
-#include "store/Database.h"
-#include "store/DatabaseError.h"
-#include "store/StorableText.h"
+#include "protocol/ShortOrders.h"
+#include "protocol/StatusReport.h"
 #include "tls/Fingerprint.h"
 
 #include <QDebug>
@@ -34,17 +38,25 @@ IncomingMessages::IncomingMessages(Database& db, SystemTree& tree, const Clock& 
     , m_pins(db) {}
 
 QString IncomingMessages::statusText(QStringView code) {
-    if (!Messages::isStatusCode(code))
+    const std::optional<StatusReport> report =
+        decodeStatusReport(Messages::letterOf(MessageKind::StatusReport) + code.toString());
+    if (!report)
         return {};
-    const bool on = code[1] == QLatin1Char('N');
-    switch (code[0].unicode()) {
-    case u'I':
-        return on ? QStringLiteral("Internet ON ") : QStringLiteral("Internet OFF ");
-    case u'S':
-        return on ? QStringLiteral("Scheduler Started ") : QStringLiteral("Scheduler Stopped ");
-    default:
-        return on ? QStringLiteral("Timer Started ") : QStringLiteral("Timer Stopped ");
+    switch (*report) {
+    case StatusReport::InternetOn:
+        return QStringLiteral("Internet ON ");
+    case StatusReport::InternetOff:
+        return QStringLiteral("Internet OFF ");
+    case StatusReport::ScheduleOn:
+        return QStringLiteral("Scheduler Started ");
+    case StatusReport::ScheduleOff:
+        return QStringLiteral("Scheduler Stopped ");
+    case StatusReport::TimerOn:
+        return QStringLiteral("Timer Started ");
+    case StatusReport::TimerOff:
+        break;
     }
+    return QStringLiteral("Timer Stopped ");
 }
 
 void IncomingMessages::handleMessage(int index, const QString& message) {
@@ -70,14 +82,13 @@ void IncomingMessages::handleMessage(int index, const QString& message) {
             m_messenger.sendScheduleToSystem(key);
             break;
         case MessageKind::AskSettings:
-            m_connections.Send_Data_To_System(key, Messages::buildSettings(Get_The_Settings(m_db, key)));
+            m_connections.Send_Data_To_System(key, encodeSettings(Get_The_Settings(m_db, key)));
             break;
         case MessageKind::AskWhiteList:
             m_messenger.Send_URL_List_To_System(key);
             break;
         case MessageKind::AskBlockList:
-            m_messenger.Enumerate_Childs_And_Send_Message(
-                key, Messages::buildBlockList(Get_Program_List(m_db, key)));
+            m_messenger.Enumerate_Childs_And_Send_Message(key, encodeBlockList(Get_Program_List(m_db, key)));
             break;
         default:
             break;
@@ -111,15 +122,14 @@ void IncomingMessages::identify(int index, const QString& payload, bool mayRetry
         throw;
     }
     const QString key = m_connections.tagOf(index);
-    m_connections.Send_Data_To_System(key, Messages::buildFlag(Messages::kFlagSynchronized));
+    m_connections.Send_Data_To_System(key, encodeFlag(Messages::kFlagSynchronized));
     m_messenger.sendScheduleToSystem(key);
 }
 
 bool IncomingMessages::Identify_Client(const QString& payload, int index) {
-    const Identification id =
-        Messages::parseIdentification(Messages::letterOf(MessageKind::Identification) + payload);
-    if (id.version != Messages::kClientVersion) {
-        m_connections.Send_Data_To_System(QString(), Messages::buildTerminate(), index);
+    const Identification id = decodeIdentification(Messages::letterOf(MessageKind::Identification) + payload);
+    if (!id.hasClientVersion()) {
+        m_connections.Send_Data_To_System(QString(), encodeBareOrder(MessageKind::Terminate), index);
         return false;
     }
     // The cuts may split a pair, and a peer may send any 16-bit values: key and name are taken as the

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/KeyPins.h"
+#include "core/link/KeyPins.h"
 
 #include <QObject>
 #include <QString>

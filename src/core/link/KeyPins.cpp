@@ -1,7 +1,7 @@
-#include "link/KeyPins.h"
+#include "core/link/KeyPins.h"
 
-#include "link/ClientConnection.h"
-#include "store/Database.h"
+#include "core/link/ClientConnection.h"
+#include "core/store/Database.h"
 #include "tls/Fingerprint.h"
 
 using namespace Qt::StringLiterals;

@@ -1,14 +1,14 @@
-#include "link/Messenger.h"
+#include "core/link/Messenger.h"
 
-#include "console/Keys.h"
-#include "console/SystemTree.h"
-#include "link/ConnectionManager.h"
-#include "lists/ProgramListPayload.h"
-#include "lists/UrlListPayload.h"
-#include "policy/SchedulePayload.h"
-#include "protocol/Messages.h"
+#include "core/console/Keys.h"
+#include "core/console/SystemTree.h"
+#include "core/link/ConnectionManager.h"
+#include "core/lists/ProgramListPayload.h"
+#include "core/lists/UrlListPayload.h"
+#include "core/policy/SchedulePayload.h"
+#include "core/store/Database.h"
+#include "protocol/ListOrders.h"
 #include "protocol/WireCodec.h"
-#include "store/Database.h"
 
 #include <QSqlQuery>
 #include <algorithm>
@@ -78,7 +78,7 @@ void Messenger::Enumerate_Childs_And_Send_Scheduler(const QString& groupKey) {
 }
 
 QByteArray Messenger::scheduleMessage(const QString& systemKey) const {
-    return WireCodec::encode(Messages::buildSchedule(Get_System_Schedule(m_db, m_clock, systemKey)));
+    return WireCodec::encode(encodeSchedule(Get_System_Schedule(m_db, m_clock, systemKey)));
 }
 
 QSet<QString> Messenger::groupFollowers(const QString& groupKey) const {
@@ -95,7 +95,7 @@ QSet<QString> Messenger::groupFollowers(const QString& groupKey) const {
 
 void Messenger::sendScheduleToSystem(const QString& systemKey) {
     m_connections.Send_Data_To_System(systemKey,
-                                      Messages::buildSchedule(Get_System_Schedule(m_db, m_clock, systemKey)));
+                                      encodeSchedule(Get_System_Schedule(m_db, m_clock, systemKey)));
 }
 
 template <typename BuildMessage> void Messenger::sendToGroups(const QString& key, BuildMessage build) {
@@ -122,7 +122,7 @@ template <typename BuildMessage> void Messenger::sendToGroups(const QString& key
 }
 
 void Messenger::Enumerate_Childs_And_Send_URL(const QString& key) {
-    sendToGroups(key, [this](const QString& k) { return Messages::buildWhiteList(Get_URL_List(m_db, k)); });
+    sendToGroups(key, [this](const QString& k) { return encodeWhiteList(Get_URL_List(m_db, k)); });
 }
 
 void Messenger::Send_URL_List_To_System(const QString& key, const TreeNode* node) {
@@ -130,14 +130,13 @@ void Messenger::Send_URL_List_To_System(const QString& key, const TreeNode* node
         node = m_tree.Get_Node_Index_From_Key(key);
     if (!node || !node->parent || !Keys::Is_Group_Key(node->parent->key))
         return;
-    const QString list = Get_URL_List(m_db, node->parent->key);
-    if (!list.isEmpty())
-        m_connections.Send_Data_To_System(key, Messages::buildWhiteList(list));
+    const std::optional<QStringList> list = Get_URL_List(m_db, node->parent->key);
+    if (list)
+        m_connections.Send_Data_To_System(key, encodeWhiteList(list));
 }
 
 void Messenger::Enumerate_Childs_And_Send_Programs(const QString& key) {
-    sendToGroups(key,
-                 [this](const QString& k) { return Messages::buildBlockList(Get_Program_List(m_db, k)); });
+    sendToGroups(key, [this](const QString& k) { return encodeBlockList(Get_Program_List(m_db, k)); });
 }
 
 } // namespace kestrava

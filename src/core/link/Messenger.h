@@ -1,6 +1,6 @@
 #pragma once
 
-#include "policy/ScheduleSender.h"
+#include "core/policy/ScheduleSender.h"
 
 #include <QByteArray>
 #include <QSet>

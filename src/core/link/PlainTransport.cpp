@@ -1,4 +1,4 @@
-#include "link/PlainTransport.h"
+#include "core/link/PlainTransport.h"
 
 #include <cerrno>
 #include <sys/socket.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/DescriptorServer.h"
+#include "core/link/DescriptorServer.h"
 #include "tls/TlsIdentity.h"
 
 #include <QDeadlineTimer>

@@ -1,10 +1,10 @@
-#include "link/ServiceCommands.h"
+#include "core/link/ServiceCommands.h"
 
-#include "console/Keys.h"
-#include "link/ConnectionManager.h"
-#include "link/Messenger.h"
-#include "protocol/Messages.h"
-#include "store/Database.h"
+#include "core/console/Keys.h"
+#include "core/link/ConnectionManager.h"
+#include "core/link/Messenger.h"
+#include "core/store/Database.h"
+#include "protocol/ShortOrders.h"
 
 #include <QTimer>
 
@@ -52,23 +52,23 @@ void ServiceCommands::blankScreen(const QString& key, bool blank) {
                       {flag, key});
         }
     });
-    m_messenger.Enumerate_Childs_And_Send_Message(key, Messages::buildBlankScreen(blank));
+    m_messenger.Enumerate_Childs_And_Send_Message(key, encodeBlankScreen(blank));
 }
 
 void ServiceCommands::makeVisible(const QString& key) {
-    m_messenger.Enumerate_Childs_And_Send_Message(key, Messages::buildMakeVisible());
+    m_messenger.Enumerate_Childs_And_Send_Message(key, encodeBareOrder(MessageKind::MakeVisible));
 }
 
 void ServiceCommands::makeInvisible(const QString& key) {
-    m_messenger.Enumerate_Childs_And_Send_Message(key, Messages::buildMakeInvisible());
+    m_messenger.Enumerate_Childs_And_Send_Message(key, encodeBareOrder(MessageKind::MakeInvisible));
 }
 
 void ServiceCommands::terminate(const QString& key) {
-    m_messenger.Enumerate_Childs_And_Send_Message(key, Messages::buildTerminate());
+    m_messenger.Enumerate_Childs_And_Send_Message(key, encodeBareOrder(MessageKind::Terminate));
 }
 
 void ServiceCommands::uninstall(const QString& key) {
-    m_messenger.Enumerate_Childs_And_Send_Message(key, Messages::buildUninstall());
+    m_messenger.Enumerate_Childs_And_Send_Message(key, encodeBareOrder(MessageKind::Uninstall));
 }
 
 QString ServiceCommands::terminateQuestion(const QString& key, const QString& text) {
@@ -101,7 +101,7 @@ bool ServiceCommands::synchronize(const QString& key) {
     if (m_busy)
         return false;
     setBusy(true);
-    const QString flag = Messages::buildFlag(Messages::kFlagSynchronized);
+    const QString flag = encodeFlag(Messages::kFlagSynchronized);
     if (Keys::Is_System_Key(key)) {
         if (runStep([&] {
                 m_connections.Send_Data_To_System(key, flag);

@@ -1,4 +1,4 @@
-#include "link/SocketErrors.h"
+#include "core/link/SocketErrors.h"
 
 #include <cerrno>
 

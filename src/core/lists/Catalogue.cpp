@@ -1,7 +1,7 @@
-#include "lists/Catalogue.h"
+#include "core/lists/Catalogue.h"
 
-#include "console/Keys.h"
-#include "store/Database.h"
+#include "core/console/Keys.h"
+#include "core/store/Database.h"
 
 #include <QSqlQuery>
 #include <algorithm>

@@ -1,7 +1,7 @@
-#include "lists/GroupList.h"
+#include "core/lists/GroupList.h"
 
-#include "console/Keys.h"
-#include "store/Database.h"
+#include "core/console/Keys.h"
+#include "core/store/Database.h"
 
 #include <QSqlQuery>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "lists/GroupProgramList.h"
+#include "core/lists/GroupProgramList.h"
 
 namespace kestrava {
 

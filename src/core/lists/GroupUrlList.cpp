@@ -1,4 +1,4 @@
-#include "lists/GroupUrlList.h"
+#include "core/lists/GroupUrlList.h"
 
 namespace kestrava {
 

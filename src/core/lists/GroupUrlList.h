@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lists/GroupList.h"
+#include "core/lists/GroupList.h"
 
 namespace kestrava {
 

@@ -1,6 +1,6 @@
-#include "lists/ProgramCatalogue.h"
+#include "core/lists/ProgramCatalogue.h"
 
-#include "protocol/SendableText.h"
+#include "core/protocol/SendableText.h"
 
 namespace kestrava {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lists/Catalogue.h"
+#include "core/lists/Catalogue.h"
 
 namespace kestrava {
 

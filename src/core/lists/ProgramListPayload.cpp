@@ -1,13 +1,13 @@
-#include "lists/ProgramListPayload.h"
+#include "core/lists/ProgramListPayload.h"
 
-#include "console/Keys.h"
-#include "lists/ListPayload.h"
-#include "store/Database.h"
-#include "store/PayloadCache.h"
+#include "core/console/Keys.h"
+#include "core/lists/ListEntries.h"
+#include "core/store/Database.h"
+#include "core/store/PayloadCache.h"
 
 namespace kestrava {
 
-QString Get_Program_List(Database& db, const QString& key) {
+std::optional<QStringList> Get_Program_List(Database& db, const QString& key) {
     QString owner;
     if (Keys::Is_Group_Key(key))
         owner = QStringLiteral("SELECT Group_ID FROM Group_Table WHERE Group_Key=?");
@@ -16,10 +16,10 @@ QString Get_Program_List(Database& db, const QString& key) {
         owner = QStringLiteral("SELECT Group_ID FROM Group_Table WHERE Group_ID="
                                "(SELECT Group_ID FROM System_Table WHERE System_Key=?)");
     else
-        return {};
-    thread_local PayloadCache<QString> cache;
+        return std::nullopt;
+    thread_local PayloadCache<QStringList> cache;
     return cache.get(db, key, [&] {
-        return listPayload(
+        return listEntries(
             db.rows(QStringLiteral("SELECT Program FROM Program_Table WHERE Program_ID IN "
                                    "(SELECT Program_ID FROM Group_Program_Table WHERE Group_ID=(") +
                         owner + QStringLiteral(")) GROUP BY Program ORDER BY min(Program_ID)"),

@@ -1,6 +1,6 @@
-#include "lists/UrlCatalogue.h"
+#include "core/lists/UrlCatalogue.h"
 
-#include "protocol/SendableText.h"
+#include "core/protocol/SendableText.h"
 
 namespace kestrava {
 

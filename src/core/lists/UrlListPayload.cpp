@@ -1,13 +1,13 @@
-#include "lists/UrlListPayload.h"
+#include "core/lists/UrlListPayload.h"
 
-#include "console/Keys.h"
-#include "lists/ListPayload.h"
-#include "store/Database.h"
-#include "store/PayloadCache.h"
+#include "core/console/Keys.h"
+#include "core/lists/ListEntries.h"
+#include "core/store/Database.h"
+#include "core/store/PayloadCache.h"
 
 namespace kestrava {
 
-QString Get_URL_List(Database& db, const QString& key) {
+std::optional<QStringList> Get_URL_List(Database& db, const QString& key) {
     QString owner;
     if (Keys::Is_Group_Key(key))
         owner = QStringLiteral("SELECT Group_ID FROM Group_Table WHERE Group_Key=?");
@@ -16,10 +16,10 @@ QString Get_URL_List(Database& db, const QString& key) {
         owner = QStringLiteral("SELECT Group_ID FROM Group_Table WHERE Group_ID="
                                "(SELECT Group_ID FROM System_Table WHERE System_Key=?)");
     else
-        return {};
-    thread_local PayloadCache<QString> cache;
+        return std::nullopt;
+    thread_local PayloadCache<QStringList> cache;
     return cache.get(db, key, [&] {
-        return listPayload(db.rows(QStringLiteral("SELECT URL FROM DNS_Lookup_Table WHERE URL_ID IN "
+        return listEntries(db.rows(QStringLiteral("SELECT URL FROM DNS_Lookup_Table WHERE URL_ID IN "
                                                   "(SELECT URL_ID FROM Group_URL_Table WHERE Group_ID=(") +
                                        owner + QStringLiteral(")) GROUP BY URL ORDER BY min(URL_ID)"),
                                    {key}));

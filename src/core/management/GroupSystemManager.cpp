@@ -1,14 +1,14 @@
-#include "management/GroupSystemManager.h"
+#include "core/management/GroupSystemManager.h"
 
-#include "console/Keys.h"
-#include "console/Questions.h"
-#include "console/SystemListModel.h"
-#include "console/SystemTree.h"
-#include "link/ConnectionManager.h"
-#include "link/Messenger.h"
-#include "protocol/Messages.h"
-#include "store/Database.h"
-#include "store/StorableText.h"
+#include "core/console/Keys.h"
+#include "core/console/Questions.h"
+#include "core/console/SystemListModel.h"
+#include "core/console/SystemTree.h"
+#include "core/link/ConnectionManager.h"
+#include "core/link/Messenger.h"
+#include "core/store/Database.h"
+#include "core/store/StorableText.h"
+#include "protocol/ShortOrders.h"
 
 #include <algorithm>
 
@@ -176,7 +176,7 @@ void GroupSystemManager::showMove(TreeNode* system, TreeNode* target) {
     const QString key = system->key;
     m_tree.moveNode(system, target);
     if (m_connections)
-        m_connections->Send_Data_To_System(key, Messages::buildFlag(Messages::kFlagMoved));
+        m_connections->Send_Data_To_System(key, encodeFlag(Messages::kFlagMoved));
     if (m_messenger)
         m_messenger->sendScheduleToSystem(key);
 }

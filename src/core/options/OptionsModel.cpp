@@ -1,13 +1,13 @@
-#include "options/OptionsModel.h"
+#include "core/options/OptionsModel.h"
 
-#include "options/SecureLinkSettings.h"
-#include "options/SettingsPayload.h"
-#include "platform/AutoStartSwitch.h"
-#include "platform/TraySwitch.h"
-#include "protocol/SendableText.h"
-#include "store/Database.h"
-#include "store/Schema.h"
-#include "store/StorableText.h"
+#include "core/options/SecureLinkSettings.h"
+#include "core/options/SettingsPayload.h"
+#include "core/platform/AutoStartSwitch.h"
+#include "core/platform/TraySwitch.h"
+#include "core/protocol/SendableText.h"
+#include "core/store/Database.h"
+#include "core/store/Schema.h"
+#include "core/store/StorableText.h"
 
 #include <QSqlQuery>
 #include <QStringList>
@@ -28,7 +28,7 @@ OptionsModel::OptionsModel(Database& db, TraySwitch& tray, AutoStartSwitch& auto
     , m_sendToAll(std::move(sendToAll)) {}
 
 OptionsValues OptionsModel::load() {
-    m_payloadAtOpening = Get_The_Settings(m_db, {});
+    m_settingsAtOpening = Get_The_Settings(m_db, {});
 
     OptionsValues values;
     values.localPort = Schema::kFactoryLocalPort;
@@ -196,10 +196,10 @@ bool OptionsModel::applyPorts(const OptionsValues& values, ApplyResult& result) 
         QStringLiteral("UPDATE Settings_Table SET AppBlockerMessage=?, HTTP=?, FTP=?, Telnet=?, SMTP=?, "
                        "POP3=?, Socks=?, News=?, ICQ=?, IRC=?, OtherPort=?"),
         bound);
-    const QString payload = Get_The_Settings(m_db, {});
-    if (payload != m_payloadAtOpening) {
-        m_payloadAtOpening = payload;
-        m_sendToAll(QStringLiteral("O") + payload);
+    const Settings settings = Get_The_Settings(m_db, {});
+    if (settings != m_settingsAtOpening) {
+        m_settingsAtOpening = settings;
+        m_sendToAll(encodeSettings(settings));
         result.settingsSent = true;
     }
     return true;

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "options/ApplyResult.h"
-#include "options/OptionsValues.h"
+#include "core/options/ApplyResult.h"
+#include "core/options/OptionsValues.h"
+#include "protocol/SettingsOrder.h"
 
 #include <QStringList>
 #include <functional>
@@ -13,7 +14,7 @@ class Database;
 class TraySwitch;
 
 // The options window's state and its Apply: the settings row, the tray icon, the start with the
-// system and the "O" message to every connected system when the settings payload changed.
+// system and the "O" message to every connected system when the settings changed.
 class OptionsModel {
 public:
     using SendToAll = std::function<void(const QString& message)>;
@@ -24,14 +25,14 @@ public:
 
     OptionsModel(Database& db, TraySwitch& tray, AutoStartSwitch& autoStart, SendToAll sendToAll);
 
-    // Reads everything afresh and keeps the payload and port as they stand. Throws DatabaseError.
+    // Reads everything afresh and keeps the settings and port as they stand. Throws DatabaseError.
     OptionsValues load();
     // Group names in name order; the window lists them after "[Root...]".
     const QStringList& groupNames() const { return m_groupNames; }
     // The port that leaving the port box puts back: as opened, or as last applied.
     int portAtOpening() const { return m_portAtOpening; }
     int securePortAtOpening() const { return m_securePortAtOpening; }
-    const QString& payloadAtOpening() const { return m_payloadAtOpening; }
+    const Settings& settingsAtOpening() const { return m_settingsAtOpening; }
 
     // General, Connection, Password and Port/Proxy, in this order; a failing step does not stop the
     // others and what earlier steps did stays done.
@@ -59,7 +60,7 @@ private:
     int m_portAtOpening = 0;
     int m_securePortAtOpening = 0;
     bool m_secureOnlyAtOpening = false;
-    QString m_payloadAtOpening;
+    Settings m_settingsAtOpening;
 };
 
 } // namespace kestrava

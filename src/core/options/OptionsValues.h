@@ -1,6 +1,6 @@
 #pragma once
 
-#include "options/ProtocolPorts.h"
+#include "core/options/ProtocolPorts.h"
 
 #include <QString>
 #include <array>

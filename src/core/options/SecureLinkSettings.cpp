@@ -1,7 +1,7 @@
-#include "options/SecureLinkSettings.h"
+#include "core/options/SecureLinkSettings.h"
 
-#include "store/Database.h"
-#include "store/Schema.h"
+#include "core/store/Database.h"
+#include "core/store/Schema.h"
 #include "tls/Fingerprint.h"
 
 #include <QDir>

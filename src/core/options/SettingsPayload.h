@@ -1,14 +1,16 @@
 #pragma once
 
+#include "protocol/SettingsOrder.h"
+
 #include <QString>
 
 namespace kestrava {
 
 class Database;
 
-// The settings payload (the "O" message without its letter): SEP "10" SEP, the ten protocol ports
-// and the block message, each followed by SEP; for a group or system key then its Blank_Screen flag
-// ("True"/"False") and SEP. Throws DatabaseError, also for a port that holds no value.
-QString Get_The_Settings(Database& db, const QString& key);
+// The settings of key: the ten protocol ports and the block message of Settings_Table (none without
+// its row), and for a group or system key its Blank_Screen flag. Throws DatabaseError, also for a port
+// that holds no value.
+Settings Get_The_Settings(Database& db, const QString& key);
 
 } // namespace kestrava

@@ -1,4 +1,4 @@
-#include "platform/XdgAutoStart.h"
+#include "core/platform/XdgAutoStart.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AutoStartSwitch.h"
+#include "core/platform/AutoStartSwitch.h"
 
 #include <QString>
 

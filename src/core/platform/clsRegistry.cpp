@@ -1,4 +1,4 @@
-#include "platform/clsRegistry.h"
+#include "core/platform/clsRegistry.h"
 
 #include <QSettings>
 #include <QStandardPaths>

@@ -1,9 +1,9 @@
-#include "policy/PolicyCommands.h"
+#include "core/policy/PolicyCommands.h"
 
-#include "console/Keys.h"
-#include "policy/PolicyOwners.h"
-#include "policy/ScheduleSender.h"
-#include "store/Database.h"
+#include "core/console/Keys.h"
+#include "core/policy/PolicyOwners.h"
+#include "core/policy/ScheduleSender.h"
+#include "core/store/Database.h"
 
 namespace kestrava {
 

@@ -1,8 +1,8 @@
-#include "policy/PolicyExplanation.h"
+#include "core/policy/PolicyExplanation.h"
 
-#include "console/Keys.h"
-#include "startup/TimeText.h"
-#include "store/Database.h"
+#include "core/console/Keys.h"
+#include "core/startup/TimeText.h"
+#include "core/store/Database.h"
 
 #include <QLocale>
 #include <QSqlRecord>
@@ -83,17 +83,18 @@ std::optional<EffectivePolicy> readEffectivePolicy(Database& db, const QString& 
     if (!Keys::Is_System_Key(systemKey))
         return std::nullopt;
     EffectivePolicy policy;
-    std::optional<QSqlRecord> row =
-        db.firstRow(QStringLiteral("SELECT System_ID AS Owner, Schedule_Type, OnInternet, Block_Internet, Timer_Type, "
-                                   "Timer_Starttime, Timer_Period FROM System_Table "
-                                   "WHERE System_Key=? AND Apply_Systemwise_Settings<>0"),
-                    {systemKey});
+    std::optional<QSqlRecord> row = db.firstRow(
+        QStringLiteral("SELECT System_ID AS Owner, Schedule_Type, OnInternet, Block_Internet, Timer_Type, "
+                       "Timer_Starttime, Timer_Period FROM System_Table "
+                       "WHERE System_Key=? AND Apply_Systemwise_Settings<>0"),
+        {systemKey});
     policy.own = row.has_value();
     if (!row)
-        row = db.firstRow(QStringLiteral("SELECT Group_ID AS Owner, Schedule_Type, OnInternet, Block_Internet, "
-                                         "Timer_Type, Timer_Starttime, Timer_Period FROM Group_Table "
-                                         "WHERE Group_ID IN (SELECT Group_ID FROM System_Table WHERE System_Key=?)"),
-                          {systemKey});
+        row = db.firstRow(
+            QStringLiteral("SELECT Group_ID AS Owner, Schedule_Type, OnInternet, Block_Internet, "
+                           "Timer_Type, Timer_Starttime, Timer_Period FROM Group_Table "
+                           "WHERE Group_ID IN (SELECT Group_ID FROM System_Table WHERE System_Key=?)"),
+            {systemKey});
     if (!row)
         return std::nullopt;
     policy.scheduleType = row->value(QStringLiteral("Schedule_Type")).toInt();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "startup/StoredTimer.h"
+#include "core/startup/StoredTimer.h"
 
 #include <QDateTime>
 #include <QString>

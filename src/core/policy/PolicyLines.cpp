@@ -1,8 +1,8 @@
-#include "policy/PolicyLines.h"
+#include "core/policy/PolicyLines.h"
 
-#include "console/Keys.h"
-#include "startup/Clock.h"
-#include "store/DatabaseError.h"
+#include "core/console/Keys.h"
+#include "core/startup/Clock.h"
+#include "core/store/DatabaseError.h"
 
 namespace kestrava {
 

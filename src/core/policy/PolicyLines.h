@@ -1,6 +1,6 @@
 #pragma once
 
-#include "policy/PolicyExplanation.h"
+#include "core/policy/PolicyExplanation.h"
 
 #include <QHash>
 #include <QObject>

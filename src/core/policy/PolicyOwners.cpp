@@ -1,6 +1,6 @@
-#include "policy/PolicyOwners.h"
+#include "core/policy/PolicyOwners.h"
 
-#include "store/Database.h"
+#include "core/store/Database.h"
 
 namespace kestrava::PolicyOwners {
 

@@ -1,6 +1,6 @@
-#include "policy/PolicyTarget.h"
+#include "core/policy/PolicyTarget.h"
 
-#include "console/Keys.h"
+#include "core/console/Keys.h"
 
 namespace kestrava {
 

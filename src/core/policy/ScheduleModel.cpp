@@ -1,10 +1,11 @@
-#include "policy/ScheduleModel.h"
+#include "core/policy/ScheduleModel.h"
 
-#include "policy/PolicyOwners.h"
-#include "policy/ScheduleSender.h"
-#include "startup/Clock.h"
-#include "startup/TimeText.h"
-#include "store/Database.h"
+#include "core/policy/PolicyOwners.h"
+#include "core/policy/ScheduleSender.h"
+#include "core/startup/Clock.h"
+#include "core/startup/TimeText.h"
+#include "core/store/Database.h"
+#include "protocol/ConsoleTimeText.h"
 
 #include <QSqlQuery>
 #include <algorithm>
@@ -20,7 +21,7 @@ QTime toMinute(const QTime& time) {
 // Stored texts are shown in the editor's own form; a text that is no time stays as it is.
 QString rangeText(const QString& stored) {
     const QTime time = TimeText::parseScheduleTime(stored);
-    return time.isValid() ? TimeText::scheduleTime(time) : stored;
+    return time.isValid() ? ConsoleTimeText::rangeTime(time) : stored;
 }
 
 } // namespace
@@ -104,7 +105,7 @@ ScheduleModel::AddResult ScheduleModel::add() {
     // A range never crosses midnight: equal times are refused too.
     if (!(m_startTime < m_stopTime))
         return AddResult::StartNotBeforeStop;
-    m_ranges.append({TimeText::scheduleTime(m_startTime), TimeText::scheduleTime(m_stopTime)});
+    m_ranges.append({ConsoleTimeText::rangeTime(m_startTime), ConsoleTimeText::rangeTime(m_stopTime)});
     m_applyEnabled = true;
     return AddResult::Added;
 }

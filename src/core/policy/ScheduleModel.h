@@ -1,6 +1,6 @@
 #pragma once
 
-#include "policy/PolicyTarget.h"
+#include "core/policy/PolicyTarget.h"
 
 #include <QList>
 #include <QString>

@@ -1,13 +1,12 @@
-#include "policy/SchedulePayload.h"
+#include "core/policy/SchedulePayload.h"
 
-#include "console/Keys.h"
-#include "protocol/Fields.h"
-#include "startup/Clock.h"
-#include "startup/LocalTimes.h"
-#include "startup/StoredTimer.h"
-#include "startup/TimeText.h"
-#include "store/Database.h"
-#include "store/PayloadCache.h"
+#include "core/console/Keys.h"
+#include "core/startup/Clock.h"
+#include "core/startup/LocalTimes.h"
+#include "core/startup/StoredTimer.h"
+#include "core/store/Database.h"
+#include "core/store/PayloadCache.h"
+#include "protocol/ConsoleTimeText.h"
 
 #include <QSqlRecord>
 
@@ -17,94 +16,74 @@ namespace {
 
 // What a system's schedule says, apart from the stamp and whether its timer runs now.
 struct SchedulePolicy {
-    qint64 type = -1; // -1: no payload
-    QString body;     // the fields after the type; for a timer, those of a running one
+    bool present = false;
+    Schedule schedule;
     StoredTimer timer;
 };
 
-QString field(const QString& value) {
-    return value + kFieldSeparator;
+TimeRange rangeOf(const QSqlRecord& row) {
+    return {
+        ConsoleTimeText::parseRangeTime(row.value(QStringLiteral("Start_Time")).toString()).value_or(QTime()),
+        ConsoleTimeText::parseRangeTime(row.value(QStringLiteral("Stop_Time")).toString()).value_or(QTime()),
+        static_cast<TimeRange::Repeat>(row.value(QStringLiteral("DailyWeeklyMonthly")).toInt()),
+        row.value(QStringLiteral("WeekDays")).toInt(), row.value(QStringLiteral("Months")).toInt()};
 }
 
-QString field(qint64 number) {
-    return field(QString::number(number));
-}
-
-QString boolField(const QVariant& value) {
-    return field(value.toBool() ? QStringLiteral("True") : QStringLiteral("False"));
-}
-
-// The client service is two seconds behind by the time it reads the stamp.
-QString stamp(const Clock& clock) {
-    return TimeText::generalDateTime(LocalTimes::addSecs(clock.now(), 2));
-}
-
-QString header(const Clock& clock, qint64 scheduleType) {
-    return QString(kFieldSeparator) + field(stamp(clock)) + field(scheduleType);
-}
-
-SchedulePolicy timerPolicy(const QSqlRecord& source) {
-    SchedulePolicy policy{3,
-                          {},
-                          StoredTimer::fromColumns(source.value(QStringLiteral("Timer_Type")),
-                                                   source.value(QStringLiteral("Timer_Starttime")),
-                                                   source.value(QStringLiteral("Timer_Period")))};
-    if (policy.timer.start.isValid())
-        policy.body = field(policy.timer.type) + field(TimeText::generalDateTime(policy.timer.start)) +
-                      field(TimeText::generalDateTime(policy.timer.end())) + field(0);
-    return policy;
-}
-
-// An ON timer that is over leaves internet off, an OFF timer leaves it on.
-QString timerPayload(const Clock& clock, const SchedulePolicy& policy) {
-    const StoredTimer& timer = policy.timer;
-    if (timer.runsAt(clock.now()))
-        return header(clock, 3) + policy.body;
-    if (timer.type == QLatin1String("N"))
-        return header(clock, 1) + field(QStringLiteral("False")) + field(0);
-    if (timer.type == QLatin1String("F"))
-        return header(clock, 1) + field(QStringLiteral("True")) + field(0);
-    return header(clock, 3);
-}
-
-QString schedulesBody(Database& db, const QSqlRecord& source, bool systemSource) {
+void readRanges(Database& db, const QSqlRecord& source, bool systemSource, Schedule& schedule) {
     const QList<QSqlRecord> rows =
         systemSource
             ? db.rows(QStringLiteral("SELECT * FROM System_Scheduler_Table WHERE System_ID=? ORDER BY ID"),
                       {source.value(QStringLiteral("System_ID"))})
             : db.rows(QStringLiteral("SELECT * FROM Group_Scheduler_Table WHERE Group_ID=? ORDER BY ID"),
                       {source.value(QStringLiteral("Group_ID"))});
-    QString ranges;
-    int count = 0;
-    for (const QSqlRecord& row : rows) {
-        ++count;
-        ranges += field(row.value(QStringLiteral("Start_Time")).toString()) +
-                  field(row.value(QStringLiteral("Stop_Time")).toString()) +
-                  field(row.value(QStringLiteral("DailyWeeklyMonthly")).toLongLong()) +
-                  field(row.value(QStringLiteral("WeekDays")).toLongLong()) +
-                  field(row.value(QStringLiteral("Months")).toLongLong());
-    }
-    if (count > 0)
-        return boolField(source.value(QStringLiteral("Block_Internet"))) + field(count) + ranges + field(0);
+    for (const QSqlRecord& row : rows)
+        schedule.ranges << rangeOf(row);
+    schedule.blockInRanges = source.value(QStringLiteral("Block_Internet")).toBool();
     // A group without rows sends no Block_Internet field; client services expect it that way.
-    if (!systemSource)
-        return field(0) + field(0) + field(0);
-    return boolField(source.value(QStringLiteral("Block_Internet"))) + field(0) + field(0) + field(0);
+    schedule.hasBlockFlag = systemSource || !rows.isEmpty();
 }
 
 SchedulePolicy policyOf(Database& db, const QSqlRecord& source, bool systemSource) {
-    switch (source.value(QStringLiteral("Schedule_Type")).toLongLong()) {
-    case 0:
-        return {0, {}, {}};
-    case 1:
-        return {1, boolField(source.value(QStringLiteral("OnInternet"))) + field(0), {}};
-    case 2:
-        return {2, schedulesBody(db, source, systemSource), {}};
-    case 3:
-        return timerPolicy(source);
-    default:
-        return {};
+    SchedulePolicy policy;
+    const qint64 type = source.value(QStringLiteral("Schedule_Type")).toLongLong();
+    if (type < 0 || type > 3)
+        return policy;
+    policy.present = true;
+    policy.schedule.type = static_cast<Schedule::Type>(type);
+    switch (policy.schedule.type) {
+    case Schedule::Type::None:
+        break;
+    case Schedule::Type::OnOff:
+        policy.schedule.internetOn = source.value(QStringLiteral("OnInternet")).toBool();
+        break;
+    case Schedule::Type::Ranges:
+        readRanges(db, source, systemSource, policy.schedule);
+        break;
+    case Schedule::Type::Timer:
+        policy.timer = StoredTimer::fromColumns(source.value(QStringLiteral("Timer_Type")),
+                                                source.value(QStringLiteral("Timer_Starttime")),
+                                                source.value(QStringLiteral("Timer_Period")));
+        break;
     }
+    return policy;
+}
+
+// A running timer goes as it is; an ON timer that is over leaves internet off, an OFF timer leaves it on,
+// and one of another type goes as its type alone.
+Schedule timerSchedule(const QDateTime& now, const StoredTimer& timer) {
+    Schedule schedule;
+    if (timer.runsAt(now)) {
+        schedule.type = Schedule::Type::Timer;
+        schedule.timerType = timer.type.isEmpty() ? QChar() : timer.type.front();
+        schedule.timerStart = timer.start;
+        schedule.timerEnd = timer.end();
+    } else if (timer.type == QLatin1String("N") || timer.type == QLatin1String("F")) {
+        schedule.type = Schedule::Type::OnOff;
+        schedule.internetOn = timer.type == QLatin1String("F");
+    } else {
+        schedule.type = Schedule::Type::Timer;
+    }
+    return schedule;
 }
 
 // Read once for all the members that follow the group.
@@ -134,19 +113,19 @@ SchedulePolicy readPolicy(Database& db, const QString& systemKey) {
 
 } // namespace
 
-QString Get_System_Schedule(Database& db, const Clock& clock, const QString& systemKey) {
+Schedule Get_System_Schedule(Database& db, const Clock& clock, const QString& systemKey) {
     if (!Keys::Is_System_Key(systemKey))
         return {};
     thread_local PayloadCache<SchedulePolicy> cache;
     const SchedulePolicy policy = cache.get(db, systemKey, [&] { return readPolicy(db, systemKey); });
-    switch (policy.type) {
-    case -1:
+    if (!policy.present)
         return {};
-    case 3:
-        return timerPayload(clock, policy);
-    default:
-        return header(clock, policy.type) + policy.body;
-    }
+    const QDateTime now = clock.now();
+    Schedule schedule =
+        policy.schedule.type == Schedule::Type::Timer ? timerSchedule(now, policy.timer) : policy.schedule;
+    // The client service is two seconds behind by the time it reads the stamp.
+    schedule.stamp = LocalTimes::addSecs(now, 2);
+    return schedule;
 }
 
 } // namespace kestrava

@@ -1,11 +1,11 @@
-#include "policy/TimerModel.h"
+#include "core/policy/TimerModel.h"
 
-#include "policy/PolicyOwners.h"
-#include "policy/ScheduleSender.h"
-#include "startup/Clock.h"
-#include "startup/StoredTimer.h"
-#include "startup/TimeText.h"
-#include "store/Database.h"
+#include "core/policy/PolicyOwners.h"
+#include "core/policy/ScheduleSender.h"
+#include "core/startup/Clock.h"
+#include "core/startup/StoredTimer.h"
+#include "core/startup/TimeText.h"
+#include "core/store/Database.h"
 
 #include <QSqlQuery>
 

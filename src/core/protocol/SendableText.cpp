@@ -1,4 +1,4 @@
-#include "protocol/SendableText.h"
+#include "core/protocol/SendableText.h"
 
 #include "protocol/Fields.h"
 #include "protocol/WireCodec.h"

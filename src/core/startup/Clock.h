@@ -1,6 +1,6 @@
 #pragma once
 
-#include "startup/LocalTimes.h"
+#include "core/startup/LocalTimes.h"
 
 #include <QDateTime>
 

@@ -1,4 +1,4 @@
-#include "startup/CommandLine.h"
+#include "core/startup/CommandLine.h"
 
 namespace kestrava {
 

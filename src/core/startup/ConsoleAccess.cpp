@@ -1,8 +1,8 @@
-#include "startup/ConsoleAccess.h"
+#include "core/startup/ConsoleAccess.h"
 
-#include "store/Database.h"
-#include "store/Schema.h"
-#include "store/StorableText.h"
+#include "core/store/Database.h"
+#include "core/store/Schema.h"
+#include "core/store/StorableText.h"
 
 namespace kestrava {
 

@@ -1,4 +1,4 @@
-#include "startup/DatabaseAccess.h"
+#include "core/startup/DatabaseAccess.h"
 
 #include <QDir>
 #include <QFileInfo>

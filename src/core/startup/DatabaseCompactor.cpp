@@ -1,7 +1,7 @@
-#include "startup/DatabaseCompactor.h"
+#include "core/startup/DatabaseCompactor.h"
 
-#include "startup/Clock.h"
-#include "store/Database.h"
+#include "core/startup/Clock.h"
+#include "core/store/Database.h"
 
 #include <QAtomicInt>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "startup/EnvironmentChecks.h"
+#include "core/startup/EnvironmentChecks.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>

@@ -1,4 +1,4 @@
-#include "startup/LocalTimes.h"
+#include "core/startup/LocalTimes.h"
 
 #include <QHash>
 #include <limits>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Version.h"
+#include "core/startup/Version.h"
 
 #include <QString>
 

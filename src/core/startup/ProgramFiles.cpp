@@ -1,6 +1,6 @@
-#include "startup/ProgramFiles.h"
+#include "core/startup/ProgramFiles.h"
 
-#include "platform/clsRegistry.h"
+#include "core/platform/clsRegistry.h"
 
 #include <QDir>
 #include <QFileInfo>

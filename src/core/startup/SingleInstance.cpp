@@ -1,6 +1,6 @@
-#include "startup/SingleInstance.h"
+#include "core/startup/SingleInstance.h"
 
-#include "startup/CommandLine.h"
+#include "core/startup/CommandLine.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>

@@ -1,9 +1,9 @@
-#include "startup/StartupSequence.h"
+#include "core/startup/StartupSequence.h"
 
-#include "startup/ConsoleAccess.h"
-#include "startup/DatabaseAccess.h"
-#include "startup/DatabaseCompactor.h"
-#include "store/Database.h"
+#include "core/startup/ConsoleAccess.h"
+#include "core/startup/DatabaseAccess.h"
+#include "core/startup/DatabaseCompactor.h"
+#include "core/store/Database.h"
 
 #include <QCoreApplication>
 #include <QTimer>

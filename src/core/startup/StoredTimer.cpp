@@ -1,7 +1,7 @@
-#include "startup/StoredTimer.h"
+#include "core/startup/StoredTimer.h"
 
-#include "startup/LocalTimes.h"
-#include "startup/TimeText.h"
+#include "core/startup/LocalTimes.h"
+#include "core/startup/TimeText.h"
 
 namespace kestrava {
 

@@ -1,6 +1,6 @@
-#include "startup/TimeText.h"
+#include "core/startup/TimeText.h"
 
-#include "startup/LocalTimes.h"
+#include "core/startup/LocalTimes.h"
 
 #include <QLocale>
 
@@ -100,29 +100,6 @@ QDateTime fixedDateTime(QStringView text) {
 
 } // namespace
 
-QString generalDateTime(const QDateTime& at) {
-    const QTime time = at.time();
-    const QDate date = at.date();
-    if (!time.isValid() || !plainYear(date)) {
-        const QString text = c().toString(time, QStringLiteral("h:mm:ss AP"));
-        if (date == QDate(1899, 12, 30))
-            return text;
-        return c().toString(date, QStringLiteral("M/d/yyyy")) + QLatin1Char(' ') + text;
-    }
-    QString text;
-    text.reserve(22);
-    if (date != QDate(1899, 12, 30)) {
-        appendNumber(text, date.month(), 1);
-        text += QLatin1Char('/');
-        appendNumber(text, date.day(), 1);
-        text += QLatin1Char('/');
-        appendNumber(text, date.year(), 4);
-        text += QLatin1Char(' ');
-    }
-    appendClock(text, time, 1);
-    return text;
-}
-
 QString statusStamp(const QDateTime& at) {
     const QTime time = at.time();
     const QDate date = at.date();
@@ -138,10 +115,6 @@ QString statusStamp(const QDateTime& at) {
     text += QLatin1Char(' ');
     appendClock(text, time, 2);
     return text;
-}
-
-QString scheduleTime(const QTime& time) {
-    return c().toString(time, QStringLiteral("hh:mm AP"));
 }
 
 QTime parseScheduleTime(const QString& text) {

@@ -6,15 +6,13 @@
 
 namespace kestrava {
 
-// Every text form of dates and times, with English AM/PM whatever the locale.
+// The console's own text forms of dates and times, with English AM/PM whatever the locale; those on
+// the wire are ConsoleTimeText's.
 namespace TimeText {
 
-// General date-time "M/d/yyyy h:mm:ss AP", or the time alone when the date part is zero (12/30/1899).
-QString generalDateTime(const QDateTime& at);
 // Status stamp "dd/MM/yy hh:mm:ss AP".
 QString statusStamp(const QDateTime& at);
-// Schedule times "hh:mm AP".
-QString scheduleTime(const QTime& time);
+// Schedule times "hh:mm AP" as stored or typed, case and blanks aside; ConsoleTimeText writes them.
 QTime parseScheduleTime(const QString& text);
 // Timer period "HH:mm".
 QString timerPeriod(const QTime& period);

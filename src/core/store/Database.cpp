@@ -1,7 +1,7 @@
-#include "store/Database.h"
+#include "core/store/Database.h"
 
-#include "platform/FileChanges.h"
-#include "store/Schema.h"
+#include "core/platform/FileChanges.h"
+#include "core/store/Schema.h"
 
 #include <QAtomicInt>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/DatabaseError.h"
+#include "core/store/DatabaseError.h"
 
 #include <QHash>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "store/DatabaseError.h"
+#include "core/store/DatabaseError.h"
 
 namespace kestrava {
 

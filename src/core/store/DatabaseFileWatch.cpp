@@ -1,6 +1,6 @@
-#include "store/DatabaseFileWatch.h"
+#include "core/store/DatabaseFileWatch.h"
 
-#include "store/Database.h"
+#include "core/store/Database.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "store/Schema.h"
+#include "core/store/Schema.h"
 
-#include "store/Database.h"
+#include "core/store/Database.h"
 
 #include <QSqlRecord>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "store/StorableText.h"
+#include "core/store/StorableText.h"
 
 namespace kestrava::StorableText {
 

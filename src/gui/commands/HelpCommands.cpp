@@ -1,13 +1,13 @@
-#include "HelpCommands.h"
+#include "gui/commands/HelpCommands.h"
 
-#include "AboutDialog.h"
-#include "MainMenus.h"
-#include "MainWindow.h"
-#include "Prompt.h"
-#include "SplashWindow.h"
-#include "options/SecureLinkSettings.h"
-#include "startup/ConsoleServices.h"
-#include "store/Database.h"
+#include "core/options/SecureLinkSettings.h"
+#include "core/startup/ConsoleServices.h"
+#include "core/store/Database.h"
+#include "gui/commands/MainMenus.h"
+#include "gui/common/Prompt.h"
+#include "gui/common/SplashWindow.h"
+#include "gui/common/SystemsWindow.h"
+#include "gui/dialogs/AboutDialog.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -76,7 +76,7 @@ void HelpCommands::showBanner() {
 
 AboutDialog* HelpCommands::showAbout() {
     auto* about = new AboutDialog(&m_owner);
-    if (const auto* window = qobject_cast<const MainWindow*>(&m_owner))
+    if (const auto* window = dynamic_cast<const SystemsWindow*>(&m_owner))
         about->setConsoleFingerprint(SecureLinkSettings::fingerprintBeside(window->services().db.path()));
     about->setAttribute(Qt::WA_DeleteOnClose);
     about->setWindowModality(Qt::ApplicationModal);

@@ -1,21 +1,21 @@
-#include "ListCommands.h"
+#include "gui/commands/ListCommands.h"
 
-#include "BlockListDialog.h"
-#include "ConsoleSelection.h"
-#include "MainMenus.h"
-#include "MainWindow.h"
-#include "MessageBoxPrompt.h"
-#include "OptionsDialog.h"
-#include "ProgramCatalogueDialog.h"
-#include "UrlCatalogueDialog.h"
-#include "WhiteListDialog.h"
-#include "console/Keys.h"
-#include "link/ConnectionManager.h"
-#include "link/Messenger.h"
-#include "link/SecureListener.h"
-#include "platform/TraySwitch.h"
-#include "platform/XdgAutoStart.h"
-#include "startup/ConsoleServices.h"
+#include "core/console/Keys.h"
+#include "core/link/ConnectionManager.h"
+#include "core/link/Messenger.h"
+#include "core/link/SecureListener.h"
+#include "core/platform/TraySwitch.h"
+#include "core/platform/XdgAutoStart.h"
+#include "core/startup/ConsoleServices.h"
+#include "gui/commands/MainMenus.h"
+#include "gui/common/ConsoleSelection.h"
+#include "gui/common/MessageBoxPrompt.h"
+#include "gui/common/SystemsWindow.h"
+#include "gui/dialogs/BlockListDialog.h"
+#include "gui/dialogs/OptionsDialog.h"
+#include "gui/dialogs/ProgramCatalogueDialog.h"
+#include "gui/dialogs/UrlCatalogueDialog.h"
+#include "gui/dialogs/WhiteListDialog.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -94,7 +94,7 @@ OptionsDialog* ListCommands::options() {
         m_db, *m_prompt, *m_tray, *m_autoStart, [this](const QString& message) { sendToAll(message); },
         &m_owner);
     connect(dialog, &OptionsDialog::secureOnlyApplied, this, [this, dialog](bool on) {
-        const auto* window = qobject_cast<const MainWindow*>(&m_owner);
+        const auto* window = dynamic_cast<const SystemsWindow*>(&m_owner);
         SecureListener* secure = window ? window->services().secure : nullptr;
         if (!secure)
             return;

@@ -1,21 +1,21 @@
-#include "ManagementCommands.h"
+#include "gui/commands/ManagementCommands.h"
 
-#include "ConsoleSelection.h"
-#include "LabelEditDelegate.h"
-#include "MainMenus.h"
-#include "MainWindow.h"
-#include "Prompt.h"
-#include "PromptQuestions.h"
-#include "PropertiesDialog.h"
-#include "SystemListView.h"
-#include "console/Keys.h"
-#include "console/NodeRoles.h"
-#include "console/SystemListModel.h"
-#include "console/SystemTree.h"
-#include "console/SystemTreeModel.h"
-#include "management/GroupSystemManager.h"
-#include "startup/ConsoleServices.h"
-#include "store/DatabaseError.h"
+#include "core/console/Keys.h"
+#include "core/console/NodeRoles.h"
+#include "core/console/SystemListModel.h"
+#include "core/console/SystemTree.h"
+#include "core/console/SystemTreeModel.h"
+#include "core/management/GroupSystemManager.h"
+#include "core/startup/ConsoleServices.h"
+#include "core/store/DatabaseError.h"
+#include "gui/commands/LabelEditDelegate.h"
+#include "gui/commands/MainMenus.h"
+#include "gui/common/ConsoleSelection.h"
+#include "gui/common/Prompt.h"
+#include "gui/common/PromptQuestions.h"
+#include "gui/common/SystemListView.h"
+#include "gui/common/SystemsWindow.h"
+#include "gui/dialogs/PropertiesDialog.h"
 
 #include <QAction>
 #include <QItemSelectionModel>
@@ -25,11 +25,11 @@
 
 namespace kestrava {
 
-ManagementCommands::ManagementCommands(MainWindow& window, Prompt& prompt, QObject* parent)
+ManagementCommands::ManagementCommands(SystemsWindow& window, Prompt& prompt, QObject* parent)
     : QObject(parent)
     , m_window(window)
     , m_prompt(&prompt)
-    , m_questions(std::make_unique<PromptQuestions>(prompt, window))
+    , m_questions(std::make_unique<PromptQuestions>(prompt, window.widget()))
     , m_manager(std::make_unique<GroupSystemManager>(window.services().db, window.services().tree,
                                                      window.listModel(), *m_questions)) {
     installLabelEditing();
@@ -67,7 +67,7 @@ template <typename Work> void ManagementCommands::guarded(Work work) {
     try {
         work();
     } catch (const DatabaseError& error) {
-        m_prompt->error(&m_window, error.toMessage());
+        m_prompt->error(&m_window.widget(), error.toMessage());
     }
 }
 
@@ -177,7 +177,7 @@ void ManagementCommands::deleteSelected() {
 
 void ManagementCommands::setDefaultNames() {
     if (m_prompt->ask(
-            &m_window,
+            &m_window.widget(),
             QStringLiteral("Are you sure you want to set the alias as default name for this System?"),
             Prompt::Answer::No) != Prompt::Answer::Yes)
         return;

@@ -9,11 +9,11 @@ class ConnectionManager;
 class GroupSystemManager;
 class MainMenus;
 class MainToolBar;
-class MainWindow;
 class Messenger;
 class Prompt;
 class PropertiesDialog;
 class PromptQuestions;
+class SystemsWindow;
 struct TreeNode;
 
 // The main window's group and system commands: Add New, Rename, Delete, Set Default Name, label editing
@@ -21,7 +21,7 @@ struct TreeNode;
 class ManagementCommands : public QObject {
     Q_OBJECT
 public:
-    ManagementCommands(MainWindow& window, Prompt& prompt, QObject* parent = nullptr);
+    ManagementCommands(SystemsWindow& window, Prompt& prompt, QObject* parent = nullptr);
     ~ManagementCommands() override;
 
     void connectMenus(const MainMenus& menus);
@@ -51,7 +51,7 @@ private:
     TreeNode* listOrigin() const;
     template <typename Work> void guarded(Work work);
 
-    MainWindow& m_window;
+    SystemsWindow& m_window;
     Prompt* m_prompt;
     std::unique_ptr<PromptQuestions> m_questions;
     std::unique_ptr<GroupSystemManager> m_manager;

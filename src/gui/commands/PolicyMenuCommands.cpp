@@ -1,14 +1,14 @@
-#include "PolicyMenuCommands.h"
+#include "gui/commands/PolicyMenuCommands.h"
 
-#include "ConsoleSelection.h"
-#include "MainMenus.h"
-#include "MessageBoxPrompt.h"
-#include "ScheduleDialog.h"
-#include "TimerDialog.h"
-#include "console/Keys.h"
-#include "link/Messenger.h"
-#include "policy/PolicyOwners.h"
-#include "store/DatabaseError.h"
+#include "core/console/Keys.h"
+#include "core/link/Messenger.h"
+#include "core/policy/PolicyOwners.h"
+#include "core/store/DatabaseError.h"
+#include "gui/commands/MainMenus.h"
+#include "gui/common/ConsoleSelection.h"
+#include "gui/common/MessageBoxPrompt.h"
+#include "gui/dialogs/ScheduleDialog.h"
+#include "gui/dialogs/TimerDialog.h"
 
 #include <QAction>
 #include <array>

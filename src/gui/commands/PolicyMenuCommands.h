@@ -1,7 +1,7 @@
 #pragma once
 
-#include "policy/PolicyCommands.h"
-#include "policy/PolicyTarget.h"
+#include "core/policy/PolicyCommands.h"
+#include "core/policy/PolicyTarget.h"
 
 #include <QObject>
 #include <functional>

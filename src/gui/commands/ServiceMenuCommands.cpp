@@ -1,12 +1,12 @@
-#include "ServiceMenuCommands.h"
+#include "gui/commands/ServiceMenuCommands.h"
 
-#include "ConsoleSelection.h"
-#include "MainMenus.h"
-#include "Prompt.h"
-#include "link/ServiceCommands.h"
-#include "startup/ConsoleServices.h"
-#include "startup/ProductTitle.h"
-#include "store/DatabaseError.h"
+#include "core/link/ServiceCommands.h"
+#include "core/startup/ConsoleServices.h"
+#include "core/startup/ProductTitle.h"
+#include "core/store/DatabaseError.h"
+#include "gui/commands/MainMenus.h"
+#include "gui/common/ConsoleSelection.h"
+#include "gui/common/Prompt.h"
 
 #include <QAction>
 #include <QApplication>

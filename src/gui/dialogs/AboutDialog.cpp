@@ -1,6 +1,6 @@
-#include "AboutDialog.h"
+#include "gui/dialogs/AboutDialog.h"
 
-#include "Version.h"
+#include "core/startup/ProductTitle.h"
 
 #include <QDesktopServices>
 #include <QEvent>

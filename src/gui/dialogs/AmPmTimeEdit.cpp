@@ -1,4 +1,4 @@
-#include "AmPmTimeEdit.h"
+#include "gui/dialogs/AmPmTimeEdit.h"
 
 #include <QKeyEvent>
 

@@ -1,6 +1,6 @@
-#include "BlockListDialog.h"
+#include "gui/dialogs/BlockListDialog.h"
 
-#include "lists/GroupProgramList.h"
+#include "core/lists/GroupProgramList.h"
 
 namespace kestrava {
 

@@ -1,9 +1,9 @@
-#include "CatalogueDialog.h"
+#include "gui/dialogs/CatalogueDialog.h"
 
-#include "Prompt.h"
-#include "SendListsOnClose.h"
-#include "lists/Catalogue.h"
-#include "store/DatabaseError.h"
+#include "core/lists/Catalogue.h"
+#include "core/store/DatabaseError.h"
+#include "gui/common/Prompt.h"
+#include "gui/dialogs/SendListsOnClose.h"
 
 #include <QEvent>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SendListsOnClose.h"
+#include "gui/dialogs/SendListsOnClose.h"
 
 #include <QDialog>
 #include <functional>

@@ -1,10 +1,10 @@
-#include "GroupListDialog.h"
+#include "gui/dialogs/GroupListDialog.h"
 
-#include "Prompt.h"
-#include "SendListsOnClose.h"
-#include "console/Keys.h"
-#include "lists/GroupList.h"
-#include "store/DatabaseError.h"
+#include "core/console/Keys.h"
+#include "core/lists/GroupList.h"
+#include "core/store/DatabaseError.h"
+#include "gui/common/Prompt.h"
+#include "gui/dialogs/SendListsOnClose.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

@@ -1,7 +1,7 @@
-#include "OptionsDialog.h"
+#include "gui/dialogs/OptionsDialog.h"
 
-#include "Prompt.h"
-#include "store/DatabaseError.h"
+#include "core/store/DatabaseError.h"
+#include "gui/common/Prompt.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "options/OptionsModel.h"
+#include "core/options/OptionsModel.h"
 
 #include <QDialog>
 #include <array>

@@ -1,7 +1,7 @@
-#include "ProgramCatalogueDialog.h"
+#include "gui/dialogs/ProgramCatalogueDialog.h"
 
-#include "TipDialog.h"
-#include "lists/ProgramCatalogue.h"
+#include "core/lists/ProgramCatalogue.h"
+#include "gui/dialogs/TipDialog.h"
 
 #include <QEvent>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CatalogueDialog.h"
+#include "gui/dialogs/CatalogueDialog.h"
 
 class QLabel;
 

@@ -1,16 +1,16 @@
-#include "PropertiesDialog.h"
+#include "gui/dialogs/PropertiesDialog.h"
 
-#include "ConsoleSelection.h"
-#include "MainWindow.h"
-#include "Prompt.h"
-#include "console/Keys.h"
-#include "console/SystemListModel.h"
-#include "console/SystemTree.h"
-#include "link/KeyPins.h"
-#include "management/GroupSystemManager.h"
-#include "policy/PolicyLines.h"
-#include "startup/ConsoleServices.h"
-#include "store/DatabaseError.h"
+#include "core/console/Keys.h"
+#include "core/console/SystemListModel.h"
+#include "core/console/SystemTree.h"
+#include "core/link/KeyPins.h"
+#include "core/management/GroupSystemManager.h"
+#include "core/policy/PolicyLines.h"
+#include "core/startup/ConsoleServices.h"
+#include "core/store/DatabaseError.h"
+#include "gui/common/ConsoleSelection.h"
+#include "gui/common/Prompt.h"
+#include "gui/common/SystemsWindow.h"
 #include "tls/Fingerprint.h"
 
 #include <QFormLayout>
@@ -36,8 +36,8 @@ QLineEdit* field(QFormLayout* form, const char* name, const char* label, bool ed
 
 } // namespace
 
-PropertiesDialog::PropertiesDialog(MainWindow& window, GroupSystemManager& manager, Prompt& prompt)
-    : QDialog(&window)
+PropertiesDialog::PropertiesDialog(SystemsWindow& window, GroupSystemManager& manager, Prompt& prompt)
+    : QDialog(&window.widget())
     , m_window(window)
     , m_manager(manager)
     , m_prompt(prompt) {

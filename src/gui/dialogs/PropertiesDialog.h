@@ -9,15 +9,15 @@ class QPushButton;
 namespace kestrava {
 
 class GroupSystemManager;
-class MainWindow;
 class Prompt;
+class SystemsWindow;
 
 // frmProperties: the properties of the group or system selected in the main window, as its tree and list
 // show them when the window opens; the group's name or the system's alias can be changed.
 class PropertiesDialog : public QDialog {
     Q_OBJECT
 public:
-    PropertiesDialog(MainWindow& window, GroupSystemManager& manager, Prompt& prompt);
+    PropertiesDialog(SystemsWindow& window, GroupSystemManager& manager, Prompt& prompt);
 
     QGroupBox* fraSystemProperties = nullptr;
     QLineEdit* txtAlias = nullptr;
@@ -47,7 +47,7 @@ private:
     // The name in force of the stored item.
     QString currentText() const;
 
-    MainWindow& m_window;
+    SystemsWindow& m_window;
     GroupSystemManager& m_manager;
     Prompt& m_prompt;
     // The key of the selected item taken when the window opened; a renamed group's new key afterwards.

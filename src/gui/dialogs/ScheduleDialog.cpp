@@ -1,8 +1,8 @@
-#include "ScheduleDialog.h"
+#include "gui/dialogs/ScheduleDialog.h"
 
-#include "AmPmTimeEdit.h"
-#include "Prompt.h"
-#include "store/DatabaseError.h"
+#include "core/store/DatabaseError.h"
+#include "gui/common/Prompt.h"
+#include "gui/dialogs/AmPmTimeEdit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "policy/ScheduleModel.h"
+#include "core/policy/ScheduleModel.h"
 
 #include <QDialog>
 #include <array>

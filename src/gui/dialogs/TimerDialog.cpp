@@ -1,7 +1,7 @@
-#include "TimerDialog.h"
+#include "gui/dialogs/TimerDialog.h"
 
-#include "Prompt.h"
-#include "store/DatabaseError.h"
+#include "core/store/DatabaseError.h"
+#include "gui/common/Prompt.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

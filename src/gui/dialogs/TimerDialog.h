@@ -1,6 +1,6 @@
 #pragma once
 
-#include "policy/TimerModel.h"
+#include "core/policy/TimerModel.h"
 
 #include <QDialog>
 

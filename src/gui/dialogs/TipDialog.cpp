@@ -1,4 +1,4 @@
-#include "TipDialog.h"
+#include "gui/dialogs/TipDialog.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,6 +1,6 @@
-#include "UrlCatalogueDialog.h"
+#include "gui/dialogs/UrlCatalogueDialog.h"
 
-#include "lists/UrlCatalogue.h"
+#include "core/lists/UrlCatalogue.h"
 
 namespace kestrava {
 

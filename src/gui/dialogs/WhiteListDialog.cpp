@@ -1,6 +1,6 @@
-#include "WhiteListDialog.h"
+#include "gui/dialogs/WhiteListDialog.h"
 
-#include "lists/GroupUrlList.h"
+#include "core/lists/GroupUrlList.h"
 
 namespace kestrava {
 

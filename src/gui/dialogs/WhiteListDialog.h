@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GroupListDialog.h"
+#include "gui/dialogs/GroupListDialog.h"
 
 namespace kestrava {
 

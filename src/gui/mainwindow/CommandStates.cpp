@@ -1,15 +1,15 @@
-#include "CommandStates.h"
+#include "gui/mainwindow/CommandStates.h"
 
-#include "ConsoleSelection.h"
-#include "MainMenus.h"
-#include "MainToolBar.h"
-#include "MainWindow.h"
-#include "SystemListView.h"
-#include "console/NodeRoles.h"
-#include "console/SystemListModel.h"
-#include "console/SystemTree.h"
-#include "startup/ConsoleServices.h"
-#include "store/DatabaseError.h"
+#include "core/console/NodeRoles.h"
+#include "core/console/SystemListModel.h"
+#include "core/console/SystemTree.h"
+#include "core/startup/ConsoleServices.h"
+#include "core/store/DatabaseError.h"
+#include "gui/commands/MainMenus.h"
+#include "gui/common/ConsoleSelection.h"
+#include "gui/common/SystemListView.h"
+#include "gui/mainwindow/MainToolBar.h"
+#include "gui/mainwindow/MainWindow.h"
 
 #include <QAction>
 #include <QEvent>

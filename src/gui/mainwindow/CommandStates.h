@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/CommandAvailability.h"
+#include "core/console/CommandAvailability.h"
 
 #include <QObject>
 

@@ -1,4 +1,4 @@
-#include "MainLayout.h"
+#include "gui/mainwindow/MainLayout.h"
 
 #include <QEvent>
 #include <QSplitter>

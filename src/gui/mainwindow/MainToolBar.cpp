@@ -1,4 +1,4 @@
-#include "MainToolBar.h"
+#include "gui/mainwindow/MainToolBar.h"
 
 #include <QIcon>
 #include <QMenu>

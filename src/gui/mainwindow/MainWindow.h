@@ -1,6 +1,7 @@
 #pragma once
 
-#include "console/RemoteAddressLookup.h"
+#include "core/console/RemoteAddressLookup.h"
+#include "gui/common/SystemsWindow.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -38,21 +39,23 @@ struct ConsoleServices;
 struct TreeNode;
 
 // frmMain: the tree of groups and systems beside the list of the chosen node.
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public SystemsWindow {
     Q_OBJECT
 public:
     explicit MainWindow(ConsoleServices& services, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    ConsoleServices& services() const { return m_services; }
+    QWidget& widget() override { return *this; }
+
+    ConsoleServices& services() const override { return m_services; }
     MainMenus& menus() const { return *m_menus; }
-    ConsoleSelection& selection() const { return *m_selection; }
+    ConsoleSelection& selection() const override { return *m_selection; }
     ListCommands& listCommands() const { return *m_listCommands; }
     PolicyMenuCommands& policyCommands() const { return *m_policyCommands; }
-    QTreeView& treSystems() const { return *m_treSystems; }
-    SystemListView& lvwSystems() const { return *m_lvwSystems; }
-    SystemListModel& listModel() const { return *m_listModel; }
-    SystemTreeModel& treeModel() const { return *m_treeModel; }
+    QTreeView& treSystems() const override { return *m_treSystems; }
+    SystemListView& lvwSystems() const override { return *m_lvwSystems; }
+    SystemListModel& listModel() const override { return *m_listModel; }
+    SystemTreeModel& treeModel() const override { return *m_treeModel; }
     MainToolBar& tlbMain() const { return *m_tlbMain; }
     ManagementCommands& managementCommands() const { return *m_managementCommands; }
     CommandStates& commandStates() const { return *m_commandStates; }
@@ -60,7 +63,7 @@ public:
     MainLayout& mainLayout() const { return *m_mainLayout; }
     HelpCommands& helpCommands() const { return *m_helpCommands; }
     ServiceMenuCommands& serviceCommands() const { return *m_serviceCommands; }
-    PolicyLines& policyLines() const { return *m_policyLines; }
+    PolicyLines& policyLines() const override { return *m_policyLines; }
 
     // The message boxes of the window's own commands; message boxes over this window until set.
     void setPrompt(Prompt& prompt);
@@ -74,10 +77,8 @@ public:
 
     // Where the list finds the IP address of a connected system.
     void setRemoteAddressLookup(RemoteAddressLookup lookup);
-    // Clears the list and fills it for node (nothing when node is null).
-    void Show_Node_In_List(const TreeNode* node);
-    // Makes node the tree's selected node, which fills the list for it.
-    void selectNode(const TreeNode* node);
+    void Show_Node_In_List(const TreeNode* node) override;
+    void selectNode(const TreeNode* node) override;
     // Restores size, position, splitter, view and column widths from file and writes them there whenever
     // the window is hidden or closed.
     void rememberLayoutIn(const QString& file);

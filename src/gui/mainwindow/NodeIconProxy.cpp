@@ -1,6 +1,6 @@
-#include "NodeIconProxy.h"
+#include "gui/mainwindow/NodeIconProxy.h"
 
-#include "console/NodeRoles.h"
+#include "core/console/NodeRoles.h"
 
 namespace kestrava {
 

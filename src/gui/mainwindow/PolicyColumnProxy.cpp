@@ -1,7 +1,7 @@
-#include "PolicyColumnProxy.h"
+#include "gui/mainwindow/PolicyColumnProxy.h"
 
-#include "console/NodeRoles.h"
-#include "policy/PolicyLines.h"
+#include "core/console/NodeRoles.h"
+#include "core/policy/PolicyLines.h"
 
 namespace kestrava {
 

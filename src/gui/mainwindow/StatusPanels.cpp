@@ -1,6 +1,6 @@
-#include "StatusPanels.h"
+#include "gui/mainwindow/StatusPanels.h"
 
-#include "startup/Clock.h"
+#include "core/startup/Clock.h"
 
 #include <QAction>
 #include <QDesktopServices>

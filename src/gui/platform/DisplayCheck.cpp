@@ -1,4 +1,4 @@
-#include "platform/DisplayCheck.h"
+#include "gui/platform/DisplayCheck.h"
 
 #include <xcb/xcb.h>
 

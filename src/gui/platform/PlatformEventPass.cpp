@@ -1,6 +1,6 @@
-#include "platform/PlatformEventPass.h"
+#include "gui/platform/PlatformEventPass.h"
 
-#include "platform/EventDispatcher.h"
+#include "core/platform/EventDispatcher.h"
 
 #include <QAbstractEventDispatcher>
 #include <QGuiApplication>

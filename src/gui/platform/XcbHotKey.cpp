@@ -1,4 +1,4 @@
-#include "platform/XcbHotKey.h"
+#include "gui/platform/XcbHotKey.h"
 
 #include <QGuiApplication>
 #include <array>

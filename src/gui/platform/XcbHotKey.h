@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/GlobalHotKey.h"
+#include "gui/platform/GlobalHotKey.h"
 
 #include <QAbstractNativeEventFilter>
 #include <cstdint>

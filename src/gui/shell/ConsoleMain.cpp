@@ -1,16 +1,16 @@
-#include "ConsoleMain.h"
+#include "gui/shell/ConsoleMain.h"
 
-#include "ConsoleShell.h"
-#include "MainWindow.h"
-#include "Prompt.h"
-#include "SplashWindow.h"
-#include "platform/GlobalHotKey.h"
-#include "platform/clsRegistry.h"
-#include "startup/ConsoleAccess.h"
-#include "startup/ConsoleServices.h"
-#include "startup/EnvironmentChecks.h"
-#include "startup/StartupSequence.h"
-#include "store/DatabaseError.h"
+#include "core/platform/clsRegistry.h"
+#include "core/startup/ConsoleAccess.h"
+#include "core/startup/ConsoleServices.h"
+#include "core/startup/EnvironmentChecks.h"
+#include "core/startup/StartupSequence.h"
+#include "core/store/DatabaseError.h"
+#include "gui/common/Prompt.h"
+#include "gui/common/SplashWindow.h"
+#include "gui/mainwindow/MainWindow.h"
+#include "gui/platform/GlobalHotKey.h"
+#include "gui/shell/ConsoleShell.h"
 
 #include <QDir>
 #include <QFileInfo>

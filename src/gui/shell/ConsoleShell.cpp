@@ -1,15 +1,15 @@
-#include "ConsoleShell.h"
+#include "gui/shell/ConsoleShell.h"
 
-#include "MainWindow.h"
-#include "PasswordDialog.h"
-#include "Prompt.h"
-#include "clsSysTray.h"
-#include "platform/GlobalHotKey.h"
-#include "startup/ConsoleAccess.h"
-#include "startup/ConsoleServices.h"
-#include "startup/ProductTitle.h"
-#include "startup/ProgramFiles.h"
-#include "store/Database.h"
+#include "core/startup/ConsoleAccess.h"
+#include "core/startup/ConsoleServices.h"
+#include "core/startup/ProductTitle.h"
+#include "core/startup/ProgramFiles.h"
+#include "core/store/Database.h"
+#include "gui/common/Prompt.h"
+#include "gui/mainwindow/MainWindow.h"
+#include "gui/platform/GlobalHotKey.h"
+#include "gui/shell/PasswordDialog.h"
+#include "gui/shell/clsSysTray.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PasswordDialog.h"
+#include "gui/shell/PasswordDialog.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,6 +1,6 @@
-#include "LinkErrorQueue.h"
+#include "gui/shell/LinkErrorQueue.h"
 
-#include "Prompt.h"
+#include "gui/common/Prompt.h"
 
 #include <QTimer>
 #include <cstdio>

@@ -1,9 +1,9 @@
-#include "PasswordDialog.h"
+#include "gui/shell/PasswordDialog.h"
 
-#include "Prompt.h"
-#include "startup/ConsoleAccess.h"
-#include "startup/ProductTitle.h"
-#include "store/Database.h"
+#include "core/startup/ConsoleAccess.h"
+#include "core/startup/ProductTitle.h"
+#include "core/store/Database.h"
+#include "gui/common/Prompt.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "clsSysTray.h"
+#include "gui/shell/clsSysTray.h"
 
 #include <QAction>
 #include <QMenu>

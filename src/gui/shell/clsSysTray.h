@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TraySwitch.h"
+#include "core/platform/TraySwitch.h"
 
 #include <QIcon>
 #include <QObject>

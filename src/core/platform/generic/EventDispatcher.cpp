@@ -1,4 +1,4 @@
-#include "platform/EventDispatcher.h"
+#include "core/platform/EventDispatcher.h"
 
 namespace kestrava {
 

@@ -1,4 +1,4 @@
-#include "platform/FileChanges.h"
+#include "core/platform/FileChanges.h"
 
 namespace kestrava {
 

@@ -1,4 +1,4 @@
-#include "platform/linux/EpollEventDispatcher.h"
+#include "core/platform/linux/EpollEventDispatcher.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -1,6 +1,6 @@
-#include "platform/EventDispatcher.h"
+#include "core/platform/EventDispatcher.h"
 
-#include "platform/linux/EpollEventDispatcher.h"
+#include "core/platform/linux/EpollEventDispatcher.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "platform/FileChanges.h"
+#include "core/platform/FileChanges.h"
 
 #include <QFile>
 #include <QFileInfo>

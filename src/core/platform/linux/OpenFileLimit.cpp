@@ -1,4 +1,4 @@
-#include "platform/OpenFileLimit.h"
+#include "core/platform/OpenFileLimit.h"
 
 #include <sys/resource.h>
 
