@@ -28,11 +28,6 @@ QString listing() {
     return nft.waitForFinished(10000) ? QString::fromUtf8(nft.readAllStandardOutput()) : QString();
 }
 
-// Words separated by single spaces, each its own argument.
-bool ip(const QString& words) {
-    return QProcess::execute(u"ip"_s, words.split(u' ')) == 0;
-}
-
 // Moves the calling thread, and the programs it starts, into a new network namespace with loopback up, for
 // the rest of the run: what is applied there vanishes with it, and the machine's own is never touched.
 // Why that is impossible, or empty.
@@ -41,7 +36,7 @@ QString enterPrivateNetwork() {
         return u"needs root to create a network namespace"_s;
     if (unshare(CLONE_NEWNET) != 0)
         return u"no network namespace: "_s + QString::fromLocal8Bit(strerror(errno));
-    return ip(u"link set lo up"_s) ? QString() : u"the ip program could not bring loopback up"_s;
+    return QProcess::execute(u"ip"_s, {u"link"_s, u"set"_s, u"lo"_s, u"up"_s}) == 0 ? QString() : u"the ip program could not bring loopback up"_s;
 }
 
 } // namespace
@@ -75,20 +70,6 @@ private slots:
         QCOMPARE(parsed ? parsed->toString() : QString(), network);
         if (network.isEmpty())
             QVERIFY2(error.contains(u'"' + text + u'"'), qPrintable(error));
-    }
-
-    void defaultsAddTheHostsOwnSubnets() {
-        if (const QString failed = enterPrivateNetwork(); !failed.isEmpty())
-            QSKIP(qPrintable(failed));
-        QCOMPARE(LocalNetworks::defaults(), LocalNetworks::privateRanges()); // loopback does not count
-        for (const QString& command :
-             {u"link add kv0 type veth peer name kv1"_s, u"addr add 198.51.100.7/24 dev kv0"_s,
-              u"addr add 10.9.8.7/24 dev kv0"_s, u"addr add 2001:db8:1::7/64 dev kv0 nodad"_s,
-              u"link set kv0 up"_s})
-            QVERIFY2(ip(command), qPrintable(command));
-        QCOMPARE(LocalNetworks::defaults(),
-                 LocalNetworks::privateRanges() +
-                     *Cidr::parseList({u"198.51.100.0/24"_s, u"2001:db8:1::/64"_s}));
     }
 
     void ruleset_data() {
@@ -274,33 +255,6 @@ output_filter ip6 daddr @local6 meta l4proto { tcp, udp } th dport @ports goto r
         QFETCH(QString, zones);
         const QStringList all = DnsForwarder::reverseZones(*Cidr::parseList(networks.split(u'|')));
         QCOMPARE(u"%1 %2 %3"_s.arg(all.size()).arg(all.first(), all.last()), zones);
-    }
-
-    void configText_data() {
-        QTest::addColumn<bool>("internetOff");
-        QTest::addColumn<QString>("consoleHost");
-        QTest::addColumn<QString>("servers"); // the domains of per-domain lines
-        QTest::newRow("on") << false << u"console.test"_s << u"server=192.0.2.1"_s;
-        QTest::newRow("off") << true << u"Console.test"_s
-                             << u"example.org console.test school.test 113.0.203.in-addr.arpa"_s;
-        QTest::newRow("console by address")
-            << true << u"203.0.113.1"_s << u"example.org school.test 113.0.203.in-addr.arpa"_s;
-    }
-
-    void configText() {
-        QFETCH(bool, internetOff);
-        QFETCH(QString, consoleHost);
-        QFETCH(QString, servers);
-        const QStringList whiteList = {u"Example.org/x"_s};
-        DnsForwarderConfig config{5453, u"dnsmasq"_s, {u"192.0.2.1"_s}, whiteList,
-                                  true, internetOff,  consoleHost};
-        config.localNetworks = {*Cidr::parse(u"203.0.113.0/24"_s)};
-        config.searchDomains = {u"school.test"_s, u"example.org"_s};
-        const QStringList lines = DnsForwarder::configText(config).split(u'\n');
-        QCOMPARE(lines.filter(u"server="_s).join(u' ').remove(u"server=/"_s).remove(u"/192.0.2.1"_s),
-                 servers);
-        QVERIFY(lines.contains(u"address=/use-application-dns.net/"_s));
-        QVERIFY(lines.contains(u"nftset=/example.org/4#inet#kestrava#allow4,6#inet#kestrava#allow6"_s));
     }
 
     // A real dnsmasq in a namespace of the test's own. The end-to-end tests show what it answers and that

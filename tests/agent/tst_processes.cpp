@@ -111,11 +111,9 @@ class TestProcesses : public QObject {
 
     QTemporaryDir m_proc;
     QHash<QByteArray, Status> m_files; // a file system, by path as a process sees it
-    QByteArrayList m_stats;
 
     // Links of the fake /proc stand for the files they name; "PID/root" for the process's /.
     std::optional<Status> fakeStat(const QByteArray& path) {
-        m_stats.append(path);
         char target[4096];
         const ssize_t length = ::readlink(path.constData(), target, sizeof target);
         QByteArray file = length > 0 ? QByteArray(target, length) : path.mid(path.indexOf("/42/root") + 8);
@@ -373,27 +371,6 @@ private slots:
                                            : u"not an installed program: "_s + QString::fromUtf8(failing));
     }
 
-    // A file judged once is not judged again until it changes.
-    void cache() {
-        InstalledPrograms programs = checker();
-        const ProcessInfo app = process(1000, "/usr/bin/app", {}, {"r-xp /usr/lib/c.so"});
-        QCOMPARE(programs.check(app), QString());
-        m_stats.clear();
-        QCOMPARE(programs.check(app), QString());
-        QCOMPARE(m_stats.size(), 2);
-        // One thread that has not run since: not read again.
-        QDir().mkpath(m_proc.filePath(u"42/task/42"_s));
-        writeFile(m_proc.filePath(u"42/schedstat"_s), "1000 0 1\n");
-        programs.check(app);
-        m_stats.clear();
-        QCOMPARE(programs.check(app), QString());
-        QCOMPARE(m_stats.size(), 0);
-        writeFile(m_proc.filePath(u"42/schedstat"_s), "2000 0 2\n");
-        m_files["/usr/bin/app"].mode |= S_IWOTH;
-        m_files["/usr/bin/app"].ctimeNs = 2;
-        QCOMPARE(programs.check(app), u"not an installed program: /usr/bin/app"_s);
-    }
-
     void uidMinFromText_data() {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<uint>("uidMin");
@@ -404,17 +381,12 @@ private slots:
         QTest::newRow("other key") << QByteArray("SYS_UID_MIN 100\nUID_MINIMUM 7\n") << 1000u;
         QTest::newRow("hexadecimal") << QByteArray("UID_MIN 0x5DC\n") << 1500u;
         QTest::newRow("quoted") << QByteArray("UID_MIN \"1200\"\n") << 1200u;
-        QTest::newRow("last wins") << QByteArray("UID_MIN 500\nUID_MIN 700\n") << 700u;
         QTest::newRow("bad later line keeps earlier") << QByteArray("UID_MIN 500\nUID_MIN x\n") << 500u;
     }
     void uidMinFromText() {
         QFETCH(QByteArray, text);
         QFETCH(uint, uidMin);
         QCOMPARE(uint(LoginDefs::uidMinFromText(text)), uidMin);
-    }
-
-    void missingFileGivesDefault() {
-        QCOMPARE(LoginDefs::uidMin(QStringLiteral("/nonexistent/login.defs")), LoginDefs::kDefaultUidMin);
     }
 
     void endsBlockedProcessAtOnce_data() {

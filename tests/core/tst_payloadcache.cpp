@@ -7,7 +7,6 @@
 #include "core/policy/SchedulePayload.h"
 #include "core/startup/Clock.h"
 #include "core/store/Database.h"
-#include "core/store/PayloadCache.h"
 #include "protocol/ListOrders.h"
 
 #include <QTest>
@@ -23,7 +22,6 @@ private slots:
     void init();
     void nextPayloadFollowsChange_data();
     void nextPayloadFollowsChange();
-    void keyWriteKeepsOtherKeys();
 
 private:
     QStringList payloads(Database& db);
@@ -108,20 +106,6 @@ void TestPayloadCache::nextPayloadFollowsChange() {
     const QStringList next = payloads(db);
     QVERIFY(next != before);
     QCOMPARE(next, payloads(other));
-}
-
-// A new system, and its write seen on the file, leave what was built for other keys.
-void TestPayloadCache::keyWriteKeepsOtherKeys() {
-    Database& db = m_temp->db();
-    PayloadCache<QString> cache;
-    int built = 0;
-    const auto build = [&built] { return QString::number(++built); };
-    cache.get(db, u"c|one|"_s, build);
-    cache.get(db, u"c|two|"_s, build);
-    db.execForKey(u"C|TWO|"_s,
-                  u"INSERT INTO System_Table (System_Key, System_Name) VALUES ('C|TWO|', 'TWO')"_s);
-    QCOMPARE(cache.get(db, u"C|ONE|"_s, build), u"1"_s);
-    QCOMPARE(cache.get(db, u"c|two|"_s, build), u"3"_s);
 }
 
 QTEST_GUILESS_MAIN(TestPayloadCache)

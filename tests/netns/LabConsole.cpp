@@ -98,10 +98,6 @@ void LabConsole::blockProgram(const QString& name) {
         addToGroupList<ProgramCatalogue, GroupProgramList>(m_db, groupKey(), name));
 }
 
-void LabConsole::terminate(const QString& key) {
-    m_messenger.Enumerate_Childs_And_Send_Message(key, encodeBareOrder(MessageKind::Terminate));
-}
-
 void LabConsole::showNotifications() {
     m_messenger.Enumerate_Childs_And_Send_Message(groupKey(), encodeBareOrder(MessageKind::MakeVisible));
 }

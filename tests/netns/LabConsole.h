@@ -54,7 +54,6 @@ public:
     void setControlledPort(int port);
     // "Accept client services only over the authenticated link" applied as Options does.
     void setSecureOnly(bool on);
-    void terminate(const QString& key);
     // "V": the group's systems show their notifications to users.
     void showNotifications();
 

@@ -100,16 +100,6 @@ private slots:
         m_agent->stop();
     }
 
-    // Service > Terminate: the agent takes its rules away and ends as a service that was asked to.
-    void terminateRemovesTable() {
-        QVERIFY(agentWith({}, false));
-        QVERIFY(!m_lab.agentTable().isEmpty());
-        m_console->terminate(LabAgent::systemKey());
-        QVERIFY(m_agent->waitForExit(10000));
-        QCOMPARE(m_agent->exitCode(), 0);
-        QVERIFY(m_lab.agentTable().isEmpty());
-    }
-
     // A relay at the DHCP server port, reached from the client port (DHCPv6's ports end at the same rule).
     void dhcpPortRelay() {
         QVERIFY(agentWith({}, true));
