@@ -103,6 +103,7 @@ void TestPlainListener::arrivals() {
     SimulatedClient* good = link.connectIdentified(QStringLiteral("GOOD"), QStringLiteral("PC"));
     QVERIFY(good);
     QSignalSpy accepted(&connections, &ConnectionManager::connectionAccepted);
+    QSignalSpy closedByConsole(&connections, &ConnectionManager::connectionClosed);
     std::vector<std::unique_ptr<SimulatedClient>> crowd;
     int closed = 0;
     for (int i = 0; i < peers; ++i) {
@@ -118,8 +119,9 @@ void TestPlainListener::arrivals() {
         if (i % 50 == 49)
             QVERIFY(answersSchedule(good));
     }
-    // Refused peers are closed at once, before the time-out closes the rest.
-    QTRY_VERIFY_WITH_TIMEOUT(accepted.size() + closed >= peers, kWaitMs);
+    // Refused peers are closed at once; an accepted peer that the console closed since counts once, as
+    // accepted (on a loaded machine the crowd can take longer than the time-out to arrive).
+    QTRY_VERIFY_WITH_TIMEOUT(accepted.size() + closed - closedByConsole.size() >= peers, kWaitMs);
     QCOMPARE(accepted.size(), held);
     QVERIFY(answersSchedule(good));
     SimulatedClient* first = crowd.front().get();
