@@ -4,6 +4,7 @@
 #include "KeyValueLine.h"
 #include "SimulatedClient.h"
 #include "protocol/Fields.h"
+#include "tls/TlsContext.h"
 #include "tls/TlsIdentity.h"
 
 #include <algorithm>
@@ -36,9 +37,8 @@ LoadWorker::LoadWorker(const Options& options, QObject* parent)
         Client& c = m_clients[static_cast<std::size_t>(i)];
         c.number = options.first + i;
         if (options.tls) {
-            const TlsIdentity identity = TlsIdentity::generate(QStringLiteral("PC%1").arg(c.number));
-            c.key = identity.key;
-            c.certificate = identity.certificate;
+            c.tls = std::make_shared<TlsContext>(TlsContext::Side::Client,
+                                                 TlsIdentity::generate(QStringLiteral("PC%1").arg(c.number)));
         }
     }
     m_thinkTick.setTimerType(Qt::PreciseTimer);
@@ -91,7 +91,7 @@ void LoadWorker::startStorm() {
         connect(c.sim.get(), &SimulatedClient::arrived, this,
                 [this, i](const QString& message) { onArrival(i, message); });
         if (m_options.tls)
-            c.sim->useTls(c.key, c.certificate, c.sessionTicket);
+            c.sim->useTls(c.tls, c.sessionTicket);
         c.sim->bindTo(sourceOf(i));
         c.sim->connectTo(m_options.host, m_options.port);
     }

@@ -4,8 +4,6 @@
 
 #include <QHostAddress>
 #include <QObject>
-#include <QSslCertificate>
-#include <QSslKey>
 #include <QTimer>
 #include <deque>
 #include <memory>
@@ -13,7 +11,8 @@
 
 namespace kestrava {
 class SimulatedClient;
-}
+class TlsContext;
+} // namespace kestrava
 
 namespace kestrava::bench {
 
@@ -63,8 +62,7 @@ private:
         QChar expected;
         // The answer to a request of the phase before is still due: the client waits for it first.
         bool owed = false;
-        QSslKey key;
-        QSslCertificate certificate;
+        std::shared_ptr<const TlsContext> tls;
         QByteArray sessionTicket;
     };
 

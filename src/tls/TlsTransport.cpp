@@ -1,7 +1,7 @@
 #include "tls/TlsTransport.h"
 
+#include "tls/TlsContext.h"
 #include "tls/TlsErrors.h"
-#include "tls/TlsServerContext.h"
 
 #include <QCryptographicHash>
 #include <cerrno>
@@ -14,7 +14,7 @@ using namespace Qt::StringLiterals;
 
 namespace kestrava {
 
-TlsTransport::TlsTransport(const TlsServerContext& context, int descriptor)
+TlsTransport::TlsTransport(const TlsContext& context, int descriptor)
     : m_ssl(SSL_new(context.native())) {
     if (m_ssl) {
         SSL_set_fd(m_ssl, descriptor);

@@ -7,13 +7,13 @@ struct ssl_st;
 
 namespace kestrava {
 
-class TlsServerContext;
+class TlsContext;
 
 // The server's end of TLS over a connected, non-blocking descriptor that stays the caller's: OpenSSL
 // reads and writes the descriptor itself, so nothing sits between the kernel and the record layer.
 class TlsTransport : public Transport {
 public:
-    TlsTransport(const TlsServerContext& context, int descriptor);
+    TlsTransport(const TlsContext& context, int descriptor);
     ~TlsTransport() override;
     TlsTransport(const TlsTransport&) = delete;
     TlsTransport& operator=(const TlsTransport&) = delete;

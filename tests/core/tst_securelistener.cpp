@@ -6,6 +6,7 @@
 #include "protocol/Identification.h"
 #include "protocol/WireCodec.h"
 #include "tls/Fingerprint.h"
+#include "tls/TlsContext.h"
 #include "tls/TlsIdentity.h"
 
 #include <QRegularExpression>
@@ -60,6 +61,7 @@ private:
     QTemporaryDir m_dir;
     // By Peer; the plain peer's place holds the console's own key.
     TlsIdentity m_keys[3];
+    std::shared_ptr<const TlsContext> m_clientContexts[3];
 };
 
 void TestSecureListener::initTestCase() {
@@ -68,6 +70,7 @@ void TestSecureListener::initTestCase() {
         m_keys[i] = TlsIdentity::loadOrCreate(m_dir.filePath(names[i] + u".key"_s),
                                               m_dir.filePath(names[i] + u".crt"_s), names[i]);
         QVERIFY(m_keys[i].isValid());
+        m_clientContexts[i] = std::make_shared<TlsContext>(TlsContext::Side::Client, m_keys[i]);
     }
 }
 
@@ -75,7 +78,7 @@ SimulatedClient* TestSecureListener::connectAs(SecureLink& fixture, Peer peer,
                                                const QByteArray& sessionTicket) {
     auto client = std::make_unique<SimulatedClient>();
     if (peer != Peer::Plain)
-        client->useTls(m_keys[int(peer)].key, m_keys[int(peer)].certificate, sessionTicket);
+        client->useTls(m_clientContexts[int(peer)], sessionTicket);
     QSignalSpy accepted(&fixture.link.connections(), &ConnectionManager::connectionAccepted);
     client->connectTo(u"127.0.0.1"_s, peer == Peer::Plain ? fixture.link.connections().listeningPort()
                                                           : fixture.secure.listeningPort());

@@ -6,7 +6,7 @@
 #include "core/options/SecureLinkSettings.h"
 #include "core/store/DatabaseError.h"
 #include "tls/PeerCheck.h"
-#include "tls/TlsServerContext.h"
+#include "tls/TlsContext.h"
 #include "tls/TlsTransport.h"
 
 #include <QDateTime>
@@ -55,7 +55,7 @@ SecureListener::~SecureListener() {
 void SecureListener::setIdentity(const TlsIdentity& identity) {
     m_identity = identity;
     m_context = identity.isValid() && !identity.certificate.isNull()
-                    ? std::make_unique<TlsServerContext>(identity)
+                    ? std::make_unique<TlsContext>(TlsContext::Side::Server, identity)
                     : nullptr;
 }
 

@@ -19,7 +19,7 @@ namespace kestrava {
 
 class ConnectionManager;
 class Database;
-class TlsServerContext;
+class TlsContext;
 class TlsTransport;
 
 // The authenticated port: a TLS listener with the console's own key that hands each connection, once
@@ -91,7 +91,7 @@ private:
 
     ConnectionManager& m_connections;
     TlsIdentity m_identity;
-    std::unique_ptr<TlsServerContext> m_context;
+    std::unique_ptr<TlsContext> m_context;
     std::chrono::milliseconds m_handshakeTimeout{kHandshakeTimeout};
     QString m_listenError;
     quint64 m_nextId = 1;

@@ -1,4 +1,4 @@
-#include "tls/TlsServerContext.h"
+#include "tls/TlsContext.h"
 
 #include "tls/TlsErrors.h"
 
@@ -32,8 +32,8 @@ constexpr long kSessionLifetimeSeconds = 24 * 3600;
 
 } // namespace
 
-TlsServerContext::TlsServerContext(const TlsIdentity& identity) {
-    m_context = SSL_CTX_new(TLS_server_method());
+TlsContext::TlsContext(Side side, const TlsIdentity& identity) {
+    m_context = SSL_CTX_new(side == Side::Server ? TLS_server_method() : TLS_client_method());
     X509* certificate = fromPem<X509, PEM_read_bio_X509>(identity.certificate.toPem());
     EVP_PKEY* key = fromPem<EVP_PKEY, PEM_read_bio_PrivateKey>(identity.key.toPem());
     const bool usable =
@@ -43,7 +43,9 @@ TlsServerContext::TlsServerContext(const TlsIdentity& identity) {
     X509_free(certificate);
     EVP_PKEY_free(key);
     if (!usable) {
-        m_error = u"Cannot use the console's key for TLS: %1"_s.arg(TlsErrors::take());
+        m_error = (side == Side::Server ? u"Cannot use the console's key for TLS: %1"_s
+                                        : u"Cannot use this computer's key for TLS: %1"_s)
+                      .arg(TlsErrors::take());
         return;
     }
     SSL_CTX_set_options(m_context, SSL_OP_NO_RENEGOTIATION | SSL_OP_IGNORE_UNEXPECTED_EOF |
@@ -53,10 +55,12 @@ TlsServerContext::TlsServerContext(const TlsIdentity& identity) {
     SSL_CTX_clear_options(m_context, SSL_OP_ALLOW_NO_DHE_KEX);
     SSL_CTX_set_mode(m_context, SSL_MODE_RELEASE_BUFFERS | SSL_MODE_ENABLE_PARTIAL_WRITE |
                                     SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
-    // A client's flight of several records is one read instead of two per record.
-    SSL_CTX_set_read_ahead(m_context, 1);
     SSL_CTX_set_verify(m_context, SSL_VERIFY_PEER, nullptr);
     SSL_CTX_set_cert_verify_callback(m_context, acceptAnyChain, nullptr);
+    if (side == Side::Client)
+        return;
+    // A client's flight of several records is one read instead of two per record.
+    SSL_CTX_set_read_ahead(m_context, 1);
     // Tickets name sessions kept in this context's cache rather than carry them sealed: a sealed ticket is
     // the session encoded and decoded again, the peer's certificate with it, each of which costs as much
     // as a signature and a key exchange together with OpenSSL 3.0. The cached session shares the live
@@ -69,7 +73,7 @@ TlsServerContext::TlsServerContext(const TlsIdentity& identity) {
     SSL_CTX_set_num_tickets(m_context, 1);
 }
 
-TlsServerContext::~TlsServerContext() {
+TlsContext::~TlsContext() {
     SSL_CTX_free(m_context);
 }
 
