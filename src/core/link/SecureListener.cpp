@@ -44,6 +44,8 @@ SecureListener::SecureListener(ConnectionManager& connections, QObject* parent)
 }
 
 SecureListener::~SecureListener() {
+    for (const Waiting& waiting : m_waiting)
+        ::close(waiting.descriptor);
     for (auto& [id, handshake] : m_handshaking) {
         handshake->readable.reset();
         handshake->writable.reset();
@@ -105,21 +107,36 @@ void SecureListener::startHandshakes() {
     if (m_starting)
         return;
     m_starting = true;
-    while (static_cast<int>(m_handshaking.size()) < kMaxHandshakes) {
-        const qintptr descriptor = takeDescriptor();
-        if (descriptor < 0) {
-            m_starting = false;
-            resumeAccepting();
-            return;
-        }
-        begin(static_cast<int>(descriptor));
+    // Every connection leaves the kernel's queue at once: a full queue drops the packets of clients that
+    // take themselves for connected, and their retransmissions come seconds later, after the deadline.
+    for (qintptr descriptor = takeDescriptor(); descriptor >= 0; descriptor = takeDescriptor())
+        arrive(static_cast<int>(descriptor));
+    while (static_cast<int>(m_handshaking.size()) < kMaxHandshakes && !m_waiting.empty()) {
+        const Waiting next = m_waiting.front();
+        m_waiting.pop_front();
+        begin(next);
     }
     m_starting = false;
-    // The rest waits in the kernel's queue until a handshake ends.
-    pauseAccepting();
+    if (static_cast<int>(m_waiting.size()) < kMaxWaiting)
+        resumeAccepting();
+    else
+        pauseAccepting();
 }
 
-void SecureListener::begin(int descriptor) {
+void SecureListener::arrive(int descriptor) {
+    const QHostAddress address = ClientConnection::peerAddressOf(descriptor);
+    if (m_handshakeCount.value(address) + 1 + m_connections.unidentifiedFrom(address) >
+        m_connections.maxUnidentifiedPerAddress()) {
+        report(address, u"too many unidentified connections from this address"_s);
+        ::close(descriptor);
+        return;
+    }
+    ++m_handshakeCount[address];
+    m_waiting.push_back({descriptor, address});
+}
+
+void SecureListener::begin(const Waiting& arrival) {
+    const int descriptor = arrival.descriptor;
     ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) | O_NONBLOCK);
     const int on = 1;
     ::setsockopt(descriptor, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
@@ -127,20 +144,11 @@ void SecureListener::begin(int descriptor) {
     auto handshake = std::make_unique<Handshake>();
     handshake->id = id;
     handshake->descriptor = descriptor;
-    handshake->address = ClientConnection::peerAddressOf(descriptor);
+    handshake->address = arrival.address;
     handshake->tls = std::make_unique<TlsTransport>(*m_context, descriptor);
-    ++m_handshakeCount[handshake->address];
-    const bool tooMany =
-        m_handshakeCount.value(handshake->address) + m_connections.unidentifiedFrom(handshake->address) >
-        m_connections.maxUnidentifiedPerAddress();
+    handshake->readable = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read);
+    connect(handshake->readable.get(), &QSocketNotifier::activated, this, [this, id] { advance(id); });
     m_handshaking.emplace(id, std::move(handshake));
-    if (tooMany) {
-        refuse(id, u"too many unidentified connections from this address"_s);
-        return;
-    }
-    Handshake& started = *m_handshaking.at(id);
-    started.readable = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read);
-    connect(started.readable.get(), &QSocketNotifier::activated, this, [this, id] { advance(id); });
     m_deadlines.emplace_back(id, QDeadlineTimer(m_handshakeTimeout));
     if (!m_stallCheck.isActive())
         m_stallCheck.start(m_handshakeTimeout);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/link/ConnectionManager.h"
 #include "core/link/DescriptorServer.h"
 #include "tls/TlsIdentity.h"
 
@@ -17,7 +18,6 @@
 
 namespace kestrava {
 
-class ConnectionManager;
 class Database;
 class TlsContext;
 class TlsTransport;
@@ -33,9 +33,12 @@ class SecureListener : public DescriptorServer {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds kHandshakeTimeout{10000};
-    // Handshakes under way at most; further connections wait in the kernel's queue until one ends. A
-    // storm of thousands would otherwise advance every handshake a little and finish none in time.
+    // Handshakes under way at most; further connections wait, unread, until one ends. A storm of
+    // thousands would otherwise advance every handshake a little and finish none in time.
     static constexpr int kMaxHandshakes = 64;
+    // Connections waiting for their handshake at most, one for each slot of the connection table; beyond
+    // it, further ones wait in the kernel's queue.
+    static constexpr int kMaxWaiting = ConnectionManager::kMaxSocketIndex;
 
     explicit SecureListener(ConnectionManager& connections, QObject* parent = nullptr);
     ~SecureListener() override;
@@ -57,7 +60,7 @@ public:
     QString setSecureOnly(bool on);
     QString listenError() const { return m_listenError; }
     quint16 listeningPort() const { return serverPort(); }
-    // Connections from address whose handshake has not ended.
+    // Connections from address whose handshake has not ended, those waiting for it included.
     int handshakingFrom(const QHostAddress& address) const { return m_handshakeCount.value(address); }
     // Handshakes completed since the start, and how many of them resumed a session.
     quint64 handshakesDone() const { return m_handshakesDone; }
@@ -77,9 +80,15 @@ private:
         std::unique_ptr<QSocketNotifier> writable;
     };
 
-    // Starts handshakes of accepted connections while fewer than the limit are under way.
+    struct Waiting {
+        int descriptor;
+        QHostAddress address;
+    };
+    // Takes every accepted connection and starts handshakes while fewer than the limit are under way.
     void startHandshakes();
-    void begin(int descriptor);
+    // Counts a connection against its address from its arrival, or refuses it.
+    void arrive(int descriptor);
+    void begin(const Waiting& arrival);
     void advance(quint64 id);
     void finish(quint64 id);
     // A handshake ends either here or in finish.
@@ -96,6 +105,7 @@ private:
     QString m_listenError;
     quint64 m_nextId = 1;
     bool m_starting = false;
+    std::deque<Waiting> m_waiting;
     std::unordered_map<quint64, std::unique_ptr<Handshake>> m_handshaking;
     QHash<QHostAddress, int> m_handshakeCount;
     // Handshakes in the order they started, with their deadlines.
