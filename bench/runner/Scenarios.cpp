@@ -179,10 +179,11 @@ MixFigures runMix(WorkerPool& pool, const BenchConfig& config, int thinkMs) {
 
 } // namespace
 
-WorkerPool::Settings poolSettings(const BenchConfig& config, quint16 port, int n) {
+WorkerPool::Settings poolSettings(const BenchConfig& config, quint16 port, int n, bool tls) {
     WorkerPool::Settings settings;
     settings.program = config.binDir + QStringLiteral("/kestrava-bench-load");
-    settings.port = port;
+    settings.port = tls ? static_cast<quint16>(port + 1) : port;
+    settings.tls = tls;
     settings.clients = n;
     settings.processes = config.processes;
     settings.thinkMs = config.thinkMs;
@@ -208,12 +209,7 @@ QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupT
         result[QStringLiteral("error")] = QStringLiteral("console did not start");
         return result;
     }
-    WorkerPool::Settings settings = poolSettings(config, folder.port, n);
-    if (tls) {
-        settings.port = static_cast<quint16>(folder.port + 1);
-        settings.tls = true;
-    }
-    WorkerPool pool(settings);
+    WorkerPool pool(poolSettings(config, folder.port, n, tls));
     progress(QStringLiteral("storm of %1 new systems").arg(n));
     // The console's own CPU time: unlike the wall times it does not move with what else runs.
     qint64 cpuBefore = console->cpuNs();
@@ -286,12 +282,7 @@ bool mixOnConsole(const BenchConfig& config, int n, bool tls, const QString& pre
     auto console = startAnsweringConsole(folder);
     if (!console)
         return false;
-    WorkerPool::Settings settings = poolSettings(config, folder.port, n);
-    if (tls) {
-        settings.port = static_cast<quint16>(folder.port + 1);
-        settings.tls = true;
-    }
-    WorkerPool pool(settings);
+    WorkerPool pool(poolSettings(config, folder.port, n, tls));
     const StormSum held =
         sumStorm(pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
     result[prefix + QStringLiteral("held")] = held.done;

@@ -21,8 +21,9 @@ struct BenchConfig {
     int timeoutMs = 120'000;
 };
 
-// The load processes for n clients of the console on port, as the configuration says.
-WorkerPool::Settings poolSettings(const BenchConfig& config, quint16 port, int n);
+// The load processes for n clients of the console on port, as the configuration says; with tls, on the
+// console's authenticated port (port + 1).
+WorkerPool::Settings poolSettings(const BenchConfig& config, quint16 port, int n, bool tls = false);
 // The epoll reference listening on port, or null when it did not start.
 std::unique_ptr<TargetProcess> startReference(const BenchConfig& config, quint16 port);
 

@@ -193,12 +193,7 @@ QJsonObject runWindowDrop(const BenchConfig& config, int n, bool tls) {
     const int descriptorsBefore = descriptorsOf(console->pid());
     {
         // Over TLS the clients use the authenticated port; the probe asks on the plain one all the same.
-        WorkerPool::Settings settings = poolSettings(config, folder.port, n);
-        if (tls) {
-            settings.port = static_cast<quint16>(folder.port + 1);
-            settings.tls = true;
-        }
-        WorkerPool pool(settings);
+        WorkerPool pool(poolSettings(config, folder.port, n, tls));
         result[QStringLiteral("held")] = answered(
             pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
         pool.command(QStringLiteral("exchange"), QStringLiteral("exchange"), config.timeoutMs);
