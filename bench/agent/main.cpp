@@ -327,6 +327,9 @@ int main(int argc, char* argv[]) {
 
     const QString status = QStringLiteral("/proc/%1/status").arg(agent.pid());
     say("agent_rss_kib", double(statusValue(status, "VmRSS")));
+    const QString rollup = QStringLiteral("/proc/%1/smaps_rollup").arg(agent.pid());
+    say("agent_private_kib",
+        double(statusValue(rollup, "Private_Clean") + statusValue(rollup, "Private_Dirty")));
     const qint64 ticks = cpuTicks(agent.pid());
     const qint64 wakes = wakeUps(agent.pid());
     QTest::qWait(idleSeconds * 1000);

@@ -4,6 +4,8 @@
 #include "KeyValueLine.h"
 #include "SimulatedClient.h"
 #include "protocol/Fields.h"
+#include "tls/TlsContext.h"
+#include "tls/TlsIdentity.h"
 
 #include <algorithm>
 
@@ -31,8 +33,14 @@ LoadWorker::LoadWorker(const Options& options, QObject* parent)
     : QObject(parent)
     , m_options(options) {
     m_clients.resize(static_cast<std::size_t>(options.count));
-    for (int i = 0; i < options.count; ++i)
-        m_clients[static_cast<std::size_t>(i)].number = options.first + i;
+    for (int i = 0; i < options.count; ++i) {
+        Client& c = m_clients[static_cast<std::size_t>(i)];
+        c.number = options.first + i;
+        if (options.tls) {
+            c.tls = std::make_shared<TlsContext>(TlsContext::Side::Client,
+                                                 TlsIdentity::generate(QStringLiteral("PC%1").arg(c.number)));
+        }
+    }
     m_thinkTick.setTimerType(Qt::PreciseTimer);
     m_thinkTick.setInterval(1);
     connect(&m_thinkTick, &QTimer::timeout, this, &LoadWorker::onThinkTick);
@@ -71,7 +79,7 @@ void LoadWorker::command(const QString& line) {
 
 void LoadWorker::startStorm() {
     m_phase = Phase::Storm;
-    m_connected = m_done = m_separate = m_wrong = 0;
+    m_connected = m_done = m_separate = m_wrong = m_resumed = 0;
     m_lastConnected = m_lastDone = 0;
     m_startedAt = nowNs();
     for (int i = 0; i < m_options.count; ++i) {
@@ -82,8 +90,8 @@ void LoadWorker::startStorm() {
         connect(c.sim.get(), &SimulatedClient::connected, this, [this, i] { onConnected(i); });
         connect(c.sim.get(), &SimulatedClient::arrived, this,
                 [this, i](const QString& message) { onArrival(i, message); });
-        if (!m_options.certificate.isNull())
-            c.sim->useTls(m_options.key, m_options.certificate);
+        if (m_options.tls)
+            c.sim->useTls(c.tls, c.sessionTicket);
         c.sim->bindTo(sourceOf(i));
         c.sim->connectTo(m_options.host, m_options.port);
     }
@@ -95,6 +103,7 @@ void LoadWorker::onConnected(int index) {
     c.connectedAt = nowNs();
     m_lastConnected = std::max(m_lastConnected, c.connectedAt);
     ++m_connected;
+    m_resumed += c.sim->resumedSession() ? 1 : 0;
     if (m_phase == Phase::Storm)
         c.sim->identify(QStringLiteral("B%1").arg(c.number), QStringLiteral("PC%1").arg(c.number));
 }
@@ -169,8 +178,11 @@ void LoadWorker::onArrival(int index, const QString& message) {
 }
 
 void LoadWorker::drop() {
-    for (Client& c : m_clients)
+    for (Client& c : m_clients) {
+        if (c.sim)
+            c.sessionTicket = c.sim->sessionTicket();
         c.sim.reset();
+    }
     m_connected = 0;
     emit reply(QStringLiteral("dropped"));
 }
@@ -270,7 +282,7 @@ void LoadWorker::finish() {
     switch (phase) {
     case Phase::Storm:
         emit reply(QStringLiteral("storm clients=%1 connected=%2 done=%3 separate=%4 wrong=%5 start=%6 "
-                                  "connect_last=%7 done_last=%8")
+                                  "connect_last=%7 done_last=%8 resumed=%9")
                        .arg(m_options.count)
                        .arg(m_connected)
                        .arg(m_done)
@@ -278,7 +290,8 @@ void LoadWorker::finish() {
                        .arg(m_wrong)
                        .arg(m_startedAt)
                        .arg(m_lastConnected)
-                       .arg(m_lastDone));
+                       .arg(m_lastDone)
+                       .arg(m_resumed));
         return;
     case Phase::Exchange:
         emit reply(QStringLiteral("exchange clients=%1 done=%2 answers=%3 wrong=%4")

@@ -4,8 +4,6 @@
 
 #include <QHostAddress>
 #include <QObject>
-#include <QSslCertificate>
-#include <QSslKey>
 #include <QTimer>
 #include <deque>
 #include <memory>
@@ -13,7 +11,8 @@
 
 namespace kestrava {
 class SimulatedClient;
-}
+class TlsContext;
+} // namespace kestrava
 
 namespace kestrava::bench {
 
@@ -36,9 +35,9 @@ public:
         int sourceNet = 10;
         int thinkMs = 55;
         int timeoutMs = 60'000;
-        // Over the authenticated port, every client with this key and certificate; plain when null.
-        QSslKey key;
-        QSslCertificate certificate;
+        // Over the authenticated port, every client with a key and certificate of its own, made at start;
+        // a client that reconnects offers the session ticket of its last connection.
+        bool tls = false;
     };
 
     explicit LoadWorker(const Options& options, QObject* parent = nullptr);
@@ -63,6 +62,8 @@ private:
         QChar expected;
         // The answer to a request of the phase before is still due: the client waits for it first.
         bool owed = false;
+        std::shared_ptr<const TlsContext> tls;
+        QByteArray sessionTicket;
     };
 
     QHostAddress sourceOf(int index) const;
@@ -85,6 +86,8 @@ private:
     int m_connected = 0;
     int m_done = 0;
     int m_separate = 0;
+    // Connections of the storm that resumed a session instead of a full handshake.
+    int m_resumed = 0;
     int m_wrong = 0;
     qint64 m_mixEnd = 0;
     qint64 m_thinkNs = 0;

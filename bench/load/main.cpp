@@ -2,7 +2,6 @@
 #include "LoadWorker.h"
 #include "core/platform/EventDispatcher.h"
 #include "core/platform/OpenFileLimit.h"
-#include "tls/TlsIdentity.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -31,8 +30,10 @@ int main(int argc, char* argv[]) {
     const auto net = option("source-net", "Clients connect from 127.<this>.x.y.", "10");
     const auto think = option("think", "Pause after each answer, ms.", "55");
     const auto timeout = option("timeout", "Longest wait of one command, ms.", "60000");
-    const auto tls =
-        option("tls-dir", "Over the authenticated port with bench-client.key/.crt of this folder.", "");
+    const QCommandLineOption tls(
+        QStringLiteral("tls"),
+        QStringLiteral("Over the authenticated port, each client with a key of its own."));
+    parser.addOption(tls);
     parser.process(app);
 
     LoadWorker::Options options;
@@ -43,17 +44,7 @@ int main(int argc, char* argv[]) {
     options.sourceNet = parser.value(net).toInt();
     options.thinkMs = parser.value(think).toInt();
     options.timeoutMs = parser.value(timeout).toInt();
-    if (const QString dir = parser.value(tls); !dir.isEmpty()) {
-        const kestrava::TlsIdentity identity = kestrava::TlsIdentity::loadOrCreate(
-            dir + QStringLiteral("/bench-client.key"), dir + QStringLiteral("/bench-client.crt"),
-            QStringLiteral("bench client"));
-        if (!identity.isValid()) {
-            std::fprintf(stderr, "kestrava-bench-load: %s\n", qPrintable(identity.error));
-            return 2;
-        }
-        options.key = identity.key;
-        options.certificate = identity.certificate;
-    }
+    options.tls = parser.isSet(tls);
     LoadWorker worker(options);
     // When input ends while a command runs, its answer is still printed before quitting.
     bool inputEnded = false;

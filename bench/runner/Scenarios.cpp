@@ -7,7 +7,6 @@
 #include "WorkerPool.h"
 #include "protocol/Identification.h"
 #include "protocol/WireCodec.h"
-#include "tls/TlsIdentity.h"
 
 #include <QDir>
 #include <QFile>
@@ -105,7 +104,7 @@ std::unique_ptr<TargetProcess> startAnsweringConsole(const ConsoleFolder& folder
 
 struct StormSum {
     qint64 start = 0, connectLast = 0, doneLast = 0;
-    qint64 connected = 0, done = 0, separate = 0, wrong = 0;
+    qint64 connected = 0, done = 0, separate = 0, wrong = 0, resumed = 0;
     bool complete = true;
 };
 
@@ -124,6 +123,7 @@ StormSum sumStorm(const std::vector<KeyValueLine>& replies) {
         sum.done += r.number(QStringLiteral("done"));
         sum.separate += r.number(QStringLiteral("separate"));
         sum.wrong += r.number(QStringLiteral("wrong"));
+        sum.resumed += r.number(QStringLiteral("resumed"));
     }
     return sum;
 }
@@ -179,10 +179,11 @@ MixFigures runMix(WorkerPool& pool, const BenchConfig& config, int thinkMs) {
 
 } // namespace
 
-WorkerPool::Settings poolSettings(const BenchConfig& config, quint16 port, int n) {
+WorkerPool::Settings poolSettings(const BenchConfig& config, quint16 port, int n, bool tls) {
     WorkerPool::Settings settings;
     settings.program = config.binDir + QStringLiteral("/kestrava-bench-load");
-    settings.port = port;
+    settings.port = tls ? static_cast<quint16>(port + 1) : port;
+    settings.tls = tls;
     settings.clients = n;
     settings.processes = config.processes;
     settings.thinkMs = config.thinkMs;
@@ -208,26 +209,17 @@ QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupT
         result[QStringLiteral("error")] = QStringLiteral("console did not start");
         return result;
     }
-    WorkerPool::Settings settings = poolSettings(config, folder.port, n);
-    if (tls) {
-        // Made once here: the load processes only read it.
-        const TlsIdentity client = TlsIdentity::loadOrCreate(
-            folder.dir.filePath(QStringLiteral("bench-client.key")),
-            folder.dir.filePath(QStringLiteral("bench-client.crt")), QStringLiteral("bench client"));
-        if (!client.isValid()) {
-            result[QStringLiteral("error")] = client.error;
-            return result;
-        }
-        settings.port = static_cast<quint16>(folder.port + 1);
-        settings.tlsDir = folder.dir.path();
-    }
-    WorkerPool pool(settings);
+    WorkerPool pool(poolSettings(config, folder.port, n, tls));
     progress(QStringLiteral("storm of %1 new systems").arg(n));
     // The console's own CPU time: unlike the wall times it does not move with what else runs.
     qint64 cpuBefore = console->cpuNs();
     const StormSum fresh =
         sumStorm(pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
-    result[QStringLiteral("new_cpu_s")] = rounded(seconds(console->cpuNs() - cpuBefore));
+    const qint64 newCpuNs = console->cpuNs() - cpuBefore;
+    result[QStringLiteral("new_cpu_s")] = rounded(seconds(newCpuNs));
+    result[QStringLiteral("new_cpu_ms_per_client")] = rounded(seconds(newCpuNs) * 1000.0 / n, 3);
+    // The console with every client of the storm connected and identified.
+    result[QStringLiteral("new_rss_kib")] = console->rssKib();
     result[QStringLiteral("accepted_s")] = rounded(seconds(fresh.connectLast - fresh.start));
     result[QStringLiteral("accepted")] = fresh.connected;
     const QJsonObject freshFigures = stormFigures(fresh, n, QStringLiteral("new"));
@@ -240,7 +232,11 @@ QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupT
     cpuBefore = console->cpuNs();
     const StormSum known =
         sumStorm(pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
-    result[QStringLiteral("known_cpu_s")] = rounded(seconds(console->cpuNs() - cpuBefore));
+    const qint64 knownCpuNs = console->cpuNs() - cpuBefore;
+    result[QStringLiteral("known_cpu_s")] = rounded(seconds(knownCpuNs));
+    result[QStringLiteral("known_cpu_ms_per_client")] = rounded(seconds(knownCpuNs) * 1000.0 / n, 3);
+    if (tls)
+        result[QStringLiteral("known_resumed")] = known.resumed;
     const QJsonObject knownFigures = stormFigures(known, n, QStringLiteral("known"));
     for (auto it = knownFigures.begin(); it != knownFigures.end(); ++it)
         result[it.key()] = it.value();
@@ -276,37 +272,57 @@ MixPair runBothMixes(WorkerPool& pool, const BenchConfig& config, int n, const Q
 
 } // namespace
 
-QJsonObject runRequestMix(const BenchConfig& config, int n) {
-    QJsonObject result{{QStringLiteral("scenario"), QStringLiteral("request_mix")},
-                       {QStringLiteral("n"), n},
-                       {QStringLiteral("seconds"), config.mixSeconds},
-                       {QStringLiteral("think_ms"), config.thinkMs},
-                       {QStringLiteral("paced_think_ms"), pacedThinkMs(config, n)}};
+namespace {
+
+// The console holding n clients over the plain or the authenticated port, through both mixes; its CPU
+// figures go into result with prefix. False when it did not start.
+bool mixOnConsole(const BenchConfig& config, int n, bool tls, const QString& prefix, QJsonObject& result,
+                  MixPair& pair) {
+    ConsoleFolder folder(config);
+    auto console = startAnsweringConsole(folder);
+    if (!console)
+        return false;
+    WorkerPool pool(poolSettings(config, folder.port, n, tls));
+    const StormSum held =
+        sumStorm(pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
+    result[prefix + QStringLiteral("held")] = held.done;
+    QThread::msleep(500);
+    const qint64 cpuBefore = console->cpuNs();
+    const qint64 wallBefore = nowNs();
+    pair = runBothMixes(pool, config, n,
+                        tls ? QStringLiteral("the console over TLS") : QStringLiteral("the console"));
+    const qint64 cpu = console->cpuNs() - cpuBefore;
+    result[prefix + QStringLiteral("console_cpu_share")] =
+        rounded(static_cast<double>(cpu) / static_cast<double>(nowNs() - wallBefore));
+    const qint64 answers = pair.saturated.answers + pair.paced.answers;
+    result[prefix + QStringLiteral("console_cpu_us_per_answer")] =
+        answers > 0 ? rounded(static_cast<double>(cpu) / 1e3 / static_cast<double>(answers), 1) : 0.0;
+    return true;
+}
+
+} // namespace
+
+QJsonObject runRequestMix(const BenchConfig& config, int n, bool tls) {
+    QJsonObject result{
+        {QStringLiteral("scenario"), tls ? QStringLiteral("request_mix_tls") : QStringLiteral("request_mix")},
+        {QStringLiteral("n"), n},
+        {QStringLiteral("seconds"), config.mixSeconds},
+        {QStringLiteral("think_ms"), config.thinkMs},
+        {QStringLiteral("paced_think_ms"), pacedThinkMs(config, n)}};
     MixPair ours;
-    {
-        ConsoleFolder folder(config);
-        auto console = startAnsweringConsole(folder);
-        if (!console) {
+    if (!mixOnConsole(config, n, tls, QString(), result, ours)) {
+        result[QStringLiteral("error")] = QStringLiteral("console did not start");
+        return result;
+    }
+    // Over TLS the measure is the plain port of the same console program; plain, the epoll reference.
+    const QString otherPrefix = tls ? QStringLiteral("plain_") : QStringLiteral("reference_");
+    MixPair reference;
+    if (tls) {
+        if (!mixOnConsole(config, n, false, otherPrefix, result, reference)) {
             result[QStringLiteral("error")] = QStringLiteral("console did not start");
             return result;
         }
-        WorkerPool pool(poolSettings(config, folder.port, n));
-        const StormSum held = sumStorm(
-            pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
-        result[QStringLiteral("held")] = held.done;
-        QThread::msleep(500);
-        const qint64 cpuBefore = console->cpuNs();
-        const qint64 wallBefore = nowNs();
-        ours = runBothMixes(pool, config, n, QStringLiteral("the console"));
-        const qint64 cpu = console->cpuNs() - cpuBefore;
-        result[QStringLiteral("console_cpu_share")] =
-            rounded(static_cast<double>(cpu) / static_cast<double>(nowNs() - wallBefore));
-        const qint64 answers = ours.saturated.answers + ours.paced.answers;
-        result[QStringLiteral("console_cpu_us_per_answer")] =
-            answers > 0 ? rounded(static_cast<double>(cpu) / 1e3 / static_cast<double>(answers), 1) : 0.0;
-    }
-    MixPair reference;
-    {
+    } else {
         const quint16 port = pickFreePort();
         auto target = startReference(config, port);
         if (!target) {
@@ -327,7 +343,7 @@ QJsonObject runRequestMix(const BenchConfig& config, int n) {
         result[prefix + QStringLiteral("p99_ms")] = rounded(pair.paced.p99Ms, 2);
     };
     figures(QString(), ours);
-    figures(QStringLiteral("reference_"), reference);
+    figures(otherPrefix, reference);
     result[QStringLiteral("wrong")] = ours.saturated.wrong + ours.paced.wrong;
     result[QStringLiteral("throughput_ratio")] =
         reference.saturated.answersPerSecond > 0

@@ -21,8 +21,9 @@ struct BenchConfig {
     int timeoutMs = 120'000;
 };
 
-// The load processes for n clients of the console on port, as the configuration says.
-WorkerPool::Settings poolSettings(const BenchConfig& config, quint16 port, int n);
+// The load processes for n clients of the console on port, as the configuration says; with tls, on the
+// console's authenticated port (port + 1).
+WorkerPool::Settings poolSettings(const BenchConfig& config, quint16 port, int n, bool tls = false);
 // The epoll reference listening on port, or null when it did not start.
 std::unique_ptr<TargetProcess> startReference(const BenchConfig& config, quint16 port);
 
@@ -32,7 +33,7 @@ std::unique_ptr<TargetProcess> startReference(const BenchConfig& config, quint16
 QJsonObject runIdentificationStorm(const BenchConfig& config, int n, bool groupTimer = false,
                                    bool tls = false);
 // 2: n identified clients loop s, o, r, b and a status report; the same against the epoll reference.
-QJsonObject runRequestMix(const BenchConfig& config, int n);
+QJsonObject runRequestMix(const BenchConfig& config, int n, bool tls = false);
 // 3: a group of n connected members gets a new policy; then every system gets new settings.
 QJsonObject runBroadcast(const BenchConfig& config, int n);
 // 4: start-up with systems in groups until the console answers.

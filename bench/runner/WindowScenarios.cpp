@@ -168,8 +168,10 @@ Drop dropAll(WorkerPool& pool, const TargetProcess& target, quint16 port, int de
 
 } // namespace
 
-QJsonObject runWindowDrop(const BenchConfig& config, int n) {
-    QJsonObject result{{QStringLiteral("scenario"), QStringLiteral("window_drop")}, {QStringLiteral("n"), n}};
+QJsonObject runWindowDrop(const BenchConfig& config, int n, bool tls) {
+    QJsonObject result{
+        {QStringLiteral("scenario"), tls ? QStringLiteral("window_drop_tls") : QStringLiteral("window_drop")},
+        {QStringLiteral("n"), n}};
     qint64 emptyRss = -1;
     {
         ListedFolder empty(config, 0);
@@ -190,7 +192,8 @@ QJsonObject runWindowDrop(const BenchConfig& config, int n) {
     const qint64 listedRss = console->rssKib();
     const int descriptorsBefore = descriptorsOf(console->pid());
     {
-        WorkerPool pool(poolSettings(config, folder.port, n));
+        // Over TLS the clients use the authenticated port; the probe asks on the plain one all the same.
+        WorkerPool pool(poolSettings(config, folder.port, n, tls));
         result[QStringLiteral("held")] = answered(
             pool.command(QStringLiteral("storm"), QStringLiteral("storm"), config.timeoutMs + 10'000));
         pool.command(QStringLiteral("exchange"), QStringLiteral("exchange"), config.timeoutMs);

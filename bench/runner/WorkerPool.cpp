@@ -20,15 +20,16 @@ WorkerPool::WorkerPool(const Settings& settings) {
                               QStringLiteral("--source-net"), QString::number(10 + p),
                               QStringLiteral("--think"),      QString::number(settings.thinkMs),
                               QStringLiteral("--timeout"),    QString::number(settings.timeoutMs)};
-        if (!settings.tlsDir.isEmpty())
-            arguments << QStringLiteral("--tls-dir") << settings.tlsDir;
+        if (settings.tls)
+            arguments << QStringLiteral("--tls");
         process->start(settings.program, arguments);
         first += count;
         m_processes.push_back(std::move(process));
     }
     for (auto& process : m_processes) {
         process->waitForStarted(10'000);
-        if (awaitReply(*process, QStringLiteral("ready"), 10'000).verb.isEmpty())
+        // With TLS every client makes its key first, which must not overlap the first command.
+        if (awaitReply(*process, QStringLiteral("ready"), settings.tls ? 300'000 : 10'000).verb.isEmpty())
             std::fputs("bench: a load process did not start\n", stderr);
     }
 }

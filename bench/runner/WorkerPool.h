@@ -23,8 +23,8 @@ public:
         int timeoutMs = 120'000;
         // Client numbers start here, so that two pools never share a system name.
         int firstNumber = 1;
-        // Over the authenticated port with the client key of this folder; plain when empty.
-        QString tlsDir;
+        // Over the authenticated port, each client with a key of its own.
+        bool tls = false;
     };
 
     explicit WorkerPool(const Settings& settings);

@@ -14,11 +14,11 @@ int main(int argc, char* argv[]) {
     kestrava::raiseOpenFileLimit();
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Benchmarks of the Kestrava console. Scenarios: storm, storm-timer, tls-storm, mix, "
-                       "broadcast, startup, "
-                       "memory, window, window-broadcast, listshow. Every "
-                       "connection stays inside 127.0.0.0/8; every scenario ends by itself."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Benchmarks of the Kestrava console. Scenarios: storm, storm-timer, tls-storm, mix, tls-mix, "
+        "broadcast, startup, "
+        "memory, window, tls-window, window-broadcast, listshow. Every "
+        "connection stays inside 127.0.0.0/8; every scenario ends by itself."));
     parser.addHelpOption();
     auto option = [&](const char* name, const char* help, const QString& fallback) {
         QCommandLineOption o(QString::fromLatin1(name), QString::fromLatin1(help), QStringLiteral("value"),
@@ -78,6 +78,8 @@ int main(int argc, char* argv[]) {
             print(runIdentificationStorm(config, clients, false, true));
         } else if (scenario == QLatin1String("mix")) {
             print(runRequestMix(config, clients));
+        } else if (scenario == QLatin1String("tls-mix")) {
+            print(runRequestMix(config, clients, true));
         } else if (scenario == QLatin1String("broadcast")) {
             print(runBroadcast(config, clients));
         } else if (scenario == QLatin1String("startup")) {
@@ -88,6 +90,8 @@ int main(int argc, char* argv[]) {
                 print(runMemory(config, size));
         } else if (scenario == QLatin1String("window")) {
             print(runWindowDrop(config, clients));
+        } else if (scenario == QLatin1String("tls-window")) {
+            print(runWindowDrop(config, clients, true));
         } else if (scenario == QLatin1String("window-broadcast")) {
             print(runWindowBroadcast(config, clients));
         } else if (scenario == QLatin1String("listshow")) {

@@ -91,6 +91,18 @@ TlsIdentity failed(QString error) {
 
 } // namespace
 
+TlsIdentity TlsIdentity::generate(const QString& commonName) {
+    QByteArray keyPem;
+    QByteArray certificatePem;
+    if (!makeSelfSigned(commonName, keyPem, certificatePem))
+        return failed(u"Cannot make a key and certificate for %1"_s.arg(commonName));
+    TlsIdentity identity;
+    identity.key = QSslKey(keyPem, QSsl::Ec);
+    identity.certificate = QSslCertificate(certificatePem);
+    identity.created = true;
+    return identity;
+}
+
 TlsIdentity TlsIdentity::loadOrCreate(const QString& keyFile, const QString& certificateFile,
                                       const QString& commonName) {
     const bool haveKey = QFileInfo::exists(keyFile);

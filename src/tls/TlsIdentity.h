@@ -22,6 +22,8 @@ struct TlsIdentity {
     // and writes them (mode 0600). One file without the other, an unreadable file or a key that does
     // not belong to the certificate is an error: replacing them would silently change the fingerprint
     // that the other side has pinned.
+    // A new key and certificate for commonName, kept in memory only.
+    static TlsIdentity generate(const QString& commonName);
     static TlsIdentity loadOrCreate(const QString& keyFile, const QString& certificateFile,
                                     const QString& commonName);
 };

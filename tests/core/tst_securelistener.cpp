@@ -6,13 +6,16 @@
 #include "protocol/Identification.h"
 #include "protocol/WireCodec.h"
 #include "tls/Fingerprint.h"
+#include "tls/TlsContext.h"
 #include "tls/TlsIdentity.h"
 
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/socket.h>
 
 using namespace Qt::StringLiterals;
 using namespace kestrava;
@@ -48,13 +51,17 @@ private slots:
     void secondIdentification();
     void hostileArrivals_data();
     void hostileArrivals();
+    void resumptionKeepsThePin_data();
+    void resumptionKeepsThePin();
+    void plainTextAfterTheHandshake();
 
 private:
-    SimulatedClient* connectAs(SecureLink& fixture, Peer peer);
+    SimulatedClient* connectAs(SecureLink& fixture, Peer peer, const QByteArray& sessionTicket = {});
 
     QTemporaryDir m_dir;
     // By Peer; the plain peer's place holds the console's own key.
     TlsIdentity m_keys[3];
+    std::shared_ptr<const TlsContext> m_clientContexts[3];
 };
 
 void TestSecureListener::initTestCase() {
@@ -63,13 +70,15 @@ void TestSecureListener::initTestCase() {
         m_keys[i] = TlsIdentity::loadOrCreate(m_dir.filePath(names[i] + u".key"_s),
                                               m_dir.filePath(names[i] + u".crt"_s), names[i]);
         QVERIFY(m_keys[i].isValid());
+        m_clientContexts[i] = std::make_shared<TlsContext>(TlsContext::Side::Client, m_keys[i]);
     }
 }
 
-SimulatedClient* TestSecureListener::connectAs(SecureLink& fixture, Peer peer) {
+SimulatedClient* TestSecureListener::connectAs(SecureLink& fixture, Peer peer,
+                                               const QByteArray& sessionTicket) {
     auto client = std::make_unique<SimulatedClient>();
     if (peer != Peer::Plain)
-        client->useTls(m_keys[int(peer)].key, m_keys[int(peer)].certificate);
+        client->useTls(m_clientContexts[int(peer)], sessionTicket);
     QSignalSpy accepted(&fixture.link.connections(), &ConnectionManager::connectionAccepted);
     client->connectTo(u"127.0.0.1"_s, peer == Peer::Plain ? fixture.link.connections().listeningPort()
                                                           : fixture.secure.listeningPort());
@@ -164,6 +173,68 @@ void TestSecureListener::hostileArrivals() {
     QCOMPARE(accepted.size(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, kWaitMs);
     QCOMPARE(fixture.secure.handshakingFrom(kLoopbackPeer), what == u"crowd"_s ? 1 : 0);
+}
+
+void TestSecureListener::resumptionKeepsThePin_data() {
+    QTest::addColumn<Peer>("pinned");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("pinned to the ticket's key") << Peer::KeyA << true;
+    QTest::newRow("pinned to another key") << Peer::KeyB << false;
+}
+
+// A resumed session proves the certificate of the handshake that issued its ticket, whatever
+// certificate the resuming client holds now.
+void TestSecureListener::resumptionKeepsThePin() {
+    QFETCH(Peer, pinned);
+    QFETCH(bool, accepted);
+    SecureLink fixture(m_keys[0]);
+    QSignalSpy refusals(&fixture.link.incoming(), &IncomingMessages::identificationRefused);
+    SimulatedClient* genuine = connectAs(fixture, pinned);
+    QVERIFY(genuine);
+    genuine->identify(u"0A-11"_s, u"LAB-01"_s);
+    QVERIFY(LinkHarness::waitForArrivals(genuine, 2));
+    SimulatedClient* holder = connectAs(fixture, Peer::KeyA);
+    QVERIFY(holder);
+    holder->identify(u"0A-12"_s, u"LAB-02"_s);
+    QVERIFY(LinkHarness::waitForArrivals(holder, 2));
+    const QByteArray ticket = holder->sessionTicket();
+    QVERIFY(!ticket.isEmpty());
+
+    SimulatedClient* resumed = connectAs(fixture, Peer::KeyB, ticket);
+    QVERIFY(resumed);
+    QCOMPARE(fixture.secure.handshakesResumed(), 1u);
+    QVERIFY(resumed->resumedSession() && !holder->resumedSession());
+    QSignalSpy closed(resumed, &SimulatedClient::disconnected);
+    resumed->identify(u"0A-11"_s, u"LAB-01"_s);
+    if (accepted) {
+        QVERIFY(LinkHarness::waitForArrivals(resumed, 2));
+    } else {
+        QVERIFY(closed.wait(kWaitMs));
+        QCOMPARE(refusals.size(), 1);
+    }
+}
+
+// Bytes outside TLS once the handshake is done close that connection alone, with one line.
+void TestSecureListener::plainTextAfterTheHandshake() {
+    SecureLink fixture(m_keys[0]);
+    SimulatedClient* other = connectAs(fixture, Peer::KeyB);
+    QVERIFY(other);
+    QSignalSpy accepted(&fixture.link.connections(), &ConnectionManager::connectionAccepted);
+    QSignalSpy closed(&fixture.link.connections(), &ConnectionManager::connectionClosed);
+    QSslSocket socket;
+    socket.setLocalCertificate(m_keys[int(Peer::KeyA)].certificate);
+    socket.setPrivateKey(m_keys[int(Peer::KeyA)].key);
+    socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+    socket.connectToHostEncrypted(u"127.0.0.1"_s, fixture.secure.listeningPort());
+    QTRY_COMPARE_WITH_TIMEOUT(accepted.size(), 1, kWaitMs);
+    QTest::ignoreMessage(
+        QtWarningMsg,
+        QRegularExpression(u"^kestrava: authenticated port: connection from 127.0.0.1 closed: "_s));
+    const char text[] = "s0000";
+    QCOMPARE(::send(int(socket.socketDescriptor()), text, sizeof text, MSG_NOSIGNAL), ssize_t(sizeof text));
+    QVERIFY(closed.wait(kWaitMs));
+    QCOMPARE(closed.size(), 1);
+    QVERIFY(other->isConnected());
 }
 
 QTEST_MAIN(TestSecureListener)

@@ -29,6 +29,7 @@ public:
     // The authenticated port, LocalPort + 1, with the console's key made beside its database.
     bool listenSecure() { return m_secure.isListening() || m_secure.listen(kPort + 1); }
     const kestrava::TlsIdentity& identity() const { return m_secure.identity(); }
+    const kestrava::SecureListener& secure() const { return m_secure; }
     // Closes the listener and every connection, as when the console ends.
     void stopListening() {
         m_secure.close();

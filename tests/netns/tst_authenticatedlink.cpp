@@ -63,6 +63,16 @@ private slots:
         QCOMPARE(status.st_mode & 07777, 0600u);
     }
 
+    // The console drops the agent: it comes back to the same running console with its session resumed.
+    void reconnectionResumes() {
+        const quint64 resumed = m_console->secure().handshakesResumed();
+        m_console->stopListening();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_console->isConnected(LabAgent::systemKey()), 10000);
+        QVERIFY(m_console->listenSecure());
+        QTRY_VERIFY_WITH_TIMEOUT(m_console->isConnected(LabAgent::systemKey()), 30000);
+        QCOMPARE(m_console->secure().handshakesResumed(), resumed + 1);
+    }
+
     // A console with another key is refused at every attempt; the plain port hears nothing.
     void otherConsoleRefused() {
         m_firstUse->stop();

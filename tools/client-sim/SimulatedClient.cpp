@@ -5,10 +5,10 @@
 #include "protocol/Messages.h"
 #include "protocol/Requests.h"
 #include "protocol/WireCodec.h"
+#include "tls/TlsClientStream.h"
 
 #include <QHostAddress>
-#include <QSslConfiguration>
-#include <QSslSocket>
+#include <QNetworkProxy>
 #include <QTcpSocket>
 #include <sys/socket.h>
 
@@ -17,51 +17,57 @@ namespace kestrava {
 SimulatedClient::SimulatedClient(QObject* parent)
     : QObject(parent)
     , m_socket(new QTcpSocket(this)) {
-    wire();
-}
-
-void SimulatedClient::wire() {
+    // The console is reached directly; asking the system for a proxy costs a thread's work per connection.
+    m_socket->setProxy(QNetworkProxy::NoProxy);
     connect(m_socket, &QTcpSocket::connected, this, [this] {
         m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        if (!m_tls)
+        if (!m_tlsContext) {
             emit connected();
+            return;
+        }
+        m_tls = std::make_unique<TlsClientStream>(*m_tlsContext, m_offeredSession);
+        flushTls();
     });
-    if (auto* ssl = qobject_cast<QSslSocket*>(m_socket))
-        connect(ssl, &QSslSocket::encrypted, this, &SimulatedClient::connected);
     connect(m_socket, &QTcpSocket::disconnected, this, &SimulatedClient::disconnected);
     connect(m_socket, &QTcpSocket::readyRead, this, &SimulatedClient::onReadyRead);
 }
 
-void SimulatedClient::useTls(const QSslKey& key, const QSslCertificate& certificate) {
-    delete m_socket;
-    auto* socket = new QSslSocket(this);
-    QSslConfiguration configuration = socket->sslConfiguration();
-    configuration.setPrivateKey(key);
-    configuration.setLocalCertificate(certificate);
-    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
-    configuration.setCaCertificates({});
-    socket->setSslConfiguration(configuration);
-    m_socket = socket;
-    m_tls = true;
-    wire();
+void SimulatedClient::useTls(std::shared_ptr<const TlsContext> context, const QByteArray& sessionTicket) {
+    m_tlsContext = std::move(context);
+    m_offeredSession = sessionTicket;
 }
 
 SimulatedClient::~SimulatedClient() = default;
+
+bool SimulatedClient::resumedSession() const {
+    return m_tls && m_tls->isEncrypted() && m_tls->resumed();
+}
+
+QByteArray SimulatedClient::sessionTicket() const {
+    return m_tls ? m_tls->session() : QByteArray();
+}
+
+void SimulatedClient::flushTls() {
+    if (const QByteArray records = m_tls->takeOutgoing(); !records.isEmpty()) {
+        m_socket->write(records);
+        m_socket->flush();
+    }
+    if (!m_tls->failure().isEmpty())
+        m_socket->abort();
+}
 
 bool SimulatedClient::bindTo(const QHostAddress& local) {
     return m_socket->bind(local);
 }
 
 void SimulatedClient::connectTo(const QString& host, quint16 port) {
-    if (auto* ssl = qobject_cast<QSslSocket*>(m_socket))
-        ssl->connectToHostEncrypted(host, port);
-    else
-        m_socket->connectToHost(host, port);
+    m_tls.reset();
+    m_socket->connectToHost(host, port);
 }
 
 bool SimulatedClient::isConnected() const {
-    const auto* ssl = qobject_cast<const QSslSocket*>(m_socket);
-    return m_socket->state() == QAbstractSocket::ConnectedState && (!ssl || ssl->isEncrypted());
+    return m_socket->state() == QAbstractSocket::ConnectedState &&
+           (!m_tlsContext || (m_tls && m_tls->isEncrypted()));
 }
 
 void SimulatedClient::identify(const QString& identifier, const QString& computerName,
@@ -94,6 +100,11 @@ void SimulatedClient::sendText(const QString& text) {
 }
 
 void SimulatedClient::sendRaw(const QByteArray& bytes) {
+    if (m_tls) {
+        m_tls->write(bytes);
+        flushTls();
+        return;
+    }
     m_socket->write(bytes);
     m_socket->flush();
 }
@@ -126,7 +137,14 @@ QString SimulatedClient::fromDisplayText(const QString& text) {
 }
 
 void SimulatedClient::onReadyRead() {
-    const QByteArray bytes = m_socket->readAll();
+    QByteArray bytes = m_socket->readAll();
+    if (m_tls) {
+        const bool wasEncrypted = m_tls->isEncrypted();
+        bytes = m_tls->feed(bytes);
+        flushTls();
+        if (!wasEncrypted && m_tls && m_tls->isEncrypted())
+            emit connected();
+    }
     if (bytes.isEmpty())
         return;
     const QString message = WireCodec::decodeSingleByte(bytes);

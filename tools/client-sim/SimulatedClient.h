@@ -5,13 +5,15 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 class QHostAddress;
-class QSslCertificate;
-class QSslKey;
 class QTcpSocket;
 
 namespace kestrava {
+
+class TlsContext;
+class TlsClientStream;
 
 // A stand-in for a client service: it connects to the console, sends its messages in UTF-16LE, one
 // write each, and takes every arrival as one message, read as Windows-1252 bytes.
@@ -25,9 +27,15 @@ public:
     // spread their clients over 127.0.0.0/8 so that ephemeral ports never run out. Call before
     // connectTo.
     bool bindTo(const QHostAddress& local);
-    // Speaks over the authenticated port with this key and certificate, without checking the console's.
-    // Call before bindTo and connectTo.
-    void useTls(const QSslKey& key, const QSslCertificate& certificate);
+    // Speaks over the authenticated port with the key and certificate of this client context, without
+    // checking the console's, resuming the session of sessionTicket when the console takes it. Many
+    // clients may share one context. Call before connectTo.
+    void useTls(std::shared_ptr<const TlsContext> context, const QByteArray& sessionTicket = {});
+    // The latest session ticket the console gave, empty when none.
+    QByteArray sessionTicket() const;
+    // Whether the handshake resumed a session: the console sent no certificate chain, and the one known
+    // came from the ticket.
+    bool resumedSession() const;
     void connectTo(const QString& host, quint16 port);
     bool isConnected() const;
 
@@ -65,10 +73,12 @@ signals:
 
 private:
     void onReadyRead();
-    void wire();
+    void flushTls();
 
     QTcpSocket* m_socket;
-    bool m_tls = false;
+    std::shared_ptr<const TlsContext> m_tlsContext;
+    QByteArray m_offeredSession;
+    std::unique_ptr<TlsClientStream> m_tls;
     QStringList m_arrivals;
     QList<QByteArray> m_rawArrivals;
 };

@@ -9,6 +9,7 @@
 
 #include <QLoggingCategory>
 #include <QScopedValueRollback>
+#include <QSslConfiguration>
 #include <QSslSocket>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -108,6 +109,11 @@ void ConsoleLink::setIdentity(const TlsIdentity& own, quint16 tlsPort) {
     socket->setPrivateKey(own.key);
     // Both sides have self-signed certificates: no chain to verify, the pin is the whole check.
     socket->setPeerVerifyMode(QSslSocket::VerifyNone);
+    // The socket keeps the console's last session ticket: reconnecting to the same running console
+    // resumes (with a fresh key exchange) instead of a full handshake; any other console makes a full one.
+    QSslConfiguration configuration = socket->sslConfiguration();
+    configuration.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+    socket->setSslConfiguration(configuration);
 }
 
 void ConsoleLink::useTls(const TlsIdentity& own, quint16 tlsPort, const QByteArray& pin) {

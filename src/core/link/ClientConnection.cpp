@@ -1,8 +1,9 @@
 #include "core/link/ClientConnection.h"
 
+#include "core/link/PlainTransport.h"
 #include "core/link/SocketErrors.h"
 
-#include <QTcpSocket>
+#include <QDebug>
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
@@ -14,10 +15,17 @@
 namespace kestrava {
 
 ClientConnection::ClientConnection(int index, qintptr descriptor, Timing timing, QObject* parent)
+    : ClientConnection(index, descriptor, std::make_unique<PlainTransport>(static_cast<int>(descriptor)), {},
+                       timing, parent) {}
+
+ClientConnection::ClientConnection(int index, qintptr descriptor, std::unique_ptr<Transport> transport,
+                                   const QByteArray& presentedKey, Timing timing, QObject* parent)
     : QObject(parent)
     , m_index(index)
     , m_descriptor(static_cast<int>(descriptor))
     , m_timing(timing)
+    , m_transport(std::move(transport))
+    , m_presentedKey(presentedKey)
     , m_readable(std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read))
     , m_splitter(timing.identificationWait) {
     ::fcntl(m_descriptor, F_SETFL, ::fcntl(m_descriptor, F_GETFL) | O_NONBLOCK);
@@ -25,26 +33,9 @@ ClientConnection::ClientConnection(int index, qintptr descriptor, Timing timing,
     ::setsockopt(m_descriptor, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     connect(m_readable.get(), &QSocketNotifier::activated, this, &ClientConnection::onReadable);
     setUp();
-}
-
-ClientConnection::ClientConnection(int index, QTcpSocket* socket, Timing timing, QObject* parent)
-    : QObject(parent)
-    , m_index(index)
-    , m_descriptor(static_cast<int>(socket->socketDescriptor()))
-    , m_timing(timing)
-    , m_socket(socket)
-    , m_splitter(timing.identificationWait) {
-    m_socket->setParent(this);
-    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    // One byte above the largest arrival that is handled, so a larger one shows as such.
-    m_socket->setReadBufferSize(InboundSplitter::kMaxArrivalBytes + 1);
-    connect(m_socket, &QTcpSocket::readyRead, this, &ClientConnection::onReadable);
-    connect(m_socket, &QTcpSocket::bytesWritten, this, &ClientConnection::onBytesWritten);
-    connect(m_socket, &QTcpSocket::disconnected, this, [this] { end(); });
-    connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        emit failed(m_index, SocketErrors::numberOf(error));
-    });
-    setUp();
+    // What came with the end of a TLS handshake is out of the kernel already: no notifier announces it.
+    if (m_transport->hasBuffered())
+        QMetaObject::invokeMethod(this, &ClientConnection::onReadable, Qt::QueuedConnection);
 }
 
 void ClientConnection::setUp() {
@@ -56,10 +47,7 @@ void ClientConnection::setUp() {
 }
 
 ClientConnection::~ClientConnection() {
-    if (m_socket) {
-        m_socket->disconnect(this);
-        return;
-    }
+    m_transport.reset();
     // The notifiers leave the event dispatcher before their descriptor is closed and can be reused.
     m_readable.reset();
     m_writable.reset();
@@ -76,8 +64,7 @@ void ClientConnection::end() {
 }
 
 bool ClientConnection::isConnected() const {
-    return !m_failed && !m_shutDown && !m_ended &&
-           (!m_socket || m_socket->state() == QAbstractSocket::ConnectedState);
+    return !m_failed && !m_shutDown && !m_ended;
 }
 
 QHostAddress ClientConnection::peerAddressOf(qintptr descriptor) {
@@ -129,41 +116,36 @@ void ClientConnection::writeNext() {
 }
 
 bool ClientConnection::handOver(const QByteArray& message) {
-    // Bytes of an encrypted socket go through TLS, never straight to the kernel.
-    if (m_socket) {
-        if (m_socket->write(message) < 0)
-            return false;
-        m_socket->flush();
-        return true;
-    }
-    const ssize_t written = ::send(m_descriptor, message.constData(),
-                                   static_cast<std::size_t>(message.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-        reportLater(SocketErrors::numberOfErrno(errno));
+    const Transport::Result result = m_transport->send(message.constData(), message.size());
+    if (result.status == Transport::Status::Failed) {
+        if (result.error == 0)
+            failStream();
+        else
+            reportLater(SocketErrors::numberOfErrno(result.error));
         return false;
     }
-    const qsizetype sent = std::max<ssize_t>(written, 0);
-    if (sent == message.size())
+    if (result.bytes == message.size())
         return true;
     // The rest leaves when the kernel has room; the message still counts as one write.
-    m_unsent = message.mid(sent);
+    m_unsent = message.mid(result.bytes);
     m_writable = std::make_unique<QSocketNotifier>(m_descriptor, QSocketNotifier::Write);
     connect(m_writable.get(), &QSocketNotifier::activated, this, &ClientConnection::onWritable);
     return true;
 }
 
 void ClientConnection::onWritable() {
-    const ssize_t written = ::send(m_descriptor, m_unsent.constData(),
-                                   static_cast<std::size_t>(m_unsent.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (written < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-            return;
+    const Transport::Result result = m_transport->send(m_unsent.constData(), m_unsent.size());
+    if (result.status == Transport::Status::Failed) {
         m_writable->setEnabled(false);
+        if (result.error == 0) {
+            failStream();
+            return;
+        }
         m_ended = true;
-        emit failed(m_index, SocketErrors::numberOfErrno(errno));
+        emit failed(m_index, SocketErrors::numberOfErrno(result.error));
         return;
     }
-    m_unsent.remove(0, written);
+    m_unsent.remove(0, result.bytes);
     if (!m_unsent.isEmpty())
         return;
     m_unsent = QByteArray();
@@ -187,7 +169,7 @@ void ClientConnection::reportLater(int number) {
 }
 
 void ClientConnection::onBytesWritten() {
-    if (!m_writing || !m_unsent.isEmpty() || (m_socket && m_socket->bytesToWrite() > 0))
+    if (!m_writing || !m_unsent.isEmpty())
         return;
     m_writing = false;
     m_sinceHandedOver.start();
@@ -197,37 +179,49 @@ void ClientConnection::onBytesWritten() {
 void ClientConnection::onReadable() {
     if (m_shutDown || m_ended)
         return;
-    if (m_socket) {
-        const qint64 available = m_socket->bytesAvailable();
-        if (available > InboundSplitter::kMaxArrivalBytes) {
-            m_socket->skip(available);
-            m_splitter.discard();
-            return;
-        }
-        // Exactly what arrived: readAll() would take a block of the buffer's chunk size for every arrival.
-        deliver(m_splitter.feed(m_socket->read(available)));
-        return;
-    }
     // One byte above the largest arrival that is handled, so a larger one shows as such.
     static std::array<char, InboundSplitter::kMaxArrivalBytes + 1> buffer;
-    const ssize_t got = ::recv(m_descriptor, buffer.data(), buffer.size(), MSG_DONTWAIT);
-    if (got < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-            return;
-        m_ended = true;
-        m_readable->setEnabled(false);
-        emit failed(m_index, SocketErrors::numberOfErrno(errno));
-        return;
-    }
-    if (got == 0) {
-        end();
-        return;
+    const auto capacity = static_cast<qsizetype>(buffer.size());
+    qsizetype got = 0;
+    Transport::Result result;
+    // TLS gives a record at a time: what it holds already belongs to this arrival. Bounded, so that a
+    // peer that never stops sending cannot hold the loop.
+    for (int record = 0; record < kMaxRecordsPerArrival && got < capacity; ++record) {
+        result = m_transport->receive(buffer.data() + got, capacity - got);
+        got += result.bytes;
+        if (result.status != Transport::Status::Done || !m_transport->hasBuffered())
+            break;
     }
     if (got > InboundSplitter::kMaxArrivalBytes) {
         m_splitter.discard();
         return;
     }
-    deliver(m_splitter.feed(QByteArray(buffer.data(), got)));
+    if (got > 0)
+        deliver(m_splitter.feed(QByteArray(buffer.data(), got)));
+    if (m_shutDown || m_ended)
+        return;
+    switch (result.status) {
+    case Transport::Status::Closed:
+        end();
+        return;
+    case Transport::Status::Failed:
+        if (result.error == 0) {
+            failStream();
+            return;
+        }
+        m_ended = true;
+        m_readable->setEnabled(false);
+        emit failed(m_index, SocketErrors::numberOfErrno(result.error));
+        return;
+    default:
+        return;
+    }
+}
+
+void ClientConnection::failStream() {
+    qWarning().noquote() << QStringLiteral("kestrava: authenticated port: connection from %1 closed: %2")
+                                .arg(remoteAddress(), m_transport->failure());
+    reportLater(SocketErrors::kConnectionReset);
 }
 
 void ClientConnection::deliver(const QStringList& messages) {
@@ -246,11 +240,6 @@ void ClientConnection::shutDown() {
     m_spacing.stop();
     m_splitter.discard();
     m_splitter.disconnect(this);
-    if (m_socket) {
-        m_socket->disconnect(this);
-        m_socket->abort();
-        return;
-    }
     m_readable->setEnabled(false);
     if (m_writable)
         m_writable->setEnabled(false);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/InboundSplitter.h"
+#include "tls/Transport.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -13,8 +14,6 @@
 #include <deque>
 #include <memory>
 
-class QTcpSocket;
-
 namespace kestrava {
 
 // One slot of the connection table: an accepted socket descriptor, the system key it is tied to (its
@@ -22,13 +21,15 @@ namespace kestrava {
 // message per arrival, so a message leaves only after the previous one was handed to the kernel and the
 // spacing interval has passed since; other connections never wait for this one. The descriptor is held
 // directly (one notifier, no socket object): at tens of thousands of clients a socket object's memory
-// and its close inside the read of the peer's end dominate. A connection of the authenticated port keeps
-// its TLS socket instead.
+// and its close inside the read of the peer's end dominate. Bytes go through the connection's transport:
+// the socket itself, or TLS over it for the authenticated port.
 class ClientConnection : public QObject {
     Q_OBJECT
 public:
     // A connection that asks faster than its answers can leave loses the answers beyond this.
     static constexpr qsizetype kMaxQueuedMessages = 256;
+    // TLS records taken in one read at most.
+    static constexpr int kMaxRecordsPerArrival = 64;
 
     struct Timing {
         std::chrono::milliseconds sendSpacing;
@@ -37,8 +38,10 @@ public:
 
     // Takes the connected descriptor over; the destructor closes it.
     ClientConnection(int index, qintptr descriptor, Timing timing, QObject* parent = nullptr);
-    // Takes an encrypted socket over; it is deleted with the connection.
-    ClientConnection(int index, QTcpSocket* socket, Timing timing, QObject* parent = nullptr);
+    // The same over transport (on that descriptor), whose peer proved the certificate with the SHA-256
+    // presentedKey in its handshake.
+    ClientConnection(int index, qintptr descriptor, std::unique_ptr<Transport> transport,
+                     const QByteArray& presentedKey, Timing timing, QObject* parent = nullptr);
     ~ClientConnection() override;
 
     int index() const { return m_index; }
@@ -54,8 +57,8 @@ public:
     QHostAddress peerAddress() const { return peerAddressOf(m_descriptor); }
     static QHostAddress peerAddressOf(qintptr descriptor);
     QString remoteAddress() const;
-    // The encrypted socket of an authenticated connection; none for a plain one.
-    QTcpSocket* socket() const { return m_socket; }
+    // The SHA-256 of the certificate the peer proved; empty over the plain port.
+    const QByteArray& presentedKey() const { return m_presentedKey; }
 
     // Queues one message; it leaves as one write. Dropped when the queue is full.
     void send(const QByteArray& message);
@@ -82,6 +85,8 @@ private:
     void writeNext();
     bool handOver(const QByteArray& message);
     void reportLater(int number);
+    // The stream failed: one line for the log, and the slot closes.
+    void failStream();
     void deliver(const QStringList& messages);
 
     int m_index;
@@ -93,8 +98,8 @@ private:
     // The peer closed or the socket failed.
     bool m_ended = false;
     bool m_writing = false;
-    // The encrypted socket, or none for a plain descriptor.
-    QTcpSocket* m_socket = nullptr;
+    std::unique_ptr<Transport> m_transport;
+    QByteArray m_presentedKey;
     std::unique_ptr<QSocketNotifier> m_readable;
     // Only while a message waits for room in the kernel's buffer.
     std::unique_ptr<QSocketNotifier> m_writable;

@@ -10,7 +10,6 @@
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QSqlQuery>
-#include <QTcpSocket>
 #include <QTimer>
 #include <unistd.h>
 
@@ -97,15 +96,18 @@ void ConnectionManager::onNewConnection() {
     }
 }
 
-void ConnectionManager::accept(QTcpSocket* socket) {
-    const QHostAddress address = socket->peerAddress();
+void ConnectionManager::accept(qintptr descriptor, std::unique_ptr<Transport> transport,
+                               const QByteArray& presentedKey) {
+    const QHostAddress address = ClientConnection::peerAddressOf(descriptor);
     const int index = admit(address);
     if (index == 0) {
-        socket->abort();
-        socket->deleteLater();
+        transport.reset();
+        ::close(static_cast<int>(descriptor));
         return;
     }
-    install(std::make_unique<ClientConnection>(index, socket, m_timing), address);
+    install(
+        std::make_unique<ClientConnection>(index, descriptor, std::move(transport), presentedKey, m_timing),
+        address);
 }
 
 int ConnectionManager::admit(const QHostAddress& address) {

@@ -19,8 +19,6 @@
 #include <set>
 #include <vector>
 
-class QTcpSocket;
-
 namespace kestrava {
 
 class Database;
@@ -70,9 +68,10 @@ public:
     bool isListening() const { return m_server.isListening(); }
     // Closes the plain port only; the connections stay.
     void stopListening() { m_server.close(); }
-    // A connected socket from either port: takes a slot, or is closed when the address holds too many
-    // unidentified connections or no slot is free.
-    void accept(QTcpSocket* socket);
+    // A connection of the authenticated port after its handshake, over transport, whose peer proved the
+    // certificate with the SHA-256 presentedKey: takes a slot, or is closed when the address holds too
+    // many unidentified connections or no slot is free.
+    void accept(qintptr descriptor, std::unique_ptr<Transport> transport, const QByteArray& presentedKey);
     quint16 listeningPort() const { return m_server.serverPort(); }
 
     // Settings_Table.LocalPort of the first row, 8999 when there is none or it is empty or not a number

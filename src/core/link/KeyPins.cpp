@@ -4,8 +4,6 @@
 #include "core/store/Database.h"
 #include "tls/Fingerprint.h"
 
-#include <QSslSocket>
-
 using namespace Qt::StringLiterals;
 
 namespace kestrava {
@@ -35,10 +33,7 @@ QString KeyPins::refusal(const QByteArray& pinned, const QByteArray& presented) 
 }
 
 QByteArray KeyPins::presentedBy(const ClientConnection* connection) {
-    const auto* socket = connection ? qobject_cast<const QSslSocket*>(connection->socket()) : nullptr;
-    if (!socket || !socket->isEncrypted() || socket->peerCertificate().isNull())
-        return {};
-    return Fingerprint::of(socket->peerCertificate());
+    return connection ? connection->presentedKey() : QByteArray();
 }
 
 } // namespace kestrava

@@ -1,16 +1,21 @@
 #include "core/link/SecureListener.h"
 
+#include "core/link/ClientConnection.h"
 #include "core/link/ConnectionManager.h"
 #include "core/link/SocketErrors.h"
 #include "core/options/SecureLinkSettings.h"
 #include "core/store/DatabaseError.h"
 #include "tls/PeerCheck.h"
+#include "tls/TlsContext.h"
+#include "tls/TlsTransport.h"
 
 #include <QDateTime>
 #include <QDebug>
-#include <QSslConfiguration>
-#include <QSslSocket>
-#include <QTimer>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -27,48 +32,33 @@ QString shown(const QHostAddress& address) {
 } // namespace
 
 SecureListener::SecureListener(ConnectionManager& connections, QObject* parent)
-    : QSslServer(parent)
+    : DescriptorServer(parent)
     , m_connections(connections) {
     setListenBacklogSize(ConnectionManager::kListenBacklog);
-    // The server counts its handshakes under way as pending connections.
-    setMaxPendingConnections(kMaxHandshakes);
-    setHandshakeTimeout(kHandshakeTimeout);
-    connect(this, &QSslServer::pendingConnectionAvailable, this, &SecureListener::onEncrypted);
-    connect(this, &QSslServer::errorOccurred, this,
-            [this](QSslSocket* socket, QAbstractSocket::SocketError error) {
-                refuse(socket, error == QAbstractSocket::SocketTimeoutError ? u"no handshake in time"_s
-                                                                            : socket->errorString());
-            });
-    connect(this, &QSslServer::acceptError, this, [this](QAbstractSocket::SocketError) {
+    connect(this, &QTcpServer::newConnection, this, &SecureListener::startHandshakes);
+    connect(this, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) {
         QTimer::singleShot(ConnectionManager::kAcceptRetry, this, [this] { resumeAccepting(); });
     });
+    m_stallCheck.setSingleShot(true);
+    connect(&m_stallCheck, &QTimer::timeout, this, &SecureListener::closeStalled);
 }
 
 SecureListener::~SecureListener() {
-    // The sockets still in their handshake are deleted after this body; nothing here may hear of it.
-    for (const Handshake& handshake : std::as_const(m_handshaking))
-        QObject::disconnect(handshake.destroyed);
-    m_handshaking.clear();
+    for (const Waiting& waiting : m_waiting)
+        ::close(waiting.descriptor);
+    for (auto& [id, handshake] : m_handshaking) {
+        handshake->readable.reset();
+        handshake->writable.reset();
+        handshake->tls.reset();
+        ::close(handshake->descriptor);
+    }
 }
 
 void SecureListener::setIdentity(const TlsIdentity& identity) {
     m_identity = identity;
-    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.setProtocol(QSsl::TlsV1_2OrLater);
-    configuration.setLocalCertificate(identity.certificate);
-    configuration.setPrivateKey(identity.key);
-    // The client's certificate is asked for but not checked against authorities: both sides use
-    // self-signed certificates, and PeerCheck and the pins decide.
-    configuration.setPeerVerifyMode(QSslSocket::QueryPeer);
-    // No authority is consulted, and loading the system's for every handshake costs milliseconds each.
-    configuration.setCaCertificates({});
-    setSslConfiguration(configuration);
-}
-
-void SecureListener::setHandshakeTimeout(std::chrono::milliseconds timeout) {
-    m_handshakeTimeout = timeout;
-    // Our own deadline logs the stall; the server's is only a backstop.
-    QSslServer::setHandshakeTimeout(int(timeout.count()) * 2);
+    m_context = identity.isValid() && !identity.certificate.isNull()
+                    ? std::make_unique<TlsContext>(TlsContext::Side::Server, identity)
+                    : nullptr;
 }
 
 bool SecureListener::listen(int port) {
@@ -76,9 +66,12 @@ bool SecureListener::listen(int port) {
     if (!m_identity.isValid() || m_identity.certificate.isNull()) {
         m_listenError = m_identity.error.isEmpty() ? u"The console has no key for the authenticated port."_s
                                                    : m_identity.error;
+    } else if (!m_context || !m_context->error().isEmpty()) {
+        m_listenError =
+            m_context ? m_context->error() : u"The console has no key for the authenticated port."_s;
     } else if (port < 0 || port > 65535) {
         m_listenError = QString::number(SocketErrors::kOverflow) + u": Overflow"_s;
-    } else if (!QSslServer::listen(QHostAddress::Any, static_cast<quint16>(port))) {
+    } else if (!QTcpServer::listen(QHostAddress::Any, static_cast<quint16>(port))) {
         m_listenError = QString::number(SocketErrors::numberOf(serverError())) + u": "_s + errorString();
     }
     return m_listenError.isEmpty();
@@ -109,65 +102,115 @@ QString SecureListener::setSecureOnly(bool on) {
     return m_connections.listenError();
 }
 
-void SecureListener::incomingConnection(qintptr descriptor) {
-    QSslServer::incomingConnection(descriptor);
-    // The server makes the socket as its newest child; it shows it to nobody before the handshake ends.
-    const QObjectList& sockets = children();
-    for (auto it = sockets.crbegin(); it != sockets.crend(); ++it) {
-        auto* socket = qobject_cast<QSslSocket*>(*it);
-        if (socket && socket->socketDescriptor() == descriptor) {
-            watch(socket);
-            return;
-        }
+void SecureListener::startHandshakes() {
+    // A handshake refused at its start ends inside this loop, which goes on by itself.
+    if (m_starting)
+        return;
+    m_starting = true;
+    // Every connection leaves the kernel's queue at once: a full queue drops the packets of clients that
+    // take themselves for connected, and their retransmissions come seconds later, after the deadline.
+    for (qintptr descriptor = takeDescriptor(); descriptor >= 0; descriptor = takeDescriptor())
+        arrive(static_cast<int>(descriptor));
+    while (static_cast<int>(m_handshaking.size()) < kMaxHandshakes && !m_waiting.empty()) {
+        const Waiting next = m_waiting.front();
+        m_waiting.pop_front();
+        begin(next);
     }
+    m_starting = false;
+    if (static_cast<int>(m_waiting.size()) < kMaxWaiting)
+        resumeAccepting();
+    else
+        pauseAccepting();
 }
 
-void SecureListener::watch(QSslSocket* socket) {
-    const QHostAddress address = socket->peerAddress();
-    ++m_handshakeCount[address];
-    // The server deletes a socket whose first bytes are not a handshake without a word.
-    const QMetaObject::Connection destroyed = connect(socket, &QObject::destroyed, this, [this, socket] {
-        if (const QHostAddress address = forget(socket); !address.isNull())
-            report(address, u"the connection ended during its handshake"_s);
-    });
-    m_handshaking.insert(socket, {address, destroyed});
-    if (m_handshakeCount.value(address) + m_connections.unidentifiedFrom(address) >
+void SecureListener::arrive(int descriptor) {
+    const QHostAddress address = ClientConnection::peerAddressOf(descriptor);
+    if (m_handshakeCount.value(address) + 1 + m_connections.unidentifiedFrom(address) >
         m_connections.maxUnidentifiedPerAddress()) {
-        refuse(socket, u"too many unidentified connections from this address"_s);
+        report(address, u"too many unidentified connections from this address"_s);
+        ::close(descriptor);
         return;
     }
-    QTimer::singleShot(m_handshakeTimeout, socket, [this, socket] {
-        refuse(socket, u"no handshake within %1 s"_s.arg(double(m_handshakeTimeout.count()) / 1000.0));
-    });
+    ++m_handshakeCount[address];
+    m_waiting.push_back({descriptor, address});
 }
 
-void SecureListener::onEncrypted() {
-    while (QTcpSocket* next = nextPendingConnection()) {
-        auto* socket = static_cast<QSslSocket*>(next);
-        // The server has let go of the socket; from now on it belongs to its connection alone.
-        const QHostAddress address = forget(socket);
-        const QString refusal =
-            PeerCheck::refusal(socket->peerCertificate(), {}, QDateTime::currentDateTimeUtc());
-        if (!refusal.isEmpty()) {
-            report(address, refusal);
-            socket->abort();
-            socket->deleteLater();
-            continue;
+void SecureListener::begin(const Waiting& arrival) {
+    const int descriptor = arrival.descriptor;
+    ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) | O_NONBLOCK);
+    const int on = 1;
+    ::setsockopt(descriptor, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    const quint64 id = m_nextId++;
+    auto handshake = std::make_unique<Handshake>();
+    handshake->id = id;
+    handshake->descriptor = descriptor;
+    handshake->address = arrival.address;
+    handshake->tls = std::make_unique<TlsTransport>(*m_context, descriptor);
+    handshake->readable = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read);
+    connect(handshake->readable.get(), &QSocketNotifier::activated, this, [this, id] { advance(id); });
+    m_handshaking.emplace(id, std::move(handshake));
+    m_deadlines.emplace_back(id, QDeadlineTimer(m_handshakeTimeout));
+    if (!m_stallCheck.isActive())
+        m_stallCheck.start(m_handshakeTimeout);
+}
+
+void SecureListener::advance(quint64 id) {
+    const auto it = m_handshaking.find(id);
+    if (it == m_handshaking.end())
+        return;
+    Handshake& handshake = *it->second;
+    const Transport::Result result = handshake.tls->handshake();
+    switch (result.status) {
+    case Transport::Status::Done:
+        finish(id);
+        return;
+    case Transport::Status::WantsRead:
+        if (handshake.writable)
+            handshake.writable->setEnabled(false);
+        return;
+    case Transport::Status::WouldBlock:
+        if (!handshake.writable) {
+            handshake.writable =
+                std::make_unique<QSocketNotifier>(handshake.descriptor, QSocketNotifier::Write);
+            connect(handshake.writable.get(), &QSocketNotifier::activated, this, [this, id] { advance(id); });
         }
-        m_connections.accept(socket);
-        // What came with the end of the handshake was announced before the connection listened.
-        if (socket->bytesAvailable() > 0)
-            QMetaObject::invokeMethod(socket, &QIODevice::readyRead, Qt::QueuedConnection);
+        handshake.writable->setEnabled(true);
+        return;
+    case Transport::Status::Closed:
+        refuse(id, u"the connection ended during its handshake"_s);
+        return;
+    case Transport::Status::Failed:
+        refuse(id,
+               result.error != 0 ? QString::fromLocal8Bit(strerror(result.error)) : handshake.tls->failure());
+        return;
     }
 }
 
-void SecureListener::refuse(QSslSocket* socket, const QString& why) {
-    const QHostAddress address = forget(socket);
-    if (address.isNull())
+void SecureListener::finish(quint64 id) {
+    std::unique_ptr<Handshake> handshake = take(id);
+    const PeerCheck::Facts certificate = handshake->tls->peerCertificate();
+    const QString refusal = PeerCheck::refusal(certificate, {}, QDateTime::currentDateTimeUtc());
+    if (!refusal.isEmpty()) {
+        report(handshake->address, refusal);
+        handshake->tls.reset();
+        ::close(handshake->descriptor);
+    } else {
+        ++m_handshakesDone;
+        if (handshake->tls->resumed())
+            ++m_handshakesResumed;
+        m_connections.accept(handshake->descriptor, std::move(handshake->tls), certificate.digest);
+    }
+    startHandshakes();
+}
+
+void SecureListener::refuse(quint64 id, const QString& why) {
+    std::unique_ptr<Handshake> handshake = take(id);
+    if (!handshake)
         return;
-    report(address, why);
-    socket->abort();
-    socket->deleteLater();
+    report(handshake->address, why);
+    handshake->tls.reset();
+    ::close(handshake->descriptor);
+    startHandshakes();
 }
 
 void SecureListener::report(const QHostAddress& address, const QString& why) {
@@ -177,18 +220,33 @@ void SecureListener::report(const QHostAddress& address, const QString& why) {
     emit refused(line);
 }
 
-QHostAddress SecureListener::forget(QSslSocket* socket) {
-    const auto it = m_handshaking.constFind(socket);
-    if (it == m_handshaking.cend())
-        return {};
-    const QHostAddress address = it->address;
-    QObject::disconnect(it->destroyed);
-    if (--m_handshakeCount[address] <= 0)
-        m_handshakeCount.remove(address);
+std::unique_ptr<SecureListener::Handshake> SecureListener::take(quint64 id) {
+    const auto it = m_handshaking.find(id);
+    if (it == m_handshaking.end())
+        return nullptr;
+    std::unique_ptr<Handshake> handshake = std::move(it->second);
     m_handshaking.erase(it);
-    // The server stops accepting at its limit and starts again only when a connection is taken.
-    resumeAccepting();
-    return address;
+    if (--m_handshakeCount[handshake->address] <= 0)
+        m_handshakeCount.remove(handshake->address);
+    for (std::unique_ptr<QSocketNotifier>* notifier : {&handshake->readable, &handshake->writable}) {
+        if (*notifier) {
+            (*notifier)->setEnabled(false);
+            notifier->release()->deleteLater();
+        }
+    }
+    while (!m_deadlines.empty() && m_handshaking.count(m_deadlines.front().first) == 0)
+        m_deadlines.pop_front();
+    return handshake;
+}
+
+void SecureListener::closeStalled() {
+    while (!m_deadlines.empty() && m_deadlines.front().second.hasExpired()) {
+        const quint64 id = m_deadlines.front().first;
+        m_deadlines.pop_front();
+        refuse(id, u"no handshake within %1 s"_s.arg(double(m_handshakeTimeout.count()) / 1000.0));
+    }
+    if (!m_deadlines.empty())
+        m_stallCheck.start(std::chrono::milliseconds(m_deadlines.front().second.remainingTime()));
 }
 
 } // namespace kestrava
