@@ -33,8 +33,7 @@ public:
     void useTls(std::shared_ptr<const TlsContext> context, const QByteArray& sessionTicket = {});
     // The latest session ticket the console gave, empty when none.
     QByteArray sessionTicket() const;
-    // Whether the handshake resumed a session: the console sent no certificate chain, and the one known
-    // came from the ticket.
+    // Whether the console took the offered session ticket instead of a full handshake.
     bool resumedSession() const;
     void connectTo(const QString& host, quint16 port);
     bool isConnected() const;

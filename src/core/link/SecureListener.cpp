@@ -103,7 +103,7 @@ QString SecureListener::setSecureOnly(bool on) {
 }
 
 void SecureListener::startHandshakes() {
-    // A handshake refused at its start ends inside this loop, which goes on by itself.
+    // Not entered again from inside: a refusal's signal reaches code outside this class.
     if (m_starting)
         return;
     m_starting = true;
