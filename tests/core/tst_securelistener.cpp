@@ -54,6 +54,7 @@ private slots:
     void resumptionKeepsThePin_data();
     void resumptionKeepsThePin();
     void plainTextAfterTheHandshake();
+    void stallsHoldOnlyTheirAddress();
 
 private:
     SimulatedClient* connectAs(SecureLink& fixture, Peer peer, const QByteArray& sessionTicket = {});
@@ -235,6 +236,22 @@ void TestSecureListener::plainTextAfterTheHandshake() {
     QVERIFY(closed.wait(kWaitMs));
     QCOMPARE(closed.size(), 1);
     QVERIFY(other->isConnected());
+}
+
+// Connections of one address that stall take its own share of the handshakes only.
+void TestSecureListener::stallsHoldOnlyTheirAddress() {
+    SecureLink fixture(m_keys[0]);
+    fixture.secure.setHandshakeTimeout(std::chrono::milliseconds(kWaitMs * 3));
+    const int count = SecureListener::kMaxHandshakes + 1;
+    std::vector<std::unique_ptr<QTcpSocket>> stalled;
+    for (int i = 0; i < count; ++i) {
+        stalled.push_back(std::make_unique<QTcpSocket>());
+        QVERIFY(stalled.back()->bind(QHostAddress(u"127.0.0.2"_s)));
+        stalled.back()->connectToHost(u"127.0.0.1"_s, fixture.secure.listeningPort());
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.secure.handshakingFrom(QHostAddress(u"::ffff:127.0.0.2"_s)), count,
+                              kWaitMs);
+    QVERIFY(connectAs(fixture, Peer::KeyA));
 }
 
 QTEST_MAIN(TestSecureListener)

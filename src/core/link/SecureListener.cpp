@@ -16,6 +16,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -46,6 +47,9 @@ SecureListener::SecureListener(ConnectionManager& connections, QObject* parent)
 SecureListener::~SecureListener() {
     for (const Waiting& waiting : m_waiting)
         ::close(waiting.descriptor);
+    for (const std::deque<int>& held : std::as_const(m_heldBack))
+        for (const int descriptor : held)
+            ::close(descriptor);
     for (auto& [id, handshake] : m_handshaking) {
         handshake->readable.reset();
         handshake->writable.reset();
@@ -114,7 +118,10 @@ void SecureListener::startHandshakes() {
     while (static_cast<int>(m_handshaking.size()) < kMaxHandshakes && !m_waiting.empty()) {
         const Waiting next = m_waiting.front();
         m_waiting.pop_front();
-        begin(next);
+        if (m_startedFrom.value(next.address) < kMaxHandshakesPerAddress)
+            begin(next);
+        else
+            m_heldBack[next.address].push_back(next.descriptor);
     }
     m_starting = false;
     if (static_cast<int>(m_waiting.size()) < kMaxWaiting)
@@ -145,6 +152,7 @@ void SecureListener::begin(const Waiting& arrival) {
     handshake->id = id;
     handshake->descriptor = descriptor;
     handshake->address = arrival.address;
+    ++m_startedFrom[arrival.address];
     handshake->tls = std::make_unique<TlsTransport>(*m_context, descriptor);
     handshake->readable = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read);
     connect(handshake->readable.get(), &QSocketNotifier::activated, this, [this, id] { advance(id); });
@@ -228,6 +236,15 @@ std::unique_ptr<SecureListener::Handshake> SecureListener::take(quint64 id) {
     m_handshaking.erase(it);
     if (--m_handshakeCount[handshake->address] <= 0)
         m_handshakeCount.remove(handshake->address);
+    if (--m_startedFrom[handshake->address] <= 0)
+        m_startedFrom.remove(handshake->address);
+    // The address's longest waiting connection goes first when a turn comes.
+    if (const auto held = m_heldBack.find(handshake->address); held != m_heldBack.end()) {
+        m_waiting.push_front({held->front(), handshake->address});
+        held->pop_front();
+        if (held->empty())
+            m_heldBack.erase(held);
+    }
     for (std::unique_ptr<QSocketNotifier>* notifier : {&handshake->readable, &handshake->writable}) {
         if (*notifier) {
             (*notifier)->setEnabled(false);

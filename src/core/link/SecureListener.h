@@ -36,6 +36,9 @@ public:
     // Handshakes under way at most; further connections wait, unread, until one ends. A storm of
     // thousands would otherwise advance every handshake a little and finish none in time.
     static constexpr int kMaxHandshakes = 64;
+    // Handshakes under way from one address at most: a computer whose connections stall cannot keep
+    // the others waiting. Its further connections wait behind them.
+    static constexpr int kMaxHandshakesPerAddress = 8;
     // Connections waiting for their handshake at most, one for each slot of the connection table; beyond
     // it, further ones wait in the kernel's queue.
     static constexpr int kMaxWaiting = ConnectionManager::kMaxSocketIndex;
@@ -106,6 +109,9 @@ private:
     quint64 m_nextId = 1;
     bool m_starting = false;
     std::deque<Waiting> m_waiting;
+    // Those whose address had its share of handshakes under way when their turn came, by address.
+    QHash<QHostAddress, std::deque<int>> m_heldBack;
+    QHash<QHostAddress, int> m_startedFrom;
     std::unordered_map<quint64, std::unique_ptr<Handshake>> m_handshaking;
     QHash<QHostAddress, int> m_handshakeCount;
     // Handshakes in the order they started, with their deadlines.
