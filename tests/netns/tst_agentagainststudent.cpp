@@ -15,6 +15,9 @@ constexpr quint16 kHttp = 80;
 constexpr int kStallBoundMs = 3000;
 // A missing or changed table is put back within 30 s.
 constexpr int kTableCheckMs = 35000;
+// An agent just started has its forwarder up well within this; every probe starts a process in the pc,
+// which the sanitizer build makes slow.
+constexpr int kSettleMs = 30000;
 const QString kAllowed = QStringLiteral("allowed.test");
 const QString kAllowedHost = QStringLiteral("www.allowed.test");
 const QByteArray kServersOnly = "[agent]\nlocal_access = servers\n";
@@ -110,7 +113,7 @@ private slots:
 
     void dnsTunnelWhileOff() {
         QVERIFY(agentWith({}, false));
-        QTRY_VERIFY_WITH_TIMEOUT(m_lab.probe(kAllowedHost, kHttp), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_lab.probe(kAllowedHost, kHttp), kSettleMs);
         const qsizetype mark = m_lab.upstreamDnsLog().size();
         for (int chunk = 0; chunk < 3; ++chunk)
             QVERIFY(!m_lab.probe(QStringLiteral("c%1.tunnel.test").arg(chunk), kHttp));
@@ -135,7 +138,7 @@ private slots:
         QVERIFY(agentWith({}, true));
         QVERIFY(m_lab.probeUdp(NetLab::kAllowedWeb, 5000));
         QVERIFY(m_console->setInternetReported(false));
-        QTRY_VERIFY_WITH_TIMEOUT(m_lab.probe(kAllowedHost, kHttp), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_lab.probe(kAllowedHost, kHttp), kSettleMs);
         QVERIFY(!m_lab.probeUdp(kAllowedHost, 5000));
     }
 
@@ -150,7 +153,7 @@ private slots:
         QFETCH(QString, command);
         QVERIFY(agentWith({}, false));
         // Settled, its forwarder up: a table it puts back now is one it noticed was gone.
-        QTRY_VERIFY_WITH_TIMEOUT(m_lab.probe(kAllowedHost, kHttp), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_lab.probe(kAllowedHost, kHttp), kSettleMs);
         QVERIFY(!m_lab.probe(NetLab::kWeb, kHttp));
         bool done = false;
         m_lab.inPc(command, &done);
@@ -179,7 +182,7 @@ private slots:
 
     void dnsmasqCommandLineSeenByStudent() {
         QVERIFY(agentWith({}, false));
-        QTRY_VERIFY_WITH_TIMEOUT(m_lab.probe(kAllowedHost, kHttp), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_lab.probe(kAllowedHost, kHttp), kSettleMs);
         bool found = false;
         const QByteArray seen = m_lab.inPc(QStringLiteral("pgrep -a dnsmasq"), &found, NetLab::kStudent);
         QVERIFY2(found && seen.contains("dnsmasq"), seen.constData());
