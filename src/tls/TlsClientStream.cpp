@@ -19,6 +19,7 @@ TlsClientStream::TlsClientStream(const TlsContext& context, const QByteArray& se
     if (!m_ssl || !m_incoming || !m_outgoing) {
         BIO_free(m_incoming);
         BIO_free(m_outgoing);
+        m_incoming = m_outgoing = nullptr;
         m_failure = u"Cannot start TLS: %1"_s.arg(TlsErrors::take());
         return;
     }
@@ -114,7 +115,7 @@ void TlsClientStream::write(QByteArrayView plain) {
 
 QByteArray TlsClientStream::takeOutgoing() {
     QByteArray records;
-    if (!m_ssl)
+    if (!m_outgoing)
         return records;
     records.resize(qsizetype(BIO_pending(m_outgoing)));
     const int got = records.isEmpty() ? 0 : BIO_read(m_outgoing, records.data(), int(records.size()));

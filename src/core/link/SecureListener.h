@@ -109,7 +109,8 @@ private:
     quint64 m_nextId = 1;
     bool m_starting = false;
     std::deque<Waiting> m_waiting;
-    // Those whose address had its share of handshakes under way when their turn came, by address.
+    // Those whose address had its share of handshakes under way when their turn came, by address: at
+    // most 64 / 8 addresses, each within its share of unidentified connections.
     QHash<QHostAddress, std::deque<int>> m_heldBack;
     QHash<QHostAddress, int> m_startedFrom;
     std::unordered_map<quint64, std::unique_ptr<Handshake>> m_handshaking;
